@@ -17,8 +17,12 @@ Status fail(Status code, std::string message) {
     return code;
 }
 
-const std::string& lastFailureMessage() { return threadFailureMessage(); }
+const std::string& lastFailureMessage() {
+    return threadFailureMessage();
+}
 
-void clearLastFailure() { threadFailureMessage().clear(); }
+void clearLastFailure() {
+    threadFailureMessage().clear();
+}
 
 } // namespace engine

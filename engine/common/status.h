@@ -66,7 +66,9 @@ enum class Status : std::uint32_t {
     return (static_cast<std::uint32_t>(status) & 0x80000000u) == 0;
 }
 
-[[nodiscard]] constexpr bool failed(Status status) { return !succeeded(status); }
+[[nodiscard]] constexpr bool failed(Status status) {
+    return !succeeded(status);
+}
 
 // The status as the signed 32-bit HRESULT that COM callers expect.
 [[nodiscard]] constexpr std::int32_t toHresult(Status status) {

@@ -1,0 +1,216 @@
+#include "test_support.h"
+
+#include <support/unique_resource.h>
+
+#include <atomic>
+#include <map>
+#include <stdexcept>
+
+namespace test_support {
+namespace {
+
+std::atomic<unsigned> g_directoryCounter{0};
+
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    support::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (find) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(find.get(), &entry));
+    }
+    find.reset();
+    RemoveDirectoryW(folder.c_str());
+}
+
+// The parent's environment with the overrides applied, as a block for CreateProcessW.
+std::wstring environmentBlock(const EnvironmentOverrides& overrides) {
+    std::map<std::wstring, std::wstring> variables;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+            const std::wstring text = entry;
+            const size_t equals = text.find(L'=', 1);
+            if (equals != std::wstring::npos)
+                variables[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    for (const auto& [name, value] : overrides) {
+        if (value.empty())
+            variables.erase(name);
+        else
+            variables[name] = value;
+    }
+    std::wstring block;
+    for (const auto& [name, value] : variables)
+        block += name + L"=" + value + L'\0';
+    block += L'\0';
+    return block;
+}
+
+struct StartedProcess {
+    support::UniqueHandle process;
+    support::UniqueHandle outputReader;
+};
+
+StartedProcess start(const std::wstring& program, const std::wstring& arguments,
+                     const EnvironmentOverrides& overrides, bool captureOutput) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    support::UniqueHandle reader, writer;
+    if (captureOutput) {
+        if (!CreatePipe(reader.put(), writer.put(), &inheritable, 0))
+            throw std::runtime_error("CreatePipe failed");
+        SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (captureOutput) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writer.get();
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    std::wstring environment = environmentBlock(overrides);
+    const std::wstring folder = program.substr(0, program.find_last_of(L"\\/"));
+    PROCESS_INFORMATION information{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, captureOutput,
+                        CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(), &startup,
+                        &information))
+        throw std::runtime_error("CreateProcessW failed for " + narrow(program) + ", error " +
+                                 std::to_string(GetLastError()));
+    CloseHandle(information.hThread);
+    return {support::UniqueHandle(information.hProcess), std::move(reader)};
+}
+
+std::string readAll(HANDLE pipe) {
+    std::string output;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        output.append(chunk, read);
+    return output;
+}
+
+} // namespace
+
+std::wstring programDirectory() {
+    wchar_t path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    std::wstring full(path, length);
+    return full.substr(0, full.find_last_of(L"\\/"));
+}
+
+TemporaryDirectory::TemporaryDirectory() {
+    wchar_t temporary[MAX_PATH + 1];
+    GetTempPathW(ARRAYSIZE(temporary), temporary);
+    std::wstring base = temporary;
+    if (!base.empty() && base.back() == L'\\')
+        base.pop_back();
+    for (;;) {
+        path_ = base + L"\\z64test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(g_directoryCounter++);
+        if (CreateDirectoryW(path_.c_str(), nullptr))
+            return;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("cannot create a temporary folder");
+    }
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+    removeTree(path_);
+}
+
+std::string TemporaryDirectory::narrowFile(const std::wstring& name) const {
+    return narrow(file(name));
+}
+
+std::string narrow(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                        nullptr, nullptr);
+    return result;
+}
+
+std::wstring widen(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int size =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(size, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    return result;
+}
+
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string readFile(const std::wstring& path) {
+    support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        throw std::runtime_error("cannot open " + narrow(path));
+    return readAll(file.get());
+}
+
+void writeFile(const std::wstring& path, const std::string& content) {
+    support::UniqueFile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    if (!file ||
+        !WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                   nullptr) ||
+        written != content.size())
+        throw std::runtime_error("cannot write " + narrow(path));
+}
+
+ProcessResult runProgram(const std::wstring& program, const std::wstring& arguments,
+                         const EnvironmentOverrides& overrides, DWORD timeoutMilliseconds) {
+    StartedProcess started = start(program, arguments, overrides, true);
+    ProcessResult result;
+    result.output = readAll(started.outputReader.get());
+    if (WaitForSingleObject(started.process.get(), timeoutMilliseconds) != WAIT_OBJECT_0) {
+        TerminateProcess(started.process.get(), WAIT_TIMEOUT);
+        WaitForSingleObject(started.process.get(), INFINITE);
+    }
+    GetExitCodeProcess(started.process.get(), &result.exitCode);
+    return result;
+}
+
+HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
+                    const EnvironmentOverrides& overrides) {
+    return start(program, arguments, overrides, false).process.release();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(begin, end - begin);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        begin = end + 1;
+    }
+    return lines;
+}
+
+} // namespace test_support

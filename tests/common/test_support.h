@@ -1,0 +1,60 @@
+// Helpers shared by the Windows test programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace test_support {
+
+// The folder of the running program: bin/ of the build tree, where every DLL lies.
+std::wstring programDirectory();
+
+// A new, empty folder under the temporary folder, removed with its contents at the end.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory();
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+    ~TemporaryDirectory();
+
+    [[nodiscard]] const std::wstring& path() const { return path_; }
+    [[nodiscard]] std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
+    [[nodiscard]] std::string narrowFile(const std::wstring& name) const;
+
+private:
+    std::wstring path_;
+};
+
+std::string narrow(const std::wstring& text);
+std::wstring widen(const std::string& text);
+
+bool fileExists(const std::wstring& path);
+std::string readFile(const std::wstring& path);
+void writeFile(const std::wstring& path, const std::string& content);
+
+struct ProcessResult {
+    DWORD exitCode = 0;
+    std::string output; // what the program wrote to its standard output
+};
+
+using EnvironmentOverrides = std::vector<std::pair<std::wstring, std::wstring>>;
+
+// Runs a program to its end (at most `timeoutMilliseconds`, after which it is terminated
+// and the exit code is WAIT_TIMEOUT) and collects its standard output. The child gets the
+// parent's environment with `overrides` applied, and the program's own folder as its
+// current folder (so a DLL search never falls back to the parent's folder).
+ProcessResult runProgram(const std::wstring& program, const std::wstring& arguments,
+                         const EnvironmentOverrides& overrides = {},
+                         DWORD timeoutMilliseconds = 60000);
+
+// Starts a program without waiting for it; the caller waits on the returned handle.
+HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
+                    const EnvironmentOverrides& overrides = {});
+
+// Splits text into lines, dropping the line ends ("\r\n" or "\n").
+std::vector<std::string> splitLines(const std::string& text);
+
+} // namespace test_support

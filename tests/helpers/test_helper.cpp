@@ -1,0 +1,99 @@
+// A helper process for the Windows tests. It loads every library at run time, so that it
+// can also run from a folder where some of them are missing. It prints "key=value" lines
+// and exits with 0 when the command ran, 2 for a usage error, 3 when a library or entry
+// point could not be found.
+//
+//   test_helper bridges                 which base library the bridges reach
+//   test_helper delete PATH             delete a file through the library's bridge
+//   test_helper move FROM TO            move a file through the library's bridge
+//   test_helper write-log COUNT TAG     write COUNT entries to the base log directly
+//   test_helper silent                  the base library's silent-mode answer
+#include "integration/base_library.h"
+
+#include <support/unique_resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kMissingLibrary = 3;
+constexpr char kCallerText[] = "test_helper : bridges";
+constexpr int kCallerLine = 4242;
+
+template <typename Function>
+Function entryPoint(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const integration::BaseLibraryBridges* libraryBridges(HMODULE library) {
+    const auto get = entryPoint<integration::GetBaseLibraryBridgesFunction>(
+        library, MAKEINTRESOURCEA(integration::kBaseLibraryBridgesOrdinal));
+    return get ? get() : nullptr;
+}
+
+int runBridgeCommand(int argc, char** argv) {
+    support::UniqueModule library(LoadLibraryA("z64EVEZE.dll"));
+    if (!library)
+        return kMissingLibrary;
+    const integration::BaseLibraryBridges* bridges = libraryBridges(library.get());
+    if (!bridges)
+        return kMissingLibrary;
+
+    std::printf("base=%d\n", bridges->baseLibrary != nullptr ? 1 : 0);
+    std::printf("guid-bound=%d\n", bridges->stringToGuid && bridges->guidToString ? 1 : 0);
+    const std::string command = argv[1];
+    if (command == "delete" && argc == 3) {
+        std::printf("result=%d\n", bridges->deleteFile(argv[2], kCallerText, kCallerLine));
+    } else if (command == "move" && argc == 4) {
+        std::printf("result=%d\n", bridges->moveFile(argv[2], argv[3], kCallerText, kCallerLine));
+    } else if (command != "bridges") {
+        return kUsageError;
+    }
+    std::printf("error=%lu\n", GetLastError());
+    return 0;
+}
+
+int writeLog(int count, const char* tag) {
+    support::UniqueModule base(LoadLibraryA("x64Quorpb32.dll"));
+    using WriteLog = BOOL (*)(const char*, int, const char*);
+    const auto write = base ? entryPoint<WriteLog>(base.get(), "QVWriteLogA") : nullptr;
+    if (!write)
+        return kMissingLibrary;
+    // Long entries make a torn write easy to see.
+    const std::string body(300, tag[0]);
+    int failures = 0;
+    for (int index = 0; index < count; ++index) {
+        const std::string text = std::string(tag) + " " + std::to_string(index) + " " + body;
+        failures += write(tag, 1, text.c_str()) ? 0 : 1;
+    }
+    std::printf("failures=%d\n", failures);
+    return 0;
+}
+
+int silentMode() {
+    support::UniqueModule base(LoadLibraryA("x64Quorpb32.dll"));
+    using IsSilent = BOOL (*)();
+    const auto isSilent =
+        base ? entryPoint<IsSilent>(base.get(), "IsRunningInSilentMode") : nullptr;
+    if (!isSilent)
+        return kMissingLibrary;
+    std::printf("silent=%d\n", isSilent() ? 1 : 0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return kUsageError;
+    const std::string command = argv[1];
+    if (command == "write-log" && argc == 4)
+        return writeLog(std::atoi(argv[2]), argv[3]);
+    if (command == "silent")
+        return silentMode();
+    return runBridgeCommand(argc, argv);
+}

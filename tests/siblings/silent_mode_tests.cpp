@@ -1,0 +1,47 @@
+#include "test_support.h"
+
+#include <x64Quorpb32.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string silentAnswerOfNewProcess(const std::wstring& arguments, const std::wstring& variable) {
+    const auto result =
+        test_support::runProgram(test_support::programDirectory() + L"\\test_helper.exe",
+                                 L"silent " + arguments, {{L"QV_SILENT_MODE", variable}});
+    EXPECT_EQ(result.exitCode, 0u) << result.output;
+    return result.output;
+}
+
+TEST(SilentMode, FollowsTheSwitchesOfTheStartedProcess) {
+    const struct {
+        const char* label;
+        const wchar_t* arguments;
+        const wchar_t* variable; // empty: not set
+        const char* expected;
+    } cases[] = {
+        {"no switch", L"", L"", "silent=0"},
+        {"variable set to 1", L"", L"1", "silent=1"},
+        {"variable set to 0", L"", L"0", "silent=0"},
+        {"slash switch", L"/silent", L"", "silent=1"},
+        {"dash switch, other case", L"-SILENT", L"", "silent=1"},
+        {"switch as part of a word", L"/silently", L"", "silent=0"},
+    };
+    for (const auto& row : cases) {
+        EXPECT_NE(silentAnswerOfNewProcess(row.arguments, row.variable).find(row.expected),
+                  std::string::npos)
+            << row.label;
+    }
+}
+
+TEST(SilentMode, CanBeTurnedOnAndOffAtRunTime) {
+    const BOOL initial = IsRunningInSilentMode();
+    QVSetSilentMode(TRUE);
+    EXPECT_TRUE(IsRunningInSilentMode());
+    QVSetSilentMode(FALSE);
+    EXPECT_FALSE(IsRunningInSilentMode());
+    QVSetSilentMode(initial);
+}
+
+} // namespace
