@@ -1,0 +1,556 @@
+#include "cfb/allocation.h"
+
+#include "common/error.h"
+
+#include <algorithm>
+#include <set>
+
+namespace engine::cfb {
+
+// ---- ChainMap ---------------------------------------------------------------------------
+
+ChainMap::ChainMap(std::uint32_t firstSector) {
+    reset(firstSector);
+}
+
+void ChainMap::reset(std::uint32_t firstSector) {
+    first_ = firstSector;
+    runs_.clear();
+    runStarts_.clear();
+    walked_.clear();
+    mapped_ = 0;
+    nextToWalk_ = firstSector;
+    complete_ = firstSector == endOfChain;
+}
+
+bool ChainMap::visited(std::uint32_t sector) const {
+    auto it = walked_.upper_bound(sector);
+    if (it == walked_.begin())
+        return false;
+    --it;
+    return sector - it->first < it->second;
+}
+
+void ChainMap::appendMapped(std::uint32_t sector) {
+    if (!runs_.empty() && runs_.back().first + runs_.back().count == sector) {
+        ++runs_.back().count;
+    } else {
+        runs_.push_back({sector, 1});
+        runStarts_.push_back(mapped_);
+    }
+    ++mapped_;
+}
+
+Status ChainMap::mapUpTo(ChainLinks& links, std::uint64_t count) {
+    while (!complete_ && mapped_ < count) {
+        const std::uint32_t sector = nextToWalk_;
+        if (sector >= links.sectorLimit())
+            return fail(Status::docfileCorrupt,
+                        describe(links.tableName(), " chain starting at ", first_,
+                                 " reaches sector ", sector, " at position ", mapped_,
+                                 ", past the last sector ", links.sectorLimit()));
+        if (visited(sector))
+            return fail(Status::docfileCorrupt,
+                        describe(links.tableName(), " chain starting at ", first_,
+                                 " loops back to sector ", sector, " at position ", mapped_));
+        const bool extendsLastRun =
+            !runs_.empty() && runs_.back().first + runs_.back().count == sector;
+        appendMapped(sector);
+        if (extendsLastRun)
+            ++walked_[runs_.back().first];
+        else
+            walked_[sector] = 1;
+        std::uint32_t next = 0;
+        ENGINE_RETURN_IF_FAILED(links.next(sector, &next));
+        if (next != endOfChain && next > maxRegularSector)
+            return fail(Status::docfileCorrupt,
+                        describe(links.tableName(), " entry ", sector, " holds ", next,
+                                 " inside the chain starting at ", first_));
+        nextToWalk_ = next;
+        complete_ = next == endOfChain;
+    }
+    if (complete_)
+        walked_.clear();
+    return Status::ok;
+}
+
+Status ChainMap::mapAll(ChainLinks& links) {
+    return mapUpTo(links, static_cast<std::uint64_t>(links.sectorLimit()) + 1);
+}
+
+std::size_t ChainMap::runIndexOf(std::uint64_t position) const {
+    const auto it = std::upper_bound(runStarts_.begin(), runStarts_.end(), position);
+    return static_cast<std::size_t>(it - runStarts_.begin()) - 1;
+}
+
+std::uint32_t ChainMap::sectorAt(std::uint64_t position) const {
+    const std::size_t index = runIndexOf(position);
+    return runs_[index].first + static_cast<std::uint32_t>(position - runStarts_[index]);
+}
+
+void ChainMap::append(std::uint32_t sector) {
+    if (mapped_ == 0)
+        first_ = sector;
+    appendMapped(sector);
+}
+
+void ChainMap::truncate(std::uint64_t count) {
+    if (count >= mapped_)
+        return;
+    if (count == 0) {
+        reset(endOfChain);
+        return;
+    }
+    const std::size_t index = runIndexOf(count - 1);
+    runs_[index].count = static_cast<std::uint32_t>(count - runStarts_[index]);
+    runs_.resize(index + 1);
+    runStarts_.resize(index + 1);
+    mapped_ = count;
+    complete_ = true;
+    nextToWalk_ = endOfChain;
+    walked_.clear();
+}
+
+void ChainMap::replace(std::uint64_t position, std::uint32_t sector) {
+    const std::size_t index = runIndexOf(position);
+    const Run old = runs_[index];
+    const auto offset = static_cast<std::uint32_t>(position - runStarts_[index]);
+    std::vector<Run> pieces;
+    if (offset > 0)
+        pieces.push_back({old.first, offset});
+    pieces.push_back({sector, 1});
+    if (offset + 1 < old.count)
+        pieces.push_back({old.first + offset + 1, old.count - offset - 1});
+    runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(index));
+    runs_.insert(runs_.begin() + static_cast<std::ptrdiff_t>(index), pieces.begin(), pieces.end());
+    // Merge the new piece with its neighbours when they are consecutive on disk.
+    std::size_t from = index > 0 ? index - 1 : 0;
+    std::size_t to = std::min(runs_.size(), index + pieces.size() + 1);
+    for (std::size_t i = from; i + 1 < to;) {
+        if (runs_[i].first + runs_[i].count == runs_[i + 1].first) {
+            runs_[i].count += runs_[i + 1].count;
+            runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            --to;
+        } else {
+            ++i;
+        }
+    }
+    runStarts_.resize(runs_.size());
+    std::uint64_t start = from == 0 ? 0 : runStarts_[from];
+    for (std::size_t i = from; i < runs_.size(); ++i) {
+        runStarts_[i] = start;
+        start += runs_[i].count;
+    }
+    if (position == 0)
+        first_ = sector;
+}
+
+// ---- Fat --------------------------------------------------------------------------------
+
+Fat::Fat(SectorFile& file)
+    : file_(file), entriesPerPage_(file.sectorSize() / 4),
+      rangeLockSector_(static_cast<std::uint32_t>(rangeLockFirstByte / file.sectorSize()) - 1) {}
+
+void Fat::createEmpty() {
+    pages_.clear();
+    difatSectors_.clear();
+    sectorCount_ = 0;
+    loadLimit_ = 0;
+    committedCount_ = 0;
+    searchFrom_ = 0;
+    difatChanged_ = true;
+}
+
+Status Fat::readDifatChain(const Header& header, std::uint64_t fileSectors) {
+    std::size_t located = std::min<std::size_t>(pages_.size(), headerDifatEntries);
+    for (std::size_t i = 0; i < located; ++i)
+        pages_[i].location = header.difat[i];
+    std::uint32_t sector = header.firstDifatSector;
+    std::vector<std::uint32_t> entries(entriesPerPage_);
+    for (std::uint32_t n = 0; n < header.difatSectorCount && located < pages_.size(); ++n) {
+        if (sector >= fileSectors)
+            return fail(Status::docfileCorrupt, describe("DIFAT sector ", n, " is sector ", sector,
+                                                         ", past the last sector ", fileSectors));
+        if (std::find(difatSectors_.begin(), difatSectors_.end(), sector) != difatSectors_.end())
+            return fail(Status::docfileCorrupt,
+                        describe("the DIFAT chain loops back to sector ", sector));
+        difatSectors_.push_back(sector);
+        std::vector<std::uint8_t> bytes(file_.sectorSize());
+        ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
+        for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && located < pages_.size(); ++k)
+            pages_[located++].location = load32(bytes.data() + 4 * k);
+        sector = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
+    }
+    if (located < pages_.size())
+        return fail(Status::docfileCorrupt,
+                    describe("the DIFAT locates ", located, " of ", pages_.size(), " FAT sectors"));
+    std::set<std::uint32_t> seen;
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        const std::uint32_t location = pages_[i].location;
+        if (location >= fileSectors)
+            return fail(Status::docfileCorrupt,
+                        describe("FAT sector ", i, " is located at sector ", location,
+                                 ", past the last sector ", fileSectors));
+        if (!seen.insert(location).second)
+            return fail(Status::docfileCorrupt, describe("FAT sector ", i, " shares sector ",
+                                                         location, " with another FAT sector"));
+    }
+    return Status::ok;
+}
+
+Status Fat::load(const Header& header, std::uint64_t fileSectors) {
+    createEmpty();
+    difatChanged_ = false;
+    if (header.fatSectorCount > fileSectors)
+        return fail(Status::docfileCorrupt,
+                    describe("the header counts ", header.fatSectorCount,
+                             " FAT sectors in a file of ", fileSectors, " sectors"));
+    if (header.difatSectorCount > fileSectors)
+        return fail(Status::docfileCorrupt,
+                    describe("the header counts ", header.difatSectorCount,
+                             " DIFAT sectors in a file of ", fileSectors, " sectors"));
+    pages_.resize(header.fatSectorCount);
+    ENGINE_RETURN_IF_FAILED(readDifatChain(header, fileSectors));
+    const std::uint64_t covered = static_cast<std::uint64_t>(pages_.size()) * entriesPerPage_;
+    sectorCount_ = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>({fileSectors, covered, std::uint64_t{maxRegularSector} + 1}));
+    loadLimit_ = sectorCount_;
+    committedCount_ = sectorCount_;
+    return Status::ok;
+}
+
+Status Fat::loadPage(std::size_t index) {
+    Page& page = pages_[index];
+    std::vector<std::uint8_t> bytes(file_.sectorSize());
+    ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(page.location), bytes.data(), bytes.size()));
+    page.entries.resize(entriesPerPage_);
+    const std::uint64_t base = static_cast<std::uint64_t>(index) * entriesPerPage_;
+    for (std::uint32_t k = 0; k < entriesPerPage_; ++k) {
+        std::uint32_t entry = load32(bytes.data() + 4 * k);
+        if (base + k >= loadLimit_)
+            entry = freeSector; // no sector behind this entry: nothing can use it
+        else if (entry <= maxRegularSector && entry >= loadLimit_)
+            return fail(Status::docfileCorrupt,
+                        describe("FAT entry ", base + k, " points to sector ", entry,
+                                 ", past the last sector ", loadLimit_));
+        page.entries[k] = entry;
+    }
+    page.loaded = true;
+    return Status::ok;
+}
+
+Status Fat::pageFor(std::uint32_t sector, Page** page) {
+    const std::size_t index = sector / entriesPerPage_;
+    while (pages_.size() <= index) {
+        Page fresh;
+        fresh.loaded = true;
+        fresh.dirty = true;
+        fresh.entries.assign(entriesPerPage_, freeSector);
+        pages_.push_back(std::move(fresh));
+        difatChanged_ = true;
+    }
+    if (!pages_[index].loaded)
+        ENGINE_RETURN_IF_FAILED(loadPage(index));
+    *page = &pages_[index];
+    return Status::ok;
+}
+
+Status Fat::next(std::uint32_t sector, std::uint32_t* next) {
+    *next = freeSector;
+    if (sector >= sectorCount_)
+        return fail(Status::docfileCorrupt, describe("FAT lookup of sector ", sector,
+                                                     " past the last sector ", sectorCount_));
+    Page* page = nullptr;
+    ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
+    *next = page->entries[sector % entriesPerPage_];
+    return Status::ok;
+}
+
+Status Fat::setNext(std::uint32_t sector, std::uint32_t next) {
+    Page* page = nullptr;
+    ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
+    if (!page->dirty) {
+        page->dirty = true;
+        if (page->location != freeSector && !page->committed)
+            page->committed = std::make_unique<std::vector<std::uint32_t>>(page->entries);
+    }
+    page->entries[sector % entriesPerPage_] = next;
+    return Status::ok;
+}
+
+Status Fat::committedUses(std::uint32_t sector, bool* used) {
+    *used = false;
+    if (sector >= committedCount_)
+        return Status::ok;
+    Page* page = nullptr;
+    ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
+    const auto& entries = page->committed ? *page->committed : page->entries;
+    *used = entries[sector % entriesPerPage_] != freeSector;
+    return Status::ok;
+}
+
+Status Fat::release(std::uint32_t sector) {
+    ENGINE_RETURN_IF_FAILED(setNext(sector, freeSector));
+    bool used = false;
+    ENGINE_RETURN_IF_FAILED(committedUses(sector, &used));
+    if (!used)
+        searchFrom_ = std::min(searchFrom_, sector);
+    return Status::ok;
+}
+
+Status Fat::appendSector(std::uint32_t* sector) {
+    if (sectorCount_ == rangeLockSector_) {
+        if (file_.sectorSize() == sectorSizeOf(Version::v3))
+            return fail(Status::docfileTooLarge, describe("a version 3 file cannot grow past ",
+                                                          sectorCount_, " sectors (2 GiB)"));
+        // The range-lock sector is kept out of every chain for good.
+        ++sectorCount_;
+        ENGINE_RETURN_IF_FAILED(setNext(rangeLockSector_, endOfChain));
+    }
+    if (sectorCount_ > maxRegularSector)
+        return fail(Status::mediumFull, describe("the file already has ", sectorCount_,
+                                                 " sectors, the most a FAT can number"));
+    *sector = sectorCount_++;
+    return setNext(*sector, endOfChain);
+}
+
+Status Fat::allocate(std::uint32_t* sector) {
+    for (std::uint32_t candidate = searchFrom_; candidate < sectorCount_; ++candidate) {
+        Page* page = nullptr;
+        ENGINE_RETURN_IF_FAILED(pageFor(candidate, &page));
+        if (page->entries[candidate % entriesPerPage_] != freeSector ||
+            candidate == rangeLockSector_)
+            continue;
+        bool used = false;
+        ENGINE_RETURN_IF_FAILED(committedUses(candidate, &used));
+        if (used)
+            continue;
+        searchFrom_ = candidate + 1;
+        *sector = candidate;
+        return setNext(candidate, endOfChain);
+    }
+    searchFrom_ = sectorCount_;
+    return appendSector(sector);
+}
+
+std::size_t Fat::difatSectorsNeeded() const {
+    if (pages_.size() <= headerDifatEntries)
+        return 0;
+    const std::size_t perSector = entriesPerPage_ - 1;
+    return (pages_.size() - headerDifatEntries + perSector - 1) / perSector;
+}
+
+Status Fat::relocateChangedPages(bool* moved) {
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        if (!pages_[i].dirty)
+            continue;
+        const std::uint32_t old = pages_[i].location;
+        bool usedByCommit = old == freeSector;
+        if (!usedByCommit)
+            ENGINE_RETURN_IF_FAILED(committedUses(old, &usedByCommit));
+        if (!usedByCommit)
+            continue;
+        std::uint32_t fresh = 0;
+        ENGINE_RETURN_IF_FAILED(allocate(&fresh));
+        ENGINE_RETURN_IF_FAILED(setNext(fresh, fatSectorMark));
+        if (old != freeSector)
+            ENGINE_RETURN_IF_FAILED(release(old));
+        pages_[i].location = fresh;
+        difatChanged_ = true;
+        *moved = true;
+    }
+    return Status::ok;
+}
+
+Status Fat::relocateDifat(bool* moved) {
+    const std::size_t needed = difatSectorsNeeded();
+    if (!difatChanged_ && difatSectors_.size() == needed)
+        return Status::ok;
+    difatChanged_ = true;
+    for (std::uint32_t& sector : difatSectors_) {
+        bool used = false;
+        ENGINE_RETURN_IF_FAILED(committedUses(sector, &used));
+        if (!used)
+            continue;
+        ENGINE_RETURN_IF_FAILED(release(sector));
+        ENGINE_RETURN_IF_FAILED(allocate(&sector));
+        ENGINE_RETURN_IF_FAILED(setNext(sector, difatSectorMark));
+        *moved = true;
+    }
+    while (difatSectors_.size() < needed) {
+        std::uint32_t sector = 0;
+        ENGINE_RETURN_IF_FAILED(allocate(&sector));
+        ENGINE_RETURN_IF_FAILED(setNext(sector, difatSectorMark));
+        difatSectors_.push_back(sector);
+        *moved = true;
+    }
+    while (difatSectors_.size() > needed) {
+        ENGINE_RETURN_IF_FAILED(release(difatSectors_.back()));
+        difatSectors_.pop_back();
+        *moved = true;
+    }
+    return Status::ok;
+}
+
+Status Fat::writeDifat() {
+    const std::size_t perSector = entriesPerPage_ - 1;
+    std::vector<std::uint8_t> bytes(file_.sectorSize());
+    for (std::size_t j = 0; j < difatSectors_.size(); ++j) {
+        for (std::size_t k = 0; k < perSector; ++k) {
+            const std::size_t page = headerDifatEntries + j * perSector + k;
+            store32(bytes.data() + 4 * k,
+                    page < pages_.size() ? pages_[page].location : freeSector);
+        }
+        const std::uint32_t next = j + 1 < difatSectors_.size() ? difatSectors_[j + 1] : endOfChain;
+        store32(bytes.data() + 4 * perSector, next);
+        ENGINE_RETURN_IF_FAILED(
+            file_.write(file_.offsetOf(difatSectors_[j]), bytes.data(), bytes.size()));
+    }
+    return Status::ok;
+}
+
+Status Fat::writeForCommit(Header* header) {
+    bool moved = true;
+    while (moved) {
+        moved = false;
+        if (sectorCount_ > 0) {
+            Page* last = nullptr; // creates the pages that cover every sector
+            ENGINE_RETURN_IF_FAILED(pageFor(sectorCount_ - 1, &last));
+        }
+        ENGINE_RETURN_IF_FAILED(relocateChangedPages(&moved));
+        ENGINE_RETURN_IF_FAILED(relocateDifat(&moved));
+    }
+    std::vector<std::uint8_t> bytes(file_.sectorSize());
+    for (const Page& page : pages_) {
+        if (!page.dirty)
+            continue;
+        for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
+            store32(bytes.data() + 4 * k, page.entries[k]);
+        ENGINE_RETURN_IF_FAILED(
+            file_.write(file_.offsetOf(page.location), bytes.data(), bytes.size()));
+    }
+    if (difatChanged_)
+        ENGINE_RETURN_IF_FAILED(writeDifat());
+    header->fatSectorCount = static_cast<std::uint32_t>(pages_.size());
+    for (std::size_t i = 0; i < headerDifatEntries; ++i)
+        header->difat[i] = i < pages_.size() ? pages_[i].location : freeSector;
+    header->firstDifatSector = difatSectors_.empty() ? endOfChain : difatSectors_.front();
+    header->difatSectorCount = static_cast<std::uint32_t>(difatSectors_.size());
+    return Status::ok;
+}
+
+void Fat::markCommitted() {
+    for (Page& page : pages_) {
+        page.dirty = false;
+        page.committed.reset();
+    }
+    difatChanged_ = false;
+    committedCount_ = sectorCount_;
+    searchFrom_ = 0;
+}
+
+// ---- MiniFat ----------------------------------------------------------------------------
+
+Status MiniFat::load(SectorFile& file, Fat& fat, const Header& header, std::uint32_t miniSectors) {
+    entries_.clear();
+    changed_ = false;
+    searchFrom_ = 0;
+    firstSector_ = header.firstMiniFatSector;
+    sectorCount_ = header.miniFatSectorCount;
+    if (sectorCount_ == 0 || firstSector_ == endOfChain) {
+        firstSector_ = endOfChain;
+        sectorCount_ = 0;
+        chain_ = std::make_unique<ChainMap>(endOfChain);
+        return Status::ok;
+    }
+    if (sectorCount_ > fat.sectorLimit())
+        return fail(Status::docfileCorrupt,
+                    describe("the header counts ", sectorCount_, " mini FAT sectors in a file of ",
+                             fat.sectorLimit(), " sectors"));
+    chain_ = std::make_unique<ChainMap>(firstSector_);
+    ENGINE_RETURN_IF_FAILED(chain_->mapUpTo(fat, sectorCount_));
+    if (chain_->mappedCount() < sectorCount_)
+        return fail(Status::docfileCorrupt,
+                    describe("the mini FAT chain ends after ", chain_->mappedCount(), " of ",
+                             sectorCount_, " sectors"));
+    const std::uint32_t perSector = file.sectorSize() / 4;
+    std::vector<std::uint8_t> bytes(file.sectorSize());
+    entries_.reserve(static_cast<std::size_t>(sectorCount_) * perSector);
+    for (std::uint32_t n = 0; n < sectorCount_; ++n) {
+        ENGINE_RETURN_IF_FAILED(
+            file.read(file.offsetOf(chain_->sectorAt(n)), bytes.data(), bytes.size()));
+        for (std::uint32_t k = 0; k < perSector; ++k) {
+            const auto index = static_cast<std::uint32_t>(entries_.size());
+            // Entries beyond the mini stream have no mini sector behind them.
+            entries_.push_back(index < miniSectors ? load32(bytes.data() + 4 * k) : freeSector);
+        }
+    }
+    return Status::ok;
+}
+
+Status MiniFat::next(std::uint32_t sector, std::uint32_t* next) {
+    *next = entries_.at(sector);
+    if (*next <= maxRegularSector && *next >= entries_.size())
+        return fail(Status::docfileCorrupt,
+                    describe("mini FAT entry ", sector, " points to mini sector ", *next,
+                             ", past the last mini sector ", entries_.size()));
+    return Status::ok;
+}
+
+Status MiniFat::setNext(std::uint32_t sector, std::uint32_t next) {
+    entries_.at(sector) = next;
+    changed_ = true;
+    return Status::ok;
+}
+
+Status MiniFat::allocate(std::uint32_t* sector) {
+    for (std::uint32_t candidate = searchFrom_; candidate < entries_.size(); ++candidate) {
+        if (entries_[candidate] == freeSector) {
+            searchFrom_ = candidate + 1;
+            *sector = candidate;
+            return setNext(candidate, endOfChain);
+        }
+    }
+    *sector = static_cast<std::uint32_t>(entries_.size());
+    entries_.push_back(endOfChain);
+    searchFrom_ = static_cast<std::uint32_t>(entries_.size());
+    changed_ = true;
+    return Status::ok;
+}
+
+Status MiniFat::release(std::uint32_t sector) {
+    searchFrom_ = std::min(searchFrom_, sector);
+    return setNext(sector, freeSector);
+}
+
+Status MiniFat::writeForCommit(SectorFile& file, Fat& fat, Header* header) {
+    if (changed_) {
+        ENGINE_RETURN_IF_FAILED(chain_->mapAll(fat));
+        for (const Run& run : chain_->runs())
+            for (std::uint32_t k = 0; k < run.count; ++k)
+                ENGINE_RETURN_IF_FAILED(fat.release(run.first + k));
+        const std::uint32_t perSector = file.sectorSize() / 4;
+        sectorCount_ = static_cast<std::uint32_t>((entries_.size() + perSector - 1) / perSector);
+        chain_ = std::make_unique<ChainMap>(endOfChain);
+        std::vector<std::uint8_t> bytes(file.sectorSize());
+        for (std::uint32_t n = 0; n < sectorCount_; ++n) {
+            std::uint32_t sector = 0;
+            ENGINE_RETURN_IF_FAILED(fat.allocate(&sector));
+            if (n > 0)
+                ENGINE_RETURN_IF_FAILED(fat.setNext(chain_->sectorAt(n - 1), sector));
+            chain_->append(sector);
+            for (std::uint32_t k = 0; k < perSector; ++k) {
+                const std::size_t index = static_cast<std::size_t>(n) * perSector + k;
+                store32(bytes.data() + 4 * k,
+                        index < entries_.size() ? entries_[index] : freeSector);
+            }
+            ENGINE_RETURN_IF_FAILED(file.write(file.offsetOf(sector), bytes.data(), bytes.size()));
+        }
+        firstSector_ = sectorCount_ == 0 ? endOfChain : chain_->firstSector();
+    }
+    header->firstMiniFatSector = firstSector_;
+    header->miniFatSectorCount = sectorCount_;
+    return Status::ok;
+}
+
+} // namespace engine::cfb

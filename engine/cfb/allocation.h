@@ -1,0 +1,171 @@
+// The allocation tables (FAT with its DIFAT, and the mini FAT) and the sector chains they
+// describe, remembered as runs of consecutive sectors.
+//
+// Shadow paging: the FAT keeps, beside its working entries, the entries of the last
+// committed state for every page it has changed. A sector is handed out only when it is
+// free in both, so that nothing the committed state uses is overwritten before the next
+// header is written. FAT pages themselves, and the DIFAT sectors listing them, move to free
+// sectors when they change.
+#pragma once
+
+#include "cfb/format.h"
+#include "cfb/sector_file.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace engine::cfb {
+
+// Where the links of a chain are kept: the FAT or the mini FAT.
+class ChainLinks {
+public:
+    virtual ~ChainLinks() = default;
+    // The entry of `sector`, validated to be a sector below sectorLimit() or a sentinel.
+    [[nodiscard]] virtual Status next(std::uint32_t sector, std::uint32_t* next) = 0;
+    [[nodiscard]] virtual Status setNext(std::uint32_t sector, std::uint32_t next) = 0;
+    [[nodiscard]] virtual Status allocate(std::uint32_t* sector) = 0;
+    [[nodiscard]] virtual Status release(std::uint32_t sector) = 0;
+    [[nodiscard]] virtual std::uint32_t sectorLimit() const = 0;
+    [[nodiscard]] virtual const char* tableName() const = 0;
+};
+
+struct Run {
+    std::uint32_t first;
+    std::uint32_t count;
+};
+
+// One chain, mapped lazily from its first sector: positions are walked only as far as they
+// are needed and never twice. A sector seen twice, a link to a free or special sector or one
+// past the last sector is reported as corruption.
+class ChainMap {
+public:
+    explicit ChainMap(std::uint32_t firstSector);
+
+    [[nodiscard]] std::uint32_t firstSector() const { return first_; }
+    [[nodiscard]] std::uint64_t mappedCount() const { return mapped_; }
+    [[nodiscard]] bool complete() const { return complete_; }
+    [[nodiscard]] const std::vector<Run>& runs() const { return runs_; }
+
+    // Maps at least `count` positions, or the whole chain when it is shorter.
+    [[nodiscard]] Status mapUpTo(ChainLinks& links, std::uint64_t count);
+    [[nodiscard]] Status mapAll(ChainLinks& links);
+
+    // The sector at a mapped position.
+    [[nodiscard]] std::uint32_t sectorAt(std::uint64_t position) const;
+    // Index of the run holding a mapped position.
+    [[nodiscard]] std::size_t runIndexOf(std::uint64_t position) const;
+    [[nodiscard]] std::uint64_t runStart(std::size_t index) const { return runStarts_[index]; }
+
+    // Changes to a completely mapped chain (appending, truncating) or to a mapped position
+    // (replacing); the caller updates the links.
+    void append(std::uint32_t sector);
+    void truncate(std::uint64_t count);
+    void replace(std::uint64_t position, std::uint32_t sector);
+    void reset(std::uint32_t firstSector);
+
+private:
+    void appendMapped(std::uint32_t sector);
+    [[nodiscard]] bool visited(std::uint32_t sector) const;
+
+    std::uint32_t first_;
+    std::vector<Run> runs_;
+    std::vector<std::uint64_t> runStarts_;
+    std::uint64_t mapped_ = 0;
+    bool complete_ = false;
+    std::uint32_t nextToWalk_;
+    std::map<std::uint32_t, std::uint32_t> walked_; // first sector -> count, while walking
+};
+
+// The FAT, read page by page as chains reach it, with the DIFAT that locates its pages.
+class Fat final : public ChainLinks {
+public:
+    explicit Fat(SectorFile& file);
+
+    // Reads the DIFAT of `header` (not yet the FAT pages) for a file of `fileSectors` sectors.
+    [[nodiscard]] Status load(const Header& header, std::uint64_t fileSectors);
+    void createEmpty();
+
+    [[nodiscard]] Status next(std::uint32_t sector, std::uint32_t* next) override;
+    [[nodiscard]] Status setNext(std::uint32_t sector, std::uint32_t next) override;
+    [[nodiscard]] Status allocate(std::uint32_t* sector) override;
+    [[nodiscard]] Status release(std::uint32_t sector) override;
+    [[nodiscard]] std::uint32_t sectorLimit() const override { return sectorCount_; }
+    [[nodiscard]] const char* tableName() const override { return "FAT"; }
+
+    // True when the last committed state uses `sector`.
+    [[nodiscard]] Status committedUses(std::uint32_t sector, bool* used);
+
+    // Moves every changed FAT page and the DIFAT to sectors free in the committed state,
+    // writes them and fills in the FAT and DIFAT fields of `header`.
+    [[nodiscard]] Status writeForCommit(Header* header);
+    // The state just written becomes the committed one.
+    void markCommitted();
+
+    [[nodiscard]] std::uint32_t sectorCount() const { return sectorCount_; }
+    [[nodiscard]] std::uint32_t rangeLockSector() const { return rangeLockSector_; }
+
+private:
+    struct Page {
+        std::uint32_t location = freeSector; // freeSector: not yet placed
+        bool loaded = false;
+        bool dirty = false;
+        std::vector<std::uint32_t> entries;
+        std::unique_ptr<std::vector<std::uint32_t>> committed; // kept once the page changes
+    };
+
+    [[nodiscard]] Status loadPage(std::size_t index);
+    [[nodiscard]] Status pageFor(std::uint32_t sector, Page** page);
+    [[nodiscard]] Status readDifatChain(const Header& header, std::uint64_t fileSectors);
+    [[nodiscard]] Status appendSector(std::uint32_t* sector);
+    [[nodiscard]] Status relocateChangedPages(bool* moved);
+    [[nodiscard]] Status relocateDifat(bool* moved);
+    [[nodiscard]] Status writeDifat();
+    [[nodiscard]] std::size_t difatSectorsNeeded() const;
+
+    SectorFile& file_;
+    std::uint32_t entriesPerPage_;
+    std::uint32_t sectorCount_ = 0;
+    std::uint32_t loadLimit_ = 0;      // sectors that existed when the FAT was read
+    std::uint32_t committedCount_ = 0; // sectors of the last committed state
+    std::uint32_t rangeLockSector_;
+    std::uint32_t searchFrom_ = 0;
+    std::vector<Page> pages_;
+    std::vector<std::uint32_t> difatSectors_;
+    bool difatChanged_ = false;
+};
+
+// The mini FAT, held whole in memory (it describes at most the mini stream, which stays
+// small) and written to fresh sectors at every commit that changed it.
+class MiniFat final : public ChainLinks {
+public:
+    // Reads the mini FAT chain of `header` through `fat`; `miniSectors` is the number of mini
+    // sectors the mini stream holds.
+    [[nodiscard]] Status load(SectorFile& file, Fat& fat, const Header& header,
+                              std::uint32_t miniSectors);
+
+    [[nodiscard]] Status next(std::uint32_t sector, std::uint32_t* next) override;
+    [[nodiscard]] Status setNext(std::uint32_t sector, std::uint32_t next) override;
+    [[nodiscard]] Status allocate(std::uint32_t* sector) override;
+    [[nodiscard]] Status release(std::uint32_t sector) override;
+    [[nodiscard]] std::uint32_t sectorLimit() const override {
+        return static_cast<std::uint32_t>(entries_.size());
+    }
+    [[nodiscard]] const char* tableName() const override { return "mini FAT"; }
+
+    // Writes the table to fresh sectors when it changed, releasing the old ones, and fills
+    // in the mini FAT fields of `header`.
+    [[nodiscard]] Status writeForCommit(SectorFile& file, Fat& fat, Header* header);
+    void markCommitted() { changed_ = false; }
+
+private:
+    std::vector<std::uint32_t> entries_;
+    std::uint32_t firstSector_ = endOfChain;
+    std::uint32_t sectorCount_ = 0;
+    std::unique_ptr<ChainMap> chain_;
+    std::uint32_t searchFrom_ = 0;
+    bool changed_ = false;
+};
+
+} // namespace engine::cfb

@@ -1,0 +1,126 @@
+#include "cfb/sector_file.h"
+
+#include "common/error.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace engine::cfb {
+namespace {
+
+// Writes are gathered until this many contiguous bytes are pending.
+constexpr std::size_t writeBufferCapacity = 1u << 20;
+// Reads smaller than this are served from one block read ahead of them.
+constexpr std::size_t readAheadSize = 256u << 10;
+
+} // namespace
+
+SectorFile::SectorFile(std::shared_ptr<ByteArray> bytes, std::uint32_t sectorSize)
+    : bytes_(std::move(bytes)), sectorSize_(sectorSize) {}
+
+Status SectorFile::initialize() {
+    return reload();
+}
+
+Status SectorFile::reload() {
+    pending_.clear();
+    cache_.clear();
+    return bytes_->size(&knownSize_);
+}
+
+bool SectorFile::overlapsPending(std::uint64_t offset, std::size_t count) const {
+    return !pending_.empty() && offset < pendingOffset_ + pending_.size() &&
+           pendingOffset_ < offset + count;
+}
+
+Status SectorFile::readThrough(std::uint64_t offset, void* buffer, std::size_t count) {
+    std::size_t got = 0;
+    ENGINE_RETURN_IF_FAILED(bytes_->readAt(offset, buffer, count, &got));
+    if (got < count)
+        std::memset(static_cast<std::uint8_t*>(buffer) + got, 0, count - got);
+    return Status::ok;
+}
+
+Status SectorFile::read(std::uint64_t offset, void* buffer, std::size_t count) {
+    if (count == 0)
+        return Status::ok;
+    if (overlapsPending(offset, count))
+        ENGINE_RETURN_IF_FAILED(writeBuffered());
+    if (count >= readAheadSize)
+        return readThrough(offset, buffer, count);
+    const bool cached =
+        !cache_.empty() && offset >= cacheOffset_ && offset + count <= cacheOffset_ + cache_.size();
+    if (!cached) {
+        if (overlapsPending(offset, readAheadSize))
+            ENGINE_RETURN_IF_FAILED(writeBuffered());
+        cache_.resize(readAheadSize);
+        cacheOffset_ = offset;
+        const Status status = readThrough(offset, cache_.data(), cache_.size());
+        if (failed(status)) {
+            cache_.clear();
+            return status;
+        }
+    }
+    std::memcpy(buffer, cache_.data() + (offset - cacheOffset_), count);
+    return Status::ok;
+}
+
+void SectorFile::updateCache(std::uint64_t offset, const std::uint8_t* data, std::size_t count) {
+    if (cache_.empty())
+        return;
+    const std::uint64_t begin = std::max(offset, cacheOffset_);
+    const std::uint64_t end = std::min(offset + count, cacheOffset_ + cache_.size());
+    if (begin < end)
+        std::memcpy(cache_.data() + (begin - cacheOffset_), data + (begin - offset), end - begin);
+}
+
+Status SectorFile::write(std::uint64_t offset, const void* buffer, std::size_t count) {
+    if (count == 0)
+        return Status::ok;
+    const auto* data = static_cast<const std::uint8_t*>(buffer);
+    updateCache(offset, data, count);
+    knownSize_ = std::max(knownSize_, offset + count);
+    const std::uint64_t pendingEnd = pendingOffset_ + pending_.size();
+    if (!pending_.empty() && offset >= pendingOffset_ && offset + count <= pendingEnd) {
+        std::memcpy(pending_.data() + (offset - pendingOffset_), data, count);
+        return Status::ok;
+    }
+    if (!pending_.empty() && offset == pendingEnd &&
+        pending_.size() + count <= writeBufferCapacity) {
+        pending_.insert(pending_.end(), data, data + count);
+        return Status::ok;
+    }
+    ENGINE_RETURN_IF_FAILED(writeBuffered());
+    if (count >= writeBufferCapacity)
+        return bytes_->writeAt(offset, data, count);
+    if (pending_.capacity() < writeBufferCapacity)
+        pending_.reserve(writeBufferCapacity);
+    pendingOffset_ = offset;
+    pending_.assign(data, data + count);
+    return Status::ok;
+}
+
+Status SectorFile::writeBuffered() {
+    if (pending_.empty())
+        return Status::ok;
+    const Status status = bytes_->writeAt(pendingOffset_, pending_.data(), pending_.size());
+    pending_.clear();
+    return status;
+}
+
+Status SectorFile::flush() {
+    ENGINE_RETURN_IF_FAILED(writeBuffered());
+    return bytes_->flush();
+}
+
+Status SectorFile::ensureSize(std::uint64_t size) {
+    ENGINE_RETURN_IF_FAILED(writeBuffered());
+    std::uint64_t current = 0;
+    ENGINE_RETURN_IF_FAILED(bytes_->size(&current));
+    if (current < size)
+        ENGINE_RETURN_IF_FAILED(bytes_->setSize(size));
+    knownSize_ = std::max(knownSize_, size);
+    return Status::ok;
+}
+
+} // namespace engine::cfb

@@ -1,0 +1,56 @@
+// Byte access to a compound file through its ByteArray, with one write-behind buffer and
+// one read-ahead block, so that the many small reads and writes of streams reach the
+// ByteArray as few large calls.
+#pragma once
+
+#include "cfb/byte_array.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace engine::cfb {
+
+class SectorFile {
+public:
+    SectorFile(std::shared_ptr<ByteArray> bytes, std::uint32_t sectorSize);
+
+    [[nodiscard]] std::uint32_t sectorSize() const { return sectorSize_; }
+    [[nodiscard]] std::uint64_t offsetOf(std::uint32_t sector) const {
+        return (static_cast<std::uint64_t>(sector) + 1) * sectorSize_;
+    }
+    // The size of the underlying array when it was opened, grown by every write since.
+    [[nodiscard]] std::uint64_t knownSize() const { return knownSize_; }
+
+    [[nodiscard]] Status initialize();
+    // Reads `count` bytes; bytes past the end of the array read as zero.
+    [[nodiscard]] Status read(std::uint64_t offset, void* buffer, std::size_t count);
+    [[nodiscard]] Status write(std::uint64_t offset, const void* buffer, std::size_t count);
+    // Sends buffered writes to the array, without asking it to make them durable.
+    [[nodiscard]] Status writeBuffered();
+    // Sends buffered writes, then makes everything durable.
+    [[nodiscard]] Status flush();
+    // Grows the array to at least `size` bytes.
+    [[nodiscard]] Status ensureSize(std::uint64_t size);
+    // Forgets buffered writes and cached bytes (after a failure or a revert).
+    [[nodiscard]] Status reload();
+
+    [[nodiscard]] ByteArray& bytes() { return *bytes_; }
+
+private:
+    [[nodiscard]] bool overlapsPending(std::uint64_t offset, std::size_t count) const;
+    [[nodiscard]] Status readThrough(std::uint64_t offset, void* buffer, std::size_t count);
+    void updateCache(std::uint64_t offset, const std::uint8_t* data, std::size_t count);
+
+    std::shared_ptr<ByteArray> bytes_;
+    std::uint32_t sectorSize_;
+    std::uint64_t knownSize_ = 0;
+
+    std::uint64_t pendingOffset_ = 0;
+    std::vector<std::uint8_t> pending_;
+
+    std::uint64_t cacheOffset_ = 0;
+    std::vector<std::uint8_t> cache_;
+};
+
+} // namespace engine::cfb

@@ -1,0 +1,490 @@
+// The element tree: storages and streams created, written, reopened, renamed, deleted,
+// copied and reverted, in version 3 and version 4 files. Every file written is checked by
+// the strict validator.
+#include "test_support.h"
+
+#include "cfb/names.h"
+
+#include <functional>
+#include <map>
+
+namespace engine::cfb::testing {
+namespace {
+
+class ElementTest : public ::testing::TestWithParam<Version> {
+protected:
+    void SetUp() override {
+        bytes_ = std::make_shared<MemoryByteArray>();
+        ASSERT_OK(CompoundFile::create(bytes_, GetParam(), &file_));
+        root_ = file_->root();
+    }
+
+    void commitAndCheck() {
+        ASSERT_OK(file_->commit());
+        expectValidFile(*bytes_);
+    }
+
+    // Reopens the committed bytes as a new file object.
+    void reopen(OpenMode mode = OpenMode::readWrite) {
+        file_.reset();
+        ASSERT_OK(CompoundFile::open(bytes_, mode, &file_));
+        root_ = file_->root();
+    }
+
+    void writeStream(Storage& storage, const std::u16string& name,
+                     const std::vector<std::uint8_t>& bytes) {
+        Stream stream;
+        ASSERT_OK(storage.createStream(name, &stream));
+        std::size_t written = 0;
+        ASSERT_OK(stream.write(bytes.data(), bytes.size(), &written));
+        ASSERT_EQ(written, bytes.size());
+    }
+
+    std::vector<std::uint8_t> readStream(Storage& storage, const std::u16string& name) {
+        Stream stream;
+        EXPECT_OK(storage.openStream(name, &stream));
+        return readWholeStream(stream);
+    }
+
+    std::shared_ptr<MemoryByteArray> bytes_;
+    std::unique_ptr<CompoundFile> file_;
+    Storage root_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Versions, ElementTest, ::testing::Values(Version::v3, Version::v4),
+                         [](const auto& info) { return versionName(info.param); });
+
+// Sizes around the mini sector, the regular sectors and the mini-stream cut-off.
+const std::vector<std::size_t> boundarySizes = {0,   1,    63,   64,   65,   511,  512,
+                                                513, 4095, 4096, 4097, 8191, 8192, 70000};
+
+TEST_P(ElementTest, StreamsOfBoundarySizesSurviveCommitAndReopen) {
+    for (std::size_t i = 0; i < boundarySizes.size(); ++i)
+        writeStream(root_, u"s" + fromUtf8(std::to_string(boundarySizes[i])),
+                    pattern(boundarySizes[i], static_cast<std::uint32_t>(i)));
+    commitAndCheck();
+    reopen(OpenMode::readOnly);
+    for (std::size_t i = 0; i < boundarySizes.size(); ++i) {
+        SCOPED_TRACE(boundarySizes[i]);
+        EXPECT_EQ(readStream(root_, u"s" + fromUtf8(std::to_string(boundarySizes[i]))),
+                  pattern(boundarySizes[i], static_cast<std::uint32_t>(i)));
+    }
+}
+
+struct ResizeCase {
+    const char* label;
+    std::size_t from;
+    std::size_t to;
+};
+
+// Growing and shrinking keep the bytes both sizes share, in place and across the cut-off.
+TEST_P(ElementTest, SetSizeKeepsTheCommonPrefixAcrossTheCutoff) {
+    const ResizeCase cases[] = {
+        {"mini grows within mini", 100, 3000},
+        {"mini grows to regular", 100, 5000},
+        {"mini grows to exactly cut-off", 4095, 4096},
+        {"regular shrinks to mini", 9000, 1000},
+        {"regular shrinks to 4095", 4096, 4095},
+        {"regular grows", 5000, 200000},
+        {"regular shrinks", 200000, 5000},
+        {"shrinks to empty", 9000, 0},
+        {"grows from empty", 0, 10000},
+    };
+    for (const ResizeCase& row : cases) {
+        SCOPED_TRACE(row.label);
+        const std::u16string name = fromUtf8(row.label).substr(0, 31);
+        writeStream(root_, name, pattern(row.from, 3));
+        commitAndCheck();
+        Stream stream;
+        ASSERT_OK(root_.openStream(name, &stream));
+        ASSERT_OK(stream.setSize(row.to));
+        commitAndCheck();
+        reopen();
+        const auto bytes = readStream(root_, name);
+        ASSERT_EQ(bytes.size(), row.to);
+        const std::size_t common = std::min(row.from, row.to);
+        const auto expected = pattern(row.from, 3);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + common, bytes.begin()));
+        ASSERT_OK(root_.remove(name));
+    }
+    commitAndCheck();
+}
+
+TEST_P(ElementTest, OverwritingCommittedDataKeepsTheRest) {
+    auto expected = pattern(50000, 9);
+    writeStream(root_, u"data", expected);
+    writeStream(root_, u"small", pattern(3000, 1));
+    commitAndCheck();
+    Stream stream;
+    ASSERT_OK(root_.openStream(u"data", &stream));
+    struct Patch {
+        std::uint64_t offset;
+        std::size_t size;
+    };
+    for (const Patch patch :
+         {Patch{0, 1}, Patch{511, 2}, Patch{4000, 5000}, Patch{49990, 10}, Patch{49999, 100}}) {
+        const auto bytes = pattern(patch.size, 77);
+        ASSERT_OK(stream.writeAt(patch.offset, bytes.data(), bytes.size()));
+        if (expected.size() < patch.offset + patch.size)
+            expected.resize(patch.offset + patch.size);
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + patch.offset);
+    }
+    Stream small;
+    ASSERT_OK(root_.openStream(u"small", &small));
+    ASSERT_OK(small.writeAt(10, "xyz", 3));
+    EXPECT_EQ(readWholeStream(stream), expected);
+    commitAndCheck();
+    reopen();
+    EXPECT_EQ(readStream(root_, u"data"), expected);
+    auto smallExpected = pattern(3000, 1);
+    std::copy_n("xyz", 3, smallExpected.begin() + 10);
+    EXPECT_EQ(readStream(root_, u"small"), smallExpected);
+}
+
+TEST_P(ElementTest, TheSameStreamOpenedTwiceSharesItsBytes) {
+    Stream first;
+    Stream second;
+    ASSERT_OK(root_.createStream(u"shared", &first));
+    ASSERT_OK(root_.openStream(u"shared", &second));
+    const auto bytes = pattern(6000);
+    std::size_t written = 0;
+    ASSERT_OK(first.write(bytes.data(), bytes.size(), &written));
+    EXPECT_EQ(readWholeStream(second), bytes);
+    ASSERT_OK(second.setSize(10));
+    std::uint64_t size = 0;
+    ASSERT_OK(first.size(&size));
+    EXPECT_EQ(size, 10u);
+    std::uint64_t position = 0;
+    ASSERT_OK(first.seek(0, SeekOrigin::current, &position));
+    EXPECT_EQ(position, 6000u) << "each handle keeps its own position";
+}
+
+TEST_P(ElementTest, SeekMovesFromEachOrigin) {
+    writeStream(root_, u"s", pattern(100));
+    Stream stream;
+    ASSERT_OK(root_.openStream(u"s", &stream));
+    struct SeekCase {
+        const char* label;
+        std::int64_t offset;
+        SeekOrigin origin;
+        Status status;
+        std::uint64_t position;
+    };
+    const SeekCase cases[] = {
+        {"from the start", 10, SeekOrigin::begin, Status::ok, 10},
+        {"forward from current", 5, SeekOrigin::current, Status::ok, 15},
+        {"back from the end", -1, SeekOrigin::end, Status::ok, 99},
+        {"past the end", 50, SeekOrigin::end, Status::ok, 150},
+        {"before the start", -200, SeekOrigin::current, Status::invalidFunction, 150},
+    };
+    for (const SeekCase& row : cases) {
+        SCOPED_TRACE(row.label);
+        std::uint64_t position = 0;
+        EXPECT_EQ(stream.seek(row.offset, row.origin, &position), row.status);
+        ASSERT_OK(stream.seek(0, SeekOrigin::current, &position));
+        EXPECT_EQ(position, row.position);
+    }
+    std::uint8_t byte = 0;
+    std::size_t read = 1;
+    ASSERT_OK(stream.read(&byte, 1, &read));
+    EXPECT_EQ(read, 0u) << "reading past the end gives nothing";
+}
+
+TEST_P(ElementTest, OperationsReportTheirFailures) {
+    Storage child;
+    ASSERT_OK(root_.createStorage(u"Folder", &child));
+    writeStream(root_, u"Stream", pattern(10));
+    Stream stream;
+    Storage storage;
+    struct FailureCase {
+        const char* label;
+        std::function<Status()> action;
+        Status expected;
+    };
+    const FailureCase cases[] = {
+        {"open missing stream", [&] { return root_.openStream(u"nothing", &stream); },
+         Status::fileNotFound},
+        {"open storage as stream", [&] { return root_.openStream(u"Folder", &stream); },
+         Status::fileNotFound},
+        {"open stream as storage", [&] { return root_.openStorage(u"Stream", &storage); },
+         Status::fileNotFound},
+        {"create existing name", [&] { return root_.createStream(u"Stream", &stream); },
+         Status::fileAlreadyExists},
+        {"create same name other case", [&] { return root_.createStorage(u"STREAM", &storage); },
+         Status::fileAlreadyExists},
+        {"name of 32 units", [&] { return root_.createStream(std::u16string(32, u'a'), &stream); },
+         Status::invalidName},
+        {"name with slash", [&] { return root_.createStream(u"a/b", &stream); },
+         Status::invalidName},
+        {"name with backslash", [&] { return root_.createStream(u"a\\b", &stream); },
+         Status::invalidName},
+        {"name with colon", [&] { return root_.createStream(u"a:b", &stream); },
+         Status::invalidName},
+        {"name with exclamation", [&] { return root_.createStream(u"a!b", &stream); },
+         Status::invalidName},
+        {"empty name", [&] { return root_.createStream(u"", &stream); }, Status::invalidName},
+        {"remove missing", [&] { return root_.remove(u"nothing"); }, Status::fileNotFound},
+        {"rename onto existing", [&] { return root_.rename(u"Stream", u"folder"); },
+         Status::fileAlreadyExists},
+        {"rename missing", [&] { return root_.rename(u"nothing", u"x"); }, Status::fileNotFound},
+        {"rename to bad name", [&] { return root_.rename(u"Stream", u"x:y"); },
+         Status::invalidName},
+        {"copy storage into itself",
+         [&] { return root_.copyElementTo(u"Folder", child, u"Again"); }, Status::accessDenied},
+    };
+    for (const FailureCase& row : cases) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(row.action(), row.expected);
+    }
+    ASSERT_OK(root_.createStream(std::u16string(31, u'a'), &stream));
+}
+
+TEST_P(ElementTest, ReadOnlyFilesRefuseEveryChange) {
+    writeStream(root_, u"Stream", pattern(10));
+    commitAndCheck();
+    reopen(OpenMode::readOnly);
+    Stream stream;
+    ASSERT_OK(root_.openStream(u"Stream", &stream));
+    Storage storage;
+    Stream created;
+    std::size_t written = 0;
+    struct Change {
+        const char* label;
+        std::function<Status()> action;
+    };
+    const Change changes[] = {
+        {"write",
+         [&] {
+             return stream.write("x", 1, &written);
+         }},
+        {"set size",
+         [&] {
+             return stream.setSize(0);
+         }},
+        {"create stream",
+         [&] {
+             return root_.createStream(u"new", &created);
+         }},
+        {"create storage",
+         [&] {
+             return root_.createStorage(u"new", &storage);
+         }},
+        {"remove",
+         [&] {
+             return root_.remove(u"Stream");
+         }},
+        {"rename",
+         [&] {
+             return root_.rename(u"Stream", u"Other");
+         }},
+        {"set class",
+         [&] {
+             return root_.setClass(Clsid{1});
+         }},
+        {"set state bits",
+         [&] {
+             return root_.setStateBits(1, 1);
+         }},
+        {"set times",
+         [&] {
+             return root_.setChildTimes(u"Stream", 1, 2);
+         }},
+        {"commit",
+         [&] {
+             return file_->commit();
+         }},
+    };
+    for (const Change& row : changes) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(row.action(), Status::accessDenied);
+    }
+    EXPECT_EQ(readWholeStream(stream), pattern(10));
+}
+
+TEST_P(ElementTest, AttributesSurviveCommit) {
+    Storage child;
+    ASSERT_OK(root_.createStorage(u"Child", &child));
+    const Clsid clsid = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    ASSERT_OK(child.setClass(clsid));
+    ASSERT_OK(child.setStateBits(0xF0F0, 0xFF00));
+    ASSERT_OK(root_.setChildTimes(u"Child", 0x01D0000000000001ull, 0x01D0000000000002ull));
+    ASSERT_OK(root_.setClass(clsid));
+    commitAndCheck();
+    reopen();
+    ElementStat stat;
+    ASSERT_OK(root_.statChild(u"child", &stat));
+    EXPECT_EQ(stat.name, u"Child");
+    EXPECT_EQ(stat.type, ElementType::storage);
+    EXPECT_EQ(stat.clsid, clsid);
+    EXPECT_EQ(stat.stateBits, 0xF000u);
+    EXPECT_EQ(stat.creationTime, 0x01D0000000000001ull);
+    EXPECT_EQ(stat.modifiedTime, 0x01D0000000000002ull);
+    ASSERT_OK(root_.stat(&stat));
+    EXPECT_EQ(stat.type, ElementType::root);
+    EXPECT_EQ(stat.clsid, clsid);
+}
+
+TEST_P(ElementTest, ListingFollowsTheDirectoryOrder) {
+    for (const char16_t* name : {u"bb", u"a", u"B", u"ccc", u"\u00e9", u"Z"}) {
+        Stream stream;
+        ASSERT_OK(root_.createStream(name, &stream));
+    }
+    std::vector<ElementStat> children;
+    ASSERT_OK(root_.list(&children));
+    std::vector<std::u16string> names;
+    for (const auto& child : children)
+        names.push_back(child.name);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"a", u"B", u"Z", u"\u00e9", u"bb", u"ccc"}));
+}
+
+TEST_P(ElementTest, RenameAndDeleteChangeTheTree) {
+    Storage folder;
+    ASSERT_OK(root_.createStorage(u"Folder", &folder));
+    Storage inner;
+    ASSERT_OK(folder.createStorage(u"Inner", &inner));
+    writeStream(inner, u"big", pattern(20000));
+    writeStream(inner, u"small", pattern(200));
+    writeStream(root_, u"keep", pattern(300));
+    commitAndCheck();
+    ASSERT_OK(root_.rename(u"keep", u"kept"));
+    ASSERT_OK(root_.remove(u"Folder"));
+    Stream stale;
+    EXPECT_EQ(inner.openStream(u"big", &stale), Status::reverted);
+    commitAndCheck();
+    reopen();
+    std::vector<ElementStat> children;
+    ASSERT_OK(root_.list(&children));
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_EQ(children[0].name, u"kept");
+    EXPECT_EQ(readStream(root_, u"kept"), pattern(300));
+}
+
+TEST_P(ElementTest, RevertForgetsUncommittedChanges) {
+    writeStream(root_, u"kept", pattern(5000));
+    commitAndCheck();
+    Stream kept;
+    ASSERT_OK(root_.openStream(u"kept", &kept));
+    ASSERT_OK(kept.writeAt(0, "changed", 7));
+    writeStream(root_, u"added", pattern(100));
+    ASSERT_OK(file_->revert());
+    std::vector<std::uint8_t> byte(1);
+    std::size_t read = 0;
+    EXPECT_EQ(kept.readAt(0, byte.data(), 1, &read), Status::reverted);
+    EXPECT_EQ(readStream(root_, u"kept"), pattern(5000));
+    Stream added;
+    EXPECT_EQ(root_.openStream(u"added", &added), Status::fileNotFound);
+    writeStream(root_, u"after", pattern(10));
+    commitAndCheck();
+}
+
+TEST_P(ElementTest, RewritingManyTimesDoesNotGrowTheFile) {
+    std::uint64_t sizeAfterSecond = 0;
+    for (int round = 0; round < 12; ++round) {
+        (void)root_.remove(u"data");
+        writeStream(root_, u"data", pattern(30000 + round, round));
+        writeStream(root_, u"r" + fromUtf8(std::to_string(round)), pattern(100, round));
+        if (round > 0)
+            ASSERT_OK(root_.remove(u"r" + fromUtf8(std::to_string(round - 1))));
+        commitAndCheck();
+        if (round == 2)
+            sizeAfterSecond = bytes_->bytes().size();
+    }
+    EXPECT_LE(bytes_->bytes().size(), sizeAfterSecond + 4 * sectorSizeOf(GetParam()));
+    reopen();
+    EXPECT_EQ(readStream(root_, u"data"), pattern(30011, 11));
+}
+
+TEST_P(ElementTest, ThousandsOfElementsAndDeepStoragesRoundTrip) {
+    constexpr int streamCount = 3000;
+    constexpr int depth = 150;
+    for (int i = 0; i < streamCount; ++i) {
+        Stream stream;
+        ASSERT_OK(root_.createStream(u"n" + fromUtf8(std::to_string(i * 7919 % 10007)), &stream));
+        const auto bytes = pattern(static_cast<std::size_t>(i % 5), i);
+        ASSERT_OK(stream.writeAt(0, bytes.data(), bytes.size()));
+    }
+    Storage at = root_;
+    for (int level = 0; level < depth; ++level) {
+        Storage next;
+        ASSERT_OK(at.createStorage(u"level", &next));
+        writeStream(at, u"data", pattern(static_cast<std::size_t>(level * 50), level));
+        at = next;
+    }
+    commitAndCheck();
+    reopen();
+    std::vector<ElementStat> children;
+    ASSERT_OK(root_.list(&children));
+    EXPECT_EQ(children.size(), static_cast<std::size_t>(streamCount + 2));
+    for (int i = 0; i < streamCount; i += 97) {
+        EXPECT_EQ(readStream(root_, u"n" + fromUtf8(std::to_string(i * 7919 % 10007))),
+                  pattern(static_cast<std::size_t>(i % 5), i));
+    }
+    at = root_;
+    for (int level = 0; level < depth; ++level) {
+        EXPECT_EQ(readStream(at, u"data"), pattern(static_cast<std::size_t>(level * 50), level));
+        Storage next;
+        ASSERT_OK(at.openStorage(u"level", &next));
+        at = next;
+    }
+    for (int i = 0; i < streamCount; i += 2)
+        ASSERT_OK(root_.remove(u"n" + fromUtf8(std::to_string(i * 7919 % 10007))));
+    commitAndCheck();
+}
+
+TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
+    Storage folder;
+    ASSERT_OK(root_.createStorage(u"Folder", &folder));
+    ASSERT_OK(folder.setClass(Clsid{9}));
+    Storage inner;
+    ASSERT_OK(folder.createStorage(u"Inner", &inner));
+    writeStream(inner, u"big", pattern(9000, 1));
+    writeStream(folder, u"small", pattern(90, 2));
+    ASSERT_OK(root_.setChildTimes(u"Folder", 11, 12));
+
+    for (Version otherVersion : {Version::v3, Version::v4}) {
+        SCOPED_TRACE(versionName(otherVersion));
+        auto otherBytes = std::make_shared<MemoryByteArray>();
+        std::unique_ptr<CompoundFile> other;
+        ASSERT_OK(CompoundFile::create(otherBytes, otherVersion, &other));
+        Storage otherRoot = other->root();
+        writeStream(otherRoot, u"small", pattern(5)); // replaced by the copy of the root
+        ASSERT_OK(root_.copyElementTo(u"Folder", otherRoot, u"Copy"));
+        ASSERT_OK(root_.copyTo(otherRoot));
+        ASSERT_OK(other->commit());
+        expectValidFile(*otherBytes);
+        for (const char16_t* name : {u"Copy", u"Folder"}) {
+            Storage copy;
+            ASSERT_OK(otherRoot.openStorage(name, &copy));
+            ElementStat stat;
+            ASSERT_OK(copy.stat(&stat));
+            EXPECT_EQ(stat.clsid, Clsid{9});
+            EXPECT_EQ(stat.creationTime, 11u);
+            EXPECT_EQ(readStream(copy, u"small"), pattern(90, 2));
+            Storage copiedInner;
+            ASSERT_OK(copy.openStorage(u"Inner", &copiedInner));
+            EXPECT_EQ(readStream(copiedInner, u"big"), pattern(9000, 1));
+        }
+    }
+    commitAndCheck();
+}
+
+TEST_P(ElementTest, StreamCopyMovesBothPositions) {
+    writeStream(root_, u"from", pattern(10000, 4));
+    Stream from;
+    Stream to;
+    ASSERT_OK(root_.openStream(u"from", &from));
+    ASSERT_OK(root_.createStream(u"to", &to));
+    ASSERT_OK(from.seek(1000, SeekOrigin::begin, nullptr));
+    std::uint64_t read = 0;
+    std::uint64_t written = 0;
+    ASSERT_OK(from.copyTo(to, 20000, &read, &written));
+    EXPECT_EQ(read, 9000u);
+    EXPECT_EQ(written, 9000u);
+    const auto expected = pattern(10000, 4);
+    EXPECT_EQ(readWholeStream(to),
+              std::vector<std::uint8_t>(expected.begin() + 1000, expected.end()));
+    commitAndCheck();
+}
+
+} // namespace
+} // namespace engine::cfb::testing

@@ -1,0 +1,66 @@
+// Helpers shared by the compound-file tests.
+#pragma once
+
+#include "cfb/compound_file.h"
+#include "cfb/validator.h"
+#include "common/error.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine::cfb::testing {
+
+// Fails the current test with the engine's message when `expression` is not Status::ok.
+#define ASSERT_OK(expression)                                                                      \
+    do {                                                                                           \
+        const ::engine::Status status_ = (expression);                                             \
+        ASSERT_EQ(status_, ::engine::Status::ok) << ::engine::lastFailureMessage();                \
+    } while (false)
+#define EXPECT_OK(expression)                                                                      \
+    do {                                                                                           \
+        const ::engine::Status status_ = (expression);                                             \
+        EXPECT_EQ(status_, ::engine::Status::ok) << ::engine::lastFailureMessage();                \
+    } while (false)
+
+// Byte i of a test stream: a pattern that differs between streams with different seeds.
+[[nodiscard]] inline std::uint8_t patternByte(std::uint64_t index, std::uint32_t seed = 0) {
+    return static_cast<std::uint8_t>((index * 131 + seed * 7 + (index >> 9)) & 0xFF);
+}
+
+[[nodiscard]] inline std::vector<std::uint8_t> pattern(std::size_t size, std::uint32_t seed = 0) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = patternByte(i, seed);
+    return bytes;
+}
+
+// Checks a whole file with the strict validator and names every problem.
+inline void expectValidFile(ByteArray& bytes) {
+    std::vector<std::string> problems;
+    const Status status = validateFile(bytes, &problems);
+    std::string all;
+    for (const auto& problem : problems)
+        all += problem + "\n";
+    EXPECT_EQ(status, Status::ok) << all;
+}
+
+[[nodiscard]] inline std::vector<std::uint8_t> readWholeStream(Stream& stream) {
+    std::uint64_t size = 0;
+    EXPECT_EQ(stream.size(&size), Status::ok) << lastFailureMessage();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::size_t read = 0;
+    EXPECT_EQ(stream.readAt(0, bytes.data(), bytes.size(), &read), Status::ok)
+        << lastFailureMessage();
+    bytes.resize(read);
+    return bytes;
+}
+
+[[nodiscard]] inline std::string versionName(Version version) {
+    return version == Version::v3 ? "v3" : "v4";
+}
+
+} // namespace engine::cfb::testing
