@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <propidl.h>
 
 #ifdef Z64EVEZE_BUILDING
 #define Z64EVEZE_API __declspec(dllexport)
@@ -24,3 +25,46 @@
 // library reports no patch level, so the buffer receives the empty string and the result
 // is 0. A null buffer or a size below 1 leaves the buffer alone and returns EINVAL (22).
 Z64EVEZE_C_API int GetPatchInformation(char* buffer, int bufferSize);
+
+// ---------------------------------------------------------------------------------------
+// Dates and times: time conversions
+// ---------------------------------------------------------------------------------------
+// The empty date (FILETIME 0x014F35A9A90CC000, 30 December 1899) and the empty variant
+// time (61.0, 1 March 1900) stand for no date; the latest date (FILETIME
+// 0x7FFF352BC602C000, 31 December 30827) is later than any real one. No function converts
+// between local time and UTC.
+
+// Stores the latest date; a null pointer does nothing.
+Z64EVEZE_API void MaxFileTime(FILETIME* time);
+// A zero FILETIME or the empty date gives the empty variant time; 0 on failure.
+Z64EVEZE_API int FileTimeToVariantTime(FILETIME* time, double* variantTime);
+// No special case for the empty variant time; 0 on failure.
+Z64EVEZE_API int VariantTimeToFileTime(double variantTime, FILETIME* time);
+Z64EVEZE_API void SetEmptyVariantTime(double* variantTime);
+// Copies a VT_FILETIME value; any other type gives the empty date.
+Z64EVEZE_API void PropvariantToFiletime(FILETIME* time, PROPVARIANT* value);
+// Adds ticks * count (100-nanosecond units, wrapping in 64 bits) to *time and returns time.
+Z64EVEZE_API FILETIME* DateTimeAdd(__int64 ticks, long count, FILETIME* time);
+// The three time stamps of a file, retrying every 200 ms (500 times) while another process
+// holds it. Out pointers may be null. Nonzero on success.
+Z64EVEZE_API int QVGetFileTime(const char* path, FILETIME* creation, FILETIME* lastAccess,
+                               FILETIME* lastWrite);
+// Always the empty text.
+Z64EVEZE_API const char* DebugGetDateTimeString(FILETIME* time);
+// The user's long date and time of a variant time, in a static buffer of 128 bytes that the
+// next call overwrites.
+Z64EVEZE_API const char* DebugGetDateTimeString(double variantTime);
+
+// ---------------------------------------------------------------------------------------
+// Dates and times: modification date and time texts
+// ---------------------------------------------------------------------------------------
+// A modification stamp is exactly 14 characters, YYYYMMDDhhmmss; anything else is no stamp
+// and gives zeros or an empty text.
+
+Z64EVEZE_C_API void DateOfModificationInt(const char* stamp, int* day, int* month, int* year);
+// The user's short date; `text` holds 255 bytes.
+Z64EVEZE_C_API void ShortDateOfModification(const char* stamp, char* text);
+// The user's long date without a leading weekday; `text` holds 255 bytes.
+Z64EVEZE_C_API void DateOfModification(const char* stamp, char* text);
+// The user's time text, or an empty text when it does not fit in `textSize` bytes.
+Z64EVEZE_C_API void TimeOfModification(const char* stamp, char* text, size_t textSize);

@@ -197,6 +197,38 @@ HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
     return start(program, arguments, overrides, false).process.release();
 }
 
+namespace {
+
+bool isHeldByAnother(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+constexpr DWORD kHolderStartLimitMilliseconds = 20000;
+
+} // namespace
+
+HeldFile::HeldFile(const std::wstring& path, DWORD milliseconds)
+    : helper_(startProgram(programDirectory() + L"\\test_helper.exe",
+                           L"hold \"" + path + L"\" " + std::to_wstring(milliseconds))) {
+    const DWORD start = GetTickCount();
+    while (!isHeldByAnother(path)) {
+        if (WaitForSingleObject(helper_, 0) == WAIT_OBJECT_0 ||
+            GetTickCount() - start > kHolderStartLimitMilliseconds)
+            throw std::runtime_error("the helper did not hold " + narrow(path));
+        Sleep(1);
+    }
+}
+
+HeldFile::~HeldFile() {
+    WaitForSingleObject(helper_, INFINITE);
+    CloseHandle(helper_);
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t begin = 0;

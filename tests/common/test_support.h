@@ -54,6 +54,20 @@ ProcessResult runProgram(const std::wstring& program, const std::wstring& argume
 HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
                     const EnvironmentOverrides& overrides = {});
 
+// A file that another process (the helper program) holds open without sharing for a
+// while. The constructor returns once the file is held; the destructor waits for the
+// helper to end.
+class HeldFile {
+public:
+    HeldFile(const std::wstring& path, DWORD milliseconds);
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    ~HeldFile();
+
+private:
+    HANDLE helper_;
+};
+
 // Splits text into lines, dropping the line ends ("\r\n" or "\n").
 std::vector<std::string> splitLines(const std::string& text);
 

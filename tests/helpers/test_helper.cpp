@@ -1,13 +1,14 @@
 // A helper process for the Windows tests. It loads every library at run time, so that it
 // can also run from a folder where some of them are missing. It prints "key=value" lines
 // and exits with 0 when the command ran, 2 for a usage error, 3 when a library or entry
-// point could not be found.
+// point could not be found, 4 when a file could not be opened.
 //
 //   test_helper bridges                 which base library the bridges reach
 //   test_helper delete PATH             delete a file through the library's bridge
 //   test_helper move FROM TO            move a file through the library's bridge
 //   test_helper write-log COUNT TAG     write COUNT entries to the base log directly
 //   test_helper silent                  the base library's silent-mode answer
+//   test_helper hold PATH MILLISECONDS  hold PATH open without sharing for a while
 #include "integration/base_library.h"
 
 #include <support/unique_resource.h>
@@ -21,6 +22,7 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kMissingLibrary = 3;
+constexpr int kCannotOpen = 4;
 constexpr char kCallerText[] = "test_helper : bridges";
 constexpr int kCallerLine = 4242;
 
@@ -85,6 +87,15 @@ int silentMode() {
     return 0;
 }
 
+int holdFile(const char* path, DWORD milliseconds) {
+    support::UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return kCannotOpen;
+    Sleep(milliseconds);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -95,5 +106,7 @@ int main(int argc, char** argv) {
         return writeLog(std::atoi(argv[2]), argv[3]);
     if (command == "silent")
         return silentMode();
+    if (command == "hold" && argc == 4)
+        return holdFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
     return runBridgeCommand(argc, argv);
 }

@@ -4,18 +4,47 @@
 
 #include <windows.h>
 
+#include <cxxabi.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Every named export of z64EVEZE.dll, by family.
+// Every named export of z64EVEZE.dll, by family: plain names as they stand, C++ functions
+// by their demangled signature.
 const std::vector<std::string> kDocumentedExports = {
+    // Time conversions
+    "MaxFileTime(_FILETIME*)",
+    "FileTimeToVariantTime(_FILETIME*, double*)",
+    "VariantTimeToFileTime(double, _FILETIME*)",
+    "SetEmptyVariantTime(double*)",
+    "PropvariantToFiletime(_FILETIME*, tagPROPVARIANT*)",
+    "DateTimeAdd(long long, long, _FILETIME*)",
+    "QVGetFileTime(char const*, _FILETIME*, _FILETIME*, _FILETIME*)",
+    "DebugGetDateTimeString(_FILETIME*)",
+    "DebugGetDateTimeString(double)",
+    // Modification date and time texts
+    "DateOfModificationInt",
+    "ShortDateOfModification",
+    "DateOfModification",
+    "TimeOfModification",
     // Application integration
     "GetPatchInformation",
 };
+
+std::string demangled(const char* name) {
+    int status = 0;
+    char* readable = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    if (status != 0 || readable == nullptr)
+        return name;
+    std::string result = readable;
+    std::free(readable);
+    return result;
+}
 
 std::set<std::string> exportedNames(HMODULE module) {
     const auto* base = reinterpret_cast<const BYTE*>(module);
@@ -30,7 +59,7 @@ std::set<std::string> exportedNames(HMODULE module) {
         reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
     const auto* nameOffsets = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
     for (DWORD index = 0; index < exports->NumberOfNames; ++index)
-        names.insert(reinterpret_cast<const char*>(base + nameOffsets[index]));
+        names.insert(demangled(reinterpret_cast<const char*>(base + nameOffsets[index])));
     return names;
 }
 

@@ -1,0 +1,46 @@
+#include "integration/library_locale.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace integration {
+namespace {
+
+bool isMultiByteCodePage(UINT codePage) {
+    CPINFO information{};
+    return GetCPInfo(codePage, &information) && information.MaxCharSize > 1;
+}
+
+_locale_t createLibraryLocale() {
+    const UINT codePage = GetACP();
+    if (isMultiByteCodePage(codePage))
+        return _create_locale(LC_CTYPE, ("." + std::to_string(codePage)).c_str());
+    return _create_locale(LC_NUMERIC, "C");
+}
+
+class LibraryLocale {
+public:
+    LibraryLocale() : locale_(createLibraryLocale()) {}
+    LibraryLocale(const LibraryLocale&) = delete;
+    LibraryLocale& operator=(const LibraryLocale&) = delete;
+    ~LibraryLocale() {
+        if (locale_)
+            _free_locale(locale_);
+    }
+    [[nodiscard]] _locale_t get() const { return locale_; }
+
+private:
+    _locale_t locale_;
+};
+
+// A static object: constructed while the library attaches, destroyed when it unloads.
+const LibraryLocale g_libraryLocale;
+
+} // namespace
+
+_locale_t libraryLocale() {
+    return g_libraryLocale.get();
+}
+
+} // namespace integration
