@@ -40,23 +40,6 @@ namespace {
     return Status::ok;
 }
 
-// The header's DIFAT lists FAT sectors from its start; once an entry is free every later
-// one must be free too, and no entry may hold another sentinel.
-[[nodiscard]] Status checkHeaderDifat(const Header& header) {
-    bool seenFree = false;
-    for (std::size_t i = 0; i < headerDifatEntries; ++i) {
-        const std::uint32_t entry = header.difat[i];
-        if (entry == freeSector) {
-            seenFree = true;
-            continue;
-        }
-        if (seenFree || entry > maxRegularSector)
-            return fail(Status::invalidHeader,
-                        describe("header DIFAT entry ", i, " holds ", entry));
-    }
-    return Status::ok;
-}
-
 } // namespace
 
 Status parseHeader(const std::uint8_t* bytes, Header* header) {
@@ -77,7 +60,7 @@ Status parseHeader(const std::uint8_t* bytes, Header* header) {
         header->difat[i] = load32(bytes + headerOffset::difat + 4 * i);
     if (header->firstDirectorySector > maxRegularSector)
         return badHeader("first directory sector", header->firstDirectorySector);
-    return checkHeaderDifat(*header);
+    return Status::ok;
 }
 
 void serializeHeader(const Header& header, std::uint8_t* bytes) {

@@ -69,8 +69,9 @@ struct Header {
 
 // Decodes and checks the first 512 bytes of a file. Refuses a bad signature, version, byte
 // order, sector shift, mini sector shift, reserved field, directory sector count (version
-// 3), mini-stream cut-off, or a header DIFAT with a used entry after an unused one, with
-// Status::invalidHeader and a message naming the field and its value.
+// 3) or mini-stream cut-off with Status::invalidHeader and a message naming the field and
+// its value. The DIFAT entries are checked when the FAT is read, against the FAT sector
+// count (entries past it are ignored, as other writers leave them in any state).
 [[nodiscard]] Status parseHeader(const std::uint8_t* bytes, Header* header);
 
 // Encodes a header; the buffer is headerSize bytes.

@@ -1,0 +1,177 @@
+// Files written by other software, read in place from the shared corpus: real documents
+// must read exactly as the independent readers report them; fuzzed ones must be refused
+// (or read as far as they are valid) quickly, never crash or hang.
+#include "tool_support.h"
+
+#include <chrono>
+#include <iostream>
+#include <filesystem>
+
+namespace engine::cfb::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path corpus = CFB_SHARED_CORPUS;
+const std::string manifestScript = CFB_TOOLS "/ole_manifest.py";
+
+std::vector<fs::path> filesIn(const fs::path& folder) {
+    std::vector<fs::path> files;
+    if (fs::is_directory(folder))
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.is_regular_file())
+                files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool isLoopingFile(const fs::path& path) {
+    return path.filename() == "FatChainLoop_v3.cfs";
+}
+
+std::vector<fs::path> realFiles() {
+    std::vector<fs::path> files;
+    for (const auto& path : filesIn(corpus / "cfb-peers" / "real"))
+        if (!isLoopingFile(path))
+            files.push_back(path);
+    return files;
+}
+
+Status openFile(const fs::path& path, OpenMode mode, std::unique_ptr<CompoundFile>* file) {
+    std::shared_ptr<FileByteArray> bytes;
+    ENGINE_RETURN_IF_FAILED(FileByteArray::open(path.string(), FileMode::openReadOnly, &bytes));
+    if (mode == OpenMode::readOnly)
+        return CompoundFile::open(bytes, mode, file);
+    // A writable copy in memory: the corpus itself is never changed.
+    std::uint64_t size = 0;
+    ENGINE_RETURN_IF_FAILED(bytes->size(&size));
+    std::vector<std::uint8_t> copy(size);
+    std::size_t read = 0;
+    ENGINE_RETURN_IF_FAILED(bytes->readAt(0, copy.data(), copy.size(), &read));
+    return CompoundFile::open(std::make_shared<MemoryByteArray>(std::move(copy)), mode, file);
+}
+
+class CorpusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::is_directory(corpus / "cfb-peers"))
+            GTEST_SKIP() << "no shared corpus at " << corpus;
+    }
+};
+
+TEST_F(CorpusTest, RealFilesReadAsOlefileReadsThem) {
+    if (!olefileAvailable())
+        GTEST_SKIP() << "python3 with olefile is not installed";
+    const auto files = realFiles();
+    ASSERT_FALSE(files.empty());
+    for (const auto& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        std::unique_ptr<CompoundFile> file;
+        ASSERT_OK(openFile(path, OpenMode::readOnly, &file));
+        Status status = Status::ok;
+        const auto manifest = engineManifest(*file, &status);
+        EXPECT_OK(status);
+        EXPECT_EQ(manifest, olefileManifest(path.string(), manifestScript));
+    }
+}
+
+TEST_F(CorpusTest, RealFilesReadAsGsfReadsThem) {
+    if (!gsfAvailable())
+        GTEST_SKIP() << "gsf is not installed";
+    for (const auto& path : realFiles()) {
+        SCOPED_TRACE(path.filename().string());
+        std::unique_ptr<CompoundFile> file;
+        ASSERT_OK(openFile(path, OpenMode::readOnly, &file));
+        Status status = Status::ok;
+        expectGsfAgrees(path.string(), engineManifest(*file, &status));
+        EXPECT_OK(status);
+    }
+}
+
+// The TestStream files say in their names how long their one stream is, and its byte i is
+// i mod 256: checked without any other reader.
+TEST_F(CorpusTest, TestStreamFilesHoldTheirPattern) {
+    int checked = 0;
+    for (const auto& path : realFiles()) {
+        const std::string name = path.filename().string();
+        std::smatch match;
+        static const std::regex testStream(R"(TestStream_v[34]_(\d+)\.cfs)");
+        if (!std::regex_match(name, match, testStream))
+            continue;
+        SCOPED_TRACE(name);
+        std::unique_ptr<CompoundFile> file;
+        ASSERT_OK(openFile(path, OpenMode::readOnly, &file));
+        Stream stream;
+        ASSERT_OK(file->root().openStream(u"TestStream", &stream));
+        const auto bytes = readWholeStream(stream);
+        ASSERT_EQ(bytes.size(), std::stoul(match[1]));
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            ASSERT_EQ(bytes[i], i % 256) << "at byte " << i;
+        ++checked;
+    }
+    EXPECT_GE(checked, 10);
+}
+
+// Real files opened for writing take a change and a commit without damage to what they
+// held, and olefile reads the result.
+TEST_F(CorpusTest, RealFilesTakeChangesAndStayReadable) {
+    for (const auto& path : realFiles()) {
+        SCOPED_TRACE(path.filename().string());
+        std::unique_ptr<CompoundFile> file;
+        ASSERT_OK(openFile(path, OpenMode::readWrite, &file));
+        Status status = Status::ok;
+        auto before = engineManifest(*file, &status);
+        ASSERT_OK(status);
+        Stream added;
+        ASSERT_OK(file->root().createStream(u"Added by the engine", &added));
+        const auto bytes = pattern(5000, 1);
+        ASSERT_OK(added.writeAt(0, bytes.data(), bytes.size()));
+        ASSERT_OK(file->commit());
+        ASSERT_OK(file->revert());
+        auto after = engineManifest(*file, &status);
+        ASSERT_OK(status);
+        before.push_back("F " + toHex(toUtf8(u"Added by the engine")) + " 5000 " +
+                         toHex(std::string(bytes.begin(), bytes.end())));
+        std::sort(before.begin(), before.end());
+        EXPECT_EQ(after, before);
+    }
+}
+
+// Opens a file, walks every element and reads every stream, stopping at the first failure.
+Status readEverything(const fs::path& path) {
+    std::unique_ptr<CompoundFile> file;
+    ENGINE_RETURN_IF_FAILED(openFile(path, OpenMode::readOnly, &file));
+    Status status = Status::ok;
+    (void)engineManifest(*file, &status);
+    return status;
+}
+
+TEST_F(CorpusTest, LoopingChainIsRefused) {
+    const fs::path path = corpus / "cfb-peers" / "real" / "FatChainLoop_v3.cfs";
+    ASSERT_TRUE(fs::exists(path));
+    EXPECT_EQ(readEverything(path), Status::docfileCorrupt);
+    EXPECT_NE(lastFailureMessage().find("loop"), std::string::npos) << lastFailureMessage();
+}
+
+TEST_F(CorpusTest, FuzzedFilesAreRefusedQuickly) {
+    const auto files = filesIn(corpus / "cfb-peers" / "fuzzed");
+    ASSERT_FALSE(files.empty());
+    for (const auto& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        const auto start = std::chrono::steady_clock::now();
+        const Status status = readEverything(path);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(elapsed, std::chrono::seconds(1));
+        EXPECT_TRUE(status == Status::ok || status == Status::docfileCorrupt ||
+                    status == Status::invalidHeader)
+            << static_cast<std::uint32_t>(status) << " " << lastFailureMessage();
+        if (failed(status)) {
+            EXPECT_FALSE(lastFailureMessage().empty());
+        }
+        std::cout << "    " << path.filename().string() << ": "
+                  << (failed(status) ? lastFailureMessage() : "read as far as valid") << "\n";
+    }
+}
+
+} // namespace
+} // namespace engine::cfb::testing

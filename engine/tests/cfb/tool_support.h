@@ -1,0 +1,176 @@
+// Running the independent readers (libgsf's gsf tool, python's olefile) from tests, and the
+// manifest of a file's elements that tests compare between readers.
+#pragma once
+
+#include "test_support.h"
+
+#include "cfb/names.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include <sys/wait.h>
+
+namespace engine::cfb::testing {
+
+inline const char* const pythonPath = "/usr/bin/python3";
+inline const char* const gsfPath = "/usr/bin/gsf";
+
+// Runs a shell command; returns its exit code and its standard output.
+inline int runCommand(const std::string& command, std::string* output) {
+    output->clear();
+    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output->append(buffer, got);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline bool olefileAvailable() {
+    std::string output;
+    return std::filesystem::exists(pythonPath) &&
+           runCommand(std::string(pythonPath) + " -c 'import olefile'", &output) == 0;
+}
+
+inline bool gsfAvailable() {
+    return std::filesystem::exists(gsfPath);
+}
+
+inline std::string shellQuoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+inline std::string toHex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
+}
+
+// The manifest lines of every element below `storage`, sorted, in ole_manifest.py's form.
+inline void collectManifest(Storage& storage, const std::string& prefix,
+                            std::vector<std::string>* lines, Status* firstFailure) {
+    std::vector<ElementStat> children;
+    Status status = storage.list(&children);
+    if (failed(status)) {
+        *firstFailure = status;
+        return;
+    }
+    for (const ElementStat& child : children) {
+        const std::string path = prefix + toUtf8(child.name);
+        if (child.type == ElementType::storage) {
+            lines->push_back("D " + toHex(path));
+            Storage inner;
+            status = storage.openStorage(child.name, &inner);
+            if (succeeded(status))
+                collectManifest(inner, path + "/", lines, firstFailure);
+        } else {
+            Stream stream;
+            status = storage.openStream(child.name, &stream);
+            std::string bytes;
+            std::vector<char> chunk(1 << 16);
+            std::size_t read = 0;
+            while (succeeded(status)) {
+                status = stream.read(chunk.data(), chunk.size(), &read);
+                if (read == 0)
+                    break;
+                bytes.append(chunk.data(), read);
+            }
+            if (succeeded(status))
+                lines->push_back("F " + toHex(path) + " " + std::to_string(child.size) + " " +
+                                 toHex(bytes));
+        }
+        if (failed(status) && succeeded(*firstFailure))
+            *firstFailure = status;
+    }
+}
+
+inline std::vector<std::string> engineManifest(CompoundFile& file, Status* firstFailure) {
+    std::vector<std::string> lines;
+    *firstFailure = Status::ok;
+    Storage root = file.root();
+    collectManifest(root, "", &lines, firstFailure);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+inline std::vector<std::string> olefileManifest(const std::string& path, std::string script) {
+    std::string output;
+    EXPECT_EQ(
+        runCommand(std::string(pythonPath) + " " + shellQuoted(script) + " " + shellQuoted(path),
+                   &output),
+        0)
+        << "olefile could not read " << path;
+    std::vector<std::string> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+struct GsfEntry {
+    bool isStream = false;
+    std::uint64_t size = 0;
+};
+
+// What `gsf list` reports, by path ("f" lines are streams, "d" lines storages).
+inline std::map<std::string, GsfEntry> gsfList(const std::string& path) {
+    std::string output;
+    std::map<std::string, GsfEntry> entries;
+    if (runCommand(std::string(gsfPath) + " list " + shellQuoted(path), &output) != 0)
+        return entries;
+    static const std::regex line(R"(^([df])\s+(?:\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\s+)?(\d+) (.*)$)");
+    std::istringstream in(output);
+    for (std::string text; std::getline(in, text);) {
+        std::smatch match;
+        if (!std::regex_match(text, match, line) || match[3] == "*root*")
+            continue;
+        entries[match[3]] = GsfEntry{match[1] == "f", std::stoull(match[2])};
+    }
+    return entries;
+}
+
+inline std::string gsfCat(const std::string& path, const std::string& stream) {
+    std::string output;
+    runCommand(std::string(gsfPath) + " cat " + shellQuoted(path) + " " + shellQuoted(stream),
+               &output);
+    return output;
+}
+
+// Compares every stream of an engine manifest with gsf list and gsf cat.
+inline void expectGsfAgrees(const std::string& path, const std::vector<std::string>& manifest) {
+    const auto listed = gsfList(path);
+    ASSERT_FALSE(listed.empty()) << "gsf could not list " << path;
+    for (const std::string& line : manifest) {
+        if (line[0] != 'F')
+            continue;
+        std::istringstream fields(line.substr(2));
+        std::string hexPath;
+        std::uint64_t size = 0;
+        std::string hexBytes;
+        fields >> hexPath >> size >> hexBytes;
+        std::string streamPath;
+        for (std::size_t i = 0; i + 1 < hexPath.size(); i += 2)
+            streamPath += static_cast<char>(std::stoi(hexPath.substr(i, 2), nullptr, 16));
+        SCOPED_TRACE(streamPath);
+        const auto found = listed.find(streamPath);
+        ASSERT_NE(found, listed.end()) << "gsf does not list the stream";
+        EXPECT_EQ(found->second.size, size);
+        EXPECT_EQ(toHex(gsfCat(path, streamPath)), hexBytes);
+    }
+}
+
+} // namespace engine::cfb::testing
