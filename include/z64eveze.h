@@ -68,3 +68,27 @@ Z64EVEZE_C_API void ShortDateOfModification(const char* stamp, char* text);
 Z64EVEZE_C_API void DateOfModification(const char* stamp, char* text);
 // The user's time text, or an empty text when it does not fit in `textSize` bytes.
 Z64EVEZE_C_API void TimeOfModification(const char* stamp, char* text, size_t textSize);
+
+// ---------------------------------------------------------------------------------------
+// Logging and settings: log writer
+// ---------------------------------------------------------------------------------------
+// Settings come from "tq.ver", a profile file in the library's own folder; nothing is
+// cached, so a change takes effect at the next call.
+
+// The library's folder (with its trailing backslash) and the settings file's path; each
+// buffer holds 260 characters.
+Z64EVEZE_API void GetSystemFilePaths(char* directory, char* settingsFile);
+// The log path of the settings: the directory setting (or the library's folder) followed
+// directly by the file setting (or `defaultFile`). `path` holds 519 characters.
+Z64EVEZE_API char* DetermineLogPath(const char* section, const char* directoryKey,
+                                    const char* fileKey, const char* defaultFile, char* path);
+// The integer setting `key` of `section`, or `defaultValue`.
+Z64EVEZE_API int GetLogTypeEnabled(const char* section, const char* key, int defaultValue);
+// Appends "computer user program:thread source hh:mm:ss  message\r\n" (the first five
+// columns of fixed width) to the file, retrying every 5 ms for about ten seconds while
+// another writer holds it. `truncate` starts the file anew. 1 on success, 0 when nothing
+// could be written.
+Z64EVEZE_API int WriteLog(const char* path, int truncate, int reserved, const char* source,
+                          const char* format, ...);
+Z64EVEZE_API int WriteLog(const char* path, int truncate, int reserved, const char* source,
+                          const char* format, char* arguments);

@@ -9,9 +9,11 @@
 //   test_helper write-log COUNT TAG     write COUNT entries to the base log directly
 //   test_helper silent                  the base library's silent-mode answer
 //   test_helper hold PATH MILLISECONDS  hold PATH open without sharing for a while
+//   test_helper write-log-lines PATH COUNT SOURCE   append COUNT lines with WriteLog
 #include "integration/base_library.h"
 
 #include <support/unique_resource.h>
+#include <z64eveze.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +98,14 @@ int holdFile(const char* path, DWORD milliseconds) {
     return 0;
 }
 
+int writeLogLines(const char* path, int count, const char* source) {
+    int failures = 0;
+    for (int index = 0; index < count; ++index)
+        failures += WriteLog(path, 0, 0, source, "%s line %d of %d", source, index, count) ? 0 : 1;
+    std::printf("failures=%d\n", failures);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -106,6 +116,8 @@ int main(int argc, char** argv) {
         return writeLog(std::atoi(argv[2]), argv[3]);
     if (command == "silent")
         return silentMode();
+    if (command == "write-log-lines" && argc == 5)
+        return writeLogLines(argv[2], std::atoi(argv[3]), argv[4]);
     if (command == "hold" && argc == 4)
         return holdFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
     return runBridgeCommand(argc, argv);

@@ -32,6 +32,12 @@ const std::vector<std::string> kDocumentedExports = {
     "ShortDateOfModification",
     "DateOfModification",
     "TimeOfModification",
+    // Log writer
+    "GetSystemFilePaths(char*, char*)",
+    "DetermineLogPath(char const*, char const*, char const*, char const*, char*)",
+    "GetLogTypeEnabled(char const*, char const*, int)",
+    "WriteLog(char const*, int, int, char const*, char const*, ...)",
+    "WriteLog(char const*, int, int, char const*, char const*, char*)",
     // Application integration
     "GetPatchInformation",
 };

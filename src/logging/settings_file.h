@@ -1,0 +1,15 @@
+// The library's directory and its settings file "tq.ver" beside it.
+#pragma once
+
+#include <string>
+
+namespace logging {
+
+// The folder of this library's own file, with its trailing backslash (a path without any
+// backslash is kept whole).
+[[nodiscard]] std::string libraryDirectory();
+
+// The path of the settings file: the library directory followed by "tq.ver".
+[[nodiscard]] std::string settingsFilePath();
+
+} // namespace logging
