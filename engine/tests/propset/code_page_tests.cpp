@@ -1,0 +1,166 @@
+#include "common/error.h"
+#include "propset/code_page.h"
+#include "propset/property_set.h"
+#include "test_bytes.h"
+
+#include <gtest/gtest.h>
+
+namespace engine::propset {
+namespace {
+
+struct Conversion {
+    const char* label;
+    CodePage codePage;
+    std::u16string text;
+    std::string bytes;
+};
+
+class CodePageConversionTest : public ::testing::TestWithParam<Conversion> {};
+
+TEST_P(CodePageConversionTest, ConvertsBothWays) {
+    const Conversion& row = GetParam();
+    std::u16string decoded;
+    ASSERT_EQ(builtInCodePages().toUtf16(row.codePage, row.bytes, decoded), Status::ok)
+        << lastFailureMessage();
+    EXPECT_EQ(decoded, row.text);
+    std::string encoded;
+    ASSERT_EQ(builtInCodePages().fromUtf16(row.codePage, row.text, encoded), Status::ok)
+        << lastFailureMessage();
+    EXPECT_EQ(encoded, row.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CodePageConversionTest,
+    ::testing::Values(
+        Conversion{"Ascii1252", 1252, u"Title", "Title"},
+        Conversion{"Latin1Letter1252", 1252, u"Caf\u00E9", "Caf\xE9"},
+        Conversion{"Euro1252", 1252, u"\u20AC", "\x80"},
+        Conversion{"SCaron1252", 1252, u"\u0160", "\x8A"},
+        Conversion{"QuoteMarks1252", 1252, u"\u2018\u2019\u201C\u201D", "\x91\x92\x93\x94"},
+        Conversion{"TradeMark1252", 1252, u"\u2122", "\x99"},
+        Conversion{"YDiaeresis1252", 1252, u"\u0178\u00FF", "\x9F\xFF"},
+        Conversion{"UndefinedByteAsControl1252", 1252, u"\u0081\u009D", "\x81\x9D"},
+        Conversion{"Ascii65001", 65001, u"prop1", "prop1"},
+        Conversion{"TwoByte65001", 65001, u"\u00E9", "\xC3\xA9"},
+        Conversion{"ThreeByte65001", 65001, u"\u20AC", "\xE2\x82\xAC"},
+        Conversion{"FourByteSurrogatePair65001", 65001, u"\U0001F600", "\xF0\x9F\x98\x80"},
+        Conversion{"Unicode1200", 1200, u"A\u20AC", std::string("A\0\xAC\x20", 4)},
+        Conversion{"Empty1252", 1252, u"", ""}),
+    [](const auto& info) { return info.param.label; });
+
+TEST(CodePageTest, EveryByteOf1252ConvertsAndComesBack) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    std::u16string text;
+    ASSERT_EQ(builtInCodePages().toUtf16(1252, all, text), Status::ok);
+    ASSERT_EQ(text.size(), 256u);
+    std::string back;
+    ASSERT_EQ(builtInCodePages().fromUtf16(1252, text, back), Status::ok);
+    EXPECT_EQ(back, all);
+}
+
+struct BadText {
+    const char* label;
+    CodePage codePage;
+    std::string bytes;
+};
+
+class UntranslatableBytesTest : public ::testing::TestWithParam<BadText> {};
+
+TEST_P(UntranslatableBytesTest, AreRefused) {
+    std::u16string text;
+    EXPECT_EQ(builtInCodePages().toUtf16(GetParam().codePage, GetParam().bytes, text),
+              kStatusNoUnicodeTranslation);
+    EXPECT_NE(lastFailureMessage(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UntranslatableBytesTest,
+                         ::testing::Values(BadText{"Overlong", 65001, "\xC0\xAF"},
+                                           BadText{"TruncatedSequence", 65001, "\xE2\x82"},
+                                           BadText{"LoneContinuation", 65001, "\x80"},
+                                           BadText{"EncodedSurrogate", 65001, "\xED\xA0\x80"},
+                                           BadText{"BeyondLastCodePoint", 65001,
+                                                   "\xF4\x90\x80\x80"},
+                                           BadText{"BadContinuation", 65001, "\xC3\x28"},
+                                           BadText{"OddUtf16", 1200, "A\0B"}),
+                         [](const auto& info) { return info.param.label; });
+
+struct BadUtf16 {
+    const char* label;
+    CodePage codePage;
+    std::u16string text;
+};
+
+class UnencodableTextTest : public ::testing::TestWithParam<BadUtf16> {};
+
+TEST_P(UnencodableTextTest, IsRefused) {
+    std::string bytes;
+    EXPECT_EQ(builtInCodePages().fromUtf16(GetParam().codePage, GetParam().text, bytes),
+              kStatusNoUnicodeTranslation);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnencodableTextTest,
+                         ::testing::Values(BadUtf16{"LatinExtendedIn1252", 1252, u"\u0100"},
+                                           BadUtf16{"CjkIn1252", 1252, u"\u4E2D"},
+                                           BadUtf16{"LoneHighSurrogateIn65001", 65001, u"a\xD800"},
+                                           BadUtf16{"LoneLowSurrogateIn65001", 65001, u"\xDC00"}),
+                         [](const auto& info) { return info.param.label; });
+
+TEST(CodePageTest, UnsupportedCodePageGivesItsOwnStatus) {
+    std::u16string text;
+    EXPECT_EQ(builtInCodePages().toUtf16(932, "abc", text), kStatusUnsupportedCodePage);
+    EXPECT_NE(lastFailureMessage().find("932"), std::string::npos) << lastFailureMessage();
+    std::string bytes;
+    EXPECT_EQ(builtInCodePages().fromUtf16(437, u"abc", bytes), kStatusUnsupportedCodePage);
+}
+
+// A stand-in for the converter the Windows provider supplies: treats code page 437 as Latin-1.
+class Latin1As437 final : public CodePageConverter {
+public:
+    Status toUtf16(CodePage codePage, std::string_view bytes, std::u16string& text) const override {
+        if (codePage != 437)
+            return builtInCodePages().toUtf16(codePage, bytes, text);
+        text.clear();
+        for (unsigned char b : bytes)
+            text += static_cast<char16_t>(b);
+        return Status::ok;
+    }
+    Status fromUtf16(CodePage codePage, std::u16string_view text,
+                     std::string& bytes) const override {
+        if (codePage != 437)
+            return builtInCodePages().fromUtf16(codePage, text, bytes);
+        bytes.clear();
+        for (char16_t c : text)
+            bytes += static_cast<char>(c);
+        return Status::ok;
+    }
+};
+
+TEST(CodePageTest, PluggedConverterReadsAndWritesOtherCodePages) {
+    PropertySet set;
+    Section& section = set.sectionFor(kFormatIdUserDefinedProperties, 437);
+    ASSERT_EQ(section.setName(2, u"Gr\u00FC\u00DFe"), Status::ok);
+    section.properties[2] = Value::lpstr(CodePageText::fromUtf16(u"\u00E9t\u00E9"));
+
+    const Latin1As437 converter;
+    std::vector<std::uint8_t> stream;
+    EXPECT_EQ(writePropertySet(set, stream), kStatusUnsupportedCodePage);
+    ASSERT_EQ(writePropertySet(set, stream, converter), Status::ok) << lastFailureMessage();
+
+    PropertySet reread;
+    EXPECT_EQ(parsePropertySet(stream, reread), kStatusUnsupportedCodePage);
+    ASSERT_EQ(parsePropertySet(stream, reread, converter), Status::ok) << lastFailureMessage();
+    const Section* userDefined = reread.findSection(kFormatIdUserDefinedProperties);
+    ASSERT_NE(userDefined, nullptr);
+    EXPECT_EQ(userDefined->codePage, 437);
+    const Value* value = userDefined->findByName(u"GR\u00DC\u00DFE");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->asText().bytes, "\xE9t\xE9");
+    std::u16string text;
+    ASSERT_EQ(value->toUtf16(text, converter), Status::ok);
+    EXPECT_EQ(text, u"\u00E9t\u00E9");
+}
+
+} // namespace
+} // namespace engine::propset

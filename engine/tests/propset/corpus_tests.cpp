@@ -1,0 +1,293 @@
+// Reads the property-set streams of real documents written by other software and compares what
+// the codec finds with two independent readers: libgsf's `gsf` tool and python's olefile. The
+// streams are taken out of the compound files with `gsf cat`, so these tests do not depend on
+// the engine's own compound-file layer.
+#include "common/error.h"
+#include "propset/property_set.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace engine::propset {
+namespace {
+
+constexpr const char* kSummaryStream = "\005SummaryInformation";
+constexpr const char* kDocumentSummaryStream = "\005DocumentSummaryInformation";
+constexpr std::uint64_t kFiletimeTicksPerSecond = 10000000;
+
+std::string corpusFile(const char* name) {
+    return std::string(Z64_CORPUS_DIR) + "/cfb-peers/real/" + name;
+}
+
+// The standard output of a shell command, or nothing when it cannot run or fails.
+std::optional<std::string> outputOf(const std::string& command) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return std::nullopt;
+    std::string output;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
+    if (pclose(pipe) != 0)
+        return std::nullopt;
+    return output;
+}
+
+bool commandSucceeds(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+std::string quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+std::optional<std::vector<std::uint8_t>> extractStream(const std::string& file,
+                                                       const char* stream) {
+    const auto output = outputOf("gsf cat " + quoted(file) + " " + quoted(stream) + " 2>/dev/null");
+    if (!output)
+        return std::nullopt;
+    return std::vector<std::uint8_t>(output->begin(), output->end());
+}
+
+std::string utf8(const std::u16string& text) {
+    std::string bytes;
+    EXPECT_EQ(builtInCodePages().fromUtf16(kCodePageUtf8, text, bytes), Status::ok);
+    return bytes;
+}
+
+std::string hex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char b : bytes) {
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
+struct CorpusDocument {
+    const char* file;
+    std::size_t documentSummarySections;
+};
+
+class CorpusTest : public ::testing::TestWithParam<CorpusDocument> {
+protected:
+    void SetUp() override {
+        path_ = corpusFile(GetParam().file);
+        if (!std::filesystem::exists(path_))
+            GTEST_SKIP() << "corpus file " << path_ << " is missing";
+        if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+            GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
+    }
+
+    PropertySet parseStream(const char* stream) {
+        PropertySet set;
+        const auto bytes = extractStream(path_, stream);
+        EXPECT_TRUE(bytes.has_value()) << "gsf cat could not extract the stream";
+        if (bytes) {
+            EXPECT_EQ(parsePropertySet(*bytes, set), Status::ok) << lastFailureMessage();
+        }
+        return set;
+    }
+
+    std::string path_;
+};
+
+TEST_P(CorpusTest, ParsesBothStreamsAndRewritesThemFaithfully) {
+    for (const char* stream : {kSummaryStream, kDocumentSummaryStream}) {
+        const PropertySet set = parseStream(stream);
+        ASSERT_FALSE(set.sections.empty()) << stream;
+        std::vector<std::uint8_t> rewritten;
+        ASSERT_EQ(writePropertySet(set, rewritten), Status::ok) << lastFailureMessage();
+        PropertySet reread;
+        ASSERT_EQ(parsePropertySet(rewritten, reread), Status::ok) << lastFailureMessage();
+        EXPECT_EQ(reread, set) << stream;
+    }
+    const PropertySet summary = parseStream(kSummaryStream);
+    ASSERT_EQ(summary.sections.size(), 1u);
+    EXPECT_EQ(summary.sections[0].formatId, kFormatIdSummaryInformation);
+    const PropertySet documentSummary = parseStream(kDocumentSummaryStream);
+    ASSERT_EQ(documentSummary.sections.size(), GetParam().documentSummarySections);
+    EXPECT_EQ(documentSummary.sections[0].formatId, kFormatIdDocSummaryInformation);
+}
+
+// olefile reports the first section of a stream: strings as bytes, times as whole seconds
+// since 1601, booleans and integers as numbers, and leaves out vectors. A small script prints
+// one "identifier kind value" line per property it understood.
+std::optional<std::map<PropertyId, std::string>> olefileProperties(const std::string& file,
+                                                                   const char* stream) {
+    const std::string script =
+        "import sys, olefile\n"
+        "p = olefile.OleFileIO(sys.argv[1]).getproperties(sys.argv[2], convert_time=False)\n"
+        "for k, v in sorted(p.items()):\n"
+        "    if isinstance(v, bytes): print(k, \"text\", v.hex())\n"
+        "    elif isinstance(v, str): print(k, \"text\", v.encode(\"utf-8\").hex())\n"
+        "    elif isinstance(v, int): print(k, \"number\", int(v))\n";
+    const auto output = outputOf("/usr/bin/python3 -c " + quoted(script) + " " + quoted(file) +
+                                 " " + quoted(stream) + " 2>/dev/null");
+    if (!output)
+        return std::nullopt;
+    std::map<PropertyId, std::string> properties;
+    std::istringstream lines(*output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t space = line.find(' ');
+        if (space == std::string::npos)
+            continue;
+        properties[static_cast<PropertyId>(std::stoul(line.substr(0, space)))] =
+            line.substr(space + 1);
+    }
+    return properties;
+}
+
+// The same description of one of our values, or nothing for what olefile leaves out.
+std::optional<std::string> describeLikeOlefile(const Value& value) {
+    switch (value.type()) {
+    case vt::lpstr:
+    case vt::bstr:
+        return "text " + hex(value.asText().bytes);
+    case vt::lpwstr:
+        return "text " + hex(utf8(value.asWideText()));
+    case vt::filetime:
+        return "number " + std::to_string(value.asUnsigned() / kFiletimeTicksPerSecond);
+    case vt::boolean:
+        return std::string("number ") + (value.asBool() ? "1" : "0");
+    case vt::i1:
+    case vt::i2:
+    case vt::i4:
+    case vt::int_:
+    case vt::i8:
+        return "number " + std::to_string(value.asSigned());
+    case vt::ui1:
+    case vt::ui2:
+    case vt::ui4:
+    case vt::uint_:
+    case vt::ui8:
+        return "number " + std::to_string(value.asUnsigned());
+    default:
+        return std::nullopt;
+    }
+}
+
+TEST_P(CorpusTest, FirstSectionsMatchOlefile) {
+    if (!commandSucceeds("/usr/bin/python3 -c 'import olefile' >/dev/null 2>&1"))
+        GTEST_SKIP() << "python3-olefile is not installed";
+    for (const char* stream : {kSummaryStream, kDocumentSummaryStream}) {
+        const auto expected = olefileProperties(path_, stream);
+        ASSERT_TRUE(expected.has_value());
+        ASSERT_FALSE(expected->empty());
+        const PropertySet set = parseStream(stream);
+        ASSERT_FALSE(set.sections.empty());
+        const Section& section = set.sections[0];
+        std::size_t compared = 0;
+        for (const auto& [id, description] : *expected) {
+            if (id == kCodePagePropertyId) {
+                EXPECT_EQ(description, "number " + std::to_string(section.codePage));
+                continue;
+            }
+            const Value* value = section.find(id);
+            ASSERT_NE(value, nullptr) << "property " << id << " of " << stream + 1;
+            const auto ours = describeLikeOlefile(*value);
+            ASSERT_TRUE(ours.has_value()) << "type " << value->type();
+            EXPECT_EQ(*ours, description) << "property " << id << " of " << stream + 1;
+            ++compared;
+        }
+        EXPECT_GT(compared, 3u) << stream + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, CorpusTest,
+                         ::testing::Values(CorpusDocument{"Office365BlankSample_v2507.doc", 1},
+                                           CorpusDocument{"Office365BlankSample_v2507.xls", 1},
+                                           CorpusDocument{"2custom.doc", 2},
+                                           CorpusDocument{"winUnicodeDictionary.doc", 2}),
+                         [](const auto& info) {
+                             std::string name = info.param.file;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+// The user-defined names gsf lists (its own properties carry a "prefix:" and are left out).
+std::set<std::string> gsfUserDefinedNames(const std::string& file) {
+    std::set<std::string> names;
+    const auto output = outputOf("gsf listprops " + quoted(file) + " 2>/dev/null");
+    std::istringstream lines(output.value_or(""));
+    std::string line;
+    while (std::getline(lines, line))
+        if (!line.empty() && line.find(':') == std::string::npos)
+            names.insert(line);
+    return names;
+}
+
+// The text gsf prints for a string property: `name: \t= "text"`.
+std::optional<std::string> gsfStringValue(const std::string& file, const std::string& name) {
+    const auto output = outputOf("gsf props " + quoted(file) + " " + quoted(name) + " 2>/dev/null");
+    if (!output)
+        return std::nullopt;
+    const std::size_t open = output->find("= \"");
+    const std::size_t close = output->rfind('"');
+    if (open == std::string::npos || close <= open + 2)
+        return std::nullopt;
+    return output->substr(open + 3, close - open - 3);
+}
+
+struct UserDefinedDocument {
+    const char* file;
+    CodePage codePage;
+    std::size_t nameCount;
+};
+
+class UserDefinedCorpusTest : public ::testing::TestWithParam<UserDefinedDocument> {};
+
+TEST_P(UserDefinedCorpusTest, SecondSectionHoldsWhatGsfShows) {
+    const std::string path = corpusFile(GetParam().file);
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "corpus file " << path << " is missing";
+    if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+        GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
+    const auto bytes = extractStream(path, kDocumentSummaryStream);
+    ASSERT_TRUE(bytes.has_value());
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(*bytes, set), Status::ok) << lastFailureMessage();
+    ASSERT_EQ(set.sections.size(), 2u);
+    const Section& user = set.sections[1];
+    EXPECT_EQ(user.formatId, kFormatIdUserDefinedProperties);
+    EXPECT_EQ(user.codePage, GetParam().codePage);
+    EXPECT_EQ(user.names.size(), GetParam().nameCount);
+
+    std::set<std::string> ours;
+    for (const auto& [id, name] : user.names)
+        ours.insert(utf8(name));
+    EXPECT_EQ(ours, gsfUserDefinedNames(path));
+
+    for (const auto& [id, name] : user.names) {
+        const Value* value = user.find(id);
+        ASSERT_NE(value, nullptr) << utf8(name);
+        std::u16string text;
+        ASSERT_EQ(value->toUtf16(text), Status::ok) << utf8(name);
+        EXPECT_EQ(gsfStringValue(path, utf8(name)), utf8(text)) << utf8(name);
+        EXPECT_EQ(user.findByName(upperCaseFolded(name)), value) << utf8(name);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, UserDefinedCorpusTest,
+                         ::testing::Values(UserDefinedDocument{"2custom.doc", kCodePageUtf8, 2},
+                                           UserDefinedDocument{"winUnicodeDictionary.doc",
+                                                               kCodePageUnicode, 5}),
+                         [](const auto& info) {
+                             return std::string(info.param.file).substr(0, 6) == "2custo"
+                                        ? std::string("TwoCustom")
+                                        : std::string("UnicodeDictionary");
+                         });
+
+} // namespace
+} // namespace engine::propset

@@ -1,0 +1,378 @@
+#include "common/error.h"
+#include "propset/property_set.h"
+#include "test_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+namespace engine::propset {
+namespace {
+
+using testing::Bytes;
+using testing::oneSectionHeader;
+
+constexpr std::size_t kSectionOffset = 48;
+
+// One stored property: identifier and the bytes at its offset.
+struct StoredProperty {
+    PropertyId id;
+    Bytes bytes;
+};
+
+// A section whose properties follow the table in the order given.
+Bytes sectionOf(const std::vector<StoredProperty>& properties) {
+    Bytes section;
+    const auto count = static_cast<std::uint32_t>(properties.size());
+    auto offset = static_cast<std::uint32_t>(8 + 8 * count);
+    std::uint32_t size = offset;
+    for (const StoredProperty& property : properties)
+        size += static_cast<std::uint32_t>(property.bytes.size());
+    section.u32(size).u32(count);
+    for (const StoredProperty& property : properties) {
+        section.u32(property.id).u32(offset);
+        offset += static_cast<std::uint32_t>(property.bytes.size());
+    }
+    for (const StoredProperty& property : properties)
+        section.append(property.bytes);
+    return section;
+}
+
+Bytes codePage(std::uint16_t value) {
+    return Bytes().u16(vt::i2).u16(0).u16(value).u16(0);
+}
+Bytes i4(std::int32_t value) {
+    return Bytes().u16(vt::i4).u16(0).u32(static_cast<std::uint32_t>(value));
+}
+
+Bytes streamOf(const std::vector<StoredProperty>& properties,
+               const Guid& formatId = kFormatIdSummaryInformation) {
+    return oneSectionHeader(formatId).append(sectionOf(properties));
+}
+
+// A dictionary in code page 1252 of (identifier, length field, text with terminator).
+Bytes dictionaryOf(
+    std::initializer_list<std::tuple<PropertyId, std::uint32_t, std::string_view>> entries) {
+    Bytes dictionary;
+    dictionary.u32(static_cast<std::uint32_t>(entries.size()));
+    for (const auto& [id, length, text] : entries)
+        dictionary.u32(id).u32(length).text(text);
+    while (dictionary.size() % 4 != 0)
+        dictionary.u8(0);
+    return dictionary;
+}
+
+Bytes withU32At(Bytes bytes, std::size_t at, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes.data.at(at + i) = static_cast<std::uint8_t>(value >> (8 * i));
+    return bytes;
+}
+
+Bytes valid() {
+    return streamOf({{1, codePage(1252)}, {2, i4(7)}});
+}
+
+struct MalformedRow {
+    const char* label;
+    std::function<Bytes()> make;
+    Status expected;
+    const char* messagePart; // a number or word the failure message must name
+};
+
+class MalformedStreamTest : public ::testing::TestWithParam<MalformedRow> {};
+
+TEST_P(MalformedStreamTest, IsRefused) {
+    const Bytes image = GetParam().make();
+    PropertySet set;
+    set.sectionFor(kFormatIdGlobalInfo); // must stay untouched
+    clearLastFailure();
+    EXPECT_EQ(parsePropertySet(image.data, set), GetParam().expected) << lastFailureMessage();
+    EXPECT_NE(lastFailureMessage().find(GetParam().messagePart), std::string::npos)
+        << lastFailureMessage();
+    if (succeeded(GetParam().expected))
+        return;
+    ASSERT_EQ(set.sections.size(), 1u);
+    EXPECT_EQ(set.sections[0].formatId, kFormatIdGlobalInfo);
+}
+
+const MalformedRow kMalformedRows[] = {
+    {"ValidStreamForReference", [] { return valid(); }, Status::ok, ""},
+    {"Empty", [] { return Bytes(); }, Status::invalidHeader, "byte order"},
+    {"WrongByteOrder",
+     [] {
+         Bytes b = valid();
+         b.data[0] = 0xFF;
+         b.data[1] = 0xFE;
+         return b;
+     },
+     Status::invalidHeader, "65279"},
+    {"Version2",
+     [] {
+         Bytes b = valid();
+         b.data[2] = 2;
+         return b;
+     },
+     Status::invalidHeader, "version is 2"},
+    {"NoSections", [] { return withU32At(valid(), 24, 0); }, Status::invalidHeader, "0 sections"},
+    {"ThreeSections", [] { return withU32At(valid(), 24, 3); }, Status::invalidHeader,
+     "3 sections"},
+    {"SectionOffsetInsideHeader", [] { return withU32At(valid(), 44, 20); }, Status::invalidHeader,
+     "offset 20"},
+    {"SectionOffsetPastStream", [] { return withU32At(valid(), 44, 4096); }, Status::invalidHeader,
+     "4096"},
+    {"SectionOffsetNotAligned",
+     [] {
+         Bytes b = withU32At(valid(), 44, 50);
+         b.zeros(2);
+         return b;
+     },
+     Status::invalidHeader, "offset 50"},
+    {"TwoSectionsOfOtherSets",
+     [] {
+         Bytes b;
+         b.u16(0xFFFE).u16(0).u32(0).zeros(16).u32(2);
+         b.guid(kFormatIdSummaryInformation).u32(68).guid(kFormatIdUserDefinedProperties).u32(68);
+         return b.append(sectionOf({{1, codePage(1252)}}));
+     },
+     Status::invalidHeader, "{F29F85E0"},
+    {"SectionLargerThanStream", [] { return withU32At(valid(), kSectionOffset, 4000); },
+     Status::docfileCorrupt, "4000"},
+    {"SectionSmallerThanItsHeader", [] { return withU32At(valid(), kSectionOffset, 4); },
+     Status::docfileCorrupt, "claims 4 bytes"},
+    {"PropertyCountBeyondSection",
+     [] { return withU32At(valid(), kSectionOffset + 4, 0x10000000); }, Status::docfileCorrupt,
+     "268435456"},
+    {"PropertyOffsetInsideTable", [] { return withU32At(valid(), kSectionOffset + 12, 16); },
+     Status::docfileCorrupt, "offset 16"},
+    {"PropertyOffsetPastSection", [] { return withU32At(valid(), kSectionOffset + 20, 0x1000); },
+     Status::docfileCorrupt, "offset 4096"},
+    {"PropertyListedTwice",
+     [] {
+         return streamOf({{1, codePage(1252)}, {1, i4(7)}});
+     },
+     Status::docfileCorrupt, "property 1 twice"},
+    {"PropertiesSharingAnOffset",
+     [] {
+         return withU32At(streamOf({{1, codePage(1252)}, {2, i4(7)}, {3, i4(8)}}), 48 + 28, 40);
+     },
+     Status::docfileCorrupt, "share offset 40"},
+    {"OffsetOffFourByteBoundary",
+     [] {
+         Bytes value;
+         value.u8(0).append(i4(7)).zeros(3);
+         Bytes b = streamOf({{1, codePage(1252)}, {2, value}});
+         return withU32At(b, 48 + 20, 33);
+     },
+     Status::docfileCorrupt, "offset 33"},
+    {"NonZeroTypePadding",
+     [] {
+         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(3).u16(1).u32(7)}});
+     },
+     Status::docfileCorrupt, "padding 1"},
+    {"ValueRunningIntoTheNext",
+     [] {
+         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(vt::i8).u16(0).u32(1)}, {3, i4(8)}});
+     },
+     Status::docfileCorrupt, "8-byte value"},
+    {"StringSizePastSection",
+     [] {
+         return streamOf(
+             {{1, codePage(1252)}, {2, Bytes().u16(vt::lpstr).u16(0).u32(400).text("abcd")}});
+     },
+     Status::docfileCorrupt, "claims 400 bytes"},
+    {"UnterminatedString",
+     [] {
+         return streamOf(
+             {{1, codePage(1252)}, {2, Bytes().u16(vt::lpstr).u16(0).u32(4).text("abcd")}});
+     },
+     Status::docfileCorrupt, "no terminating null"},
+    {"OddSizedUnicodeString",
+     [] {
+         return streamOf(
+             {{1, codePage(1200)}, {2, Bytes().u16(vt::lpstr).u16(0).u32(3).raw({'a', 0, 0, 0})}});
+     },
+     Status::docfileCorrupt, "odd size of 3"},
+    {"WideStringLengthBeyondSection",
+     [] {
+         return streamOf(
+             {{1, codePage(1252)}, {2, Bytes().u16(vt::lpwstr).u16(0).u32(0x7FFFFFFF).u32(0)}});
+     },
+     Status::docfileCorrupt, "2147483647 characters"},
+    {"VectorCountThatCannotFit",
+     [] {
+         return streamOf({{1, codePage(1252)},
+                          {2, Bytes().u16(vt::vector | vt::i8).u16(0).u32(0x40000000).u64(1)}});
+     },
+     Status::docfileCorrupt, "1073741824 elements"},
+    {"VariantVectorCountThatCannotFit",
+     [] {
+         return streamOf({{1, codePage(1252)},
+                          {2, Bytes().u16(vt::vector | vt::variant).u16(0).u32(3).append(i4(1))}});
+     },
+     Status::docfileCorrupt, "3 elements"},
+    {"BlobSizePastSection",
+     [] {
+         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(vt::blob).u16(0).u32(0xFFFFFFF0)}});
+     },
+     Status::docfileCorrupt, "4294967280"},
+    {"ClipboardDataWithoutFormat",
+     [] {
+         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(vt::cf).u16(0).u32(2).u32(0)}});
+     },
+     Status::docfileCorrupt, "size 2"},
+    {"CodePageOfWrongType",
+     [] {
+         return streamOf({{1, i4(1252)}});
+     },
+     Status::docfileCorrupt, "type 3 instead of 2"},
+    {"LocaleOfWrongType",
+     [] {
+         return streamOf({{1, codePage(1252)}, {kLocalePropertyId, i4(9)}});
+     },
+     Status::docfileCorrupt, "locale"},
+    {"BehaviorOutOfRange",
+     [] {
+         return streamOf(
+             {{1, codePage(1252)}, {kBehaviorPropertyId, Bytes().u16(vt::ui4).u16(0).u32(2)}});
+     },
+     Status::docfileCorrupt, "value 2"},
+    {"DictionaryCountThatCannotFit",
+     [] {
+         return streamOf({{0, Bytes().u32(1000).u32(0)}, {1, codePage(1252)}});
+     },
+     Status::docfileCorrupt, "1000 entries"},
+    {"DictionaryNameOfLengthZero",
+     [] {
+         return streamOf({{0, dictionaryOf({{2, 0, "x"}})}, {1, codePage(1252)}});
+     },
+     Status::docfileCorrupt, "name of 0 characters"},
+    {"DictionaryNamePastSection",
+     [] {
+         return streamOf({{0, dictionaryOf({{2, 60, "abc"}})}, {1, codePage(1252)}});
+     },
+     Status::docfileCorrupt, "name of 60 characters"},
+    {"DictionaryNameUnterminated",
+     [] {
+         return streamOf({{0, dictionaryOf({{2, 4, "abcd"}})}, {1, codePage(1252)}});
+     },
+     Status::docfileCorrupt, "no terminating null"},
+    {"DictionaryNamingTheCodePage",
+     [] {
+         return streamOf(
+             {{0, dictionaryOf({{1, 3, std::string_view("cp\0", 3)}})}, {1, codePage(1252)}});
+     },
+     Status::docfileCorrupt, "names property 1"},
+    {"DictionaryNamingAPropertyTwice",
+     [] {
+         return streamOf({{0, dictionaryOf({{2, 2, std::string_view("a\0", 2)},
+                                            {2, 2, std::string_view("b\0", 2)}})},
+                          {1, codePage(1252)}});
+     },
+     Status::docfileCorrupt, "a second time"},
+    {"DictionaryNameGivenTwiceIgnoringCase",
+     [] {
+         return streamOf({{0, dictionaryOf({{2, 2, std::string_view("a\0", 2)},
+                                            {3, 2, std::string_view("A\0", 2)}})},
+                          {1, codePage(1252)}});
+     },
+     Status::docfileCorrupt, "property 3"},
+    {"DictionaryNameNotUtf8",
+     [] {
+         return streamOf({{0, dictionaryOf({{2, 3, std::string_view("\xC3\x28\0", 3)}})},
+                          {1, codePage(65001)}});
+     },
+     kStatusNoUnicodeTranslation, "65001"},
+    {"SectionsOverlapping",
+     [] {
+         // The first section's size reaches over the whole second section.
+         const Bytes section = sectionOf({{1, codePage(1252)}});
+         Bytes b;
+         b.u16(0xFFFE).u16(0).u32(0).zeros(16).u32(2);
+         b.guid(kFormatIdDocSummaryInformation)
+             .u32(68)
+             .guid(kFormatIdUserDefinedProperties)
+             .u32(92);
+         return withU32At(b.append(section).append(section), 68, 48);
+     },
+     Status::docfileCorrupt, "overlap"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, MalformedStreamTest, ::testing::ValuesIn(kMalformedRows),
+                         [](const auto& info) { return info.param.label; });
+
+// A stream using every structure: two sections, dictionary, strings, vectors, variants.
+std::vector<std::uint8_t> richStream() {
+    PropertySet set;
+    Section& summary = set.sectionFor(kFormatIdDocSummaryInformation, 1252);
+    summary.properties[2] = Value::lpstr({1252, "Category"});
+    summary.properties[0x0C] =
+        Value::vector(vt::variant, {Value::lpstr({1252, "Title"}), Value::i4(1), Value::i2(-1)});
+    summary.properties[0x0D] = Value::vector(vt::lpstr, {Value::lpstr({1252, "Part"})});
+    summary.properties[0x10] = Value::boolean(true);
+    Section& user = set.sectionFor(kFormatIdUserDefinedProperties, 1200);
+    user.locale = 0x0407;
+    (void)user.setName(2, u"Kunde");
+    (void)user.setName(3, u"Betrag");
+    (void)user.setName(4, u"Datei");
+    user.properties[2] = Value::lpwstr(u"M\u00FCller");
+    user.properties[3] = Value::currency(1234500);
+    user.properties[4] = Value::clipboard(-1, {3, 0, 1, 2, 3});
+    user.properties[5] = Value::vector(vt::ui2, {Value::ui2(1), Value::ui2(2), Value::ui2(3)});
+    user.properties[6] = Value::blob({9, 8, 7});
+    std::vector<std::uint8_t> stream;
+    EXPECT_EQ(writePropertySet(set, stream), Status::ok) << lastFailureMessage();
+    return stream;
+}
+
+TEST(TruncatedStreamTest, EveryPrefixIsRefused) {
+    const std::vector<std::uint8_t> stream = richStream();
+    PropertySet whole;
+    ASSERT_EQ(parsePropertySet(stream, whole), Status::ok) << lastFailureMessage();
+    for (std::size_t length = 0; length < stream.size(); ++length) {
+        PropertySet set;
+        const std::span<const std::uint8_t> prefix(stream.data(), length);
+        const Status status = parsePropertySet(prefix, set);
+        EXPECT_TRUE(status == Status::invalidHeader || status == Status::docfileCorrupt)
+            << "prefix of " << length << " bytes gave " << static_cast<std::uint32_t>(status);
+    }
+}
+
+// Random byte changes never crash or hang the parser; whatever it accepts, it writes in a
+// canonical form that reads back to the same model.
+TEST(MutatedStreamTest, AcceptedStreamsRewriteToAFixedPoint) {
+    const std::vector<std::uint8_t> original = richStream();
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<std::size_t> position(0, original.size() - 1);
+    std::uniform_int_distribution<int> byteValue(0, 255);
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint8_t> mutated = original;
+        const int changes = 1 + round % 4;
+        for (int i = 0; i < changes; ++i)
+            mutated[position(random)] = static_cast<std::uint8_t>(byteValue(random));
+        PropertySet set;
+        const Status status = parsePropertySet(mutated, set);
+        if (failed(status)) {
+            EXPECT_TRUE(status == Status::invalidHeader || status == Status::docfileCorrupt ||
+                        status == kStatusNoUnicodeTranslation ||
+                        status == kStatusUnsupportedCodePage)
+                << "round " << round << ": " << lastFailureMessage();
+            continue;
+        }
+        ++accepted;
+        std::vector<std::uint8_t> first;
+        ASSERT_EQ(writePropertySet(set, first), Status::ok)
+            << "round " << round << ": " << lastFailureMessage();
+        PropertySet reread;
+        ASSERT_EQ(parsePropertySet(first, reread), Status::ok)
+            << "round " << round << ": " << lastFailureMessage();
+        std::vector<std::uint8_t> second;
+        ASSERT_EQ(writePropertySet(reread, second), Status::ok);
+        EXPECT_EQ(first, second) << "round " << round;
+    }
+    EXPECT_GT(accepted, 0);
+}
+
+} // namespace
+} // namespace engine::propset

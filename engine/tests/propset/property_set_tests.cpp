@@ -1,0 +1,384 @@
+#include "common/error.h"
+#include "propset/property_set.h"
+#include "test_bytes.h"
+
+#include <gtest/gtest.h>
+
+namespace engine::propset {
+namespace {
+
+using testing::Bytes;
+using testing::findBytes;
+using testing::oneSectionHeader;
+
+CodePageText text1252(std::string_view bytes) {
+    return {1252, std::string(bytes)};
+}
+
+std::u16string textOf(const Value* value) {
+    std::u16string text;
+    if (value == nullptr || failed(value->toUtf16(text)))
+        return u"<none>";
+    return text;
+}
+
+// A summary-information stream laid out like the example of MS-OLEPS 3.1: version 0, system
+// identifier 0x00020006, null CLSID, code page 1252, a title, an author and a creation time.
+Bytes summaryInformationImage() {
+    Bytes section;
+    section.u32(0)
+        .u32(4) // size patched below, 4 properties
+        .u32(1)
+        .u32(40)
+        .u32(2)
+        .u32(48)
+        .u32(4)
+        .u32(68)
+        .u32(12)
+        .u32(88);
+    section.u16(vt::i2).u16(0).u16(1252).u16(0);                            // 40: code page
+    section.u16(vt::lpstr).u16(0).u32(10).text("Quarterly").u8(0).zeros(2); // 48: title
+    section.u16(vt::lpstr).u16(0).u32(9).text("J. Smith").u8(0).zeros(3);   // 68: author
+    section.u16(vt::filetime).u16(0).u64(0x01D2E2A0F1D5C000ull);            // 88: created
+    const auto size = static_cast<std::uint32_t>(section.size());
+    for (int i = 0; i < 4; ++i)
+        section.data[i] = static_cast<std::uint8_t>(size >> (8 * i));
+    return oneSectionHeader(kFormatIdSummaryInformation).append(section);
+}
+
+TEST(PropertySetTest, ParsesAHandBuiltSummaryInformationStream) {
+    const Bytes image = summaryInformationImage();
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(set.version, 0);
+    EXPECT_EQ(set.osKind(), kOsKindWin32);
+    EXPECT_EQ(set.osMajorVersion(), 6);
+    EXPECT_EQ(set.osMinorVersion(), 0);
+    EXPECT_TRUE(set.classId.isNull());
+    ASSERT_EQ(set.sections.size(), 1u);
+    const Section& section = set.sections[0];
+    EXPECT_EQ(section.formatId, kFormatIdSummaryInformation);
+    EXPECT_EQ(section.codePage, 1252);
+    EXPECT_EQ(textOf(section.find(2)), u"Quarterly");
+    EXPECT_EQ(textOf(section.find(4)), u"J. Smith");
+    ASSERT_NE(section.find(12), nullptr);
+    EXPECT_EQ(section.find(12)->asUnsigned(), 0x01D2E2A0F1D5C000ull);
+    EXPECT_EQ(section.properties.size(), 3u); // the code page is a field, not a property
+}
+
+TEST(PropertySetTest, WritesTheCanonicalFormOfAHandBuiltStream) {
+    const Bytes image = summaryInformationImage();
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok);
+    std::vector<std::uint8_t> written;
+    ASSERT_EQ(writePropertySet(set, written), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(written, image.data);
+}
+
+TEST(PropertySetTest, IgnoresBytesAfterTheSet) {
+    Bytes image = summaryInformationImage();
+    image.zeros(4096 - image.size());
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(textOf(set.sections.at(0).find(2)), u"Quarterly");
+}
+
+TEST(PropertySetTest, ReadsPropertiesStoredInAnyOrder) {
+    Bytes section;
+    section.u32(36).u32(3).u32(3).u32(32).u32(2).u32(40).u32(1).u32(48); // offsets not sorted
+    section.u16(vt::i4).u16(0).u32(33);                                  // 32: property 3
+    section.u16(vt::i4).u16(0).u32(22);                                  // 40: property 2
+    section.u16(vt::i2).u16(0).u16(1252).u16(0);                         // 48: code page
+    section.data[0] = static_cast<std::uint8_t>(section.size());
+    const Bytes image = oneSectionHeader(kFormatIdSummaryInformation).append(section);
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(set.sections[0].find(2)->asSigned(), 22);
+    EXPECT_EQ(set.sections[0].find(3)->asSigned(), 33);
+    EXPECT_EQ(set.sections[0].codePage, 1252);
+}
+
+TEST(PropertySetTest, KeepsHeaderFieldsItRead) {
+    PropertySet set;
+    set.systemIdentifier = 0x00010703; // Macintosh 7.3
+    set.classId = *Guid::fromString("{53FF4B99-F9DD-AD42-A56A-FFEA3617AC16}");
+    set.version = kFormatVersion1;
+    set.sectionFor(kFormatIdSummaryInformation, 1252).properties[2] = Value::i4(1);
+    std::vector<std::uint8_t> stream;
+    ASSERT_EQ(writePropertySet(set, stream), Status::ok);
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(stream, reread), Status::ok);
+    EXPECT_EQ(reread.systemIdentifier, 0x00010703u);
+    EXPECT_EQ(reread.osKind(), kOsKindMacintosh);
+    EXPECT_EQ(reread.classId, set.classId);
+    EXPECT_EQ(reread.version, kFormatVersion1); // not lowered, though version 0 would do
+    EXPECT_EQ(reread, set);
+}
+
+TEST(PropertySetTest, NewSetsCarryTheDefaultSystemIdentifier) {
+    PropertySet set;
+    set.sectionFor(kFormatIdSummaryInformation);
+    std::vector<std::uint8_t> stream;
+    ASSERT_EQ(writePropertySet(set, stream), Status::ok);
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(stream, reread), Status::ok);
+    EXPECT_EQ(reread.osKind(), kOsKindWin32);
+    EXPECT_EQ(reread.osMajorVersion(), 10);
+}
+
+// A user-defined section in code page 1252, as Office writes it: dictionary first, names
+// unpadded, the dictionary padded as a whole.
+Bytes userDefined1252Image() {
+    Bytes section;
+    section.u32(0).u32(3).u32(0).u32(32).u32(1).u32(64).u32(2).u32(72);
+    section
+        .u32(2) // 32: dictionary of 2 entries
+        .u32(2)
+        .u32(6)
+        .text("prop1")
+        .u8(0) // 14 bytes
+        .u32(3)
+        .u32(6)
+        .text("Gr\xFC\xDF"
+              "e")
+        .u8(0)                                              // 14 bytes
+        .zeros(0);                                          // 4 + 28 = 32, already aligned
+    section.u16(vt::i2).u16(0).u16(1252).u16(0);            // 64: code page
+    section.u16(vt::lpstr).u16(0).u32(4).text("aaa").u8(0); // 72: property 2
+    section.data[0] = static_cast<std::uint8_t>(section.size());
+    return oneSectionHeader(kFormatIdUserDefinedProperties).append(section);
+}
+
+TEST(DictionaryTest, ReadsNamesInTheSetsCodePage) {
+    const Bytes image = userDefined1252Image();
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    const Section& section = set.sections.at(0);
+    ASSERT_EQ(section.names.size(), 2u);
+    EXPECT_EQ(section.names.at(2), u"prop1");
+    EXPECT_EQ(section.names.at(3), u"Gr\u00FC\u00DFe");
+    EXPECT_EQ(textOf(section.findByName(u"PROP1")), u"aaa");
+    EXPECT_EQ(section.findName(u"gR\u00DC\u00DFE"), std::optional<PropertyId>(3));
+    EXPECT_EQ(section.findName(u"prop"), std::nullopt);
+
+    std::vector<std::uint8_t> written;
+    ASSERT_EQ(writePropertySet(set, written), Status::ok) << lastFailureMessage();
+    // A lone user-defined section is written after an empty document-summary section.
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(written, reread), Status::ok);
+    ASSERT_EQ(reread.sections.size(), 2u);
+    EXPECT_EQ(reread.sections[0].formatId, kFormatIdDocSummaryInformation);
+    EXPECT_TRUE(reread.sections[0].properties.empty());
+    EXPECT_EQ(reread.sections[1], section);
+    // The user-defined section itself is written exactly as the hand-built one.
+    const std::vector<std::uint8_t> handBuiltSection(image.data.begin() + 48, image.data.end());
+    EXPECT_NE(findBytes(written, handBuiltSection), written.size());
+}
+
+// A user-defined section in code page 1200: each name padded to four bytes.
+TEST(DictionaryTest, PadsUnicodeNamesToFourBytes) {
+    PropertySet set;
+    Section& section = set.sectionFor(kFormatIdUserDefinedProperties, kCodePageUnicode);
+    ASSERT_EQ(section.setName(2, u"A"), Status::ok);
+    ASSERT_EQ(section.setName(3, u"AB"), Status::ok);
+    ASSERT_EQ(section.setName(4, u"\u20AC\u00E9\u4E2D"), Status::ok);
+    section.properties[2] = Value::lpwstr(u"X");
+
+    Bytes dictionary;
+    dictionary.u32(3)
+        .u32(2)
+        .u32(2)
+        .utf16(u"A")
+        .u16(0) // 4 bytes: no padding
+        .u32(3)
+        .u32(3)
+        .utf16(u"AB")
+        .u16(0)
+        .zeros(2) // 6 bytes + 2
+        .u32(4)
+        .u32(4)
+        .utf16(u"\u20AC\u00E9\u4E2D")
+        .u16(0); // 8 bytes: no padding
+    std::vector<std::uint8_t> stream;
+    ASSERT_EQ(writePropertySet(set, stream), Status::ok) << lastFailureMessage();
+    EXPECT_NE(findBytes(stream, dictionary.data), stream.size());
+
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(stream, reread), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(*reread.findSection(kFormatIdUserDefinedProperties), section);
+}
+
+TEST(DictionaryTest, CaseSensitiveSetsKeepNamesThatDifferInCase) {
+    PropertySet set;
+    Section& section = set.sectionFor(kFormatIdUserDefinedProperties, 1252);
+    section.caseSensitive = true;
+    ASSERT_EQ(section.setName(2, u"Name"), Status::ok);
+    ASSERT_EQ(section.setName(3, u"name"), Status::ok);
+    section.properties[2] = Value::i4(2);
+    section.properties[3] = Value::i4(3);
+    std::vector<std::uint8_t> stream;
+    ASSERT_EQ(writePropertySet(set, stream), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(stream[2], kFormatVersion1);
+
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(stream, reread), Status::ok) << lastFailureMessage();
+    const Section& back = *reread.findSection(kFormatIdUserDefinedProperties);
+    EXPECT_TRUE(back.caseSensitive);
+    EXPECT_EQ(back.findByName(u"name")->asSigned(), 3);
+    EXPECT_EQ(back.findByName(u"Name")->asSigned(), 2);
+    EXPECT_EQ(back.findByName(u"NAME"), nullptr);
+}
+
+TEST(DictionaryTest, CaseInsensitiveSetsRefuseNamesThatDifferOnlyInCase) {
+    Section section(kFormatIdUserDefinedProperties, 1252);
+    ASSERT_EQ(section.setName(2, u"Stra\u00DFe"), Status::ok);
+    EXPECT_EQ(section.setName(3, u"STRA\u00DFE"), Status::invalidParameter);
+    EXPECT_EQ(section.setName(2, u"STRA\u00DFE"), Status::ok); // renaming itself is fine
+    EXPECT_EQ(section.setName(kCodePagePropertyId, u"cp"), Status::invalidParameter);
+    EXPECT_EQ(section.setName(4, u""), Status::invalidParameter);
+}
+
+TEST(DictionaryTest, WritingRefusesNamesThatCollide) {
+    PropertySet set;
+    Section& section = set.sectionFor(kFormatIdUserDefinedProperties, 1252);
+    section.names[2] = u"Total";
+    section.names[3] = u"TOTAL";
+    std::vector<std::uint8_t> stream;
+    EXPECT_EQ(writePropertySet(set, stream), Status::invalidParameter);
+    section.names[3] = u"\u4E2D"; // not in code page 1252
+    EXPECT_EQ(writePropertySet(set, stream), kStatusNoUnicodeTranslation);
+}
+
+TEST(DocumentSummaryTest, UserDefinedPropertiesAreTheSecondSection) {
+    Section user(kFormatIdUserDefinedProperties, 1252);
+    ASSERT_EQ(user.setName(2, u"Client"), Status::ok);
+    user.properties[2] = Value::lpstr(text1252("Contoso"));
+    user.locale = 0x0409;
+    Section documentSummary(kFormatIdDocSummaryInformation, 1252);
+    documentSummary.properties[0x0F] = Value::lpstr(text1252("Fabrikam")); // company
+    PropertySet set;
+    set.sections = {user, documentSummary}; // in the "wrong" order on purpose
+
+    std::vector<std::uint8_t> stream;
+    ASSERT_EQ(writePropertySet(set, stream), Status::ok) << lastFailureMessage();
+    Bytes expectedLocators;
+    expectedLocators.u32(2).guid(kFormatIdDocSummaryInformation);
+    EXPECT_EQ(findBytes(stream, expectedLocators.data), 24u);
+    Bytes secondLocator;
+    secondLocator.guid(kFormatIdUserDefinedProperties);
+    EXPECT_EQ(findBytes(stream, secondLocator.data), 48u);
+
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(stream, reread), Status::ok) << lastFailureMessage();
+    ASSERT_EQ(reread.sections.size(), 2u);
+    EXPECT_EQ(reread.sections[0], documentSummary);
+    EXPECT_EQ(reread.sections[1], user);
+    EXPECT_EQ(reread.sections[1].locale, std::optional<std::uint32_t>(0x0409));
+}
+
+TEST(DocumentSummaryTest, OtherSectionPairsAreRefused) {
+    PropertySet set;
+    set.sectionFor(kFormatIdSummaryInformation);
+    set.sectionFor(kFormatIdUserDefinedProperties);
+    std::vector<std::uint8_t> stream;
+    EXPECT_EQ(writePropertySet(set, stream), Status::invalidParameter);
+}
+
+// Word stores the document parts and heading pairs with unpadded strings (MS-OSHARED
+// UnalignedLpstr), which leaves the next property at an offset that is not a multiple of 4.
+TEST(OfficeStringsTest, UnpaddedStringsAndTheOffsetsAfterThemAreRead) {
+    Bytes section;
+    section.u32(0).u32(3).u32(1).u32(32).u32(0x0D).u32(40).u32(0x0C).u32(53);
+    section.u16(vt::i2).u16(0).u16(1252).u16(0);                    // 32
+    section.u16(vt::vector | vt::lpstr).u16(0).u32(1).u32(1).u8(0); // 40: 13 bytes
+    section.u16(vt::vector | vt::variant)
+        .u16(0)
+        .u32(2) // 53
+        .u16(vt::lpstr)
+        .u16(0)
+        .u32(6)
+        .text("Title")
+        .u8(0) // unpadded
+        .u16(vt::i4)
+        .u16(0)
+        .u32(1)
+        .u8(0); // final pad
+    section.data[0] = static_cast<std::uint8_t>(section.size());
+    const Bytes image = oneSectionHeader(kFormatIdDocSummaryInformation).append(section);
+
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    const Section& read = set.sections.at(0);
+    const Value* parts = read.find(0x0D);
+    ASSERT_NE(parts, nullptr);
+    ASSERT_EQ(parts->asVector().size(), 1u);
+    EXPECT_EQ(parts->asVector()[0].asText().bytes, "");
+    const Value* headings = read.find(0x0C);
+    ASSERT_NE(headings, nullptr);
+    ASSERT_EQ(headings->asVector().size(), 2u);
+    EXPECT_EQ(headings->asVector()[0].asText().bytes, "Title");
+    EXPECT_EQ(headings->asVector()[1], Value::i4(1));
+
+    // Written back in the padded canonical form, which reads the same.
+    std::vector<std::uint8_t> written;
+    ASSERT_EQ(writePropertySet(set, written), Status::ok);
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(written, reread), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(reread, set);
+}
+
+// Values of types the codec does not interpret keep their bytes through a rewrite.
+TEST(UninterpretedValueTest, SurviveARewriteByteForByte) {
+    Bytes stream; // VT_STREAM: an IndirectPropertyName, "prop7" in code page 1252
+    stream.u16(vt::stream).u16(0).u32(6).text("prop7").u8(0).zeros(2);
+    Bytes array; // VT_ARRAY | VT_I4: one dimension of two elements
+    array.u16(vt::array | vt::i4).u16(0).u32(vt::i4).u32(1).u32(2).u32(0).u32(10).u32(20);
+    Bytes unknown; // a type no version of the format defines
+    unknown.u16(0x0FFF).u16(0).raw({1, 2, 3, 4, 5, 6, 7, 8});
+    Bytes variant; // a variant vector holding a VT_STORAGE element
+    variant.u16(vt::vector | vt::variant)
+        .u16(0)
+        .u32(2)
+        .u16(vt::i2)
+        .u16(0)
+        .u16(9)
+        .u16(0)
+        .u16(vt::storage)
+        .u16(0)
+        .u32(4)
+        .text("stg")
+        .u8(0);
+    const Bytes* values[] = {&stream, &array, &unknown, &variant};
+
+    Bytes section;
+    section.u32(0).u32(5).u32(1).u32(48);
+    std::uint32_t offset = 56;
+    for (PropertyId id = 2; id < 6; ++id) {
+        section.u32(id).u32(offset);
+        offset += static_cast<std::uint32_t>(values[id - 2]->size());
+    }
+    section.u16(vt::i2).u16(0).u16(1252).u16(0);
+    for (const Bytes* value : values)
+        section.append(*value);
+    section.data[0] = static_cast<std::uint8_t>(section.size());
+    const Bytes image = oneSectionHeader(kFormatIdSummaryInformation, 1).append(section);
+
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    const VarType expectedTypes[] = {vt::stream, vt::array | vt::i4, 0x0FFF,
+                                     vt::vector | vt::variant};
+    for (PropertyId id = 2; id < 6; ++id) {
+        const Value* value = set.sections[0].find(id);
+        ASSERT_NE(value, nullptr) << id;
+        EXPECT_EQ(value->type(), expectedTypes[id - 2]) << id;
+        EXPECT_TRUE(std::holds_alternative<Uninterpreted>(value->payload())) << id;
+    }
+    std::vector<std::uint8_t> written;
+    ASSERT_EQ(writePropertySet(set, written), Status::ok) << lastFailureMessage();
+    for (const Bytes* value : values)
+        EXPECT_NE(findBytes(written, value->data), written.size());
+    EXPECT_EQ(written, image.data);
+}
+
+} // namespace
+} // namespace engine::propset
