@@ -73,9 +73,8 @@ private:
         if (load16(bytes.data() + headerOffset::minorVersion) != minorVersionValue)
             problem("minor version is not ", minorVersionValue);
         sectorSize_ = header_.sectorSize();
-        if (size % sectorSize_ != 0)
-            problem("the file size ", size, " is not a multiple of the sector size");
-        fileSectors_ = static_cast<std::uint32_t>(size / sectorSize_ - 1);
+        // Bytes past the last whole sector may be left by an update that never committed.
+        fileSectors_ = static_cast<std::uint32_t>((size + sectorSize_ - 1) / sectorSize_ - 1);
         if (header_.version == Version::v3 && size > version3MaxFileSize)
             problem("a version 3 file of ", size, " bytes");
         owner_.assign(fileSectors_, unowned);
@@ -148,8 +147,6 @@ private:
                 fat_.push_back(load32(bytes.data() + 4 * k));
         }
         fatSectors_ = locations;
-        if (fat_.size() < fileSectors_)
-            problem("the FAT covers ", fat_.size(), " sectors of ", fileSectors_);
         for (std::size_t s = fileSectors_; s < fat_.size(); ++s)
             if (fat_[s] != freeSector) {
                 problem("FAT entry ", s, " past the file's end holds ", fat_[s]);

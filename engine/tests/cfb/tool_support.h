@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace engine::cfb::testing {
 

@@ -1,0 +1,211 @@
+// Crash safety: an update whose writes fail, or silently stop reaching the file, after any
+// number of calls leaves the file holding the old committed state or the new one, whole,
+// and valid.
+#include "tool_support.h"
+
+#include <functional>
+
+namespace engine::cfb::testing {
+namespace {
+
+enum class Breakdown {
+    failing,    // every call from the Nth on reports writeFault
+    silentStop, // every call from the Nth on reports success but changes nothing
+};
+
+// A memory array that breaks down after a number of writes, size changes and flushes.
+class BreakingByteArray final : public ByteArray {
+public:
+    BreakingByteArray(std::shared_ptr<MemoryByteArray> target, std::size_t callsBeforeBreak,
+                      Breakdown breakdown)
+        : target_(std::move(target)), callsLeft_(callsBeforeBreak), breakdown_(breakdown) {}
+
+    Status readAt(std::uint64_t offset, void* buffer, std::size_t count,
+                  std::size_t* read) override {
+        return target_->readAt(offset, buffer, count, read);
+    }
+    Status writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
+        if (!takeCall())
+            return broken();
+        return target_->writeAt(offset, buffer, count);
+    }
+    Status size(std::uint64_t* size) override { return target_->size(size); }
+    Status setSize(std::uint64_t size) override {
+        if (!takeCall())
+            return broken();
+        return target_->setSize(size);
+    }
+    Status flush() override {
+        if (!takeCall())
+            return broken();
+        return Status::ok;
+    }
+
+    [[nodiscard]] bool brokeDown() const { return brokeDown_; }
+    void breakAfter(std::size_t calls) { callsLeft_ = calls; }
+
+private:
+    bool takeCall() {
+        if (callsLeft_ == 0) {
+            brokeDown_ = true;
+            return false;
+        }
+        --callsLeft_;
+        return true;
+    }
+    Status broken() const {
+        return breakdown_ == Breakdown::failing ? fail(Status::writeFault, "injected failure")
+                                                : Status::ok;
+    }
+
+    std::shared_ptr<MemoryByteArray> target_;
+    std::size_t callsLeft_;
+    Breakdown breakdown_;
+    bool brokeDown_ = false;
+};
+
+Status writeStream(Storage& storage, const std::u16string& name, std::size_t size,
+                   std::uint32_t seed) {
+    Stream stream;
+    ENGINE_RETURN_IF_FAILED(storage.createStream(name, &stream));
+    const auto bytes = pattern(size, seed);
+    return stream.writeAt(0, bytes.data(), bytes.size());
+}
+
+Status buildBase(CompoundFile& file) {
+    Storage root = file.root();
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Regular", 20000, 1));
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Mini", 300, 2));
+    Storage folder;
+    ENGINE_RETURN_IF_FAILED(root.createStorage(u"Folder", &folder));
+    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Inside", 7000, 3));
+    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Small", 100, 4));
+    return file.commit();
+}
+
+// Changes of several kinds: data overwritten in place, a stream crossing the cut-off, a
+// storage deleted, many elements added (more directory sectors).
+Status updateEverywhere(CompoundFile& file) {
+    Storage root = file.root();
+    Stream regular;
+    ENGINE_RETURN_IF_FAILED(root.openStream(u"Regular", &regular));
+    const auto patch = pattern(3000, 9);
+    ENGINE_RETURN_IF_FAILED(regular.writeAt(5000, patch.data(), patch.size()));
+    Stream mini;
+    ENGINE_RETURN_IF_FAILED(root.openStream(u"Mini", &mini));
+    ENGINE_RETURN_IF_FAILED(mini.writeAt(5000, patch.data(), 1000));
+    ENGINE_RETURN_IF_FAILED(root.remove(u"Folder"));
+    for (int i = 0; i < 100; ++i)
+        ENGINE_RETURN_IF_FAILED(writeStream(root, u"added" + fromUtf8(std::to_string(i)),
+                                            static_cast<std::size_t>(i * 11),
+                                            static_cast<std::uint32_t>(i)));
+    return Status::ok;
+}
+
+// A stream large enough that the FAT needs more sectors than the header lists, so that DIFAT
+// sectors appear.
+Status addLargeStream(CompoundFile& file) {
+    Storage root = file.root();
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Large", 7'500'000, 5));
+    Stream regular;
+    ENGINE_RETURN_IF_FAILED(root.openStream(u"Regular", &regular));
+    return regular.setSize(100);
+}
+
+struct CrashCase {
+    const char* label;
+    Version version;
+    std::function<Status(CompoundFile&)> update;
+};
+
+std::vector<std::string> manifestOf(const std::shared_ptr<MemoryByteArray>& bytes) {
+    std::unique_ptr<CompoundFile> file;
+    EXPECT_OK(CompoundFile::open(bytes, OpenMode::readOnly, &file));
+    if (!file)
+        return {};
+    Status status = Status::ok;
+    auto manifest = engineManifest(*file, &status);
+    EXPECT_OK(status);
+    return manifest;
+}
+
+TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
+    const CrashCase cases[] = {
+        {"v3 update everywhere", Version::v3, updateEverywhere},
+        {"v4 update everywhere", Version::v4, updateEverywhere},
+        {"v3 FAT grows past the header's list", Version::v3, addLargeStream},
+    };
+    for (const CrashCase& row : cases) {
+        for (Breakdown breakdown : {Breakdown::failing, Breakdown::silentStop}) {
+            SCOPED_TRACE(std::string(row.label) +
+                         (breakdown == Breakdown::failing ? ", failing" : ", silent stop"));
+            auto base = std::make_shared<MemoryByteArray>();
+            std::unique_ptr<CompoundFile> file;
+            ASSERT_OK(CompoundFile::create(base, row.version, &file));
+            ASSERT_OK(buildBase(*file));
+            const auto oldManifest = manifestOf(base);
+            auto expectedNew = std::make_shared<MemoryByteArray>(base->bytes());
+            ASSERT_OK(CompoundFile::open(expectedNew, OpenMode::readWrite, &file));
+            ASSERT_OK(row.update(*file));
+            ASSERT_OK(file->commit());
+            const auto newManifest = manifestOf(expectedNew);
+            ASSERT_NE(oldManifest, newManifest);
+
+            int sawOld = 0;
+            int sawNew = 0;
+            for (std::size_t calls = 0;; ++calls) {
+                SCOPED_TRACE("breaking after " + std::to_string(calls) + " calls");
+                auto target = std::make_shared<MemoryByteArray>(base->bytes());
+                auto breaking = std::make_shared<BreakingByteArray>(target, calls, breakdown);
+                ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
+                Status status = row.update(*file);
+                if (succeeded(status))
+                    status = file->commit();
+                file.reset();
+                if (breakdown == Breakdown::failing && breaking->brokeDown()) {
+                    EXPECT_EQ(status, Status::writeFault);
+                } else {
+                    EXPECT_OK(status);
+                }
+                expectValidFile(*target);
+                const auto manifest = manifestOf(target);
+                const bool isOld = manifest == oldManifest;
+                const bool isNew = manifest == newManifest;
+                EXPECT_TRUE(isOld || isNew);
+                sawOld += isOld;
+                sawNew += isNew;
+                if (!breaking->brokeDown())
+                    break;
+                ASSERT_LT(calls, 1000u) << "the update never finished";
+            }
+            EXPECT_GT(sawOld, 0);
+            EXPECT_GT(sawNew, 0);
+        }
+    }
+}
+
+TEST(CrashTest, AFailedCommitIsRevertedAndTheFileStaysUsable) {
+    auto target = std::make_shared<MemoryByteArray>();
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::create(target, Version::v3, &file));
+    ASSERT_OK(buildBase(*file));
+    file.reset();
+    auto breaking = std::make_shared<BreakingByteArray>(target, 1000, Breakdown::failing);
+    ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
+    ASSERT_OK(updateEverywhere(*file));
+    breaking->breakAfter(0);
+    ASSERT_EQ(file->commit(), Status::writeFault);
+    Stream stream;
+    EXPECT_EQ(file->root().createStream(u"after failure", &stream), Status::reverted);
+    breaking->breakAfter(1000);
+    ASSERT_OK(file->revert());
+    Stream regular;
+    ASSERT_OK(file->root().openStream(u"Regular", &regular));
+    EXPECT_EQ(readWholeStream(regular), pattern(20000, 1));
+    ASSERT_OK(updateEverywhere(*file));
+    ASSERT_OK(file->commit());
+    expectValidFile(*target);
+}
+
+} // namespace
+} // namespace engine::cfb::testing

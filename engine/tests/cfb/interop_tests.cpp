@@ -1,0 +1,135 @@
+// Interoperability with independent readers and writers: files the engine writes are read
+// identically by python's olefile and by libgsf's gsf tool, and files gsf writes are read by
+// the engine. Skipped when the tools are not installed.
+#include "tool_support.h"
+
+#include <filesystem>
+
+namespace engine::cfb::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string manifestScript = CFB_TOOLS "/ole_manifest.py";
+
+// A folder under the system's temporary folder, removed with its contents at the end.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        path_ = fs::temp_directory_path() /
+                ("cfb-interop-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+        fs::create_directories(path_);
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    [[nodiscard]] const fs::path& path() const { return path_; }
+
+private:
+    static int& counter() {
+        static int value = 0;
+        return value;
+    }
+    fs::path path_;
+};
+
+void writeStream(Storage& storage, const std::u16string& name, std::size_t size,
+                 std::uint32_t seed) {
+    Stream stream;
+    ASSERT_OK(storage.createStream(name, &stream));
+    const auto bytes = pattern(size, seed);
+    ASSERT_OK(stream.writeAt(0, bytes.data(), bytes.size()));
+}
+
+// Fills a file with nested storages, streams of boundary sizes, names beyond ASCII and one
+// storage with enough children to need a deep tree, then commits it.
+void buildSampleFile(CompoundFile& file) {
+    Storage root = file.root();
+    std::uint32_t seed = 0;
+    for (std::size_t size : {0, 1, 64, 511, 513, 4095, 4096, 5000, 70000})
+        writeStream(root, u"size " + fromUtf8(std::to_string(size)), size, ++seed);
+    writeStream(root, u"\u0005SummaryInformation", 300, ++seed);
+    writeStream(root, u"\u00c9t\u00e9 \u0416\u0436 \u03a9", 100, ++seed);
+    Storage folder;
+    ASSERT_OK(root.createStorage(u"Folder", &folder));
+    Storage inner;
+    ASSERT_OK(folder.createStorage(u"Inner", &inner));
+    writeStream(inner, u"deep", 9000, ++seed);
+    Storage empty;
+    ASSERT_OK(folder.createStorage(u"Empty", &empty));
+    Storage many;
+    ASSERT_OK(root.createStorage(u"Many", &many));
+    for (int i = 0; i < 300; ++i)
+        writeStream(many, u"item" + fromUtf8(std::to_string(i)), static_cast<std::size_t>(i % 7),
+                    ++seed);
+    ASSERT_OK(file.commit());
+}
+
+class InteropTest : public ::testing::TestWithParam<Version> {};
+
+INSTANTIATE_TEST_SUITE_P(Versions, InteropTest, ::testing::Values(Version::v3, Version::v4),
+                         [](const auto& info) { return versionName(info.param); });
+
+TEST_P(InteropTest, EngineFilesReadTheSameInOlefileAndGsf) {
+    const bool haveOlefile = olefileAvailable();
+    const bool haveGsf = gsfAvailable();
+    if (!haveOlefile && !haveGsf)
+        GTEST_SKIP() << "neither olefile nor gsf is installed";
+    TemporaryFolder folder;
+    const std::string path = (folder.path() / "sample.cfb").string();
+    std::vector<std::string> manifest;
+    {
+        std::shared_ptr<FileByteArray> bytes;
+        ASSERT_OK(FileByteArray::open(path, FileMode::createAlways, &bytes));
+        std::unique_ptr<CompoundFile> file;
+        ASSERT_OK(CompoundFile::create(bytes, GetParam(), &file));
+        buildSampleFile(*file);
+        expectValidFile(*bytes);
+        Status status = Status::ok;
+        manifest = engineManifest(*file, &status);
+        ASSERT_OK(status);
+    }
+    ASSERT_GT(manifest.size(), 300u);
+    if (haveOlefile) {
+        EXPECT_EQ(olefileManifest(path, manifestScript), manifest);
+    }
+    if (haveGsf)
+        expectGsfAgrees(path, manifest);
+}
+
+TEST(InteropGsfTest, FilesWrittenByGsfAreRead) {
+    if (!gsfAvailable())
+        GTEST_SKIP() << "gsf is not installed";
+    TemporaryFolder folder;
+    const std::size_t sizes[] = {1, 63, 64, 4095, 4096, 4097, 100000};
+    std::string command = std::string(gsfPath) + " createole out.ole";
+    for (std::size_t size : sizes) {
+        const auto bytes = pattern(size, static_cast<std::uint32_t>(size));
+        std::ofstream(folder.path() / ("f" + std::to_string(size)), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        command += " f" + std::to_string(size);
+    }
+    std::string output;
+    ASSERT_EQ(runCommand("cd " + shellQuoted(folder.path().string()) + " && " + command, &output),
+              0);
+    std::shared_ptr<FileByteArray> bytes;
+    ASSERT_OK(
+        FileByteArray::open((folder.path() / "out.ole").string(), FileMode::openReadOnly, &bytes));
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::open(bytes, OpenMode::readOnly, &file));
+    Storage root = file->root();
+    std::vector<ElementStat> children;
+    ASSERT_OK(root.list(&children));
+    EXPECT_EQ(children.size(), std::size(sizes));
+    for (std::size_t size : sizes) {
+        SCOPED_TRACE(size);
+        Stream stream;
+        ASSERT_OK(root.openStream(u"f" + fromUtf8(std::to_string(size)), &stream));
+        EXPECT_EQ(readWholeStream(stream), pattern(size, static_cast<std::uint32_t>(size)));
+    }
+}
+
+} // namespace
+} // namespace engine::cfb::testing
