@@ -12,32 +12,10 @@ namespace {
 
 using testing::Bytes;
 using testing::oneSectionHeader;
+using testing::sectionOf;
+using testing::StoredProperty;
 
 constexpr std::size_t kSectionOffset = 48;
-
-// One stored property: identifier and the bytes at its offset.
-struct StoredProperty {
-    PropertyId id;
-    Bytes bytes;
-};
-
-// A section whose properties follow the table in the order given.
-Bytes sectionOf(const std::vector<StoredProperty>& properties) {
-    Bytes section;
-    const auto count = static_cast<std::uint32_t>(properties.size());
-    auto offset = static_cast<std::uint32_t>(8 + 8 * count);
-    std::uint32_t size = offset;
-    for (const StoredProperty& property : properties)
-        size += static_cast<std::uint32_t>(property.bytes.size());
-    section.u32(size).u32(count);
-    for (const StoredProperty& property : properties) {
-        section.u32(property.id).u32(offset);
-        offset += static_cast<std::uint32_t>(property.bytes.size());
-    }
-    for (const StoredProperty& property : properties)
-        section.append(property.bytes);
-    return section;
-}
 
 Bytes codePage(std::uint16_t value) {
     return Bytes().u16(vt::i2).u16(0).u16(value).u16(0);

@@ -10,6 +10,7 @@ namespace {
 using testing::Bytes;
 using testing::findBytes;
 using testing::oneSectionHeader;
+using testing::sectionOf;
 
 CodePageText text1252(std::string_view bytes) {
     return {1252, std::string(bytes)};
@@ -73,6 +74,72 @@ TEST(PropertySetTest, WritesTheCanonicalFormOfAHandBuiltStream) {
     std::vector<std::uint8_t> written;
     ASSERT_EQ(writePropertySet(set, written), Status::ok) << lastFailureMessage();
     EXPECT_EQ(written, image.data);
+}
+
+// A version 1 set laid out like the CONTENTS stream example of MS-OLEPS 3.2: a class
+// identifier, code page 1200, a locale, an extra reserved-range property, a Unicode dictionary
+// (names padded to four bytes) and a stream-valued property.
+TEST(PropertySetTest, ParsesAVersion1SetLaidOutLikeTheContentsExample) {
+    const Guid classId = *Guid::fromString("{994BFF53-DDF9-42AD-A56A-FFEA3617AC16}");
+    const Guid formatId = *Guid::fromString("{20001801-5DE6-11D1-8E38-00C04FB9386D}");
+    Bytes dictionary;
+    dictionary.u32(2)
+        .u32(4)
+        .u32(14)
+        .utf16(u"DisplayColour")
+        .u16(0)
+        .u32(6)
+        .u32(9)
+        .utf16(u"MyStream")
+        .u16(0)
+        .zeros(2);
+    Bytes streamValue; // VT_STREAM: the name of the stream that holds the value
+    streamValue.u16(vt::stream).u16(0).u32(12).utf16(u"prop6").u16(0);
+    const Bytes section = sectionOf({
+        {kCodePagePropertyId, Bytes().u16(vt::i2).u16(0).u16(1200).u16(0)},
+        {kLocalePropertyId, Bytes().u16(vt::ui4).u16(0).u32(0x08090000)},
+        {0x80000001, Bytes().u16(vt::ui4).u16(0).u32(1)},
+        {kDictionaryPropertyId, dictionary},
+        {4, Bytes().u16(vt::lpwstr).u16(0).u32(8).utf16(u"Magenta").u16(0)},
+        {6, streamValue},
+    });
+    Bytes image;
+    image.u16(0xFFFE).u16(1).u32(0x00020006).guid(classId).u32(1).guid(formatId).u32(48);
+    image.append(section);
+
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(set.version, kFormatVersion1);
+    EXPECT_EQ(set.classId, classId);
+    ASSERT_EQ(set.sections.size(), 1u);
+    const Section& read = set.sections[0];
+    EXPECT_EQ(read.formatId, formatId);
+    EXPECT_EQ(read.codePage, kCodePageUnicode);
+    EXPECT_EQ(read.locale, std::optional<std::uint32_t>(0x08090000));
+    EXPECT_EQ(textOf(read.findByName(u"displaycolour")), u"Magenta");
+    ASSERT_NE(read.find(0x80000001), nullptr);
+    EXPECT_EQ(*read.find(0x80000001), Value::ui4(1));
+    const Value* stream = read.findByName(u"MyStream");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->type(), vt::stream);
+    EXPECT_EQ(stream->asUninterpreted().bytes,
+              std::vector<std::uint8_t>(streamValue.data.begin() + 4, streamValue.data.end()));
+
+    std::vector<std::uint8_t> written;
+    ASSERT_EQ(writePropertySet(set, written), Status::ok) << lastFailureMessage();
+    PropertySet reread;
+    ASSERT_EQ(parsePropertySet(written, reread), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(reread, set);
+}
+
+TEST(PropertySetTest, SectionsWithoutACodePageReadTextAs1252) {
+    const Bytes image =
+        oneSectionHeader(kFormatIdSummaryInformation)
+            .append(sectionOf({{2, Bytes().u16(vt::lpstr).u16(0).u32(2).raw({0x80, 0})}}));
+    PropertySet set;
+    ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
+    EXPECT_EQ(set.sections[0].codePage, kCodePageWhenAbsent);
+    EXPECT_EQ(textOf(set.sections[0].find(2)), u"\u20AC");
 }
 
 TEST(PropertySetTest, IgnoresBytesAfterTheSet) {

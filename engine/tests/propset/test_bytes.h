@@ -59,6 +59,30 @@ inline Bytes oneSectionHeader(const Guid& formatId, std::uint16_t version = 0) {
     return header;
 }
 
+// One stored property: identifier and the bytes at its offset.
+struct StoredProperty {
+    std::uint32_t id;
+    Bytes bytes;
+};
+
+// A section whose properties follow the identifier/offset table in the order given.
+inline Bytes sectionOf(const std::vector<StoredProperty>& properties) {
+    Bytes section;
+    const auto count = static_cast<std::uint32_t>(properties.size());
+    auto offset = static_cast<std::uint32_t>(8 + 8 * count);
+    std::uint32_t size = offset;
+    for (const StoredProperty& property : properties)
+        size += static_cast<std::uint32_t>(property.bytes.size());
+    section.u32(size).u32(count);
+    for (const StoredProperty& property : properties) {
+        section.u32(property.id).u32(offset);
+        offset += static_cast<std::uint32_t>(property.bytes.size());
+    }
+    for (const StoredProperty& property : properties)
+        section.append(property.bytes);
+    return section;
+}
+
 // Finds `needle` in `haystack`; returns haystack.size() when absent.
 inline std::size_t findBytes(const std::vector<std::uint8_t>& haystack,
                              const std::vector<std::uint8_t>& needle) {
