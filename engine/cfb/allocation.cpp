@@ -299,10 +299,13 @@ Status Fat::release(std::uint32_t sector) {
 }
 
 Status Fat::appendSector(std::uint32_t* sector) {
+    const bool version3 = file_.sectorSize() == sectorSizeOf(Version::v3);
+    // Room is kept for the FAT and DIFAT sectors that describe every sector appended.
+    const std::uint32_t tableSectors = sectorCount_ / (entriesPerPage_ - 1) + 2;
+    if (version3 && sectorCount_ + tableSectors >= rangeLockSector_)
+        return fail(Status::docfileTooLarge, describe("a version 3 file cannot grow past ",
+                                                      sectorCount_, " sectors (2 GiB)"));
     if (sectorCount_ == rangeLockSector_) {
-        if (file_.sectorSize() == sectorSizeOf(Version::v3))
-            return fail(Status::docfileTooLarge, describe("a version 3 file cannot grow past ",
-                                                          sectorCount_, " sectors (2 GiB)"));
         // The range-lock sector is kept out of every chain for good.
         ++sectorCount_;
         ENGINE_RETURN_IF_FAILED(setNext(rangeLockSector_, endOfChain));

@@ -1,0 +1,249 @@
+// Crafted malformed files: a valid file written by the engine, then damaged in one structure
+// per case. Each must be refused with the right status and a message, never crash or hang.
+#include "tool_support.h"
+
+#include "cfb/format.h"
+
+#include <functional>
+
+namespace engine::cfb::testing {
+namespace {
+
+// Direct access to the structures of a small file's bytes, to damage them.
+class RawFile {
+public:
+    explicit RawFile(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {
+        EXPECT_OK(parseHeader(bytes.data(), &header_));
+        sectorSize_ = header_.sectorSize();
+    }
+
+    std::vector<std::uint8_t>& bytes() { return bytes_; }
+    std::uint8_t* header(std::size_t offset) { return &bytes_[offset]; }
+    std::uint8_t* sector(std::uint32_t index) {
+        return &bytes_.at((static_cast<std::size_t>(index) + 1) * sectorSize_);
+    }
+
+    std::uint8_t* fatSlot(std::uint32_t sector) {
+        const std::uint32_t perSector = sectorSize_ / 4;
+        return this->sector(fatSectorLocation(sector / perSector)) + 4 * (sector % perSector);
+    }
+    std::uint32_t fat(std::uint32_t sector) { return load32(fatSlot(sector)); }
+    void setFat(std::uint32_t sector, std::uint32_t next) { store32(fatSlot(sector), next); }
+
+    std::vector<std::uint32_t> chain(std::uint32_t first) {
+        std::vector<std::uint32_t> sectors;
+        for (std::uint32_t at = first; at != endOfChain && sectors.size() < 100000; at = fat(at))
+            sectors.push_back(at);
+        return sectors;
+    }
+
+    std::uint8_t* entry(std::uint32_t id) {
+        const std::size_t perSector = sectorSize_ / directoryEntrySize;
+        const auto directory = chain(header_.firstDirectorySector);
+        return sector(directory.at(id / perSector)) + (id % perSector) * directoryEntrySize;
+    }
+    std::uint32_t entryCount() {
+        return static_cast<std::uint32_t>(chain(header_.firstDirectorySector).size() *
+                                          (sectorSize_ / directoryEntrySize));
+    }
+    std::uint32_t idOf(const std::u16string& name) {
+        for (std::uint32_t id = 0; id < entryCount(); ++id) {
+            DirectoryEntry parsed;
+            if (succeeded(parseDirectoryEntry(entry(id), id, header_.version, &parsed)) &&
+                parsed.name == name && parsed.type != ObjectType::unused)
+                return id;
+        }
+        ADD_FAILURE() << "no entry " << toUtf8(name);
+        return 0;
+    }
+    std::uint8_t* field(const std::u16string& name, std::size_t offset) {
+        return entry(idOf(name)) + offset;
+    }
+    std::vector<std::uint32_t> streamChain(const std::u16string& name) {
+        return chain(load32(field(name, entryOffset::startSector)));
+    }
+
+    std::uint8_t* miniFatSlot(std::uint32_t miniSector) {
+        const std::uint32_t perSector = sectorSize_ / 4;
+        const auto sectors = chain(header_.firstMiniFatSector);
+        return sector(sectors.at(miniSector / perSector)) + 4 * (miniSector % perSector);
+    }
+
+private:
+    std::uint32_t fatSectorLocation(std::uint32_t index) {
+        if (index < headerDifatEntries)
+            return header_.difat[index];
+        const std::uint32_t perDifat = sectorSize_ / 4 - 1;
+        std::uint32_t difat = header_.firstDifatSector;
+        index -= headerDifatEntries;
+        while (index >= perDifat) {
+            difat = load32(sector(difat) + 4 * perDifat);
+            index -= perDifat;
+        }
+        return load32(sector(difat) + 4 * index);
+    }
+
+    std::vector<std::uint8_t>& bytes_;
+    Header header_;
+    std::uint32_t sectorSize_ = 0;
+};
+
+std::vector<std::uint8_t> sampleFile(bool withLargeStream) {
+    auto bytes = std::make_shared<MemoryByteArray>();
+    std::unique_ptr<CompoundFile> file;
+    EXPECT_OK(CompoundFile::create(bytes, Version::v3, &file));
+    Storage root = file->root();
+    auto add = [](Storage& storage, const std::u16string& name, std::size_t size) {
+        Stream stream;
+        EXPECT_OK(storage.createStream(name, &stream));
+        const auto data = pattern(size);
+        EXPECT_OK(stream.writeAt(0, data.data(), data.size()));
+    };
+    add(root, u"Regular", 5000);
+    add(root, u"Mini", 300);
+    Storage folder;
+    EXPECT_OK(root.createStorage(u"Folder", &folder));
+    add(folder, u"Inside", 100);
+    if (withLargeStream)
+        add(root, u"Large", 7'500'000); // more FAT sectors than the header lists
+    EXPECT_OK(file->commit());
+    return bytes->bytes();
+}
+
+Status readEverything(std::vector<std::uint8_t> bytes) {
+    std::unique_ptr<CompoundFile> file;
+    ENGINE_RETURN_IF_FAILED(CompoundFile::open(std::make_shared<MemoryByteArray>(std::move(bytes)),
+                                               OpenMode::readOnly, &file));
+    Status status = Status::ok;
+    (void)engineManifest(*file, &status);
+    return status;
+}
+
+struct Damage {
+    const char* label;
+    bool largeFile;
+    std::function<void(RawFile&)> apply;
+    Status expected;
+};
+
+TEST(MalformedFileTest, EachDamagedStructureIsRefused) {
+    const Damage cases[] = {
+        {"shorter than a header", false, [](RawFile& f) { f.bytes().resize(300); },
+         Status::invalidHeader},
+        {"bad sector shift", false, [](RawFile& f) { store16(f.header(0x1E), 12); },
+         Status::invalidHeader},
+        {"truncated to a quarter", false,
+         [](RawFile& f) { f.bytes().resize(f.bytes().size() / 4); }, Status::docfileCorrupt},
+        {"stream chain loops", false,
+         [](RawFile& f) {
+             const auto sectors = f.streamChain(u"Regular");
+             f.setFat(sectors[3], sectors[1]);
+         },
+         Status::docfileCorrupt},
+        {"stream chain points past the file end", false,
+         [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[2], 100000); },
+         Status::docfileCorrupt},
+        {"stream chain runs into a free sector", false,
+         [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[2], freeSector); },
+         Status::docfileCorrupt},
+        {"stream chain ends before its size", false,
+         [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[4], endOfChain); },
+         Status::docfileCorrupt},
+        {"stream larger than the file", false,
+         [](RawFile& f) { store64(f.field(u"Regular", entryOffset::streamSize), 1u << 30); },
+         Status::docfileCorrupt},
+        {"mini stream larger than the file", false,
+         [](RawFile& f) { store64(f.entry(0) + entryOffset::streamSize, 1u << 30); },
+         Status::docfileCorrupt},
+        {"mini chain loops", false,
+         [](RawFile& f) {
+             const std::uint32_t first = load32(f.field(u"Mini", entryOffset::startSector));
+             const std::uint32_t second = load32(f.miniFatSlot(first));
+             store32(f.miniFatSlot(second), first);
+         },
+         Status::docfileCorrupt},
+        {"mini chain points past the mini FAT", false,
+         [](RawFile& f) {
+             store32(f.miniFatSlot(load32(f.field(u"Mini", entryOffset::startSector))), 99999);
+         },
+         Status::docfileCorrupt},
+        {"mini FAT shorter than the header says", false,
+         [](RawFile& f) { store32(f.header(0x40), 5); }, Status::docfileCorrupt},
+        {"directory sibling cycle", false,
+         [](RawFile& f) {
+             store32(f.field(u"Folder", entryOffset::leftSibling), f.idOf(u"Folder"));
+         },
+         Status::docfileCorrupt},
+        {"child shared by two storages", false,
+         [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), f.idOf(u"Mini")); },
+         Status::docfileCorrupt},
+        {"root reached again from a storage", false,
+         [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), 0); },
+         Status::docfileCorrupt},
+        {"sibling past the last entry", false,
+         [](RawFile& f) { store32(f.field(u"Regular", entryOffset::rightSibling), 5000); },
+         Status::docfileCorrupt},
+        {"unused entry in the tree", false,
+         [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), f.entryCount() - 1); },
+         Status::docfileCorrupt},
+        {"first entry is not the root", false, [](RawFile& f) { f.entry(0)[0x42] = 1; },
+         Status::docfileCorrupt},
+        {"unknown object type", false,
+         [](RawFile& f) { *f.field(u"Mini", entryOffset::objectType) = 3; },
+         Status::docfileCorrupt},
+        {"name length without terminator", false,
+         [](RawFile& f) { store16(f.field(u"Mini", entryOffset::nameLength), 8); },
+         Status::docfileCorrupt},
+        {"two siblings with one name", false,
+         [](RawFile& f) {
+             std::uint8_t* entry = f.entry(f.idOf(u"Regular"));
+             std::fill_n(entry, 64, 0);
+             for (int i = 0; i < 4; ++i)
+                 store16(entry + 2 * i, u"MINI"[i]);
+             store16(entry + entryOffset::nameLength, 10);
+         },
+         Status::docfileCorrupt},
+        {"directory chain loops", false,
+         [](RawFile& f) {
+             const std::uint32_t first = load32(f.header(0x30));
+             const auto sectors = f.chain(first);
+             f.setFat(sectors.back(), first);
+         },
+         Status::docfileCorrupt},
+        {"FAT sector past the file end", false, [](RawFile& f) { store32(f.header(0x4C), 100000); },
+         Status::docfileCorrupt},
+        {"FAT sector count beyond the file", false,
+         [](RawFile& f) { store32(f.header(0x2C), 0x7FFFFFFF); }, Status::docfileCorrupt},
+        {"DIFAT sector count beyond the file", false,
+         [](RawFile& f) { store32(f.header(0x48), 0xFFFFFFF0); }, Status::docfileCorrupt},
+        {"DIFAT chain loops", true,
+         [](RawFile& f) {
+             const std::uint32_t first = load32(f.header(0x44));
+             store32(f.header(0x2C), 300); // more FAT sectors than one DIFAT sector lists
+             store32(f.header(0x48), 3);
+             store32(f.sector(first) + 4 * 127, first);
+         },
+         Status::docfileCorrupt},
+        {"DIFAT chain ends early", true,
+         [](RawFile& f) {
+             store32(f.sector(load32(f.header(0x44))) + 4 * 5, 0);
+             store32(f.header(0x48), 0);
+         },
+         Status::docfileCorrupt},
+    };
+    const auto small = sampleFile(false);
+    const auto large = sampleFile(true);
+    ASSERT_EQ(readEverything(small), Status::ok);
+    ASSERT_EQ(readEverything(large), Status::ok);
+    for (const Damage& row : cases) {
+        SCOPED_TRACE(row.label);
+        auto bytes = row.largeFile ? large : small;
+        RawFile raw(bytes);
+        row.apply(raw);
+        EXPECT_EQ(readEverything(bytes), row.expected) << lastFailureMessage();
+        EXPECT_FALSE(lastFailureMessage().empty());
+    }
+}
+
+} // namespace
+} // namespace engine::cfb::testing
