@@ -215,6 +215,18 @@ bool isBuiltInCodePage(CodePage codePage) {
            codePage == kCodePageWindows1252;
 }
 
+Status convertToUtf16(CodePage codePage, std::string_view bytes, std::u16string& text,
+                      const CodePageConverter& converter) {
+    const CodePageConverter& chosen = isBuiltInCodePage(codePage) ? builtInCodePages() : converter;
+    return chosen.toUtf16(codePage, bytes, text);
+}
+
+Status convertFromUtf16(CodePage codePage, std::u16string_view text, std::string& bytes,
+                        const CodePageConverter& converter) {
+    const CodePageConverter& chosen = isBuiltInCodePage(codePage) ? builtInCodePages() : converter;
+    return chosen.fromUtf16(codePage, text, bytes);
+}
+
 Status utf16FromLittleEndianBytes(std::string_view bytes, std::u16string& text) {
     if (bytes.size() % 2 != 0)
         return fail(kStatusNoUnicodeTranslation,

@@ -15,7 +15,8 @@
 
 namespace engine::propset {
 
-// Converts text between a code page and UTF-16. Both directions fail with
+// Converts text between a code page and UTF-16. The codec asks a converter only about code
+// pages other than 1200, 65001 and 1252, which it always converts itself. Both directions fail with
 // kStatusUnsupportedCodePage for a code page the converter does not know, and with
 // kStatusNoUnicodeTranslation for text that has no exact equivalent in the other encoding.
 class CodePageConverter {
@@ -33,6 +34,13 @@ public:
 
 // True when `codePage` is one the built-in converter handles.
 [[nodiscard]] bool isBuiltInCodePage(CodePage codePage);
+
+// Text in `codePage` as UTF-16 and back: the built-in conversion for code pages 1200, 65001 and
+// 1252, otherwise `converter`'s.
+[[nodiscard]] Status convertToUtf16(CodePage codePage, std::string_view bytes, std::u16string& text,
+                                    const CodePageConverter& converter);
+[[nodiscard]] Status convertFromUtf16(CodePage codePage, std::u16string_view text,
+                                      std::string& bytes, const CodePageConverter& converter);
 
 // UTF-16LE bytes to and from code units (code page 1200), without a terminator.
 [[nodiscard]] Status utf16FromLittleEndianBytes(std::string_view bytes, std::u16string& text);

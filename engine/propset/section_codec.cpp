@@ -322,7 +322,7 @@ Status readDictionary(ByteReader& reader, const Section& section,
             ENGINE_RETURN_IF_FAILED(
                 reader.skipPaddingAfter(characters.size(), "dictionary name padding"));
         std::u16string name;
-        ENGINE_RETURN_IF_FAILED(converter.toUtf16(section.codePage, bytes, name));
+        ENGINE_RETURN_IF_FAILED(convertToUtf16(section.codePage, bytes, name, converter));
         if (id == kDictionaryPropertyId || id == kCodePagePropertyId)
             return corrupt(describe("dictionary entry at offset ", entryAt, " names property ", id,
                                     ", which cannot have a name"));
@@ -352,7 +352,7 @@ Status writeDictionary(ByteWriter& writer, const Section& section,
             continue;
         }
         std::string bytes;
-        ENGINE_RETURN_IF_FAILED(converter.fromUtf16(section.codePage, name, bytes));
+        ENGINE_RETURN_IF_FAILED(convertFromUtf16(section.codePage, name, bytes, converter));
         writer.u32(static_cast<std::uint32_t>(bytes.size() + 1));
         writer.bytes(bytes);
         writer.u8(0);

@@ -166,7 +166,7 @@ CodePageText CodePageText::fromUtf16(std::u16string_view text) {
 }
 
 Status CodePageText::toUtf16(std::u16string& text, const CodePageConverter& converter) const {
-    return converter.toUtf16(codePage, bytes, text);
+    return convertToUtf16(codePage, bytes, text, converter);
 }
 
 Status CodePageText::convertTo(CodePage target, CodePageText& converted,
@@ -178,7 +178,7 @@ Status CodePageText::convertTo(CodePage target, CodePageText& converted,
     std::u16string text;
     ENGINE_RETURN_IF_FAILED(toUtf16(text, converter));
     CodePageText result{target, {}};
-    ENGINE_RETURN_IF_FAILED(converter.fromUtf16(target, text, result.bytes));
+    ENGINE_RETURN_IF_FAILED(convertFromUtf16(target, text, result.bytes, converter));
     converted = std::move(result);
     return Status::ok;
 }

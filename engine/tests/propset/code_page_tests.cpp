@@ -115,12 +115,13 @@ TEST(CodePageTest, UnsupportedCodePageGivesItsOwnStatus) {
     EXPECT_EQ(builtInCodePages().fromUtf16(437, u"abc", bytes), kStatusUnsupportedCodePage);
 }
 
-// A stand-in for the converter the Windows provider supplies: treats code page 437 as Latin-1.
+// A stand-in for the converter the Windows provider supplies: knows only code page 437, which
+// it treats as Latin-1; the codec must not ask it about the code pages it converts itself.
 class Latin1As437 final : public CodePageConverter {
 public:
     Status toUtf16(CodePage codePage, std::string_view bytes, std::u16string& text) const override {
         if (codePage != 437)
-            return builtInCodePages().toUtf16(codePage, bytes, text);
+            return kStatusUnsupportedCodePage;
         text.clear();
         for (unsigned char b : bytes)
             text += static_cast<char16_t>(b);
@@ -129,10 +130,13 @@ public:
     Status fromUtf16(CodePage codePage, std::u16string_view text,
                      std::string& bytes) const override {
         if (codePage != 437)
-            return builtInCodePages().fromUtf16(codePage, text, bytes);
+            return kStatusUnsupportedCodePage;
         bytes.clear();
-        for (char16_t c : text)
+        for (char16_t c : text) {
+            if (c > 0xFF)
+                return kStatusNoUnicodeTranslation;
             bytes += static_cast<char>(c);
+        }
         return Status::ok;
     }
 };
@@ -142,6 +146,7 @@ TEST(CodePageTest, PluggedConverterReadsAndWritesOtherCodePages) {
     Section& section = set.sectionFor(kFormatIdUserDefinedProperties, 437);
     ASSERT_EQ(section.setName(2, u"Gr\u00FC\u00DFe"), Status::ok);
     section.properties[2] = Value::lpstr(CodePageText::fromUtf16(u"\u00E9t\u00E9"));
+    section.properties[3] = Value::lpstr({1252, "caf\xE9"}); // converted from 1252 to 437
 
     const Latin1As437 converter;
     std::vector<std::uint8_t> stream;
@@ -160,6 +165,9 @@ TEST(CodePageTest, PluggedConverterReadsAndWritesOtherCodePages) {
     std::u16string text;
     ASSERT_EQ(value->toUtf16(text, converter), Status::ok);
     EXPECT_EQ(text, u"\u00E9t\u00E9");
+    std::u16string converted;
+    ASSERT_EQ(userDefined->find(3)->toUtf16(converted, converter), Status::ok);
+    EXPECT_EQ(converted, u"caf\u00E9");
 }
 
 } // namespace
