@@ -228,6 +228,24 @@ std::set<std::string> gsfUserDefinedNames(const std::string& file) {
     return names;
 }
 
+// gsf prints strings with C escapes: octal byte values and backslash-escaped punctuation.
+std::string withoutEscapes(std::string_view printed) {
+    std::string text;
+    for (std::size_t i = 0; i < printed.size(); ++i) {
+        const bool octal = printed[i] == '\\' && i + 3 < printed.size() && printed[i + 1] >= '0' &&
+                           printed[i + 1] <= '7';
+        if (octal) {
+            text += static_cast<char>(std::stoi(std::string(printed.substr(i + 1, 3)), nullptr, 8));
+            i += 3;
+        } else if (printed[i] == '\\' && i + 1 < printed.size()) {
+            text += printed[++i];
+        } else {
+            text += printed[i];
+        }
+    }
+    return text;
+}
+
 // The text gsf prints for a string property: `name: \t= "text"`.
 std::optional<std::string> gsfStringValue(const std::string& file, const std::string& name) {
     const auto output = outputOf("gsf props " + quoted(file) + " " + quoted(name) + " 2>/dev/null");
@@ -235,9 +253,9 @@ std::optional<std::string> gsfStringValue(const std::string& file, const std::st
         return std::nullopt;
     const std::size_t open = output->find("= \"");
     const std::size_t close = output->rfind('"');
-    if (open == std::string::npos || close <= open + 2)
+    if (open == std::string::npos || close < open + 3)
         return std::nullopt;
-    return output->substr(open + 3, close - open - 3);
+    return withoutEscapes(std::string_view(*output).substr(open + 3, close - open - 3));
 }
 
 struct UserDefinedDocument {
@@ -288,6 +306,79 @@ INSTANTIATE_TEST_SUITE_P(Documents, UserDefinedCorpusTest,
                                         ? std::string("TwoCustom")
                                         : std::string("UnicodeDictionary");
                          });
+
+// Streams the codec writes, put into a compound file by `gsf createole`, read the same through
+// gsf and olefile.
+class WrittenStreamsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+            GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("propset-written-" +
+                      std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                      std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::create_directories(directory_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+
+    void writeStream(const char* name, const PropertySet& set) {
+        std::vector<std::uint8_t> bytes;
+        ASSERT_EQ(writePropertySet(set, bytes), Status::ok) << lastFailureMessage();
+        FILE* file = std::fopen((directory_ / name).c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+        std::fclose(file);
+    }
+
+    std::string packIntoDocument() {
+        const std::string document = (directory_ / "written.doc").string();
+        const bool packed = commandSucceeds(
+            "cd " + quoted(directory_.string()) + " && gsf createole written.doc " +
+            quoted(kSummaryStream) + " " + quoted(kDocumentSummaryStream) + " >/dev/null 2>&1");
+        EXPECT_TRUE(packed);
+        return document;
+    }
+
+    std::filesystem::path directory_;
+};
+
+TEST_F(WrittenStreamsTest, ReadTheSameThroughGsfAndOlefile) {
+    PropertySet summary;
+    Section& info = summary.sectionFor(kFormatIdSummaryInformation, kCodePageWindows1252);
+    info.properties[2] = Value::lpstr({1252, "Quarterly report"});
+    info.properties[4] = Value::lpstr({1252, "J\xFCrgen"});
+    info.properties[12] = Value::filetime(0x01D2E2A0F1D5C000ull);
+    info.properties[14] = Value::i4(12);
+    writeStream(kSummaryStream, summary);
+
+    PropertySet documentSummary;
+    documentSummary.sectionFor(kFormatIdDocSummaryInformation, kCodePageWindows1252)
+        .properties[0x0F] = Value::lpstr({1252, "Contoso"});
+    Section& user = documentSummary.sectionFor(kFormatIdUserDefinedProperties, kCodePageUnicode);
+    ASSERT_EQ(user.setName(2, u"Client"), Status::ok);
+    ASSERT_EQ(user.setName(3, u"R\u00E9f\u00E9rence"), Status::ok);
+    user.properties[2] = Value::lpwstr(u"Fabrikam \u20AC");
+    user.properties[3] = Value::lpstr(CodePageText::fromUtf16(u"A-17"));
+    writeStream(kDocumentSummaryStream, documentSummary);
+
+    const std::string document = packIntoDocument();
+    EXPECT_EQ(gsfUserDefinedNames(document),
+              (std::set<std::string>{"Client", utf8(u"R\u00E9f\u00E9rence")}));
+    EXPECT_EQ(gsfStringValue(document, "Client"), utf8(u"Fabrikam \u20AC"));
+    EXPECT_EQ(gsfStringValue(document, utf8(u"R\u00E9f\u00E9rence")), "A-17");
+
+    if (!commandSucceeds("/usr/bin/python3 -c 'import olefile' >/dev/null 2>&1"))
+        GTEST_SKIP() << "python3-olefile is not installed";
+    const auto seen = olefileProperties(document, kSummaryStream);
+    ASSERT_TRUE(seen.has_value());
+    for (const auto& [id, value] : info.properties)
+        EXPECT_EQ(seen->at(id), describeLikeOlefile(value)) << "property " << id;
+    EXPECT_EQ(seen->at(kCodePagePropertyId), "number 1252");
+}
 
 } // namespace
 } // namespace engine::propset
