@@ -38,7 +38,8 @@ public:
 
     [[nodiscard]] Section* findSection(const Guid& formatId);
     [[nodiscard]] const Section* findSection(const Guid& formatId) const;
-    // The section with this FMTID, added (empty, in `codePage`) when there is none.
+    // The section with this FMTID, added (empty, in `codePage`) when there is none. Adding a
+    // section may move the others: references to sections do not survive it.
     Section& sectionFor(const Guid& formatId, CodePage codePage = kCodePageUnicode);
 
     [[nodiscard]] std::uint16_t osKind() const { return systemIdentifier >> 16; }

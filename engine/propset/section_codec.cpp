@@ -75,7 +75,7 @@ private:
                 return corrupt(describe("section at offset ", streamOffset_, " lists property ",
                                         locator.id, " twice"));
             if (locator.offset < tableEnd_ ||
-                locator.offset + kTypedValueHeaderSize > bytes_.size())
+                locator.offset > bytes_.size() - kTypedValueHeaderSize)
                 return corrupt(describe("property ", locator.id, " at offset ", locator.offset,
                                         " lies outside bytes ", tableEnd_, " to ", bytes_.size(),
                                         " of the section at offset ", streamOffset_));

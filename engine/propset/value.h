@@ -94,12 +94,14 @@ public:
     [[nodiscard]] static Value i1(std::int8_t v) { return {vt::i1, std::int64_t{v}}; }
     [[nodiscard]] static Value i2(std::int16_t v) { return {vt::i2, std::int64_t{v}}; }
     [[nodiscard]] static Value i4(std::int32_t v) { return {vt::i4, std::int64_t{v}}; }
-    [[nodiscard]] static Value int32(std::int32_t v) { return {vt::int_, std::int64_t{v}}; }
+    [[nodiscard]] static Value integer(std::int32_t v) { return {vt::int_, std::int64_t{v}}; }
     [[nodiscard]] static Value i8(std::int64_t v) { return {vt::i8, v}; }
     [[nodiscard]] static Value ui1(std::uint8_t v) { return {vt::ui1, std::uint64_t{v}}; }
     [[nodiscard]] static Value ui2(std::uint16_t v) { return {vt::ui2, std::uint64_t{v}}; }
     [[nodiscard]] static Value ui4(std::uint32_t v) { return {vt::ui4, std::uint64_t{v}}; }
-    [[nodiscard]] static Value uint32(std::uint32_t v) { return {vt::uint_, std::uint64_t{v}}; }
+    [[nodiscard]] static Value unsignedInteger(std::uint32_t v) {
+        return {vt::uint_, std::uint64_t{v}};
+    }
     [[nodiscard]] static Value ui8(std::uint64_t v) { return {vt::ui8, v}; }
     [[nodiscard]] static Value r4(float v) { return {vt::r4, double{v}}; }
     [[nodiscard]] static Value r8(double v) { return {vt::r8, v}; }

@@ -203,6 +203,32 @@ TEST_P(CorpusTest, FirstSectionsMatchOlefile) {
     }
 }
 
+// The streams are longer than the sets they hold: every prefix that cuts into the set is
+// refused, every longer one reads the same set.
+TEST_P(CorpusTest, PrefixesOfRealStreamsAreRefusedUntilTheSetIsWhole) {
+    for (const char* stream : {kSummaryStream, kDocumentSummaryStream}) {
+        const auto bytes = extractStream(path_, stream);
+        ASSERT_TRUE(bytes.has_value());
+        PropertySet whole;
+        ASSERT_EQ(parsePropertySet(*bytes, whole), Status::ok) << lastFailureMessage();
+        bool wholeSeen = false;
+        for (std::size_t length = 0; length <= bytes->size(); ++length) {
+            PropertySet set;
+            const Status status = parsePropertySet(std::span(bytes->data(), length), set);
+            if (succeeded(status)) {
+                EXPECT_EQ(set, whole) << "prefix of " << length << " bytes";
+                wholeSeen = true;
+                continue;
+            }
+            EXPECT_FALSE(wholeSeen)
+                << "prefix of " << length << " bytes refused after a shorter one was read";
+            EXPECT_TRUE(status == Status::invalidHeader || status == Status::docfileCorrupt)
+                << lastFailureMessage();
+        }
+        EXPECT_TRUE(wholeSeen);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Documents, CorpusTest,
                          ::testing::Values(CorpusDocument{"Office365BlankSample_v2507.doc", 1},
                                            CorpusDocument{"Office365BlankSample_v2507.xls", 1},
