@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
 #include <propidl.h>
 
 #ifdef Z64EVEZE_BUILDING
@@ -92,3 +93,15 @@ Z64EVEZE_API int WriteLog(const char* path, int truncate, int reserved, const ch
                           const char* format, ...);
 Z64EVEZE_API int WriteLog(const char* path, int truncate, int reserved, const char* source,
                           const char* format, char* arguments);
+
+// ---------------------------------------------------------------------------------------
+// Compound storage: file-backed lock bytes
+// ---------------------------------------------------------------------------------------
+
+// Wraps a file handle the caller opened (and closes after the last Release) in an
+// ILockBytes whose byte 0 is the file position `baseOffset`. A non-zero `fixedSize` makes
+// SetSize answer STG_E_ACCESSDENIED. The caller holds the only reference. FALSE for a null
+// out-pointer, a null name or a name of 1024 characters or more, or when memory runs out.
+Z64EVEZE_API BOOL CreateFileLockBytes(const char* name, HANDLE file, unsigned long access,
+                                      unsigned long fixedSize, __int64 baseOffset,
+                                      ILockBytes** lockBytes);

@@ -10,6 +10,7 @@
 //   test_helper silent                  the base library's silent-mode answer
 //   test_helper hold PATH MILLISECONDS  hold PATH open without sharing for a while
 //   test_helper write-log-lines PATH COUNT SOURCE   append COUNT lines with WriteLog
+//   test_helper try-lock PATH OFFSET    whether one byte at OFFSET can be locked now
 #include "integration/base_library.h"
 
 #include <support/unique_resource.h>
@@ -106,6 +107,23 @@ int writeLogLines(const char* path, int count, const char* source) {
     return 0;
 }
 
+int tryLock(const char* path, ULONGLONG offset) {
+    support::UniqueFile file(CreateFileA(path, GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return kCannotOpen;
+    OVERLAPPED region{};
+    region.Offset = static_cast<DWORD>(offset);
+    region.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const BOOL locked = LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                                   0, 1, 0, &region);
+    if (locked)
+        UnlockFileEx(file.get(), 0, 1, 0, &region);
+    std::printf("locked=%d\n", locked ? 1 : 0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -118,6 +136,8 @@ int main(int argc, char** argv) {
         return silentMode();
     if (command == "write-log-lines" && argc == 5)
         return writeLogLines(argv[2], std::atoi(argv[3]), argv[4]);
+    if (command == "try-lock" && argc == 4)
+        return tryLock(argv[2], std::strtoull(argv[3], nullptr, 10));
     if (command == "hold" && argc == 4)
         return holdFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
     return runBridgeCommand(argc, argv);

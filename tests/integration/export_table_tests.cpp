@@ -17,6 +17,9 @@ namespace {
 // Every named export of z64EVEZE.dll, by family: plain names as they stand, C++ functions
 // by their demangled signature.
 const std::vector<std::string> kDocumentedExports = {
+    // File-backed lock bytes
+    "CreateFileLockBytes(char const*, void*, unsigned long, unsigned long, long long, "
+    "ILockBytes**)",
     // Time conversions
     "MaxFileTime(_FILETIME*)",
     "FileTimeToVariantTime(_FILETIME*, double*)",
