@@ -3,9 +3,21 @@
 #include "common/error.h"
 
 #include <algorithm>
-#include <set>
 
 namespace engine::cfb {
+
+// ---- ChainLinks -------------------------------------------------------------------------
+
+Status ChainLinks::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::uint32_t* count,
+                           std::uint32_t* next) {
+    *count = 0;
+    for (std::uint32_t at = sector;; at = *next) {
+        ENGINE_RETURN_IF_FAILED(this->next(at, next));
+        ++*count;
+        if (*next != at + 1 || *count >= maxSectors || *next >= sectorLimit())
+            return Status::ok;
+    }
+}
 
 // ---- ChainMap ---------------------------------------------------------------------------
 
@@ -23,12 +35,13 @@ void ChainMap::reset(std::uint32_t firstSector) {
     complete_ = firstSector == endOfChain;
 }
 
-bool ChainMap::visited(std::uint32_t sector) const {
-    auto it = walked_.upper_bound(sector);
+// True when a sector of [first, first + count) was already walked.
+bool ChainMap::visited(std::uint32_t first, std::uint32_t count) const {
+    auto it = walked_.upper_bound(first + (count - 1));
     if (it == walked_.begin())
         return false;
     --it;
-    return sector - it->first < it->second;
+    return it->first + static_cast<std::uint64_t>(it->second) > first;
 }
 
 void ChainMap::appendMapped(std::uint32_t sector) {
@@ -49,22 +62,28 @@ Status ChainMap::mapUpTo(ChainLinks& links, std::uint64_t count) {
                         describe(links.tableName(), " chain starting at ", first_,
                                  " reaches sector ", sector, " at position ", mapped_,
                                  ", past the last sector ", links.sectorLimit()));
-        if (visited(sector))
+        std::uint32_t steps = 0;
+        std::uint32_t next = 0;
+        ENGINE_RETURN_IF_FAILED(links.nextRun(sector, count - mapped_, &steps, &next));
+        if (visited(sector, steps))
             return fail(Status::docfileCorrupt,
                         describe(links.tableName(), " chain starting at ", first_,
-                                 " loops back to sector ", sector, " at position ", mapped_));
+                                 " loops back to sectors ", sector, "..", sector + steps - 1,
+                                 " at position ", mapped_));
         const bool extendsLastRun =
             !runs_.empty() && runs_.back().first + runs_.back().count == sector;
-        appendMapped(sector);
-        if (extendsLastRun)
-            ++walked_[runs_.back().first];
-        else
-            walked_[sector] = 1;
-        std::uint32_t next = 0;
-        ENGINE_RETURN_IF_FAILED(links.next(sector, &next));
+        if (extendsLastRun) {
+            runs_.back().count += steps;
+            walked_[runs_.back().first] += steps;
+        } else {
+            runs_.push_back({sector, steps});
+            runStarts_.push_back(mapped_);
+            walked_[sector] = steps;
+        }
+        mapped_ += steps;
         if (next != endOfChain && next > maxRegularSector)
             return fail(Status::docfileCorrupt,
-                        describe(links.tableName(), " entry ", sector, " holds ", next,
+                        describe(links.tableName(), " entry ", sector + steps - 1, " holds ", next,
                                  " inside the chain starting at ", first_));
         nextToWalk_ = next;
         complete_ = next == endOfChain;
@@ -154,6 +173,11 @@ Fat::Fat(SectorFile& file)
 void Fat::createEmpty() {
     pages_.clear();
     difatSectors_.clear();
+    nextDifatSector_ = endOfChain;
+    declaredDifatSectors_ = 0;
+    pagesOnDisk_ = 0;
+    pagesLocated_ = 0;
+    fileSectors_ = 0;
     sectorCount_ = 0;
     loadLimit_ = 0;
     committedCount_ = 0;
@@ -161,40 +185,35 @@ void Fat::createEmpty() {
     difatChanged_ = true;
 }
 
-Status Fat::readDifatChain(const Header& header, std::uint64_t fileSectors) {
-    std::size_t located = std::min<std::size_t>(pages_.size(), headerDifatEntries);
-    for (std::size_t i = 0; i < located; ++i)
-        pages_[i].location = header.difat[i];
-    std::uint32_t sector = header.firstDifatSector;
-    std::vector<std::uint32_t> entries(entriesPerPage_);
-    for (std::uint32_t n = 0; n < header.difatSectorCount && located < pages_.size(); ++n) {
-        if (sector >= fileSectors)
-            return fail(Status::docfileCorrupt, describe("DIFAT sector ", n, " is sector ", sector,
-                                                         ", past the last sector ", fileSectors));
-        if (std::find(difatSectors_.begin(), difatSectors_.end(), sector) != difatSectors_.end())
-            return fail(Status::docfileCorrupt,
-                        describe("the DIFAT chain loops back to sector ", sector));
-        difatSectors_.push_back(sector);
-        std::vector<std::uint8_t> bytes(file_.sectorSize());
-        ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
-        for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && located < pages_.size(); ++k)
-            pages_[located++].location = load32(bytes.data() + 4 * k);
-        sector = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
-    }
-    if (located < pages_.size())
+Status Fat::readNextDifatSector() {
+    const std::uint32_t sector = nextDifatSector_;
+    const auto n = difatSectors_.size();
+    if (n >= declaredDifatSectors_ || sector >= fileSectors_)
         return fail(Status::docfileCorrupt,
-                    describe("the DIFAT locates ", located, " of ", pages_.size(), " FAT sectors"));
-    std::set<std::uint32_t> seen;
-    for (std::size_t i = 0; i < pages_.size(); ++i) {
-        const std::uint32_t location = pages_[i].location;
-        if (location >= fileSectors)
+                    describe("the DIFAT locates ", pagesLocated_, " of ", pagesOnDisk_,
+                             " FAT sectors: DIFAT sector ", n, " of ", declaredDifatSectors_,
+                             " would be sector ", sector, " in a file of ", fileSectors_));
+    if (std::find(difatSectors_.begin(), difatSectors_.end(), sector) != difatSectors_.end())
+        return fail(Status::docfileCorrupt,
+                    describe("the DIFAT chain loops back to sector ", sector));
+    difatSectors_.push_back(sector);
+    std::vector<std::uint8_t> bytes(file_.sectorSize());
+    ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
+    for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && pagesLocated_ < pagesOnDisk_; ++k) {
+        const std::uint32_t location = load32(bytes.data() + 4 * k);
+        if (location >= fileSectors_)
             return fail(Status::docfileCorrupt,
-                        describe("FAT sector ", i, " is located at sector ", location,
-                                 ", past the last sector ", fileSectors));
-        if (!seen.insert(location).second)
-            return fail(Status::docfileCorrupt, describe("FAT sector ", i, " shares sector ",
-                                                         location, " with another FAT sector"));
+                        describe("FAT sector ", pagesLocated_, " is located at sector ", location,
+                                 ", past the last sector ", fileSectors_));
+        pages_[pagesLocated_++].location = location;
     }
+    nextDifatSector_ = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
+    return Status::ok;
+}
+
+Status Fat::locatePage(std::size_t index) {
+    while (index >= pagesLocated_ && index < pagesOnDisk_)
+        ENGINE_RETURN_IF_FAILED(readNextDifatSector());
     return Status::ok;
 }
 
@@ -209,8 +228,19 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
         return fail(Status::docfileCorrupt,
                     describe("the header counts ", header.difatSectorCount,
                              " DIFAT sectors in a file of ", fileSectors, " sectors"));
+    fileSectors_ = fileSectors;
     pages_.resize(header.fatSectorCount);
-    ENGINE_RETURN_IF_FAILED(readDifatChain(header, fileSectors));
+    pagesOnDisk_ = pages_.size();
+    pagesLocated_ = std::min<std::size_t>(pages_.size(), headerDifatEntries);
+    for (std::size_t i = 0; i < pagesLocated_; ++i) {
+        pages_[i].location = header.difat[i];
+        if (pages_[i].location >= fileSectors)
+            return fail(Status::docfileCorrupt,
+                        describe("FAT sector ", i, " is located at sector ", pages_[i].location,
+                                 ", past the last sector ", fileSectors));
+    }
+    nextDifatSector_ = header.firstDifatSector;
+    declaredDifatSectors_ = header.difatSectorCount;
     const std::uint64_t covered = static_cast<std::uint64_t>(pages_.size()) * entriesPerPage_;
     sectorCount_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>({fileSectors, covered, std::uint64_t{maxRegularSector} + 1}));
@@ -220,6 +250,7 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
 }
 
 Status Fat::loadPage(std::size_t index) {
+    ENGINE_RETURN_IF_FAILED(locatePage(index));
     Page& page = pages_[index];
     std::vector<std::uint8_t> bytes(file_.sectorSize());
     ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(page.location), bytes.data(), bytes.size()));
@@ -264,6 +295,27 @@ Status Fat::next(std::uint32_t sector, std::uint32_t* next) {
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
     *next = page->entries[sector % entriesPerPage_];
     return Status::ok;
+}
+
+Status Fat::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::uint32_t* count,
+                    std::uint32_t* next) {
+    *count = 0;
+    *next = freeSector;
+    if (sector >= sectorCount_)
+        return fail(Status::docfileCorrupt, describe("FAT lookup of sector ", sector,
+                                                     " past the last sector ", sectorCount_));
+    Page* page = nullptr;
+    std::size_t pageIndex = pages_.size();
+    for (std::uint32_t at = sector;; at = *next) {
+        if (at / entriesPerPage_ != pageIndex) {
+            pageIndex = at / entriesPerPage_;
+            ENGINE_RETURN_IF_FAILED(pageFor(at, &page));
+        }
+        *next = page->entries[at % entriesPerPage_];
+        ++*count;
+        if (*next != at + 1 || *count >= maxSectors || *next >= sectorCount_)
+            return Status::ok;
+    }
 }
 
 Status Fat::setNext(std::uint32_t sector, std::uint32_t next) {
@@ -413,6 +465,8 @@ Status Fat::writeDifat() {
 }
 
 Status Fat::writeForCommit(Header* header) {
+    if (pagesOnDisk_ > 0)
+        ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1)); // the whole DIFAT is rewritten
     bool moved = true;
     while (moved) {
         moved = false;
@@ -448,6 +502,9 @@ void Fat::markCommitted() {
         page.committed.reset();
     }
     difatChanged_ = false;
+    pagesOnDisk_ = pages_.size();
+    pagesLocated_ = pages_.size();
+    declaredDifatSectors_ = static_cast<std::uint32_t>(difatSectors_.size());
     committedCount_ = sectorCount_;
     searchFrom_ = 0;
 }

@@ -25,6 +25,10 @@ public:
     // The entry of `sector`, validated to be a sector below sectorLimit() or a sentinel.
     [[nodiscard]] virtual Status next(std::uint32_t sector, std::uint32_t* next) = 0;
     [[nodiscard]] virtual Status setNext(std::uint32_t sector, std::uint32_t next) = 0;
+    // Follows `sector` through up to `maxSectors` consecutive sectors (each linked to the
+    // one after it); `*count` is how many were followed and `*next` the link after the last.
+    [[nodiscard]] virtual Status nextRun(std::uint32_t sector, std::uint64_t maxSectors,
+                                         std::uint32_t* count, std::uint32_t* next);
     [[nodiscard]] virtual Status allocate(std::uint32_t* sector) = 0;
     [[nodiscard]] virtual Status release(std::uint32_t sector) = 0;
     [[nodiscard]] virtual std::uint32_t sectorLimit() const = 0;
@@ -67,7 +71,7 @@ public:
 
 private:
     void appendMapped(std::uint32_t sector);
-    [[nodiscard]] bool visited(std::uint32_t sector) const;
+    [[nodiscard]] bool visited(std::uint32_t first, std::uint32_t count) const;
 
     std::uint32_t first_;
     std::vector<Run> runs_;
@@ -89,6 +93,8 @@ public:
 
     [[nodiscard]] Status next(std::uint32_t sector, std::uint32_t* next) override;
     [[nodiscard]] Status setNext(std::uint32_t sector, std::uint32_t next) override;
+    [[nodiscard]] Status nextRun(std::uint32_t sector, std::uint64_t maxSectors,
+                                 std::uint32_t* count, std::uint32_t* next) override;
     [[nodiscard]] Status allocate(std::uint32_t* sector) override;
     [[nodiscard]] Status release(std::uint32_t sector) override;
     [[nodiscard]] std::uint32_t sectorLimit() const override { return sectorCount_; }
@@ -117,7 +123,8 @@ private:
 
     [[nodiscard]] Status loadPage(std::size_t index);
     [[nodiscard]] Status pageFor(std::uint32_t sector, Page** page);
-    [[nodiscard]] Status readDifatChain(const Header& header, std::uint64_t fileSectors);
+    [[nodiscard]] Status locatePage(std::size_t index);
+    [[nodiscard]] Status readNextDifatSector();
     [[nodiscard]] Status appendSector(std::uint32_t* sector);
     [[nodiscard]] Status relocateChangedPages(bool* moved);
     [[nodiscard]] Status relocateDifat(bool* moved);
@@ -132,7 +139,14 @@ private:
     std::uint32_t rangeLockSector_;
     std::uint32_t searchFrom_ = 0;
     std::vector<Page> pages_;
+    // The DIFAT is read lazily, one sector when a FAT page it locates is first needed, so
+    // that opening a large file costs no more than opening a small one.
     std::vector<std::uint32_t> difatSectors_;
+    std::uint32_t nextDifatSector_ = endOfChain;
+    std::uint32_t declaredDifatSectors_ = 0;
+    std::size_t pagesOnDisk_ = 0;  // pages the file's DIFAT lists
+    std::size_t pagesLocated_ = 0; // of those, how many are located
+    std::uint64_t fileSectors_ = 0;
     bool difatChanged_ = false;
 };
 

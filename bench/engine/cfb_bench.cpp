@@ -1,0 +1,404 @@
+// Timings of the compound-file engine against raw file I/O of the same call pattern and
+// against libgsf's reader and writer on the same files. A plain timing program, not a test:
+// run it through bench/engine/run. Every figure is the best of a few runs, in milliseconds.
+//
+//   cfb_bench [--folder DIR] [--quick]    all figures
+//   cfb_bench --peak-memory BYTES DIR     streams BYTES in and out, prints peak memory (KiB)
+#include "cfb/compound_file.h"
+#include "common/error.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifdef CFB_BENCH_WITH_GSF
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-utils.h>
+#endif
+
+using namespace engine;
+using namespace engine::cfb;
+
+namespace {
+
+constexpr std::uint64_t kibibyte = 1024;
+constexpr std::uint64_t mebibyte = 1024 * kibibyte;
+constexpr std::uint64_t gibibyte = 1024 * mebibyte;
+constexpr std::uint64_t streamBenchSize = 64 * mebibyte;
+constexpr int repetitions = 3;
+
+std::string folder = "/tmp";
+
+[[noreturn]] void die(const char* what, Status status) {
+    std::fprintf(stderr, "%s failed: 0x%08x %s\n", what, static_cast<unsigned>(status),
+                 lastFailureMessage().c_str());
+    std::exit(1);
+}
+
+void check(Status status, const char* what) {
+    if (failed(status))
+        die(what, status);
+}
+
+double millisecondsOf(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+double bestOf(int runs, const std::function<void()>& work) {
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i)
+        best = std::min(best, millisecondsOf(work));
+    return best;
+}
+
+double medianOf(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(millisecondsOf(work));
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+std::vector<std::uint8_t> payload(std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    return bytes;
+}
+
+// ---- raw file I/O ---------------------------------------------------------------------
+
+void rawWrite(const std::string& path, std::uint64_t total, std::size_t call) {
+    const auto bytes = payload(call);
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (std::uint64_t done = 0; done < total; done += call)
+        if (::write(descriptor, bytes.data(), call) != static_cast<ssize_t>(call))
+            std::exit(2);
+    ::fdatasync(descriptor);
+    ::close(descriptor);
+}
+
+void rawRead(const std::string& path, std::uint64_t total, std::size_t call) {
+    std::vector<std::uint8_t> bytes(call);
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    for (std::uint64_t done = 0; done < total; done += call)
+        if (::read(descriptor, bytes.data(), call) != static_cast<ssize_t>(call))
+            std::exit(2);
+    ::close(descriptor);
+}
+
+// ---- engine -----------------------------------------------------------------------------
+
+void engineWrite(const std::string& path, Version version, std::uint64_t total, std::size_t call,
+                 const char* name = "Data") {
+    const auto bytes = payload(call);
+    std::shared_ptr<FileByteArray> file;
+    check(FileByteArray::open(path, FileMode::createAlways, &file), "open");
+    std::unique_ptr<CompoundFile> document;
+    check(CompoundFile::create(file, version, &document), "create");
+    Stream stream;
+    Storage root = document->root();
+    check(root.createStream(std::u16string(name, name + std::strlen(name)), &stream),
+          "create stream");
+    std::size_t written = 0;
+    for (std::uint64_t done = 0; done < total; done += call)
+        check(stream.write(bytes.data(), call, &written), "write");
+    Stream small;
+    check(root.createStream(u"Small", &small), "create stream");
+    check(small.write("four", 4, &written), "write");
+    check(document->commit(), "commit");
+}
+
+void engineRead(const std::string& path, std::uint64_t total, std::size_t call) {
+    std::vector<std::uint8_t> bytes(call);
+    std::shared_ptr<FileByteArray> file;
+    check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
+    std::unique_ptr<CompoundFile> document;
+    check(CompoundFile::open(file, OpenMode::readOnly, &document), "open document");
+    Stream stream;
+    check(document->root().openStream(u"Data", &stream), "open stream");
+    std::size_t read = 0;
+    for (std::uint64_t done = 0; done < total; done += call) {
+        check(stream.read(bytes.data(), call, &read), "read");
+        if (read != call)
+            std::exit(3);
+    }
+}
+
+void engineOpenAndReadFour(const std::string& path) {
+    std::shared_ptr<FileByteArray> file;
+    check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
+    std::unique_ptr<CompoundFile> document;
+    check(CompoundFile::open(file, OpenMode::readOnly, &document), "open document");
+    Stream stream;
+    check(document->root().openStream(u"Data", &stream), "open stream");
+    char four[4];
+    std::size_t read = 0;
+    check(stream.readAt(0, four, 4, &read), "read");
+    if (read != 4)
+        std::exit(3);
+}
+
+// ---- libgsf -------------------------------------------------------------------------------
+
+#ifdef CFB_BENCH_WITH_GSF
+void gsfWrite(const std::string& path, std::uint32_t sectorSize, std::uint64_t total,
+              std::size_t call) {
+    const auto bytes = payload(call);
+    GsfOutput* output = gsf_output_stdio_new(path.c_str(), nullptr);
+    GsfOutfile* outfile = gsf_outfile_msole_new_full(output, sectorSize, 64);
+    GsfOutput* child = gsf_outfile_new_child(outfile, "Data", FALSE);
+    for (std::uint64_t done = 0; done < total; done += call)
+        gsf_output_write(child, call, bytes.data());
+    gsf_output_close(child);
+    g_object_unref(child);
+    gsf_output_close(GSF_OUTPUT(outfile));
+    g_object_unref(outfile);
+    g_object_unref(output);
+}
+
+void gsfRead(const std::string& path, std::uint64_t total, std::size_t call) {
+    std::vector<std::uint8_t> bytes(call);
+    GsfInput* input = gsf_input_stdio_new(path.c_str(), nullptr);
+    GsfInfile* infile = gsf_infile_msole_new(input, nullptr);
+    if (!infile)
+        std::exit(4);
+    GsfInput* child = gsf_infile_child_by_name(infile, "Data");
+    for (std::uint64_t done = 0; done < total; done += call)
+        if (!gsf_input_read(child, call, bytes.data()))
+            std::exit(4);
+    g_object_unref(child);
+    g_object_unref(infile);
+    g_object_unref(input);
+}
+
+void gsfOpenAndReadFour(const std::string& path) {
+    GsfInput* input = gsf_input_stdio_new(path.c_str(), nullptr);
+    GsfInfile* infile = gsf_infile_msole_new(input, nullptr);
+    GsfInput* child = gsf_infile_child_by_name(infile, "Data");
+    guint8 four[4];
+    if (!child || !gsf_input_read(child, 4, four))
+        std::exit(4);
+    g_object_unref(child);
+    g_object_unref(infile);
+    g_object_unref(input);
+}
+
+void gsfManyStreams(const std::string& path, int count, double* create, double* open) {
+    *create = millisecondsOf([&] {
+        GsfOutput* output = gsf_output_stdio_new(path.c_str(), nullptr);
+        GsfOutfile* outfile = gsf_outfile_msole_new(output);
+        char name[32];
+        for (int i = 0; i < count; ++i) {
+            std::snprintf(name, sizeof name, "stream%08d", i);
+            GsfOutput* child = gsf_outfile_new_child(outfile, name, FALSE);
+            gsf_output_write(child, 4, reinterpret_cast<const guint8*>("four"));
+            gsf_output_close(child);
+            g_object_unref(child);
+        }
+        gsf_output_close(GSF_OUTPUT(outfile));
+        g_object_unref(outfile);
+        g_object_unref(output);
+    });
+    *open = millisecondsOf([&] {
+        GsfInput* input = gsf_input_stdio_new(path.c_str(), nullptr);
+        GsfInfile* infile = gsf_infile_msole_new(input, nullptr);
+        char name[32];
+        for (int i = 0; i < count; ++i) {
+            std::snprintf(name, sizeof name, "stream%08d", i);
+            GsfInput* child = gsf_infile_child_by_name(infile, name);
+            if (!child)
+                std::exit(4);
+            g_object_unref(child);
+        }
+        g_object_unref(infile);
+        g_object_unref(input);
+    });
+}
+#endif
+
+// ---- figures ------------------------------------------------------------------------------
+
+void streamFigures() {
+    std::printf("\n64 MiB stream, best of %d, ms (ratio to raw in brackets)\n", repetitions);
+    std::printf("%-8s %-6s %10s %16s %16s %10s %16s %16s\n", "sector", "call", "raw write",
+                "engine write", "gsf write", "raw read", "engine read", "gsf read");
+    const std::string rawPath = folder + "/cfb-bench-raw.bin";
+    const std::string enginePath = folder + "/cfb-bench-engine.cfb";
+    const std::string gsfPath = folder + "/cfb-bench-gsf.cfb";
+    for (Version version : {Version::v3, Version::v4}) {
+        for (std::size_t call :
+             {static_cast<std::size_t>(kibibyte), static_cast<std::size_t>(mebibyte)}) {
+            const double rawW =
+                bestOf(repetitions, [&] { rawWrite(rawPath, streamBenchSize, call); });
+            const double rawR =
+                bestOf(repetitions, [&] { rawRead(rawPath, streamBenchSize, call); });
+            const double engW = bestOf(
+                repetitions, [&] { engineWrite(enginePath, version, streamBenchSize, call); });
+            const double engR =
+                bestOf(repetitions, [&] { engineRead(enginePath, streamBenchSize, call); });
+            double gsfW = 0;
+            double gsfR = 0;
+#ifdef CFB_BENCH_WITH_GSF
+            gsfW = bestOf(repetitions,
+                          [&] { gsfWrite(gsfPath, sectorSizeOf(version), streamBenchSize, call); });
+            gsfR = bestOf(repetitions, [&] { gsfRead(gsfPath, streamBenchSize, call); });
+#endif
+            std::printf("%-8u %-6s %10.1f %9.1f (%4.2f) %9.1f (%4.2f) %10.1f %9.1f (%4.2f) "
+                        "%9.1f (%4.2f)\n",
+                        sectorSizeOf(version), call == kibibyte ? "1 KiB" : "1 MiB", rawW, engW,
+                        engW / rawW, gsfW, gsfW / rawW, rawR, engR, engR / rawR, gsfR, gsfR / rawR);
+        }
+    }
+    std::remove(rawPath.c_str());
+    std::remove(enginePath.c_str());
+    std::remove(gsfPath.c_str());
+}
+
+void openFigures(bool quick) {
+    std::printf("\nopen a document and read 4 bytes of a stream, median of 21, ms\n");
+    std::printf("%-8s %-10s %10s %10s\n", "sector", "document", "engine", "gsf");
+    std::vector<std::uint64_t> sizes = {64 * kibibyte, 16 * mebibyte};
+    if (!quick)
+        sizes.push_back(gibibyte);
+    const std::string path = folder + "/cfb-bench-open.cfb";
+    for (Version version : {Version::v3, Version::v4}) {
+        for (std::uint64_t size : sizes) {
+            engineWrite(path, version, size, static_cast<std::size_t>(std::min(size, mebibyte)));
+            const double engine = medianOf(21, [&] { engineOpenAndReadFour(path); });
+            double gsf = 0;
+#ifdef CFB_BENCH_WITH_GSF
+            gsf = medianOf(21, [&] { gsfOpenAndReadFour(path); });
+#endif
+            std::printf("%-8u %-10s %10.3f %10.3f\n", sectorSizeOf(version),
+                        size == gibibyte        ? "1 GiB"
+                        : size == 16 * mebibyte ? "16 MiB"
+                                                : "64 KiB",
+                        engine, gsf);
+        }
+    }
+    std::remove(path.c_str());
+}
+
+void manyStreamFigures() {
+    std::printf("\nstreams created in one storage in name order, then each opened by name, ms\n");
+    std::printf("%-8s %14s %14s %14s %14s\n", "streams", "engine create", "engine open",
+                "gsf create", "gsf open");
+    const std::string path = folder + "/cfb-bench-names.cfb";
+    double engineTotals[2] = {};
+    int row = 0;
+    for (int count : {10000, 100000}) {
+        double create = millisecondsOf([&] {
+            std::shared_ptr<FileByteArray> file;
+            check(FileByteArray::open(path, FileMode::createAlways, &file), "open");
+            std::unique_ptr<CompoundFile> document;
+            check(CompoundFile::create(file, Version::v3, &document), "create");
+            Storage root = document->root();
+            char name[32];
+            std::size_t written = 0;
+            for (int i = 0; i < count; ++i) {
+                std::snprintf(name, sizeof name, "stream%08d", i);
+                Stream stream;
+                check(root.createStream(std::u16string(name, name + std::strlen(name)), &stream),
+                      "create stream");
+                check(stream.write("four", 4, &written), "write");
+            }
+            check(document->commit(), "commit");
+        });
+        double open = millisecondsOf([&] {
+            std::shared_ptr<FileByteArray> file;
+            check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
+            std::unique_ptr<CompoundFile> document;
+            check(CompoundFile::open(file, OpenMode::readOnly, &document), "open document");
+            Storage root = document->root();
+            char name[32];
+            for (int i = 0; i < count; ++i) {
+                std::snprintf(name, sizeof name, "stream%08d", i);
+                Stream stream;
+                check(root.openStream(std::u16string(name, name + std::strlen(name)), &stream),
+                      "open stream");
+            }
+        });
+        engineTotals[row++] = create + open;
+        double gsfCreate = 0;
+        double gsfOpen = 0;
+#ifdef CFB_BENCH_WITH_GSF
+        if (count <= 10000) // libgsf looks children up one by one, quadratic in the count
+            gsfManyStreams(path, count, &gsfCreate, &gsfOpen);
+#endif
+        std::printf("%-8d %14.1f %14.1f %14.1f %14.1f\n", count, create, open, gsfCreate, gsfOpen);
+    }
+    std::printf("engine 100,000 / 10,000 (create + open): %.1fx\n",
+                engineTotals[1] / engineTotals[0]);
+    std::remove(path.c_str());
+}
+
+// Streams `size` bytes into a new document and back out in 1 MiB calls; reports the peak
+// resident memory of this process.
+int peakMemory(std::uint64_t size) {
+    const std::string path = folder + "/cfb-bench-memory.cfb";
+    engineWrite(path, Version::v4, size, static_cast<std::size_t>(mebibyte));
+    engineRead(path, size, static_cast<std::size_t>(mebibyte));
+    std::remove(path.c_str());
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("%ld\n", usage.ru_maxrss);
+    return 0;
+}
+
+void memoryFigures(const char* self, bool quick) {
+    std::printf("\npeak resident memory streaming one stream in and out (4096-byte sectors)\n");
+    for (std::uint64_t size : {64 * mebibyte, quick ? 256 * mebibyte : gibibyte}) {
+        const std::string command =
+            std::string(self) + " --peak-memory " + std::to_string(size) + " " + folder;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        long kib = 0;
+        if (!pipe || std::fscanf(pipe, "%ld", &kib) != 1)
+            kib = -1;
+        if (pipe)
+            ::pclose(pipe);
+        std::printf("%6" PRIu64 " MiB stream: %ld KiB\n", size / mebibyte, kib);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--peak-memory") == 0) {
+        folder = argv[3];
+        return peakMemory(std::strtoull(argv[2], nullptr, 10));
+    }
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            quick = true;
+        else if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc)
+            folder = argv[++i];
+    }
+    std::printf("compound-file engine benchmark, files in %s%s\n", folder.c_str(),
+                quick ? " (quick)" : "");
+    streamFigures();
+    openFigures(quick);
+    manyStreamFigures();
+    memoryFigures(argv[0], quick);
+    return 0;
+}
