@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace engine::propset {
 namespace {
 
@@ -58,6 +60,36 @@ TEST(CodePageTest, EveryByteOf1252ConvertsAndComesBack) {
     std::string back;
     ASSERT_EQ(builtInCodePages().fromUtf16(1252, text, back), Status::ok);
     EXPECT_EQ(back, all);
+}
+
+// Python's own cp1252 codec is an independent account of the code page; it leaves the five
+// bytes Windows maps to C1 controls undefined, which shows as U+FFFD.
+TEST(CodePageTest, Windows1252AgreesWithPythonsCodec) {
+    FILE* pipe = popen("/usr/bin/python3 -c \"import sys; sys.stdout.write(bytes(range(256))"
+                       ".decode('cp1252', errors='replace').encode('utf-16-le').hex())\" "
+                       "2>/dev/null",
+                       "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string hexText;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        hexText += buffer;
+    if (pclose(pipe) != 0 || hexText.size() != 256 * 4)
+        GTEST_SKIP() << "python3 is not available";
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    std::u16string ours;
+    ASSERT_EQ(builtInCodePages().toUtf16(1252, all, ours), Status::ok);
+    for (std::size_t b = 0; b < 256; ++b) {
+        const auto low = std::stoi(hexText.substr(b * 4, 2), nullptr, 16);
+        const auto high = std::stoi(hexText.substr(b * 4 + 2, 2), nullptr, 16);
+        const auto expected = static_cast<char16_t>(low | (high << 8));
+        if (expected != 0xFFFD)
+            EXPECT_EQ(ours[b], expected) << "byte " << b;
+        else
+            EXPECT_EQ(ours[b], static_cast<char16_t>(b)) << "undefined byte " << b;
+    }
 }
 
 struct BadText {

@@ -182,17 +182,6 @@ TEST(PropertySetTest, KeepsHeaderFieldsItRead) {
     EXPECT_EQ(reread, set);
 }
 
-TEST(PropertySetTest, NewSetsCarryTheDefaultSystemIdentifier) {
-    PropertySet set;
-    set.sectionFor(kFormatIdSummaryInformation);
-    std::vector<std::uint8_t> stream;
-    ASSERT_EQ(writePropertySet(set, stream), Status::ok);
-    PropertySet reread;
-    ASSERT_EQ(parsePropertySet(stream, reread), Status::ok);
-    EXPECT_EQ(reread.osKind(), kOsKindWin32);
-    EXPECT_EQ(reread.osMajorVersion(), 10);
-}
-
 // A user-defined section in code page 1252, as Office writes it: dictionary first, names
 // unpadded, the dictionary padded as a whole.
 Bytes userDefined1252Image() {
