@@ -2,6 +2,8 @@
 
 #include "common/error.h"
 
+#include <algorithm>
+
 namespace engine::propset {
 namespace {
 
@@ -95,6 +97,13 @@ Status Section::setName(PropertyId id, std::u16string name) {
 void Section::remove(PropertyId id) {
     properties.erase(id);
     names.erase(id);
+}
+
+std::optional<PropertyId> Section::firstUnusedId(PropertyId first) const {
+    for (PropertyId id = std::max(first, kFirstNormalPropertyId); id <= kLastNormalPropertyId; ++id)
+        if (properties.count(id) == 0 && names.count(id) == 0)
+            return id;
+    return std::nullopt;
 }
 
 } // namespace engine::propset

@@ -43,6 +43,10 @@ public:
     // Removes the property and its name.
     void remove(PropertyId id);
 
+    // The lowest ordinary identifier from `first` on that has neither a value nor a name (as
+    // IPropertyStorage::WriteMultiple needs for new named properties), or none when all are used.
+    [[nodiscard]] std::optional<PropertyId> firstUnusedId(PropertyId first) const;
+
     // True when the two names are the same name in this set.
     [[nodiscard]] bool sameName(std::u16string_view a, std::u16string_view b) const;
     // A key equal for exactly the names this set considers the same.

@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -106,8 +107,13 @@ bool fitsUnsigned(std::uint64_t value) {
     return value <= std::numeric_limits<Narrow>::max();
 }
 
-bool integerFitsType(VarType type, const Value::Payload& payload) {
+// Whether a number suits the storage of its type: integers in range, VT_R4 within float range.
+bool numberFitsType(VarType type, const Value::Payload& payload) {
     switch (type) {
+    case vt::r4: {
+        const double value = std::get<double>(payload);
+        return !std::isfinite(value) || std::fabs(value) <= std::numeric_limits<float>::max();
+    }
     case vt::i1:
         return fitsSigned<std::int8_t>(std::get<std::int64_t>(payload));
     case vt::i2:
@@ -134,7 +140,7 @@ bool isScalarWellFormed(VarType type, const Value::Payload& payload) {
         return false;
     if (*kind == PayloadKind::text && std::get<CodePageText>(payload).codePage == kCodePageUnicode)
         return std::get<CodePageText>(payload).bytes.size() % 2 == 0;
-    return integerFitsType(type, payload);
+    return numberFitsType(type, payload);
 }
 
 bool isVectorWellFormed(VarType elementType, const ValueVector& elements) {

@@ -294,6 +294,17 @@ TEST(DictionaryTest, CaseInsensitiveSetsRefuseNamesThatDifferOnlyInCase) {
     EXPECT_EQ(section.setName(4, u""), Status::invalidParameter);
 }
 
+TEST(DictionaryTest, NewIdentifiersSkipThoseWithValuesOrNames) {
+    Section section(kFormatIdUserDefinedProperties, 1252);
+    section.properties[256] = Value::i4(1);
+    ASSERT_EQ(section.setName(257, u"named, no value"), Status::ok);
+    section.properties[259] = Value::i4(3);
+    EXPECT_EQ(section.firstUnusedId(256), std::optional<PropertyId>(258));
+    EXPECT_EQ(section.firstUnusedId(0), std::optional<PropertyId>(2)); // 0 and 1 are special
+    section.properties[kLastNormalPropertyId] = Value::i4(4);
+    EXPECT_EQ(section.firstUnusedId(kLastNormalPropertyId), std::nullopt);
+}
+
 TEST(DictionaryTest, WritingRefusesNamesThatCollide) {
     PropertySet set;
     Section& section = set.sectionFor(kFormatIdUserDefinedProperties, 1252);

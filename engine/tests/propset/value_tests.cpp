@@ -285,6 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MalformedModelRow{"I2OutOfRange", Value(vt::i2, std::int64_t{40000})},
         MalformedModelRow{"UI1OutOfRange", Value(vt::ui1, std::uint64_t{256})},
+        MalformedModelRow{"R4OutOfRange", Value(vt::r4, 1e300)},
         MalformedModelRow{"LpstrHoldingWideText", Value(vt::lpstr, std::u16string(u"x"))},
         MalformedModelRow{"I4HoldingUnsigned", Value(vt::i4, std::uint64_t{1})},
         MalformedModelRow{"VectorWithForeignElement",
