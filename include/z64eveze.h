@@ -105,3 +105,59 @@ Z64EVEZE_API int WriteLog(const char* path, int truncate, int reserved, const ch
 Z64EVEZE_API BOOL CreateFileLockBytes(const char* name, HANDLE file, unsigned long access,
                                       unsigned long fixedSize, __int64 baseOffset,
                                       ILockBytes** lockBytes);
+
+// ---------------------------------------------------------------------------------------
+// Compound storage: property sets
+// ---------------------------------------------------------------------------------------
+// Two sets are supported: summary information, whose properties the `property` argument
+// names by identifier (its low 32 bits are the PROPID), and the user-defined set, where it
+// points to the property's UTF-16 name. Any other set gives E_UNEXPECTED. The empty date
+// (FILETIME 0x014F35A9A90CC000) stands for no date; "QVLockdownDate" is stored one second
+// earlier than written and read back with the second added.
+
+class _bstr_t;
+
+// Opens the set `formatId` on a storage object, creating it when it cannot be opened.
+Z64EVEZE_API long QVStgOpenPropertyStorage(IUnknown* object, const GUID& formatId,
+                                           IPropertyStorage** set);
+// Copies every property of `source` into `destination` (both of one supported set).
+Z64EVEZE_API long QVStgCopyPropertyStorage(IPropertyStorage* destination, IPropertyStorage* source);
+// Always E_NOTIMPL.
+Z64EVEZE_API long QVStgDeleteMultipleProperties(IPropertyStorage* set, unsigned long count,
+                                                void* properties[]);
+Z64EVEZE_API long QVStgDeleteProperty(IPropertyStorage* set, void* property);
+
+// The general writer: stamps the set's times, writes `value` as `type` (VT_I2, VT_BOOL,
+// VT_I4, VT_UI4, VT_R8, VT_DATE, VT_BSTR, VT_FILETIME, VT_I1, VT_LPSTR, VT_LPWSTR; others
+// give E_INVALIDARG), retries a user-defined name under the identifier of the same name in
+// another case, and commits when asked.
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, unsigned short type,
+                                     void* value, bool commit);
+// Typed writers; none commits.
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, const char* text);
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, const wchar_t* text);
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, _bstr_t* text);
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, int flag);
+// Without the base library's identifier texts: HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND).
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, GUID* id);
+// The empty date deletes the property; "QVLockdownDate" lowers the caller's value first.
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, FILETIME* time);
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, long value);
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, unsigned int value);
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, double value);
+
+// The general reader: S_OK when found, S_FALSE with VT_EMPTY when absent. `value` must be
+// initialised; its old content is released.
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, PROPVARIANT* value);
+// Typed readers: the out value starts empty (0, "", all-zero) and is set only on S_OK. The
+// text readers take a wide text (VT_LPWSTR or VT_BSTR) and leave the text empty for any
+// other stored type; their buffer must hold the whole text.
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, char* text);
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, wchar_t* text);
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, _bstr_t* text);
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, int* flag);
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, GUID* id);
+// A missing property or another type gives the empty date.
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, FILETIME* time);
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, long* value);
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, double* value);

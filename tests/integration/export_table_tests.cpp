@@ -17,6 +17,30 @@ namespace {
 // Every named export of z64EVEZE.dll, by family: plain names as they stand, C++ functions
 // by their demangled signature.
 const std::vector<std::string> kDocumentedExports = {
+    // Property sets
+    "QVStgOpenPropertyStorage(IUnknown*, _GUID const&, IPropertyStorage**)",
+    "QVStgCopyPropertyStorage(IPropertyStorage*, IPropertyStorage*)",
+    "QVStgDeleteMultipleProperties(IPropertyStorage*, unsigned long, void**)",
+    "QVStgDeleteProperty(IPropertyStorage*, void*)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, unsigned short, void*, bool)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, char const*)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, wchar_t const*)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, _bstr_t*)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, int)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, _GUID*)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, _FILETIME*)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, long)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, unsigned int)",
+    "QVStgWriteProperty(IPropertyStorage*, void*, double)",
+    "QVStgReadProperty(IPropertyStorage*, void*, tagPROPVARIANT*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, char*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, wchar_t*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, _bstr_t*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, int*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, _GUID*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, _FILETIME*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, long*)",
+    "QVStgReadProperty(IPropertyStorage*, void*, double*)",
     // File-backed lock bytes
     "CreateFileLockBytes(char const*, void*, unsigned long, unsigned long, long long, "
     "ILockBytes**)",

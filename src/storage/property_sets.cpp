@@ -1,0 +1,424 @@
+// Single typed properties of the two property sets the application keeps in its documents:
+// summary information, whose properties are named by identifier, and the user-defined set,
+// whose properties are named by UTF-16 text.
+#include "integration/base_library.h"
+#include "time/time.h"
+
+#include <support/com_ptr.h>
+#include <support/result_macros.h>
+#include <z64eveze.h>
+
+#include <comutil.h>
+
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using support::ComPtr;
+
+constexpr PROPID kFirstNamedPropertyId = 256;
+constexpr DWORD kOpenSetMode = STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
+constexpr DWORD kCreateSetMode = STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
+constexpr wchar_t kLockdownDateName[] = L"QVLockdownDate";
+constexpr ULONGLONG kOneSecond = 10000000;
+constexpr size_t kLongestConvertibleText = 0x3FFFFFFF;
+constexpr HRESULT kNotSupported = HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+constexpr HRESULT kNoUnicodeTranslation = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+// The identifier overloads need the base library's conversions.
+constexpr HRESULT kIdentifierTextUnavailable = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+
+// The property argument as a PROPSPEC for the set's format, learned from the set itself.
+HRESULT specificationFor(IPropertyStorage* set, void* property, PROPSPEC* specification) {
+    *specification = PROPSPEC{};
+    STATPROPSETSTG stat{};
+    RETURN_IF_FAILED(set->Stat(&stat));
+    if (stat.fmtid == FMTID_SummaryInformation) {
+        specification->ulKind = PRSPEC_PROPID;
+        specification->propid = static_cast<PROPID>(reinterpret_cast<std::uintptr_t>(property));
+        return S_OK;
+    }
+    if (stat.fmtid == FMTID_UserDefinedProperties) {
+        specification->ulKind = PRSPEC_LPWSTR;
+        specification->lpwstr = static_cast<LPOLESTR>(property);
+        return S_OK;
+    }
+    return E_UNEXPECTED;
+}
+
+bool isSupportedSet(const FMTID& format) {
+    return format == FMTID_SummaryInformation || format == FMTID_UserDefinedProperties;
+}
+
+// True when the property argument names "QVLockdownDate" in the user-defined set. A
+// property identifier is never read as a pointer.
+bool isLockdownDate(IPropertyStorage* set, void* property) {
+    PROPSPEC specification;
+    return SUCCEEDED(specificationFor(set, property, &specification)) &&
+           specification.ulKind == PRSPEC_LPWSTR &&
+           std::wcscmp(specification.lpwstr, kLockdownDateName) == 0;
+}
+
+// The value argument as a PROPVARIANT that points into the caller's data.
+HRESULT variantFor(VARTYPE type, void* value, PROPVARIANT* variant) {
+    *variant = PROPVARIANT{};
+    variant->vt = type;
+    switch (type) {
+    case VT_I2:
+    case VT_BOOL:
+        variant->iVal = *static_cast<const SHORT*>(value);
+        return S_OK;
+    case VT_I4:
+    case VT_UI4:
+        variant->lVal = *static_cast<const LONG*>(value);
+        return S_OK;
+    case VT_R8:
+    case VT_DATE:
+        variant->dblVal = *static_cast<const double*>(value);
+        return S_OK;
+    case VT_BSTR:
+    case VT_FILETIME:
+        variant->uhVal.QuadPart = *static_cast<const ULONGLONG*>(value);
+        return S_OK;
+    case VT_I1:
+        variant->cVal = *static_cast<const CHAR*>(value);
+        return S_OK;
+    case VT_LPSTR:
+        variant->pszVal = static_cast<LPSTR>(value);
+        return S_OK;
+    case VT_LPWSTR:
+        variant->pwszVal = static_cast<LPWSTR>(value);
+        return S_OK;
+    default:
+        return E_INVALIDARG;
+    }
+}
+
+// Failures after which the writer does not look for the name in another case.
+bool isFinalWriteResult(HRESULT hr) {
+    switch (hr) {
+    case S_OK:
+    case STG_E_MEDIUMFULL:
+    case STG_E_ACCESSDENIED:
+    case STG_E_INSUFFICIENTMEMORY:
+    case STG_E_INVALIDPOINTER:
+    case STG_E_WRITEFAULT:
+    case STG_E_INVALIDPARAMETER:
+    case STG_E_PROPSETMISMATCHED:
+    case STG_E_REVERTED:
+    case kNotSupported:
+    case kNoUnicodeTranslation:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Frees the name an enumerator hands out with each entry.
+struct EntryName {
+    explicit EntryName(LPOLESTR name) : name(name) {}
+    EntryName(const EntryName&) = delete;
+    EntryName& operator=(const EntryName&) = delete;
+    ~EntryName() { CoTaskMemFree(name); }
+    LPOLESTR name;
+};
+
+// The identifier of the property whose name equals `name` without regard to case.
+bool findNameIgnoringCase(IPropertyStorage* set, const wchar_t* name, PROPID* found) {
+    ComPtr<IEnumSTATPROPSTG> entries;
+    if (FAILED(set->Enum(entries.put())))
+        return false;
+    bool matched = false;
+    try {
+        STATPROPSTG entry{};
+        while (!matched && entries->Next(1, &entry, nullptr) == S_OK) {
+            EntryName entryName(entry.lpwstrName);
+            if (entryName.name && _wcsicmp(entryName.name, name) == 0) {
+                *found = entry.propid;
+                matched = true;
+            }
+        }
+    } catch (...) {
+        // The search ends; a match already recorded still counts.
+    }
+    return matched;
+}
+
+// The ANSI text as a wide text, or no text for a null, over-long or unconvertible one.
+std::unique_ptr<wchar_t[]> wideTextOf(const char* text) {
+    if (!text)
+        return nullptr;
+    const size_t length = std::strlen(text);
+    if (length >= kLongestConvertibleText)
+        return nullptr;
+    auto wide = std::make_unique<wchar_t[]>(length + 1);
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide.get(), static_cast<int>(length + 1)) == 0)
+        return nullptr;
+    return wide;
+}
+
+// Clears the variant that a typed reader reads into.
+class ReadVariant {
+public:
+    ReadVariant() { PropVariantInit(&variant_); }
+    ReadVariant(const ReadVariant&) = delete;
+    ReadVariant& operator=(const ReadVariant&) = delete;
+    ~ReadVariant() { PropVariantClear(&variant_); }
+    PROPVARIANT* get() { return &variant_; }
+    const PROPVARIANT& operator*() const { return variant_; }
+
+private:
+    PROPVARIANT variant_;
+};
+
+// The stored wide text of a value, or null when it holds none.
+const wchar_t* storedWideText(const PROPVARIANT& value) {
+    if (value.vt == VT_LPWSTR)
+        return value.pwszVal;
+    if (value.vt == VT_BSTR)
+        return value.bstrVal;
+    return nullptr;
+}
+
+// Converts to the ANSI code page into `text`, which holds the whole text.
+bool narrowTextInto(const wchar_t* wide, char* text) {
+    const int length = static_cast<int>(std::wcslen(wide));
+    return WideCharToMultiByte(CP_ACP, 0, wide, -1, text, 2 * (length + 1), nullptr, nullptr) != 0;
+}
+
+} // namespace
+
+Z64EVEZE_API long QVStgOpenPropertyStorage(IUnknown* object, const GUID& formatId,
+                                           IPropertyStorage** set) {
+    RETURN_HR_IF(E_POINTER, !object || !set);
+    *set = nullptr;
+    ComPtr<IPropertySetStorage> sets;
+    RETURN_IF_FAILED(object->QueryInterface(IID_IPropertySetStorage, sets.putVoid()));
+    if (SUCCEEDED(sets->Open(formatId, kOpenSetMode, set)))
+        return S_OK;
+    return sets->Create(formatId, nullptr, PROPSETFLAG_DEFAULT, kCreateSetMode, set);
+}
+
+Z64EVEZE_API long QVStgCopyPropertyStorage(IPropertyStorage* destination,
+                                           IPropertyStorage* source) {
+    RETURN_HR_IF(E_POINTER, !destination || !source);
+    STATPROPSETSTG destinationStat{}, sourceStat{};
+    destination->Stat(&destinationStat);
+    source->Stat(&sourceStat);
+    RETURN_HR_IF(E_UNEXPECTED,
+                 destinationStat.fmtid != sourceStat.fmtid || !isSupportedSet(sourceStat.fmtid));
+    const bool byName = sourceStat.fmtid == FMTID_UserDefinedProperties;
+
+    ComPtr<IEnumSTATPROPSTG> entries;
+    RETURN_IF_FAILED(source->Enum(entries.put()));
+    STATPROPSTG entry{};
+    while (entries->Next(1, &entry, nullptr) == S_OK) {
+        EntryName entryName(entry.lpwstrName);
+        PROPSPEC specification{};
+        if (byName && entryName.name) {
+            specification.ulKind = PRSPEC_LPWSTR;
+            specification.lpwstr = entryName.name;
+        } else {
+            specification.ulKind = PRSPEC_PROPID;
+            specification.propid = entry.propid;
+        }
+        ReadVariant value;
+        if (source->ReadMultiple(1, &specification, value.get()) == S_OK)
+            destination->WriteMultiple(1, &specification, value.get(), kFirstNamedPropertyId);
+    }
+    return S_OK;
+}
+
+Z64EVEZE_API long QVStgDeleteMultipleProperties(IPropertyStorage* set, unsigned long count,
+                                                void* properties[]) {
+    (void)set;
+    (void)count;
+    (void)properties;
+    return E_NOTIMPL;
+}
+
+Z64EVEZE_API long QVStgDeleteProperty(IPropertyStorage* set, void* property) {
+    RETURN_HR_IF(E_POINTER, !set || !property);
+    PROPSPEC specification;
+    RETURN_IF_FAILED(specificationFor(set, property, &specification));
+    return set->DeleteMultiple(1, &specification);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, unsigned short type,
+                                     void* value, bool commit) {
+    RETURN_HR_IF(E_POINTER, !set || !property || !value);
+    FILETIME now{};
+    CoFileTimeNow(&now);
+    PROPVARIANT variant;
+    RETURN_IF_FAILED(variantFor(type, value, &variant));
+    PROPSPEC specification;
+    RETURN_IF_FAILED(specificationFor(set, property, &specification));
+    RETURN_IF_FAILED(set->SetTimes(&now, &now, &now));
+
+    HRESULT hr = set->WriteMultiple(1, &specification, &variant, kFirstNamedPropertyId);
+    PROPID existing = 0;
+    if (!isFinalWriteResult(hr) && specification.ulKind == PRSPEC_LPWSTR &&
+        findNameIgnoringCase(set, specification.lpwstr, &existing)) {
+        PROPSPEC byIdentifier{};
+        byIdentifier.ulKind = PRSPEC_PROPID;
+        byIdentifier.propid = existing;
+        hr = set->WriteMultiple(1, &byIdentifier, &variant, kFirstNamedPropertyId);
+    }
+    if (SUCCEEDED(hr) && commit)
+        return set->Commit(STGC_DEFAULT);
+    return hr;
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, const char* text) {
+    const std::unique_ptr<wchar_t[]> wide = wideTextOf(text);
+    return QVStgWriteProperty(set, property, VT_LPWSTR, wide.get(), false);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, const wchar_t* text) {
+    return QVStgWriteProperty(set, property, VT_LPWSTR, const_cast<wchar_t*>(text), false);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, _bstr_t* text) {
+    wchar_t* wide = text ? static_cast<wchar_t*>(*text) : nullptr;
+    return QVStgWriteProperty(set, property, VT_LPWSTR, wide, false);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, int flag) {
+    VARIANT_BOOL value = flag ? VARIANT_TRUE : VARIANT_FALSE;
+    return QVStgWriteProperty(set, property, VT_BOOL, &value, false);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, GUID* id) {
+    RETURN_HR_IF_NULL(E_POINTER, id);
+    RETURN_HR_IF_NULL(kIdentifierTextUnavailable, g_pfnGUIDToString);
+    char text[integration::kGuidTextBufferSize] = {};
+    g_pfnGUIDToString(id, text);
+    return QVStgWriteProperty(set, property, text);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, FILETIME* time) {
+    RETURN_HR_IF_NULL(E_POINTER, time);
+    ULONGLONG ticks = qvtime::ticksOf(*time);
+    if (ticks == qvtime::kEmptyDateTicks) {
+        (void)QVStgDeleteProperty(set, property);
+        return S_OK;
+    }
+    if (set && property && ticks != 0 && isLockdownDate(set, property)) {
+        ticks -= kOneSecond;
+        *time = qvtime::fileTimeOf(ticks);
+    }
+    return QVStgWriteProperty(set, property, VT_FILETIME, time, false);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, long value) {
+    return QVStgWriteProperty(set, property, VT_I4, &value, false);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, unsigned int value) {
+    return QVStgWriteProperty(set, property, VT_UI4, &value, false);
+}
+
+Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, double value) {
+    return QVStgWriteProperty(set, property, VT_R8, &value, false);
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, PROPVARIANT* value) {
+    RETURN_HR_IF(E_POINTER, !set || !property || !value);
+    PropVariantClear(value);
+    PROPSPEC specification;
+    RETURN_IF_FAILED(specificationFor(set, property, &specification));
+    return set->ReadMultiple(1, &specification, value);
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, char* text) {
+    RETURN_HR_IF_NULL(E_POINTER, text);
+    text[0] = '\0';
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    const wchar_t* wide = hr == S_OK ? storedWideText(*value) : nullptr;
+    if (wide && !narrowTextInto(wide, text))
+        text[0] = '\0';
+    return hr;
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, wchar_t* text) {
+    RETURN_HR_IF_NULL(E_POINTER, text);
+    text[0] = L'\0';
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (const wchar_t* wide = hr == S_OK ? storedWideText(*value) : nullptr)
+        std::wcscpy(text, wide);
+    return hr;
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, _bstr_t* text) {
+    RETURN_HR_IF_NULL(E_POINTER, text);
+    *text = L"";
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (const wchar_t* wide = hr == S_OK ? storedWideText(*value) : nullptr)
+        *text = wide;
+    return hr;
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, int* flag) {
+    RETURN_HR_IF_NULL(E_POINTER, flag);
+    *flag = 0;
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (hr == S_OK)
+        *flag = static_cast<USHORT>((*value).uiVal) == 0xFFFF ? 1 : 0;
+    return hr;
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, GUID* id) {
+    RETURN_HR_IF_NULL(E_POINTER, id);
+    *id = GUID{};
+    RETURN_HR_IF_NULL(kIdentifierTextUnavailable, g_pfnStringToGUID);
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (hr != S_OK)
+        return hr;
+    const wchar_t* wide = storedWideText(*value);
+    std::vector<char> text(wide ? 2 * (std::wcslen(wide) + 1) : 1, '\0');
+    const bool converted = wide && narrowTextInto(wide, text.data());
+    g_pfnStringToGUID(converted ? text.data() : nullptr, id);
+    return hr;
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, FILETIME* time) {
+    RETURN_HR_IF_NULL(E_POINTER, time);
+    *time = FILETIME{};
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (FAILED(hr))
+        return hr;
+    *time = (*value).vt == VT_FILETIME ? (*value).filetime : qvtime::kEmptyDate;
+    const ULONGLONG ticks = qvtime::ticksOf(*time);
+    if (ticks != 0 && ticks != qvtime::kEmptyDateTicks && isLockdownDate(set, property))
+        *time = qvtime::fileTimeOf(ticks + kOneSecond);
+    return hr;
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, long* number) {
+    RETURN_HR_IF_NULL(E_POINTER, number);
+    *number = 0;
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (hr == S_OK)
+        *number = (*value).lVal;
+    return hr;
+}
+
+Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, double* number) {
+    RETURN_HR_IF_NULL(E_POINTER, number);
+    *number = 0.0;
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (hr == S_OK)
+        *number = (*value).dblVal;
+    return hr;
+}
