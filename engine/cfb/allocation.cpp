@@ -172,6 +172,7 @@ Fat::Fat(SectorFile& file)
 
 void Fat::createEmpty() {
     pages_.clear();
+    locations_.clear();
     difatSectors_.clear();
     nextDifatSector_ = endOfChain;
     declaredDifatSectors_ = 0;
@@ -197,7 +198,8 @@ Status Fat::readNextDifatSector() {
         return fail(Status::docfileCorrupt,
                     describe("the DIFAT chain loops back to sector ", sector));
     difatSectors_.push_back(sector);
-    std::vector<std::uint8_t> bytes(file_.sectorSize());
+    std::vector<std::uint8_t>& bytes = sectorBuffer_;
+    bytes.resize(file_.sectorSize());
     ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
     for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && pagesLocated_ < pagesOnDisk_; ++k) {
         const std::uint32_t location = load32(bytes.data() + 4 * k);
@@ -205,7 +207,7 @@ Status Fat::readNextDifatSector() {
             return fail(Status::docfileCorrupt,
                         describe("FAT sector ", pagesLocated_, " is located at sector ", location,
                                  ", past the last sector ", fileSectors_));
-        pages_[pagesLocated_++].location = location;
+        locations_[pagesLocated_++] = location;
     }
     nextDifatSector_ = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
     return Status::ok;
@@ -229,19 +231,20 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
                     describe("the header counts ", header.difatSectorCount,
                              " DIFAT sectors in a file of ", fileSectors, " sectors"));
     fileSectors_ = fileSectors;
+    locations_.assign(header.fatSectorCount, freeSector);
     pages_.resize(header.fatSectorCount);
-    pagesOnDisk_ = pages_.size();
-    pagesLocated_ = std::min<std::size_t>(pages_.size(), headerDifatEntries);
+    pagesOnDisk_ = locations_.size();
+    pagesLocated_ = std::min<std::size_t>(locations_.size(), headerDifatEntries);
     for (std::size_t i = 0; i < pagesLocated_; ++i) {
-        pages_[i].location = header.difat[i];
-        if (pages_[i].location >= fileSectors)
+        locations_[i] = header.difat[i];
+        if (locations_[i] >= fileSectors)
             return fail(Status::docfileCorrupt,
-                        describe("FAT sector ", i, " is located at sector ", pages_[i].location,
+                        describe("FAT sector ", i, " is located at sector ", locations_[i],
                                  ", past the last sector ", fileSectors));
     }
     nextDifatSector_ = header.firstDifatSector;
     declaredDifatSectors_ = header.difatSectorCount;
-    const std::uint64_t covered = static_cast<std::uint64_t>(pages_.size()) * entriesPerPage_;
+    const std::uint64_t covered = static_cast<std::uint64_t>(locations_.size()) * entriesPerPage_;
     sectorCount_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>({fileSectors, covered, std::uint64_t{maxRegularSector} + 1}));
     loadLimit_ = sectorCount_;
@@ -251,10 +254,12 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
 
 Status Fat::loadPage(std::size_t index) {
     ENGINE_RETURN_IF_FAILED(locatePage(index));
-    Page& page = pages_[index];
-    std::vector<std::uint8_t> bytes(file_.sectorSize());
-    ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(page.location), bytes.data(), bytes.size()));
-    page.entries.resize(entriesPerPage_);
+    auto page = std::make_unique<Page>();
+    std::vector<std::uint8_t>& bytes = sectorBuffer_;
+    bytes.resize(file_.sectorSize());
+    ENGINE_RETURN_IF_FAILED(
+        file_.read(file_.offsetOf(locations_[index]), bytes.data(), bytes.size()));
+    page->entries.resize(entriesPerPage_);
     const std::uint64_t base = static_cast<std::uint64_t>(index) * entriesPerPage_;
     for (std::uint32_t k = 0; k < entriesPerPage_; ++k) {
         std::uint32_t entry = load32(bytes.data() + 4 * k);
@@ -264,25 +269,25 @@ Status Fat::loadPage(std::size_t index) {
             return fail(Status::docfileCorrupt,
                         describe("FAT entry ", base + k, " points to sector ", entry,
                                  ", past the last sector ", loadLimit_));
-        page.entries[k] = entry;
+        page->entries[k] = entry;
     }
-    page.loaded = true;
+    pages_[index] = std::move(page);
     return Status::ok;
 }
 
 Status Fat::pageFor(std::uint32_t sector, Page** page) {
     const std::size_t index = sector / entriesPerPage_;
-    while (pages_.size() <= index) {
-        Page fresh;
-        fresh.loaded = true;
-        fresh.dirty = true;
-        fresh.entries.assign(entriesPerPage_, freeSector);
+    while (locations_.size() <= index) {
+        auto fresh = std::make_unique<Page>();
+        fresh->dirty = true;
+        fresh->entries.assign(entriesPerPage_, freeSector);
         pages_.push_back(std::move(fresh));
+        locations_.push_back(freeSector);
         difatChanged_ = true;
     }
-    if (!pages_[index].loaded)
+    if (!pages_[index])
         ENGINE_RETURN_IF_FAILED(loadPage(index));
-    *page = &pages_[index];
+    *page = pages_[index].get();
     return Status::ok;
 }
 
@@ -305,7 +310,7 @@ Status Fat::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::uint32_
         return fail(Status::docfileCorrupt, describe("FAT lookup of sector ", sector,
                                                      " past the last sector ", sectorCount_));
     Page* page = nullptr;
-    std::size_t pageIndex = pages_.size();
+    std::size_t pageIndex = locations_.size();
     for (std::uint32_t at = sector;; at = *next) {
         if (at / entriesPerPage_ != pageIndex) {
             pageIndex = at / entriesPerPage_;
@@ -323,7 +328,7 @@ Status Fat::setNext(std::uint32_t sector, std::uint32_t next) {
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
     if (!page->dirty) {
         page->dirty = true;
-        if (page->location != freeSector && !page->committed)
+        if (locations_[sector / entriesPerPage_] != freeSector && !page->committed)
             page->committed = std::make_unique<std::vector<std::uint32_t>>(page->entries);
     }
     page->entries[sector % entriesPerPage_] = next;
@@ -389,17 +394,17 @@ Status Fat::allocate(std::uint32_t* sector) {
 }
 
 std::size_t Fat::difatSectorsNeeded() const {
-    if (pages_.size() <= headerDifatEntries)
+    if (locations_.size() <= headerDifatEntries)
         return 0;
     const std::size_t perSector = entriesPerPage_ - 1;
-    return (pages_.size() - headerDifatEntries + perSector - 1) / perSector;
+    return (locations_.size() - headerDifatEntries + perSector - 1) / perSector;
 }
 
 Status Fat::relocateChangedPages(bool* moved) {
-    for (std::size_t i = 0; i < pages_.size(); ++i) {
-        if (!pages_[i].dirty)
+    for (std::size_t i = 0; i < locations_.size(); ++i) {
+        if (!pages_[i] || !pages_[i]->dirty)
             continue;
-        const std::uint32_t old = pages_[i].location;
+        const std::uint32_t old = locations_[i];
         bool usedByCommit = old == freeSector;
         if (!usedByCommit)
             ENGINE_RETURN_IF_FAILED(committedUses(old, &usedByCommit));
@@ -410,7 +415,7 @@ Status Fat::relocateChangedPages(bool* moved) {
         ENGINE_RETURN_IF_FAILED(setNext(fresh, fatSectorMark));
         if (old != freeSector)
             ENGINE_RETURN_IF_FAILED(release(old));
-        pages_[i].location = fresh;
+        locations_[i] = fresh;
         difatChanged_ = true;
         *moved = true;
     }
@@ -453,8 +458,7 @@ Status Fat::writeDifat() {
     for (std::size_t j = 0; j < difatSectors_.size(); ++j) {
         for (std::size_t k = 0; k < perSector; ++k) {
             const std::size_t page = headerDifatEntries + j * perSector + k;
-            store32(bytes.data() + 4 * k,
-                    page < pages_.size() ? pages_[page].location : freeSector);
+            store32(bytes.data() + 4 * k, page < locations_.size() ? locations_[page] : freeSector);
         }
         const std::uint32_t next = j + 1 < difatSectors_.size() ? difatSectors_[j + 1] : endOfChain;
         store32(bytes.data() + 4 * perSector, next);
@@ -478,32 +482,34 @@ Status Fat::writeForCommit(Header* header) {
         ENGINE_RETURN_IF_FAILED(relocateDifat(&moved));
     }
     std::vector<std::uint8_t> bytes(file_.sectorSize());
-    for (const Page& page : pages_) {
-        if (!page.dirty)
+    for (std::size_t i = 0; i < locations_.size(); ++i) {
+        if (!pages_[i] || !pages_[i]->dirty)
             continue;
         for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
-            store32(bytes.data() + 4 * k, page.entries[k]);
+            store32(bytes.data() + 4 * k, pages_[i]->entries[k]);
         ENGINE_RETURN_IF_FAILED(
-            file_.write(file_.offsetOf(page.location), bytes.data(), bytes.size()));
+            file_.write(file_.offsetOf(locations_[i]), bytes.data(), bytes.size()));
     }
     if (difatChanged_)
         ENGINE_RETURN_IF_FAILED(writeDifat());
-    header->fatSectorCount = static_cast<std::uint32_t>(pages_.size());
+    header->fatSectorCount = static_cast<std::uint32_t>(locations_.size());
     for (std::size_t i = 0; i < headerDifatEntries; ++i)
-        header->difat[i] = i < pages_.size() ? pages_[i].location : freeSector;
+        header->difat[i] = i < locations_.size() ? locations_[i] : freeSector;
     header->firstDifatSector = difatSectors_.empty() ? endOfChain : difatSectors_.front();
     header->difatSectorCount = static_cast<std::uint32_t>(difatSectors_.size());
     return Status::ok;
 }
 
 void Fat::markCommitted() {
-    for (Page& page : pages_) {
-        page.dirty = false;
-        page.committed.reset();
+    for (auto& page : pages_) {
+        if (!page)
+            continue;
+        page->dirty = false;
+        page->committed.reset();
     }
     difatChanged_ = false;
-    pagesOnDisk_ = pages_.size();
-    pagesLocated_ = pages_.size();
+    pagesOnDisk_ = locations_.size();
+    pagesLocated_ = locations_.size();
     declaredDifatSectors_ = static_cast<std::uint32_t>(difatSectors_.size());
     committedCount_ = sectorCount_;
     searchFrom_ = 0;

@@ -113,12 +113,11 @@ public:
     [[nodiscard]] std::uint32_t rangeLockSector() const { return rangeLockSector_; }
 
 private:
+    // A FAT sector read or created, with the entries of the committed state once it changes.
     struct Page {
-        std::uint32_t location = freeSector; // freeSector: not yet placed
-        bool loaded = false;
         bool dirty = false;
         std::vector<std::uint32_t> entries;
-        std::unique_ptr<std::vector<std::uint32_t>> committed; // kept once the page changes
+        std::unique_ptr<std::vector<std::uint32_t>> committed;
     };
 
     [[nodiscard]] Status loadPage(std::size_t index);
@@ -138,7 +137,10 @@ private:
     std::uint32_t committedCount_ = 0; // sectors of the last committed state
     std::uint32_t rangeLockSector_;
     std::uint32_t searchFrom_ = 0;
-    std::vector<Page> pages_;
+    // Per FAT sector: its location (freeSector until placed) and, once read, its entries.
+    std::vector<std::uint32_t> locations_;
+    std::vector<std::unique_ptr<Page>> pages_;
+    std::vector<std::uint8_t> sectorBuffer_;
     // The DIFAT is read lazily, one sector when a FAT page it locates is first needed, so
     // that opening a large file costs no more than opening a small one.
     std::vector<std::uint32_t> difatSectors_;

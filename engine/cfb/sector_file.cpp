@@ -10,7 +10,9 @@ namespace {
 
 // Writes are gathered until this many contiguous bytes are pending.
 constexpr std::size_t writeBufferCapacity = 1u << 20;
-// Reads smaller than this are served from one block read ahead of them.
+// Reads smaller than this are served from a block read ahead of them. The block starts at
+// one sector and doubles while reads continue where the last one ended, so that scattered
+// reads of metadata stay small and sequential reads of streams become large.
 constexpr std::size_t readAheadSize = 256u << 10;
 
 } // namespace
@@ -24,7 +26,8 @@ Status SectorFile::initialize() {
 
 Status SectorFile::reload() {
     pending_.clear();
-    cache_.clear();
+    cacheLength_ = 0;
+    sequentialEnd_ = 0;
     return bytes_->size(&knownSize_);
 }
 
@@ -46,32 +49,34 @@ Status SectorFile::read(std::uint64_t offset, void* buffer, std::size_t count) {
         return Status::ok;
     if (overlapsPending(offset, count))
         ENGINE_RETURN_IF_FAILED(writeBuffered());
+    const bool sequential = offset == sequentialEnd_;
+    sequentialEnd_ = offset + count;
     if (count >= readAheadSize)
         return readThrough(offset, buffer, count);
-    const bool cached =
-        !cache_.empty() && offset >= cacheOffset_ && offset + count <= cacheOffset_ + cache_.size();
+    const bool cached = offset >= cacheOffset_ && offset + count <= cacheOffset_ + cacheLength_;
     if (!cached) {
-        if (overlapsPending(offset, readAheadSize))
+        blockSize_ = sequential ? std::min(readAheadSize, 2 * blockSize_) : sectorSize_;
+        const std::size_t block = std::max<std::size_t>(blockSize_, count);
+        if (overlapsPending(offset, block))
             ENGINE_RETURN_IF_FAILED(writeBuffered());
-        cache_.resize(readAheadSize);
-        cacheOffset_ = offset;
-        const Status status = readThrough(offset, cache_.data(), cache_.size());
-        if (failed(status)) {
-            cache_.clear();
-            return status;
+        if (cacheCapacity_ < block) {
+            cache_ = std::make_unique<std::uint8_t[]>(block);
+            cacheCapacity_ = block;
         }
+        cacheOffset_ = offset;
+        cacheLength_ = 0;
+        ENGINE_RETURN_IF_FAILED(readThrough(offset, cache_.get(), block));
+        cacheLength_ = block;
     }
-    std::memcpy(buffer, cache_.data() + (offset - cacheOffset_), count);
+    std::memcpy(buffer, cache_.get() + (offset - cacheOffset_), count);
     return Status::ok;
 }
 
 void SectorFile::updateCache(std::uint64_t offset, const std::uint8_t* data, std::size_t count) {
-    if (cache_.empty())
-        return;
     const std::uint64_t begin = std::max(offset, cacheOffset_);
-    const std::uint64_t end = std::min(offset + count, cacheOffset_ + cache_.size());
+    const std::uint64_t end = std::min(offset + count, cacheOffset_ + cacheLength_);
     if (begin < end)
-        std::memcpy(cache_.data() + (begin - cacheOffset_), data + (begin - offset), end - begin);
+        std::memcpy(cache_.get() + (begin - cacheOffset_), data + (begin - offset), end - begin);
 }
 
 Status SectorFile::write(std::uint64_t offset, const void* buffer, std::size_t count) {

@@ -49,8 +49,12 @@ private:
     std::uint64_t pendingOffset_ = 0;
     std::vector<std::uint8_t> pending_;
 
+    std::uint64_t sequentialEnd_ = 0; // where the last read ended
+    std::size_t blockSize_ = 0;       // size of the last block read ahead
     std::uint64_t cacheOffset_ = 0;
-    std::vector<std::uint8_t> cache_;
+    std::size_t cacheLength_ = 0;
+    std::size_t cacheCapacity_ = 0;
+    std::unique_ptr<std::uint8_t[]> cache_;
 };
 
 } // namespace engine::cfb
