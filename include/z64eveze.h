@@ -161,3 +161,22 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, GUID*
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, FILETIME* time);
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, long* value);
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, double* value);
+
+// ---------------------------------------------------------------------------------------
+// Compound storage: streams, packed files and metadata
+// ---------------------------------------------------------------------------------------
+// Every copy leaves the destination stream exactly as long as what was copied into it.
+
+// Opens the stream, or creates it when it cannot be opened.
+Z64EVEZE_API long QVStgOpenStream(IStorage* storage, const wchar_t* name, IStream** stream);
+// Makes the stream `name` of `destination` a copy of that of `source`; when the source has
+// no such stream, the destination's is removed and the source's open failure returned.
+Z64EVEZE_API long QVStgCopyStream(const wchar_t* name, IStorage* destination, IStorage* source);
+// Copies the file at `path` (opened without sharing) into the stream: 0 on success, 1 when
+// the file cannot be opened, -1 for a null argument or any later failure.
+Z64EVEZE_API int QVStgPackFile(IStorage* storage, const wchar_t* name, const char* path);
+// Writes the stream out to a new file at `path`: 0 on success, 1 when the stream cannot be
+// opened, -1 for a null argument or any later failure (a partial file stays).
+Z64EVEZE_API int QVStgUnpackFile(IStorage* storage, const wchar_t* name, const char* path);
+// Copies "\005SummaryInformation", then "\005DocumentSummaryInformation", as raw streams.
+Z64EVEZE_API long QVStgCopyMetaData(IStorage* destination, IStorage* source);

@@ -41,6 +41,12 @@ const std::vector<std::string> kDocumentedExports = {
     "QVStgReadProperty(IPropertyStorage*, void*, _FILETIME*)",
     "QVStgReadProperty(IPropertyStorage*, void*, long*)",
     "QVStgReadProperty(IPropertyStorage*, void*, double*)",
+    // Streams, packed files and metadata
+    "QVStgOpenStream(IStorage*, wchar_t const*, IStream**)",
+    "QVStgCopyStream(wchar_t const*, IStorage*, IStorage*)",
+    "QVStgPackFile(IStorage*, wchar_t const*, char const*)",
+    "QVStgUnpackFile(IStorage*, wchar_t const*, char const*)",
+    "QVStgCopyMetaData(IStorage*, IStorage*)",
     // File-backed lock bytes
     "CreateFileLockBytes(char const*, void*, unsigned long, unsigned long, long long, "
     "ILockBytes**)",
