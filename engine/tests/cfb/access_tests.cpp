@@ -1,0 +1,134 @@
+// How the engine reaches its ByteArray: opening reads a few sectors whatever the file's size,
+// small writes reach it as a few large writes, and a stream's chain is walked only once.
+#include "test_support.h"
+
+#include "cfb/names.h"
+
+namespace engine::cfb::testing {
+namespace {
+
+// Counts the calls and bytes that reach a memory array.
+class CountingByteArray final : public ByteArray {
+public:
+    explicit CountingByteArray(std::shared_ptr<MemoryByteArray> target)
+        : target_(std::move(target)) {}
+
+    Status readAt(std::uint64_t offset, void* buffer, std::size_t count,
+                  std::size_t* read) override {
+        ++reads;
+        bytesRead += count;
+        return target_->readAt(offset, buffer, count, read);
+    }
+    Status writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
+        ++writes;
+        return target_->writeAt(offset, buffer, count);
+    }
+    Status size(std::uint64_t* size) override { return target_->size(size); }
+    Status setSize(std::uint64_t size) override { return target_->setSize(size); }
+    Status flush() override { return target_->flush(); }
+
+    std::uint64_t reads = 0;
+    std::uint64_t bytesRead = 0;
+    std::uint64_t writes = 0;
+
+private:
+    std::shared_ptr<MemoryByteArray> target_;
+};
+
+std::shared_ptr<MemoryByteArray> documentWith(Version version, std::size_t bigSize) {
+    auto bytes = std::make_shared<MemoryByteArray>();
+    std::unique_ptr<CompoundFile> file;
+    EXPECT_OK(CompoundFile::create(bytes, version, &file));
+    Stream big;
+    EXPECT_OK(file->root().createStream(u"Big", &big));
+    EXPECT_OK(big.setSize(bigSize));
+    Stream small;
+    EXPECT_OK(file->root().createStream(u"Small", &small));
+    EXPECT_OK(small.writeAt(0, "four", 4));
+    EXPECT_OK(file->commit());
+    return bytes;
+}
+
+// Bytes read to open a document and read 4 bytes of each of its two streams.
+std::uint64_t bytesToOpen(Version version, std::size_t bigSize) {
+    auto counting = std::make_shared<CountingByteArray>(documentWith(version, bigSize));
+    std::unique_ptr<CompoundFile> file;
+    EXPECT_OK(CompoundFile::open(counting, OpenMode::readOnly, &file));
+    for (const char16_t* name : {u"Small", u"Big"}) {
+        Stream stream;
+        EXPECT_OK(file->root().openStream(name, &stream));
+        char four[4];
+        std::size_t read = 0;
+        EXPECT_OK(stream.readAt(0, four, 4, &read));
+        EXPECT_EQ(read, 4u);
+    }
+    return counting->bytesRead;
+}
+
+TEST(AccessTest, OpeningReadsAFewSectorsWhateverTheSize) {
+    struct Growth {
+        const char* label;
+        Version version;
+        std::size_t bigSize;
+        std::uint64_t extraSectors; // beyond what the 64 KiB document needs
+    };
+    // The FAT sector of the directory differs from the data's; a version 3 file also has one
+    // DIFAT sector to walk per 8 MiB past its first 7 MiB (the format locates FAT sectors
+    // through that chain); a version 4 file needs one only past 436 MiB.
+    const Growth cases[] = {
+        // four DIFAT sectors, read ahead in blocks that double as they are consecutive
+        {"v3 32 MiB", Version::v3, 32 << 20, 1 + 2 * 4},
+        {"v4 256 MiB", Version::v4, 256 << 20, 1},
+    };
+    for (const Growth& row : cases) {
+        SCOPED_TRACE(row.label);
+        const std::uint64_t small = bytesToOpen(row.version, 64 << 10);
+        const std::uint64_t large = bytesToOpen(row.version, row.bigSize);
+        EXPECT_LE(small, 8u * sectorSizeOf(row.version));
+        EXPECT_LE(large, small + row.extraSectors * sectorSizeOf(row.version));
+    }
+}
+
+TEST(AccessTest, SmallWritesReachTheArrayAsFewLargeOnes) {
+    for (Version version : {Version::v3, Version::v4}) {
+        SCOPED_TRACE(versionName(version));
+        auto counting = std::make_shared<CountingByteArray>(std::make_shared<MemoryByteArray>());
+        std::unique_ptr<CompoundFile> file;
+        ASSERT_OK(CompoundFile::create(counting, version, &file));
+        counting->writes = 0;
+        Stream stream;
+        ASSERT_OK(file->root().createStream(u"Data", &stream));
+        const auto kibibyte = pattern(1024);
+        constexpr int calls = 8 * 1024; // 8 MiB
+        std::size_t written = 0;
+        for (int i = 0; i < calls; ++i)
+            ASSERT_OK(stream.write(kibibyte.data(), kibibyte.size(), &written));
+        EXPECT_LE(counting->writes, 9u);
+        ASSERT_OK(file->commit());
+        EXPECT_LE(counting->writes, 20u);
+    }
+}
+
+TEST(AccessTest, RandomReadsWalkTheChainOnce) {
+    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 8 << 20));
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::open(counting, OpenMode::readOnly, &file));
+    Stream big;
+    ASSERT_OK(file->root().openStream(u"Big", &big));
+    char byte = 0;
+    std::size_t read = 0;
+    ASSERT_OK(big.readAt((8 << 20) - 1, &byte, 1, &read)); // maps the whole chain
+    const std::uint64_t readsAfterMapping = counting->reads;
+    const std::uint64_t bytesAfterMapping = counting->bytesRead;
+    std::uint64_t offset = 12345;
+    for (int i = 0; i < 1000; ++i) {
+        offset = (offset * 2654435761u + 97) % (8 << 20);
+        ASSERT_OK(big.readAt(offset, &byte, 1, &read));
+    }
+    // Only the data is read again: at most one sector per access, no FAT sector.
+    EXPECT_LE(counting->reads - readsAfterMapping, 1000u);
+    EXPECT_LE(counting->bytesRead - bytesAfterMapping, 1000u * 512);
+}
+
+} // namespace
+} // namespace engine::cfb::testing
