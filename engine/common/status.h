@@ -14,10 +14,11 @@ enum class Status : std::uint32_t {
     ok = 0x00000000,
     falseResult = 0x00000001, // S_FALSE: success, but less than asked (end of data, nothing found)
 
-    notImplemented = 0x80004001,  // E_NOTIMPL
-    unexpected = 0x8000FFFF,      // E_UNEXPECTED
-    invalidArgument = 0x80070057, // E_INVALIDARG
-    outOfMemory = 0x8007000E,     // E_OUTOFMEMORY
+    notImplemented = 0x80004001,       // E_NOTIMPL
+    unexpected = 0x8000FFFF,           // E_UNEXPECTED
+    invalidArgument = 0x80070057,      // E_INVALIDARG
+    outOfMemory = 0x8007000E,          // E_OUTOFMEMORY
+    noUnicodeTranslation = 0x80070459, // text with no exact equivalent in the other encoding
 
     invalidFunction = 0x80030001,
     fileNotFound = 0x80030002,

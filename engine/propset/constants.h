@@ -69,7 +69,7 @@ inline constexpr std::uint16_t kVariantFalse = 0x0000;
 
 // Status for text that cannot be converted between a code page and UTF-16: the HRESULT of
 // ERROR_NO_UNICODE_TRANSLATION, which structured storage returns in the same case.
-inline constexpr Status kStatusNoUnicodeTranslation = static_cast<Status>(0x80070459u);
+inline constexpr Status kStatusNoUnicodeTranslation = Status::noUnicodeTranslation;
 // Status for a code page that no converter in use supports: E_NOTIMPL.
 inline constexpr Status kStatusUnsupportedCodePage = Status::notImplemented;
 
