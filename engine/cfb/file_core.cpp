@@ -174,8 +174,9 @@ Status FileCore::revert() {
 Status FileCore::checkWritable() const {
     if (!writable_)
         return fail(Status::accessDenied, "the file was opened read-only");
-    if (needsRevert_)
-        return fail(Status::reverted, "a failed commit left changes that must be reverted");
+    if (needsRevert_ || file_->writeFailed())
+        return fail(Status::reverted, "a failed write or commit left changes that must be "
+                                      "reverted");
     return Status::ok;
 }
 
@@ -229,7 +230,7 @@ Status FileCore::removeChild(std::uint32_t storage, std::u16string_view name) {
     ENGINE_RETURN_IF_FAILED(checkWritable());
     std::uint32_t child = 0;
     ENGINE_RETURN_IF_FAILED(findChild(storage, name, &child));
-    ENGINE_RETURN_IF_FAILED(releaseSubtree(child));
+    ENGINE_RETURN_IF_FAILED(keepConsistent(releaseSubtree(child)));
     nodes_[storage].children.erase(foldName(name));
     return Status::ok;
 }
@@ -449,8 +450,8 @@ Status FileCore::writeStream(std::uint32_t id, std::uint64_t offset, const void*
         return fail(Status::invalidParameter, "a write ends past 2^64 bytes");
     if (end > nodes_[id].entry.size)
         ENGINE_RETURN_IF_FAILED(resizeStream(id, end));
-    return isMini(nodes_[id]) ? writeMini(id, offset, buffer, count)
-                              : writeRegular(id, offset, buffer, count);
+    return keepConsistent(isMini(nodes_[id]) ? writeMini(id, offset, buffer, count)
+                                             : writeRegular(id, offset, buffer, count));
 }
 
 // Makes a chain exactly `units` long, allocating or releasing at its end.
@@ -499,13 +500,25 @@ Status FileCore::resizeInPlace(std::uint32_t id, std::uint64_t size) {
 
 Status FileCore::resizeStream(std::uint32_t id, std::uint64_t size) {
     ENGINE_RETURN_IF_FAILED(checkWritable());
-    Node& current = nodes_[id];
     const std::uint64_t maxSize = header_.version == Version::v3
                                       ? version3MaxStreamSize
                                       : std::uint64_t{maxRegularSector} * header_.sectorSize();
     if (size > maxSize)
         return fail(Status::docfileTooLarge,
                     describe("a stream of ", size, " bytes exceeds the largest of ", maxSize));
+    return keepConsistent(changeStreamSize(id, size));
+}
+
+Status FileCore::keepConsistent(Status status) {
+    // A change that fails half way may leave chains, tables and sizes out of step: nothing
+    // more may change, nor be committed, until the file is reverted.
+    if (failed(status))
+        needsRevert_ = true;
+    return status;
+}
+
+Status FileCore::changeStreamSize(std::uint32_t id, std::uint64_t size) {
+    const Node& current = nodes_[id];
     const bool wasMini = isMini(current);
     const bool willBeMini = size < miniStreamCutoffValue;
     if (wasMini == willBeMini)

@@ -69,6 +69,8 @@ private:
                                         std::uint32_t id, std::uint32_t* node);
     [[nodiscard]] Status writeDirectory(Header* next);
     [[nodiscard]] Status failCommit(Status status);
+    [[nodiscard]] Status keepConsistent(Status status);
+    [[nodiscard]] Status changeStreamSize(std::uint32_t stream, std::uint64_t size);
 
     [[nodiscard]] bool isMini(const Node& node) const {
         return node.entry.type == ObjectType::stream && node.entry.size < miniStreamCutoffValue;

@@ -15,6 +15,12 @@ namespace {
     if (!std::equal(headerSignature.begin(), headerSignature.end(), bytes))
         return fail(Status::invalidHeader, "the file does not start with the compound-file "
                                            "signature");
+    const std::uint16_t minor = load16(bytes + headerOffset::minorVersion);
+    if (minor != minorVersionValue && minor != olderMinorVersionValue)
+        return badHeader("minor version", minor);
+    for (std::size_t i = 0; i < sizeof(Clsid); ++i)
+        if (bytes[headerOffset::clsid + i] != 0)
+            return badHeader("class id byte", bytes[headerOffset::clsid + i]);
     const std::uint16_t major = load16(bytes + headerOffset::majorVersion);
     if (major != majorVersion3 && major != majorVersion4)
         return badHeader("major version", major);
@@ -45,7 +51,6 @@ namespace {
 Status parseHeader(const std::uint8_t* bytes, Header* header) {
     *header = Header{};
     ENGINE_RETURN_IF_FAILED(checkHeaderConstants(bytes, &header->version));
-    std::copy_n(bytes + headerOffset::clsid, header->clsid.size(), header->clsid.begin());
     header->directorySectorCount = load32(bytes + headerOffset::directorySectorCount);
     if (header->version == Version::v3 && header->directorySectorCount != 0)
         return badHeader("directory sector count", header->directorySectorCount);
@@ -66,7 +71,6 @@ Status parseHeader(const std::uint8_t* bytes, Header* header) {
 void serializeHeader(const Header& header, std::uint8_t* bytes) {
     std::fill_n(bytes, headerSize, std::uint8_t{0});
     std::copy(headerSignature.begin(), headerSignature.end(), bytes);
-    std::copy(header.clsid.begin(), header.clsid.end(), bytes + headerOffset::clsid);
     store16(bytes + headerOffset::minorVersion, minorVersionValue);
     store16(bytes + headerOffset::majorVersion, static_cast<std::uint16_t>(header.version));
     store16(bytes + headerOffset::byteOrder, byteOrderMark);

@@ -53,7 +53,6 @@ enum class Version : std::uint16_t {
 
 struct Header {
     Version version = Version::v3;
-    Clsid clsid{};
     std::uint32_t directorySectorCount = 0; // always 0 in version 3
     std::uint32_t fatSectorCount = 0;
     std::uint32_t firstDirectorySector = endOfChain;
@@ -67,7 +66,8 @@ struct Header {
     [[nodiscard]] std::uint32_t sectorSize() const { return sectorSizeOf(version); }
 };
 
-// Decodes and checks the first 512 bytes of a file. Refuses a bad signature, version, byte
+// Decodes and checks the first 512 bytes of a file. Refuses a bad signature, class id (which
+// must be null), minor version (0x3E, or 0x3B from older writers), major version, byte
 // order, sector shift, mini sector shift, reserved field, directory sector count (version
 // 3) or mini-stream cut-off with Status::invalidHeader and a message naming the field and
 // its value. The DIFAT entries are checked when the FAT is read, against the FAT sector

@@ -26,6 +26,7 @@ Status SectorFile::initialize() {
 
 Status SectorFile::reload() {
     pending_.clear();
+    writeFailed_ = false;
     cacheLength_ = 0;
     sequentialEnd_ = 0;
     return bytes_->size(&knownSize_);
@@ -96,8 +97,11 @@ Status SectorFile::write(std::uint64_t offset, const void* buffer, std::size_t c
         return Status::ok;
     }
     ENGINE_RETURN_IF_FAILED(writeBuffered());
-    if (count >= writeBufferCapacity)
-        return bytes_->writeAt(offset, data, count);
+    if (count >= writeBufferCapacity) {
+        const Status status = bytes_->writeAt(offset, data, count);
+        writeFailed_ = writeFailed_ || failed(status);
+        return status;
+    }
     if (pending_.capacity() < writeBufferCapacity)
         pending_.reserve(writeBufferCapacity);
     pendingOffset_ = offset;
@@ -110,6 +114,7 @@ Status SectorFile::writeBuffered() {
         return Status::ok;
     const Status status = bytes_->writeAt(pendingOffset_, pending_.data(), pending_.size());
     pending_.clear();
+    writeFailed_ = writeFailed_ || failed(status);
     return status;
 }
 

@@ -36,6 +36,8 @@ public:
     [[nodiscard]] Status reload();
 
     [[nodiscard]] ByteArray& bytes() { return *bytes_; }
+    // True once a write failed: bytes the engine meant to write may be missing.
+    [[nodiscard]] bool writeFailed() const { return writeFailed_; }
 
 private:
     [[nodiscard]] bool overlapsPending(std::uint64_t offset, std::size_t count) const;
@@ -46,6 +48,7 @@ private:
     std::uint32_t sectorSize_;
     std::uint64_t knownSize_ = 0;
 
+    bool writeFailed_ = false;
     std::uint64_t pendingOffset_ = 0;
     std::vector<std::uint8_t> pending_;
 

@@ -209,3 +209,31 @@ TEST(CrashTest, AFailedCommitIsRevertedAndTheFileStaysUsable) {
 
 } // namespace
 } // namespace engine::cfb::testing
+
+namespace engine::cfb::testing {
+namespace {
+
+TEST(CrashTest, AFailedWriteBlocksChangesUntilRevert) {
+    auto target = std::make_shared<MemoryByteArray>();
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::create(target, Version::v4, &file));
+    ASSERT_OK(buildBase(*file));
+    file.reset();
+    auto breaking = std::make_shared<BreakingByteArray>(target, 0, Breakdown::failing);
+    ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
+    Stream stream;
+    ASSERT_OK(file->root().createStream(u"Big", &stream));
+    const auto bytes = pattern(3 << 20);
+    EXPECT_EQ(stream.writeAt(0, bytes.data(), bytes.size()), Status::writeFault);
+    Stream other;
+    EXPECT_EQ(file->root().createStream(u"Other", &other), Status::reverted);
+    EXPECT_EQ(file->commit(), Status::reverted);
+    breaking->breakAfter(1000);
+    ASSERT_OK(file->revert());
+    ASSERT_OK(file->root().createStream(u"Other", &other));
+    ASSERT_OK(file->commit());
+    expectValidFile(*target);
+}
+
+} // namespace
+} // namespace engine::cfb::testing

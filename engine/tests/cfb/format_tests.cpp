@@ -24,7 +24,6 @@ TEST(HeaderTest, RoundTripsEveryField) {
     for (Version version : {Version::v3, Version::v4}) {
         Header header;
         header.version = version;
-        header.clsid = Clsid{1, 2, 3};
         header.directorySectorCount = version == Version::v4 ? 7 : 0;
         header.fatSectorCount = 200;
         header.firstDirectorySector = 12;
@@ -39,7 +38,6 @@ TEST(HeaderTest, RoundTripsEveryField) {
         Header back;
         ASSERT_OK(parseHeader(bytes.data(), &back));
         EXPECT_EQ(back.version, version);
-        EXPECT_EQ(back.clsid, header.clsid);
         EXPECT_EQ(back.directorySectorCount, header.directorySectorCount);
         EXPECT_EQ(back.fatSectorCount, 200u);
         EXPECT_EQ(back.firstDirectorySector, 12u);
@@ -61,6 +59,14 @@ TEST(HeaderTest, RefusesEachBadField) {
         {"signature", Version::v3,
          [](auto& b) {
              b[0] = 0;
+         }},
+        {"class id not null", Version::v3,
+         [](auto& b) {
+             b[0x10] = 1;
+         }},
+        {"minor version 0x21", Version::v3,
+         [](auto& b) {
+             store16(&b[0x18], 0x21);
          }},
         {"major version 2", Version::v3,
          [](auto& b) {
@@ -112,6 +118,13 @@ TEST(HeaderTest, RefusesEachBadField) {
         EXPECT_EQ(parseHeader(bytes.data(), &header), Status::invalidHeader);
         EXPECT_FALSE(lastFailureMessage().empty());
     }
+}
+
+TEST(HeaderTest, AcceptsTheOlderMinorVersion) {
+    auto bytes = validHeaderBytes(Version::v3);
+    store16(&bytes[0x18], 0x3B);
+    Header header;
+    EXPECT_OK(parseHeader(bytes.data(), &header));
 }
 
 TEST(DirectoryEntryTest, RoundTripsEveryField) {
