@@ -1,0 +1,70 @@
+// ILockBytes over a file handle: the provider's own access to the files of its roots.
+//
+// The file is opened with CreateFileW and the share flags that match the root's STGM share
+// mode, so that the system itself refuses a second opener that conflicts.
+#pragma once
+
+#include "com_ptr.h"
+
+#include <support/unique_resource.h>
+
+#include <objidl.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+namespace provider {
+
+enum class FileDisposition {
+    openExisting,
+    createNew,       // fails when the file exists (STGM_FAILIFTHERE)
+    createOrReplace, // STGM_CREATE
+};
+
+class FileLockBytes final : public ILockBytes {
+public:
+    // Opens `path` for a root opened with `mode` (its access and share groups).
+    [[nodiscard]] static HRESULT open(const std::wstring& path, DWORD mode,
+                                      FileDisposition disposition, SECURITY_ATTRIBUTES* security,
+                                      ComPtr<FileLockBytes>* result);
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // ILockBytes
+    HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count,
+                                     ULONG* read) override;
+    HRESULT STDMETHODCALLTYPE WriteAt(ULARGE_INTEGER offset, const void* buffer, ULONG count,
+                                      ULONG* written) override;
+    HRESULT STDMETHODCALLTYPE Flush() override;
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override;
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count,
+                                         DWORD lockType) override;
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count,
+                                           DWORD lockType) override;
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD statFlag) override;
+
+    [[nodiscard]] const std::wstring& path() const { return path_; }
+    // While false, Flush leaves the data in the system's cache
+    // (STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE).
+    void setFlushToDisk(bool flush) { flushToDisk_ = flush; }
+
+private:
+    FileLockBytes(support::UniqueFile file, std::wstring path)
+        : file_(std::move(file)), path_(std::move(path)) {}
+    ~FileLockBytes() = default;
+
+    std::atomic<ULONG> references_{1};
+    std::mutex mutex_; // SetSize moves the file pointer
+    support::UniqueFile file_;
+    std::wstring path_;
+    std::atomic<bool> flushToDisk_{true};
+};
+
+// The full path of `name` (relative names against the current folder), with the \\?\ prefix
+// added when it is 260 characters or longer.
+[[nodiscard]] HRESULT fullFilePath(const wchar_t* name, std::wstring* path);
+
+} // namespace provider

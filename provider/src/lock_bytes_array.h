@@ -1,0 +1,38 @@
+// The engine's ByteArray over any ILockBytes: the provider's own file lock bytes, or one a
+// caller hands to StgCreateDocfileOnILockBytes / StgOpenStorageOnILockBytes.
+#pragma once
+
+#include "com_ptr.h"
+
+#include <cfb/byte_array.h>
+
+#include <objidl.h>
+
+#include <mutex>
+
+namespace provider {
+
+class LockBytesByteArray final : public engine::cfb::ByteArray {
+public:
+    explicit LockBytesByteArray(ComPtr<ILockBytes> lockBytes) : lockBytes_(std::move(lockBytes)) {}
+
+    [[nodiscard]] engine::Status readAt(std::uint64_t offset, void* buffer, std::size_t count,
+                                        std::size_t* read) override;
+    [[nodiscard]] engine::Status writeAt(std::uint64_t offset, const void* buffer,
+                                         std::size_t count) override;
+    [[nodiscard]] engine::Status size(std::uint64_t* size) override;
+    [[nodiscard]] engine::Status setSize(std::uint64_t size) override;
+    [[nodiscard]] engine::Status flush() override;
+
+    // Releases the lock bytes; later calls fail with STG_E_REVERTED.
+    void detach();
+    [[nodiscard]] ComPtr<ILockBytes> lockBytes();
+
+private:
+    [[nodiscard]] ComPtr<ILockBytes> current();
+
+    std::mutex mutex_;
+    ComPtr<ILockBytes> lockBytes_;
+};
+
+} // namespace provider

@@ -1,0 +1,626 @@
+// IPropertyStorage over one section of a simple property-set stream.
+#include "property_storage.h"
+
+#include "modes.h"
+#include "objects.h"
+#include "property_conversion.h"
+#include "results.h"
+
+#include <propset/constants.h>
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <new>
+#include <optional>
+
+namespace provider {
+namespace {
+
+namespace ps = engine::propset;
+
+constexpr DWORD kCommitFlags = STGC_OVERWRITE | STGC_ONLYIFCURRENT |
+                               STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE | STGC_CONSOLIDATE;
+
+[[nodiscard]] bool isNormalId(PROPID id) {
+    return id >= ps::kFirstNormalPropertyId && id <= ps::kLastNormalPropertyId;
+}
+
+[[nodiscard]] bool isEmptySet(const ps::Section& section) {
+    return section.properties.empty() && section.names.empty();
+}
+
+// A property spec resolved to an identifier; nullopt for a name the set does not have.
+[[nodiscard]] HRESULT resolve(const ps::Section& section, const PROPSPEC& spec,
+                              std::optional<PROPID>* id) {
+    id->reset();
+    if (spec.ulKind == PRSPEC_PROPID) {
+        *id = spec.propid;
+        return S_OK;
+    }
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, spec.ulKind != PRSPEC_LPWSTR);
+    RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, spec.lpwstr);
+    *id = section.findName(asUtf16(spec.lpwstr));
+    return S_OK;
+}
+
+// The special properties that ReadMultiple reports from the section's fields.
+[[nodiscard]] std::optional<ps::Value> specialValue(const ps::Section& section, PROPID id) {
+    switch (id) {
+    case ps::kCodePagePropertyId:
+        return ps::Value::i2(static_cast<std::int16_t>(section.codePage));
+    case ps::kLocalePropertyId:
+        if (section.locale)
+            return ps::Value::ui4(*section.locale);
+        return std::nullopt;
+    case ps::kBehaviorPropertyId:
+        if (section.caseSensitive)
+            return ps::Value::ui4(ps::kBehaviorCaseSensitive);
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+struct PropertyEntry {
+    std::optional<std::u16string> name;
+    PROPID id;
+    VARTYPE type;
+};
+
+class PropertyEnumerator final : public IEnumSTATPROPSTG {
+public:
+    PropertyEnumerator(std::shared_ptr<Document> document, std::shared_ptr<Scope> scope,
+                       std::vector<PropertyEntry> entries)
+        : document_(std::move(document)), scope_(std::move(scope)), entries_(std::move(entries)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        RETURN_HR_IF_NULL(E_POINTER, object);
+        *object = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IEnumSTATPROPSTG)
+            return E_NOINTERFACE;
+        *object = static_cast<IEnumSTATPROPSTG*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG remaining = --references_;
+        if (remaining == 0)
+            delete this;
+        return remaining;
+    }
+
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, STATPROPSTG* items, ULONG* fetched) override {
+        if (fetched)
+            *fetched = 0;
+        RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, items);
+        RETURN_HR_IF(STG_E_INVALIDPARAMETER, fetched == nullptr && count != 1);
+        RETURN_IF_FAILED(checkUsable());
+        ULONG done = 0;
+        for (; done < count && position_ < entries_.size(); ++done, ++position_) {
+            const PropertyEntry& entry = entries_[position_];
+            STATPROPSTG& item = items[done];
+            item.lpwstrName = nullptr;
+            item.propid = entry.id;
+            item.vt = entry.type;
+            if (!entry.name)
+                continue;
+            item.lpwstrName = copyToTaskMemory(*entry.name);
+            if (!item.lpwstrName) {
+                for (ULONG index = 0; index < done; ++index)
+                    CoTaskMemFree(items[index].lpwstrName);
+                return STG_E_INSUFFICIENTMEMORY;
+            }
+        }
+        if (fetched)
+            *fetched = done;
+        return done == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        RETURN_IF_FAILED(checkUsable());
+        const std::size_t left = entries_.size() - position_;
+        position_ += std::min<std::size_t>(left, count);
+        return count <= left ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        RETURN_IF_FAILED(checkUsable());
+        position_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumSTATPROPSTG** clone) override {
+        RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, clone);
+        *clone = nullptr;
+        RETURN_IF_FAILED(checkUsable());
+        auto* copy = new (std::nothrow) PropertyEnumerator(document_, scope_, entries_);
+        RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, copy);
+        copy->position_ = position_;
+        *clone = copy;
+        return S_OK;
+    }
+
+private:
+    ~PropertyEnumerator() = default;
+    [[nodiscard]] HRESULT checkUsable() const {
+        RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
+        return S_OK;
+    }
+
+    std::atomic<ULONG> references_{1};
+    std::shared_ptr<Document> document_;
+    std::shared_ptr<Scope> scope_;
+    std::vector<PropertyEntry> entries_;
+    std::size_t position_ = 0;
+};
+
+} // namespace
+
+// ---- helpers ----------------------------------------------------------------------------
+
+ps::Guid toEngineGuid(const GUID& guid) {
+    ps::Guid result;
+    std::memcpy(result.bytes.data(), &guid, sizeof(GUID));
+    return result;
+}
+
+GUID toGuid(const ps::Guid& guid) {
+    GUID result;
+    std::memcpy(&result, guid.bytes.data(), sizeof(GUID));
+    return result;
+}
+
+DWORD flagsOf(const ps::Section& section) {
+    DWORD flags = 0;
+    if (section.codePage != ps::kCodePageUnicode)
+        flags |= PROPSETFLAG_ANSI;
+    if (section.caseSensitive)
+        flags |= PROPSETFLAG_CASE_SENSITIVE;
+    return flags;
+}
+
+HRESULT readPropertySet(engine::cfb::Storage& storage, std::u16string_view name,
+                        ps::PropertySet* set) {
+    *set = ps::PropertySet{};
+    engine::cfb::Stream stream;
+    RETURN_IF_ENGINE_FAILED(storage.openStream(name, &stream));
+    std::uint64_t size = 0;
+    RETURN_IF_ENGINE_FAILED(stream.size(&size));
+    RETURN_HR_IF(STG_E_INVALIDHEADER, size > ps::kMaxPropertySetStreamSize * 16);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::size_t read = 0;
+    RETURN_IF_ENGINE_FAILED(stream.readAt(0, bytes.data(), bytes.size(), &read));
+    RETURN_IF_ENGINE_FAILED(ps::parsePropertySet(bytes, *set, windowsCodePages()));
+    return S_OK;
+}
+
+HRESULT writePropertySet(engine::cfb::Storage& storage, std::u16string_view name,
+                         const ps::PropertySet& set) {
+    std::vector<std::uint8_t> bytes;
+    RETURN_IF_ENGINE_FAILED(ps::writePropertySet(set, bytes, windowsCodePages()));
+    engine::cfb::Stream stream;
+    if (engine::failed(storage.openStream(name, &stream)))
+        RETURN_IF_ENGINE_FAILED(storage.createStream(name, &stream));
+    RETURN_IF_ENGINE_FAILED(stream.writeAt(0, bytes.data(), bytes.size()));
+    RETURN_IF_ENGINE_FAILED(stream.setSize(bytes.size()));
+    return S_OK;
+}
+
+// ---- PropertyStorage --------------------------------------------------------------------
+
+PropertyStorage::PropertyStorage(PropertySetPlace place, ps::PropertySet set, DWORD mode,
+                                 DWORD flags,
+                                 std::shared_ptr<OpenElements::Registration> registration)
+    : place_(std::move(place)), scope_(Scope::makeChild(place_.parentScope)), set_(std::move(set)),
+      mode_(mode), flags_(flags), registration_(std::move(registration)) {
+    GetSystemTimeAsFileTime(&accessTime_);
+    place_.document->addBuffered(this);
+}
+
+PropertyStorage::~PropertyStorage() {
+    place_.document->removeBuffered(this);
+}
+
+HRESULT PropertyStorage::create(PropertySetPlace place, ps::PropertySet set, DWORD mode,
+                                DWORD flags,
+                                std::shared_ptr<OpenElements::Registration> registration,
+                                IPropertyStorage** result) {
+    *result = nullptr;
+    auto* object = new (std::nothrow)
+        PropertyStorage(std::move(place), std::move(set), mode, flags, std::move(registration));
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, object);
+    *result = object;
+    return S_OK;
+}
+
+HRESULT PropertyStorage::QueryInterface(REFIID riid, void** object) {
+    RETURN_HR_IF_NULL(E_POINTER, object);
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IPropertyStorage)
+        return E_NOINTERFACE;
+    *object = static_cast<IPropertyStorage*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG PropertyStorage::AddRef() {
+    return ++references_;
+}
+
+ULONG PropertyStorage::Release() {
+    const ULONG remaining = --references_;
+    if (remaining != 0)
+        return remaining;
+    {
+        std::lock_guard lock(place_.document->mutex);
+        if (dirty_ && !isTransacted(mode_) && SUCCEEDED(checkUsable()))
+            (void)writeSet();
+        scope_->end();
+    }
+    delete this;
+    return 0;
+}
+
+HRESULT PropertyStorage::checkUsable() const {
+    RETURN_HR_IF(STG_E_REVERTED, place_.document->closed() || !scope_->valid());
+    return S_OK;
+}
+
+ps::Section& PropertyStorage::section() {
+    return set_.sectionFor(place_.formatId);
+}
+
+HRESULT PropertyStorage::writeSet() {
+    ps::PropertySet stored = set_;
+    if (set_.sections.size() > 1 || place_.formatId == ps::kFormatIdUserDefinedProperties ||
+        place_.formatId == ps::kFormatIdDocSummaryInformation) {
+        // The other section of the document-summary stream may have changed through its own
+        // property storage since this one was opened: take it as the stream has it now.
+        ps::PropertySet current;
+        if (SUCCEEDED(readPropertySet(place_.storage, place_.streamName, &current))) {
+            stored = current;
+            stored.classId = set_.classId;
+            ps::Section* mine = stored.findSection(place_.formatId);
+            if (mine)
+                *mine = section();
+            else
+                stored.sections.push_back(section());
+            if (stored.sections.size() == 2 &&
+                stored.sections[0].formatId == ps::kFormatIdUserDefinedProperties)
+                std::swap(stored.sections[0], stored.sections[1]);
+        }
+    }
+    RETURN_IF_FAILED(writePropertySet(place_.storage, place_.streamName, stored));
+    dirty_ = false;
+    return S_OK;
+}
+
+HRESULT PropertyStorage::writeBufferedChanges() {
+    std::lock_guard lock(place_.document->mutex);
+    if (!dirty_ || isTransacted(mode_) || FAILED(checkUsable()))
+        return S_OK;
+    return writeSet();
+}
+
+HRESULT PropertyStorage::changed() {
+    dirty_ = true;
+    if ((flags_ & PROPSETFLAG_UNBUFFERED) && !isTransacted(mode_))
+        return writeSet();
+    return S_OK;
+}
+
+HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* specs, PROPVARIANT* values) {
+    if (count == 0)
+        return S_FALSE;
+    RETURN_HR_IF(STG_E_INVALIDPOINTER, specs == nullptr || values == nullptr);
+    for (ULONG index = 0; index < count; ++index)
+        PropVariantInit(&values[index]);
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_));
+    const ps::Section& current = section();
+    bool found = false;
+    for (ULONG index = 0; index < count; ++index) {
+        std::optional<PROPID> id;
+        HRESULT hr = resolve(current, specs[index], &id);
+        const ps::Value* value = nullptr;
+        std::optional<ps::Value> special;
+        if (SUCCEEDED(hr) && id) {
+            special = specialValue(current, *id);
+            value = special ? &*special : current.find(*id);
+        }
+        if (SUCCEEDED(hr) && value)
+            hr = propVariantFromValue(*value, &values[index]);
+        if (FAILED(hr)) {
+            for (ULONG done = 0; done < index; ++done)
+                PropVariantClear(&values[done]);
+            return hr;
+        }
+        found |= value != nullptr;
+    }
+    return found ? S_OK : S_FALSE;
+}
+
+HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
+                                       const PROPVARIANT* values, PROPID firstNamedId) {
+    if (count == 0)
+        return S_OK;
+    RETURN_HR_IF(STG_E_INVALIDPOINTER, specs == nullptr || values == nullptr);
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    // Work on a copy, so that a failure part-way leaves the set as it was.
+    ps::Section updated = section();
+    for (ULONG index = 0; index < count; ++index) {
+        std::optional<PROPID> id;
+        RETURN_IF_FAILED(resolve(updated, specs[index], &id));
+        if (!id) {
+            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(firstNamedId));
+            const std::optional<PROPID> fresh = updated.firstUnusedId(firstNamedId);
+            RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, !fresh);
+            RETURN_IF_ENGINE_FAILED(
+                updated.setName(*fresh, std::u16string(asUtf16(specs[index].lpwstr))));
+            id = fresh;
+        }
+        if (*id == PID_ILLEGAL)
+            continue;
+        ps::Value value;
+        RETURN_IF_FAILED(valueFromPropVariant(values[index], &value));
+        if (*id == ps::kCodePagePropertyId) {
+            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isEmptySet(updated) || value.type() != VT_I2);
+            updated.codePage = static_cast<ps::CodePage>(value.asSigned());
+            continue;
+        }
+        if (*id == ps::kLocalePropertyId) {
+            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isEmptySet(updated) || value.type() != VT_UI4);
+            updated.locale = static_cast<std::uint32_t>(value.asUnsigned());
+            continue;
+        }
+        RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(*id));
+        updated.properties[*id] = std::move(value);
+    }
+    section() = std::move(updated);
+    return changed();
+}
+
+HRESULT PropertyStorage::DeleteMultiple(ULONG count, const PROPSPEC* specs) {
+    if (count == 0)
+        return S_OK;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, specs);
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    ps::Section updated = section();
+    for (ULONG index = 0; index < count; ++index) {
+        std::optional<PROPID> id;
+        RETURN_IF_FAILED(resolve(updated, specs[index], &id));
+        if (!id || *id == PID_ILLEGAL)
+            continue;
+        RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(*id));
+        updated.properties.erase(*id);
+    }
+    section() = std::move(updated);
+    return changed();
+}
+
+HRESULT PropertyStorage::ReadPropertyNames(ULONG count, const PROPID* ids, LPOLESTR* names) {
+    if (count == 0)
+        return S_FALSE;
+    RETURN_HR_IF(STG_E_INVALIDPOINTER, ids == nullptr || names == nullptr);
+    for (ULONG index = 0; index < count; ++index)
+        names[index] = nullptr;
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_));
+    const ps::Section& current = section();
+    bool found = false;
+    for (ULONG index = 0; index < count; ++index) {
+        const auto name = current.names.find(ids[index]);
+        if (name == current.names.end())
+            continue;
+        names[index] = copyToTaskMemory(name->second);
+        if (!names[index]) {
+            for (ULONG done = 0; done < index; ++done) {
+                CoTaskMemFree(names[done]);
+                names[done] = nullptr;
+            }
+            return STG_E_INSUFFICIENTMEMORY;
+        }
+        found = true;
+    }
+    return found ? S_OK : S_FALSE;
+}
+
+HRESULT PropertyStorage::WritePropertyNames(ULONG count, const PROPID* ids, const LPOLESTR* names) {
+    if (count == 0)
+        return S_OK;
+    RETURN_HR_IF(STG_E_INVALIDPOINTER, ids == nullptr || names == nullptr);
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    ps::Section updated = section();
+    for (ULONG index = 0; index < count; ++index) {
+        RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(ids[index]) || names[index] == nullptr);
+        RETURN_IF_ENGINE_FAILED(updated.setName(ids[index], std::u16string(asUtf16(names[index]))));
+    }
+    section() = std::move(updated);
+    return changed();
+}
+
+HRESULT PropertyStorage::DeletePropertyNames(ULONG count, const PROPID* ids) {
+    if (count == 0)
+        return S_OK;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, ids);
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    ps::Section updated = section();
+    for (ULONG index = 0; index < count; ++index) {
+        RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(ids[index]));
+        updated.names.erase(ids[index]);
+    }
+    section() = std::move(updated);
+    return changed();
+}
+
+HRESULT PropertyStorage::Commit(DWORD flags) {
+    RETURN_HR_IF(STG_E_INVALIDFLAG, (flags & ~kCommitFlags) != 0);
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    if (!dirty_ || !canWrite(mode_))
+        return S_OK;
+    return writeSet();
+}
+
+HRESULT PropertyStorage::Revert() {
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    if (!isTransacted(mode_) || !dirty_)
+        return S_OK;
+    ps::PropertySet stored;
+    RETURN_IF_FAILED(readPropertySet(place_.storage, place_.streamName, &stored));
+    RETURN_HR_IF(STG_E_REVERTED, stored.findSection(place_.formatId) == nullptr);
+    set_ = std::move(stored);
+    dirty_ = false;
+    return S_OK;
+}
+
+HRESULT PropertyStorage::Enum(IEnumSTATPROPSTG** enumerator) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, enumerator);
+    *enumerator = nullptr;
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    const ps::Section& current = section();
+    std::vector<PropertyEntry> entries;
+    entries.reserve(current.properties.size());
+    for (const auto& [id, value] : current.properties) {
+        PropertyEntry entry{std::nullopt, id, value.type()};
+        if (const auto name = current.names.find(id); name != current.names.end())
+            entry.name = name->second;
+        entries.push_back(std::move(entry));
+    }
+    auto* object = new (std::nothrow)
+        PropertyEnumerator(place_.document, Scope::makeChild(scope_), std::move(entries));
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, object);
+    *enumerator = object;
+    return S_OK;
+}
+
+HRESULT PropertyStorage::SetTimes(const FILETIME* creation, const FILETIME* access,
+                                  const FILETIME* modification) {
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    std::optional<std::uint64_t> created;
+    std::optional<std::uint64_t> modified;
+    if (creation)
+        created = fileTimeValue(*creation);
+    if (modification)
+        modified = fileTimeValue(*modification);
+    // The times are those of the stream that holds the set.
+    RETURN_IF_ENGINE_FAILED(place_.storage.setChildTimes(place_.streamName, created, modified));
+    if (access)
+        accessTime_ = *access;
+    return S_OK;
+}
+
+HRESULT PropertyStorage::SetClass(REFCLSID clsid) {
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    set_.classId = toEngineGuid(clsid);
+    return changed();
+}
+
+HRESULT PropertyStorage::Stat(STATPROPSETSTG* stat) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, stat);
+    *stat = STATPROPSETSTG{};
+    std::lock_guard lock(place_.document->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    stat->fmtid = toGuid(place_.formatId);
+    stat->clsid = toGuid(set_.classId);
+    stat->grfFlags = flagsOf(section());
+    stat->dwOSVersion = set_.systemIdentifier;
+    engine::cfb::ElementStat element;
+    if (engine::succeeded(place_.storage.statChild(place_.streamName, &element))) {
+        stat->ctime = toFileTime(element.creationTime);
+        stat->mtime = toFileTime(element.modifiedTime);
+    }
+    stat->atime = accessTime_;
+    return S_OK;
+}
+
+// ---- IEnumSTATPROPSETSTG ----------------------------------------------------------------
+
+HRESULT PropertySetEnumerator::create(std::shared_ptr<Document> document,
+                                      std::vector<STATPROPSETSTG> sets,
+                                      std::shared_ptr<Scope> scope, IEnumSTATPROPSETSTG** result) {
+    *result = nullptr;
+    auto* object = new (std::nothrow) PropertySetEnumerator();
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, object);
+    object->document_ = std::move(document);
+    object->sets_ = std::move(sets);
+    object->scope_ = std::move(scope);
+    *result = object;
+    return S_OK;
+}
+
+HRESULT PropertySetEnumerator::QueryInterface(REFIID riid, void** object) {
+    RETURN_HR_IF_NULL(E_POINTER, object);
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IEnumSTATPROPSETSTG)
+        return E_NOINTERFACE;
+    *object = static_cast<IEnumSTATPROPSETSTG*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG PropertySetEnumerator::AddRef() {
+    return ++references_;
+}
+
+ULONG PropertySetEnumerator::Release() {
+    const ULONG remaining = --references_;
+    if (remaining == 0)
+        delete this;
+    return remaining;
+}
+
+HRESULT PropertySetEnumerator::Next(ULONG count, STATPROPSETSTG* sets, ULONG* fetched) {
+    if (fetched)
+        *fetched = 0;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, sets);
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, fetched == nullptr && count != 1);
+    RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
+    ULONG done = 0;
+    for (; done < count && position_ < sets_.size(); ++done, ++position_)
+        sets[done] = sets_[position_];
+    if (fetched)
+        *fetched = done;
+    return done == count ? S_OK : S_FALSE;
+}
+
+HRESULT PropertySetEnumerator::Skip(ULONG count) {
+    RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
+    const std::size_t left = sets_.size() - position_;
+    position_ += std::min<std::size_t>(left, count);
+    return count <= left ? S_OK : S_FALSE;
+}
+
+HRESULT PropertySetEnumerator::Reset() {
+    RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
+    position_ = 0;
+    return S_OK;
+}
+
+HRESULT PropertySetEnumerator::Clone(IEnumSTATPROPSETSTG** clone) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, clone);
+    *clone = nullptr;
+    RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
+    IEnumSTATPROPSETSTG* copy = nullptr;
+    RETURN_IF_FAILED(create(document_, sets_, scope_, &copy));
+    static_cast<PropertySetEnumerator*>(copy)->position_ = position_;
+    *clone = copy;
+    return S_OK;
+}
+
+} // namespace provider

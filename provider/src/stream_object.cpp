@@ -1,0 +1,342 @@
+// IStream over the engine's streams.
+#include "modes.h"
+#include "objects.h"
+#include "results.h"
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace provider {
+namespace {
+
+constexpr DWORD kCommitFlags = STGC_OVERWRITE | STGC_ONLYIFCURRENT |
+                               STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE | STGC_CONSOLIDATE;
+// Copies to streams of other implementations go through a buffer of this size.
+constexpr std::size_t kForeignCopyBuffer = 1u << 20;
+
+} // namespace
+
+StreamObject::StreamObject(std::shared_ptr<Document> document, engine::cfb::Stream stream,
+                           std::shared_ptr<Scope> parentScope, DWORD mode,
+                           std::shared_ptr<OpenElements::Registration> registration)
+    : document_(std::move(document)), stream_(std::move(stream)),
+      parentScope_(std::move(parentScope)), scope_(Scope::makeChild(parentScope_)), mode_(mode),
+      registration_(std::move(registration)) {}
+
+StreamObject::~StreamObject() = default;
+
+HRESULT StreamObject::create(std::shared_ptr<Document> document, engine::cfb::Stream stream,
+                             const std::shared_ptr<Scope>& parentScope, DWORD mode,
+                             std::shared_ptr<OpenElements::Registration> registration,
+                             IStream** result) {
+    *result = nullptr;
+    auto* object = new (std::nothrow) StreamObject(std::move(document), std::move(stream),
+                                                   parentScope, mode, std::move(registration));
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, object);
+    *result = object;
+    return S_OK;
+}
+
+HRESULT StreamObject::QueryInterface(REFIID riid, void** object) {
+    RETURN_HR_IF_NULL(E_POINTER, object);
+    *object = nullptr;
+    // Like ole32's compound-file streams, no ISequentialStream of its own: Read and Write
+    // come with IStream.
+    if (riid == IID_IUnknown || riid == IID_IStream)
+        *object = static_cast<IStream*>(this);
+    else if (riid == kIid)
+        *object = this;
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+ULONG StreamObject::AddRef() {
+    return ++references_;
+}
+
+ULONG StreamObject::Release() {
+    const ULONG remaining = --references_;
+    if (remaining == 0) {
+        {
+            std::lock_guard lock(document_->mutex);
+            scope_->end();
+            registration_.reset();
+        }
+        delete this;
+    }
+    return remaining;
+}
+
+HRESULT StreamObject::checkUsable() const {
+    RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
+    return S_OK;
+}
+
+HRESULT StreamObject::Read(void* buffer, ULONG count, ULONG* read) {
+    if (read)
+        *read = 0;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, buffer);
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_));
+    std::size_t got = 0;
+    RETURN_IF_ENGINE_FAILED(stream_.read(buffer, count, &got));
+    if (read)
+        *read = static_cast<ULONG>(got);
+    return S_OK;
+}
+
+HRESULT StreamObject::Write(const void* buffer, ULONG count, ULONG* written) {
+    if (written)
+        *written = 0;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, buffer);
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    std::size_t put = 0;
+    RETURN_IF_ENGINE_FAILED(stream_.write(buffer, count, &put));
+    if (written)
+        *written = static_cast<ULONG>(put);
+    return S_OK;
+}
+
+HRESULT StreamObject::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) {
+    if (position)
+        position->QuadPart = 0;
+    RETURN_HR_IF(STG_E_INVALIDFUNCTION, origin != STREAM_SEEK_SET && origin != STREAM_SEEK_CUR &&
+                                            origin != STREAM_SEEK_END);
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    const engine::cfb::SeekOrigin from = origin == STREAM_SEEK_SET ? engine::cfb::SeekOrigin::begin
+                                         : origin == STREAM_SEEK_CUR
+                                             ? engine::cfb::SeekOrigin::current
+                                             : engine::cfb::SeekOrigin::end;
+    std::uint64_t at = 0;
+    RETURN_IF_ENGINE_FAILED(stream_.seek(move.QuadPart, from, &at));
+    if (position)
+        position->QuadPart = at;
+    return S_OK;
+}
+
+HRESULT StreamObject::SetSize(ULARGE_INTEGER size) {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    RETURN_IF_ENGINE_FAILED(stream_.setSize(size.QuadPart));
+    return S_OK;
+}
+
+HRESULT StreamObject::copyToForeign(IStream* destination, std::uint64_t count, std::uint64_t* read,
+                                    std::uint64_t* written) {
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::min<std::uint64_t>(count, kForeignCopyBuffer)));
+    while (*read < count) {
+        const auto chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count - *read, buffer.size()));
+        std::size_t got = 0;
+        {
+            std::lock_guard lock(document_->mutex);
+            RETURN_IF_FAILED(checkUsable());
+            RETURN_IF_ENGINE_FAILED(stream_.read(buffer.data(), chunk, &got));
+        }
+        if (got == 0)
+            break;
+        *read += got;
+        ULONG put = 0;
+        RETURN_IF_FAILED(destination->Write(buffer.data(), static_cast<ULONG>(got), &put));
+        *written += put;
+    }
+    return S_OK;
+}
+
+HRESULT StreamObject::CopyTo(IStream* destination, ULARGE_INTEGER count, ULARGE_INTEGER* read,
+                             ULARGE_INTEGER* written) {
+    if (read)
+        read->QuadPart = 0;
+    if (written)
+        written->QuadPart = 0;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, destination);
+    std::uint64_t done = 0;
+    std::uint64_t put = 0;
+    const ComPtr<StreamObject> target = providerObject<StreamObject>(destination);
+    HRESULT hr = S_OK;
+    if (!target) {
+        {
+            std::lock_guard lock(document_->mutex);
+            RETURN_IF_FAILED(checkUsable());
+            RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_));
+        }
+        hr = copyToForeign(destination, count.QuadPart, &done, &put);
+    } else {
+        std::unique_lock first(document_->mutex, std::defer_lock);
+        std::unique_lock second(target->document_->mutex, std::defer_lock);
+        if (document_ == target->document_)
+            first.lock();
+        else
+            std::lock(first, second);
+        RETURN_IF_FAILED(checkUsable());
+        RETURN_IF_FAILED(target->checkUsable());
+        RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_) || !canWrite(target->mode_));
+        hr = hresultOf(stream_.copyTo(target->stream_, count.QuadPart, &done, &put));
+    }
+    if (read)
+        read->QuadPart = done;
+    if (written)
+        written->QuadPart = put;
+    return hr;
+}
+
+HRESULT StreamObject::Commit(DWORD flags) {
+    RETURN_HR_IF(STG_E_INVALIDFLAG, (flags & ~kCommitFlags) != 0);
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    // Streams have no transactions of their own; in a direct-mode file, committing a stream
+    // makes the file's changes durable.
+    if (canWrite(mode_) && document_->commitsOnChange())
+        return document_->commit();
+    return S_OK;
+}
+
+HRESULT StreamObject::Revert() {
+    std::lock_guard lock(document_->mutex);
+    return checkUsable();
+}
+
+HRESULT StreamObject::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    return STG_E_INVALIDFUNCTION;
+}
+
+HRESULT StreamObject::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    return STG_E_INVALIDFUNCTION;
+}
+
+HRESULT StreamObject::Stat(STATSTG* stat, DWORD flags) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, stat);
+    *stat = STATSTG{};
+    RETURN_HR_IF(STG_E_INVALIDFLAG, flags != STATFLAG_DEFAULT && flags != STATFLAG_NONAME);
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    engine::cfb::ElementStat element;
+    RETURN_IF_ENGINE_FAILED(stream_.stat(&element));
+    RETURN_IF_FAILED(fillStatStg(element, flags, stat));
+    stat->grfMode = mode_;
+    return S_OK;
+}
+
+HRESULT StreamObject::Clone(IStream** clone) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, clone);
+    *clone = nullptr;
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    return create(document_, stream_, parentScope_, mode_, registration_, clone);
+}
+
+// ---- IEnumSTATSTG -----------------------------------------------------------------------
+
+HRESULT ElementEnumerator::create(std::shared_ptr<Document> document, engine::cfb::Storage storage,
+                                  const std::shared_ptr<Scope>& parentScope,
+                                  IEnumSTATSTG** result) {
+    *result = nullptr;
+    auto* enumerator = new (std::nothrow) ElementEnumerator();
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, enumerator);
+    ComPtr<IEnumSTATSTG> owner = ComPtr<IEnumSTATSTG>::adopt(enumerator);
+    enumerator->document_ = std::move(document);
+    enumerator->storage_ = std::move(storage);
+    enumerator->parentScope_ = parentScope;
+    enumerator->scope_ = Scope::makeChild(parentScope);
+    RETURN_IF_ENGINE_FAILED(enumerator->storage_.list(&enumerator->elements_));
+    *result = owner.detach();
+    return S_OK;
+}
+
+HRESULT ElementEnumerator::QueryInterface(REFIID riid, void** object) {
+    RETURN_HR_IF_NULL(E_POINTER, object);
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IEnumSTATSTG)
+        return E_NOINTERFACE;
+    *object = static_cast<IEnumSTATSTG*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG ElementEnumerator::AddRef() {
+    return ++references_;
+}
+
+ULONG ElementEnumerator::Release() {
+    const ULONG remaining = --references_;
+    if (remaining == 0)
+        delete this;
+    return remaining;
+}
+
+HRESULT ElementEnumerator::checkUsable() const {
+    RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
+    return S_OK;
+}
+
+HRESULT ElementEnumerator::Next(ULONG count, STATSTG* elements, ULONG* fetched) {
+    if (fetched)
+        *fetched = 0;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, elements);
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, fetched == nullptr && count != 1);
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    ULONG done = 0;
+    while (done < count && position_ < elements_.size()) {
+        const HRESULT hr = fillStatStg(elements_[position_], STATFLAG_DEFAULT, &elements[done]);
+        if (FAILED(hr)) {
+            for (ULONG index = 0; index < done; ++index)
+                CoTaskMemFree(elements[index].pwcsName);
+            return hr;
+        }
+        ++position_;
+        ++done;
+    }
+    if (fetched)
+        *fetched = done;
+    return done == count ? S_OK : S_FALSE;
+}
+
+HRESULT ElementEnumerator::Skip(ULONG count) {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    const std::size_t left = elements_.size() - position_;
+    position_ += std::min<std::size_t>(left, count);
+    return count <= left ? S_OK : S_FALSE;
+}
+
+HRESULT ElementEnumerator::Reset() {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_IF_ENGINE_FAILED(storage_.list(&elements_));
+    position_ = 0;
+    return S_OK;
+}
+
+HRESULT ElementEnumerator::Clone(IEnumSTATSTG** clone) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, clone);
+    *clone = nullptr;
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    auto* copy = new (std::nothrow) ElementEnumerator();
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, copy);
+    copy->document_ = document_;
+    copy->storage_ = storage_;
+    copy->parentScope_ = parentScope_;
+    copy->scope_ = Scope::makeChild(parentScope_);
+    copy->elements_ = elements_;
+    copy->position_ = position_;
+    *clone = copy;
+    return S_OK;
+}
+
+} // namespace provider

@@ -1,0 +1,536 @@
+// The Stg* entry points: the export tables of the provider and its two variants, and the
+// documented checks and outcomes of creating and opening roots.
+#include "provider_api.h"
+
+#include <test_support.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+using namespace provider_test;
+using test_support::TemporaryDirectory;
+
+namespace {
+
+const std::set<std::string> kClassicExports = {"StgCreateDocfile", "StgCreateDocfileOnILockBytes",
+                                               "StgIsStorageFile", "StgIsStorageILockBytes",
+                                               "StgOpenStorage",   "StgOpenStorageOnILockBytes"};
+const std::set<std::string> kExExports = {"StgCreateStorageEx", "StgOpenStorageEx"};
+
+// The names in a loaded module's export directory.
+std::set<std::string> exportNames(HMODULE module) {
+    const auto* base = reinterpret_cast<const BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const auto* exports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    std::set<std::string> result;
+    for (DWORD index = 0; index < exports->NumberOfNames; ++index)
+        result.insert(reinterpret_cast<const char*>(base + names[index]));
+    return result;
+}
+
+std::set<std::string> unite(std::set<std::string> a, const std::set<std::string>& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+
+std::wstring variantPath(const wchar_t* variant) {
+    return test_support::programDirectory() + L"\\provider-variants\\" + variant + L"\\z64STG.dll";
+}
+
+// Major version and sector shift from a file's header.
+std::pair<int, int> headerVersionAndShift(const std::wstring& path) {
+    const std::string bytes = test_support::readFile(path);
+    constexpr size_t kMajorVersionOffset = 26;
+    constexpr size_t kSectorShiftOffset = 30;
+    return {static_cast<unsigned char>(bytes.at(kMajorVersionOffset)),
+            static_cast<unsigned char>(bytes.at(kSectorShiftOffset))};
+}
+
+} // namespace
+
+TEST(ProviderExports, TheDllExportsExactlyTheDocumentedEntryPoints) {
+    EXPECT_EQ(exportNames(providerApi().module), unite(kClassicExports, kExExports));
+}
+
+TEST(ProviderExports, VariantsExportWhatTheirFoldersPromise) {
+    struct Row {
+        const char* label;
+        const wchar_t* folder;
+        std::set<std::string> exports;
+    };
+    const Row rows[] = {
+        {"classic-only", L"classic-only", kClassicExports},
+        {"ex-notimpl", L"ex-notimpl", unite(kClassicExports, kExExports)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        HMODULE module =
+            LoadLibraryExW(variantPath(row.folder).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        ASSERT_NE(module, nullptr);
+        ASSERT_NE(module, providerApi().module);
+        EXPECT_EQ(exportNames(module), row.exports);
+        FreeLibrary(module);
+    }
+}
+
+TEST(ProviderExports, TheNotImplementedVariantAnswersENotImplFromItsExEntryPoints) {
+    TemporaryDirectory folder;
+    HMODULE module =
+        LoadLibraryExW(variantPath(L"ex-notimpl").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    ASSERT_NE(module, nullptr);
+    const StorageApi api = [&] {
+        StorageApi bound;
+        bound.createStorageEx = reinterpret_cast<decltype(bound.createStorageEx)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "StgCreateStorageEx")));
+        bound.openStorageEx = reinterpret_cast<decltype(bound.openStorageEx)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "StgOpenStorageEx")));
+        bound.createDocfile = reinterpret_cast<decltype(bound.createDocfile)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "StgCreateDocfile")));
+        return bound;
+    }();
+    const std::wstring path = folder.file(L"ex.stg");
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(api.createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0, nullptr, nullptr,
+                                  IID_IStorage, &object),
+              E_NOTIMPL);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(api.openStorageEx(path.c_str(), kReadMode, STGFMT_ANY, 0, nullptr, nullptr,
+                                IID_IStorage, &object),
+              E_NOTIMPL);
+    EXPECT_FALSE(test_support::fileExists(path));
+    // The classic entry points of the same build work.
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(api.createDocfile(path.c_str(), kCreateMode, 0, storage.put()), S_OK);
+    storage.reset();
+    FreeLibrary(module);
+}
+
+TEST(StgIsStorageFile, TellsDocumentsFromOtherFiles) {
+    TemporaryDirectory folder;
+    createDocument(providerApi(), folder.file(L"doc.stg"));
+    test_support::writeFile(folder.file(L"text.txt"), "just some text, longer than a signature");
+    test_support::writeFile(folder.file(L"short.bin"), "\xD0\xCF");
+    struct Row {
+        const char* label;
+        std::wstring name;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"document", folder.file(L"doc.stg"), S_OK},
+        {"text file", folder.file(L"text.txt"), S_FALSE},
+        {"shorter than the signature", folder.file(L"short.bin"), S_FALSE},
+        {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND},
+        {"missing folder", folder.file(L"none\\doc.stg"), STG_E_PATHNOTFOUND},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(providerApi().isStorageFile(row.name.c_str()), row.expected);
+    }
+    EXPECT_EQ(providerApi().isStorageFile(nullptr), STG_E_INVALIDNAME);
+}
+
+TEST(StgIsStorageILockBytes, ReadsTheSignatureThroughTheLockBytes) {
+    ComPtr<ILockBytes> empty;
+    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, empty.put()), S_OK);
+    EXPECT_EQ(providerApi().isStorageLockBytes(empty.get()), S_FALSE);
+    ComPtr<ILockBytes> bytes;
+    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), S_OK);
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(providerApi().createDocfileOnLockBytes(bytes.get(), kCreateMode, 0, storage.put()),
+              S_OK);
+    EXPECT_EQ(providerApi().isStorageLockBytes(bytes.get()), S_OK);
+    EXPECT_EQ(providerApi().isStorageLockBytes(nullptr), STG_E_INVALIDPOINTER);
+}
+
+TEST(StgCreateDocfile, AcceptsAndRefusesModesAsDocumented) {
+    struct Row {
+        const char* label;
+        DWORD mode;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"direct exclusive", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
+        {"write-only exclusive", STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, S_OK},
+        {"transacted deny-none", STGM_CREATE | STGM_TRANSACTED | STGM_READWRITE, S_OK},
+        {"transacted deny-write",
+         STGM_CREATE | STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
+        {"transacted no scratch",
+         STGM_CREATE | STGM_TRANSACTED | STGM_NOSCRATCH | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+         S_OK},
+        {"simple", STGM_SIMPLE | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
+        {"read only", STGM_CREATE | STGM_READ | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"direct deny-write", STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
+         STG_E_INVALIDFLAG},
+        {"access 3", STGM_CREATE | 3 | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"share 0x50", STGM_CREATE | STGM_READWRITE | 0x50, STG_E_INVALIDFLAG},
+        {"create and convert", STGM_CREATE | STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+         STG_E_INVALIDFLAG},
+        {"priority", STGM_PRIORITY | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+         STG_E_INVALIDFLAG},
+        {"no scratch in direct mode",
+         STGM_NOSCRATCH | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"single writer, many readers",
+         STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"simple deny-write", STGM_SIMPLE | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
+         STG_E_INVALIDFLAG},
+        {"unknown bit", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | 0x80,
+         STG_E_INVALIDFLAG},
+    };
+    TemporaryDirectory folder;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IStorage> storage;
+        EXPECT_EQ(providerApi().createDocfile(folder.file(L"modes.stg").c_str(), row.mode, 0,
+                                              storage.put()),
+                  row.expected);
+        EXPECT_EQ(storage.get() != nullptr, SUCCEEDED(row.expected));
+    }
+}
+
+TEST(StgCreateDocfile, ChecksItsArguments) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"args.stg");
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(providerApi().createDocfile(path.c_str(), kCreateMode, 0, nullptr),
+              STG_E_INVALIDPOINTER);
+    EXPECT_EQ(providerApi().createDocfile(path.c_str(), kCreateMode, 1, storage.put()),
+              STG_E_INVALIDPARAMETER);
+    EXPECT_EQ(providerApi().createDocfile(folder.file(L"none\\args.stg").c_str(), kCreateMode, 0,
+                                          storage.put()),
+              STG_E_PATHNOTFOUND);
+}
+
+TEST(StgCreateDocfile, FailIfThereRefusesAndCreateReplaces) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"existing.stg");
+    {
+        ComPtr<IStorage> storage = createDocument(providerApi(), path);
+        writeStream(storage.get(), L"Old", "old contents");
+    }
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(providerApi().createDocfile(path.c_str(), STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                          storage.put()),
+              STG_E_FILEALREADYEXISTS);
+    EXPECT_EQ(readStream(openDocument(providerApi(), path, kReadMode).get(), L"Old"),
+              "old contents");
+    ASSERT_EQ(providerApi().createDocfile(path.c_str(), kCreateMode, 0, storage.put()), S_OK);
+    EXPECT_TRUE(listElements(storage.get()).empty());
+}
+
+TEST(StgCreateDocfile, ConvertKeepsTheFormerFileInAContentsStream) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"flat.txt");
+    test_support::writeFile(path, "a flat file's bytes");
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(providerApi().createDocfile(path.c_str(),
+                                          STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                          storage.put()),
+              STG_S_CONVERTED);
+    EXPECT_EQ(readStream(storage.get(), L"CONTENTS"), "a flat file's bytes");
+    storage.reset();
+    EXPECT_EQ(providerApi().isStorageFile(path.c_str()), S_OK);
+    // Converting a name that does not exist simply creates.
+    EXPECT_EQ(providerApi().createDocfile(folder.file(L"new.stg").c_str(),
+                                          STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                          storage.put()),
+              S_OK);
+}
+
+TEST(StgCreateDocfile, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
+    TemporaryDirectory folder;
+    struct Row {
+        const char* label;
+        bool named;
+    };
+    for (const Row& row : {Row{"no name", false}, Row{"delete on release", true}}) {
+        SCOPED_TRACE(row.label);
+        const std::wstring path = folder.file(L"gone.stg");
+        ComPtr<IStorage> storage;
+        ASSERT_EQ(providerApi().createDocfile(row.named ? path.c_str() : nullptr,
+                                              kCreateMode | STGM_DELETEONRELEASE, 0, storage.put()),
+                  S_OK);
+        STATSTG stat{};
+        ASSERT_EQ(storage->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+        const std::wstring name = stat.pwcsName;
+        CoTaskMemFree(stat.pwcsName);
+        EXPECT_TRUE(test_support::fileExists(name));
+        writeStream(storage.get(), L"S", "x");
+        storage.reset();
+        EXPECT_FALSE(test_support::fileExists(name));
+    }
+}
+
+TEST(StgOpenStorage, AcceptsAndRefusesModesAsDocumented) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"open.stg");
+    createDocument(providerApi(), path);
+    struct Row {
+        const char* label;
+        DWORD mode;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"read deny-write", STGM_READ | STGM_SHARE_DENY_WRITE, S_OK},
+        {"read exclusive", STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK},
+        {"read-write exclusive", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
+        {"single writer", STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
+        {"many readers", STGM_READ | STGM_SHARE_DENY_NONE, S_OK},
+        {"transacted read-write deny-none", STGM_TRANSACTED | STGM_READWRITE, S_OK},
+        {"transacted no snapshot",
+         STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_NONE, S_OK},
+        {"priority read", STGM_PRIORITY | STGM_READ, S_OK},
+        {"simple read", STGM_SIMPLE | STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK},
+        {"direct read-write deny-none", STGM_READWRITE | STGM_SHARE_DENY_NONE, STG_E_INVALIDFLAG},
+        {"direct read deny-read", STGM_READ | STGM_SHARE_DENY_READ, STG_E_INVALIDFLAG},
+        {"create", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"convert", STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"delete on release", STGM_DELETEONRELEASE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+         STG_E_INVALIDFLAG},
+        {"priority transacted", STGM_PRIORITY | STGM_TRANSACTED | STGM_READ, STG_E_INVALIDFLAG},
+        {"no snapshot deny-write",
+         STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
+         STG_E_INVALIDFLAG},
+        {"simple deny-none", STGM_SIMPLE | STGM_READ, STG_E_INVALIDFLAG},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IStorage> storage;
+        EXPECT_EQ(
+            providerApi().openStorage(path.c_str(), nullptr, row.mode, nullptr, 0, storage.put()),
+            row.expected);
+        EXPECT_EQ(storage.get() != nullptr, SUCCEEDED(row.expected));
+    }
+}
+
+TEST(StgOpenStorage, RefusesWhatIsNotADocument) {
+    TemporaryDirectory folder;
+    test_support::writeFile(folder.file(L"text.txt"), std::string(2048, 't'));
+    test_support::writeFile(folder.file(L"empty.txt"), "");
+    struct Row {
+        const char* label;
+        std::wstring name;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"text file", folder.file(L"text.txt"), STG_E_FILEALREADYEXISTS},
+        {"empty file", folder.file(L"empty.txt"), STG_E_FILEALREADYEXISTS},
+        {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND},
+        {"missing folder", folder.file(L"none\\x.stg"), STG_E_PATHNOTFOUND},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IStorage> storage;
+        EXPECT_EQ(providerApi().openStorage(row.name.c_str(), nullptr, kReadMode, nullptr, 0,
+                                            storage.put()),
+                  row.expected);
+    }
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(providerApi().openStorage(nullptr, nullptr, kReadMode, nullptr, 0, storage.put()),
+              STG_E_INVALIDNAME);
+    EXPECT_EQ(providerApi().openStorage(folder.file(L"x").c_str(), nullptr, kReadMode, nullptr, 0,
+                                        nullptr),
+              STG_E_INVALIDPOINTER);
+    EXPECT_EQ(providerApi().openStorage(folder.file(L"x").c_str(), nullptr, kReadMode, nullptr, 1,
+                                        storage.put()),
+              STG_E_INVALIDPARAMETER);
+}
+
+TEST(StgOpenStorage, ExcludedElementsAreOpenedEmpty) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"exclude.stg");
+    {
+        ComPtr<IStorage> storage = createDocument(providerApi(), path);
+        writeStream(storage.get(), L"Kept", "kept");
+        writeStream(storage.get(), L"Dropped", "dropped");
+    }
+    wchar_t dropped[] = L"Dropped";
+    wchar_t* names[] = {dropped, nullptr};
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(
+        providerApi().openStorage(path.c_str(), nullptr, kReadWriteMode, names, 0, storage.put()),
+        STG_E_INVALIDFLAG);
+    ASSERT_EQ(providerApi().openStorage(path.c_str(), nullptr, kReadWriteMode | STGM_TRANSACTED,
+                                        names, 0, storage.put()),
+              S_OK);
+    EXPECT_EQ(readStream(storage.get(), L"Kept"), "kept");
+    EXPECT_EQ(readStream(storage.get(), L"Dropped"), "");
+}
+
+TEST(StgOpenStorage, PriorityStorageIsReplacedByTheNewOpening) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"priority.stg");
+    {
+        ComPtr<IStorage> storage = createDocument(providerApi(), path);
+        writeStream(storage.get(), L"S", "priority");
+    }
+    IStorage* priority = nullptr;
+    ASSERT_EQ(providerApi().openStorage(path.c_str(), nullptr, STGM_PRIORITY | STGM_READ, nullptr,
+                                        0, &priority),
+              S_OK);
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(providerApi().openStorage(nullptr, priority, kReadMode, nullptr, 0, storage.put()),
+              S_OK);
+    EXPECT_EQ(readStream(storage.get(), L"S"), "priority");
+}
+
+TEST(StgOnILockBytes, CreatesAndReopensDocumentsInMemory) {
+    ComPtr<ILockBytes> bytes;
+    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), S_OK);
+    {
+        ComPtr<IStorage> storage;
+        ASSERT_EQ(
+            providerApi().createDocfileOnLockBytes(bytes.get(), kCreateMode, 0, storage.put()),
+            S_OK);
+        writeStream(storage.get(), L"Memory", "in memory");
+        ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+    }
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(providerApi().createDocfileOnLockBytes(bytes.get(), kReadWriteMode, 0, storage.put()),
+              STG_E_FILEALREADYEXISTS);
+    EXPECT_EQ(providerApi().createDocfileOnLockBytes(nullptr, kCreateMode, 0, storage.put()),
+              STG_E_INVALIDPOINTER);
+    ASSERT_EQ(providerApi().openStorageOnLockBytes(bytes.get(), nullptr, kReadMode, nullptr, 0,
+                                                   storage.put()),
+              S_OK);
+    EXPECT_EQ(readStream(storage.get(), L"Memory"), "in memory");
+    // Wine's ole32 reads what the provider wrote on the same lock bytes.
+    storage.reset();
+    ASSERT_EQ(ole32Api().openStorageOnLockBytes(bytes.get(), nullptr, kReadMode, nullptr, 0,
+                                                storage.put()),
+              S_OK);
+    EXPECT_EQ(readStream(storage.get(), L"Memory"), "in memory");
+}
+
+TEST(StgCreateStorageEx, ChecksFormatOptionsAndInterface) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"ex.stg");
+    STGOPTIONS large{1, 0, 4096, nullptr};
+    STGOPTIONS odd{1, 0, 1024, nullptr};
+    STGOPTIONS future{3, 0, 512, nullptr};
+    struct Row {
+        const char* label;
+        DWORD format;
+        DWORD attributes;
+        STGOPTIONS* options;
+        const IID* iid;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"docfile", STGFMT_DOCFILE, 0, nullptr, &IID_IStorage, S_OK},
+        {"storage", STGFMT_STORAGE, 0, nullptr, &IID_IStorage, S_OK},
+        {"property set storage", STGFMT_DOCFILE, 0, nullptr, &IID_IPropertySetStorage, S_OK},
+        {"large sectors", STGFMT_DOCFILE, 0, &large, &IID_IStorage, S_OK},
+        {"any", STGFMT_ANY, 0, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
+        {"flat file", STGFMT_FILE, 0, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
+        {"sector of 1024", STGFMT_DOCFILE, 0, &odd, &IID_IStorage, STG_E_INVALIDPARAMETER},
+        {"options version 3", STGFMT_DOCFILE, 0, &future, &IID_IStorage, STG_E_INVALIDPARAMETER},
+        {"attributes", STGFMT_DOCFILE, FILE_ATTRIBUTE_HIDDEN, nullptr, &IID_IStorage,
+         STG_E_INVALIDPARAMETER},
+        {"stream interface", STGFMT_DOCFILE, 0, nullptr, &IID_IStream, E_NOINTERFACE},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(providerApi().createStorageEx(path.c_str(), kCreateMode, row.format,
+                                                row.attributes, row.options, nullptr, *row.iid,
+                                                object.putVoid()),
+                  row.expected);
+        EXPECT_EQ(object.get() != nullptr, SUCCEEDED(row.expected));
+    }
+}
+
+TEST(StgCreateStorageEx, SectorSizeSelectsTheFileVersion) {
+    TemporaryDirectory folder;
+    struct Row {
+        const char* label;
+        ULONG sectorSize;
+        int major;
+        int shift;
+    };
+    for (const Row& row : {Row{"512", 512, 3, 9}, Row{"4096", 4096, 4, 12}}) {
+        SCOPED_TRACE(row.label);
+        const std::wstring path = folder.file(L"sectors.stg");
+        STGOPTIONS options{1, 0, row.sectorSize, nullptr};
+        {
+            ComPtr<IStorage> storage;
+            ASSERT_EQ(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0,
+                                                    &options, nullptr, IID_IStorage,
+                                                    storage.putVoid()),
+                      S_OK);
+            writeStream(storage.get(), L"Big", patternBytes(10000));
+        }
+        EXPECT_EQ(headerVersionAndShift(path), std::make_pair(row.major, row.shift));
+        ComPtr<IStorage> reopened;
+        ASSERT_EQ(providerApi().openStorageEx(path.c_str(), kReadMode, STGFMT_ANY, 0, nullptr,
+                                              nullptr, IID_IStorage, reopened.putVoid()),
+                  S_OK);
+        EXPECT_EQ(readStream(reopened.get(), L"Big"), patternBytes(10000));
+        reopened.reset();
+        ASSERT_EQ(
+            ole32Api().openStorage(path.c_str(), nullptr, kReadMode, nullptr, 0, reopened.put()),
+            S_OK);
+        EXPECT_EQ(readStream(reopened.get(), L"Big"), patternBytes(10000));
+    }
+}
+
+TEST(StgOpenStorageEx, ChecksFormatAndInterface) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"ex.stg");
+    createDocument(providerApi(), path);
+    int reservedValue = 0;
+    struct Row {
+        const char* label;
+        DWORD format;
+        void* reserved;
+        const IID* iid;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"any", STGFMT_ANY, nullptr, &IID_IStorage, S_OK},
+        {"docfile", STGFMT_DOCFILE, nullptr, &IID_IStorage, S_OK},
+        {"storage", STGFMT_STORAGE, nullptr, &IID_IStorage, S_OK},
+        {"property sets", STGFMT_ANY, nullptr, &IID_IPropertySetStorage, S_OK},
+        {"flat", STGFMT_FILE, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
+        {"reserved", STGFMT_ANY, &reservedValue, &IID_IStorage, STG_E_INVALIDPARAMETER},
+        {"stream", STGFMT_ANY, nullptr, &IID_IStream, E_NOINTERFACE},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(providerApi().openStorageEx(path.c_str(), kReadMode, row.format, 0, nullptr,
+                                              row.reserved, *row.iid, object.putVoid()),
+                  row.expected);
+    }
+}
+
+TEST(LongPaths, DocumentsBeyondMaxPathAreCreatedAndOpened) {
+    TemporaryDirectory folder;
+    std::wstring path = L"\\\\?\\" + folder.path();
+    while (path.size() < 300) {
+        path += L"\\" + std::wstring(40, L'd');
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    }
+    const std::wstring file = path + L"\\long.stg";
+    ASSERT_GE(file.size(), 260u);
+    {
+        ComPtr<IStorage> storage = createDocument(providerApi(), file);
+        writeStream(storage.get(), L"Long", "far away");
+    }
+    EXPECT_EQ(providerApi().isStorageFile(file.c_str()), S_OK);
+    ComPtr<IStorage> storage = openDocument(providerApi(), file, kReadMode);
+    EXPECT_EQ(readStream(storage.get(), L"Long"), "far away");
+    storage.reset();
+    // Clean up the deep folders, which the temporary folder's removal cannot reach.
+    DeleteFileW(file.c_str());
+    while (path.size() > folder.path().size() + 4) {
+        RemoveDirectoryW(path.c_str());
+        path.erase(path.find_last_of(L'\\'));
+    }
+}
