@@ -188,7 +188,7 @@ Status Storage::rename(std::u16string_view oldName, std::u16string_view newName)
 Status Storage::list(std::vector<ElementStat>* children) {
     children->clear();
     ENGINE_RETURN_IF_FAILED(checkOpen());
-    for (const auto& [name, child] : core_->node(node_).children) {
+    for (const std::uint32_t child : core_->sortedChildren(node_)) {
         children->emplace_back();
         core_->fillStat(child, &children->back());
     }

@@ -253,6 +253,22 @@ Status FileCore::renameChild(std::uint32_t storage, std::u16string_view oldName,
     return Status::ok;
 }
 
+std::vector<std::uint32_t> FileCore::sortedChildren(std::uint32_t storage) const {
+    using Child = std::pair<const std::u16string*, std::uint32_t>;
+    std::vector<Child> children;
+    children.reserve(nodes_[storage].children.size());
+    for (const auto& [folded, child] : nodes_[storage].children)
+        children.emplace_back(&folded, child);
+    const FoldedNameLess less;
+    std::sort(children.begin(), children.end(),
+              [&less](const Child& a, const Child& b) { return less(*a.first, *b.first); });
+    std::vector<std::uint32_t> ids;
+    ids.reserve(children.size());
+    for (const Child& child : children)
+        ids.push_back(child.second);
+    return ids;
+}
+
 bool FileCore::isWithin(std::uint32_t node, std::uint32_t ancestor) const {
     for (std::uint32_t at = node; at != noStream; at = nodes_[at].parent)
         if (at == ancestor)
@@ -433,6 +449,16 @@ Status FileCore::writeRegular(std::uint32_t id, std::uint64_t offset, const void
 Status FileCore::writeMini(std::uint32_t id, std::uint64_t offset, const void* buffer,
                            std::size_t count) {
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    // A write that ends the stream fills its last mini sector up with zeros: the mini sectors
+    // of streams written one after the other then reach the file as one contiguous write.
+    std::vector<std::uint8_t> padded;
+    const std::uint64_t end = offset + count;
+    if (end == nodes_[id].entry.size && end % miniSectorSize != 0) {
+        padded.assign(bytes, bytes + count);
+        padded.resize(count + (miniSectorSize - end % miniSectorSize), 0);
+        bytes = padded.data();
+        count = padded.size();
+    }
     return forEachStretch(chainOf(id), miniFat_, miniSectorSize, offset, count,
                           [&](std::uint64_t address, std::uint64_t done, std::uint64_t length) {
                               return writeRegular(0, address, bytes + done,
@@ -580,7 +606,7 @@ Status FileCore::writeDirectory(Header* next) {
         const std::uint32_t storageNode = order[at];
         const auto storageId = static_cast<std::uint32_t>(at);
         childIds.clear();
-        for (const auto& [name, child] : nodes_[storageNode].children) {
+        for (const std::uint32_t child : sortedChildren(storageNode)) {
             childIds.push_back(static_cast<std::uint32_t>(order.size()));
             order.push_back(child);
             DirectoryEntry entry = nodes_[child].entry;

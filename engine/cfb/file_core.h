@@ -1,5 +1,6 @@
 // The state behind a CompoundFile and its handles: the sector file, the allocation tables,
-// and the element tree held in memory as nodes whose children are kept in name order.
+// and the element tree held in memory as nodes whose children are found by a hash of their
+// upper-cased names and put in the directory's name order when listed or written.
 //
 // Streams are read and written through their chains mapped as runs of sectors; data the
 // last committed state holds is never overwritten (a written sector that the committed state
@@ -12,7 +13,7 @@
 #include "cfb/names.h"
 #include "cfb/sector_file.h"
 
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <vector>
 
@@ -23,8 +24,8 @@ struct Node {
     std::uint32_t parent = noStream;
     std::uint64_t generation = 0;
     bool alive = true;
-    std::map<std::u16string, std::uint32_t, FoldedNameLess> children; // folded name -> node
-    std::unique_ptr<ChainMap> chain;                                  // mapped on first access
+    std::unordered_map<std::u16string, std::uint32_t> children; // folded name -> node
+    std::unique_ptr<ChainMap> chain;                            // mapped on first access
 };
 
 class FileCore {
@@ -61,6 +62,8 @@ public:
     [[nodiscard]] Status resizeStream(std::uint32_t stream, std::uint64_t size);
 
     void fillStat(std::uint32_t node, ElementStat* stat) const;
+    // The children of a storage in the directory's name order.
+    [[nodiscard]] std::vector<std::uint32_t> sortedChildren(std::uint32_t storage) const;
 
 private:
     [[nodiscard]] Status loadFromBytes();
