@@ -37,7 +37,8 @@ std::vector<fs::path> realFiles() {
     return files;
 }
 
-Status openFile(const fs::path& path, OpenMode mode, std::unique_ptr<CompoundFile>* file) {
+Status openFile(const fs::path& path, OpenMode mode, std::unique_ptr<CompoundFile>* file,
+                std::shared_ptr<MemoryByteArray>* writableCopy = nullptr) {
     std::shared_ptr<FileByteArray> bytes;
     ENGINE_RETURN_IF_FAILED(FileByteArray::open(path.string(), FileMode::openReadOnly, &bytes));
     if (mode == OpenMode::readOnly)
@@ -48,7 +49,10 @@ Status openFile(const fs::path& path, OpenMode mode, std::unique_ptr<CompoundFil
     std::vector<std::uint8_t> copy(size);
     std::size_t read = 0;
     ENGINE_RETURN_IF_FAILED(bytes->readAt(0, copy.data(), copy.size(), &read));
-    return CompoundFile::open(std::make_shared<MemoryByteArray>(std::move(copy)), mode, file);
+    auto memory = std::make_shared<MemoryByteArray>(std::move(copy));
+    if (writableCopy)
+        *writableCopy = memory;
+    return CompoundFile::open(memory, mode, file);
 }
 
 class CorpusTest : public ::testing::Test {
@@ -118,20 +122,22 @@ TEST_F(CorpusTest, RealFilesTakeChangesAndStayReadable) {
     for (const auto& path : realFiles()) {
         SCOPED_TRACE(path.filename().string());
         std::unique_ptr<CompoundFile> file;
-        ASSERT_OK(openFile(path, OpenMode::readWrite, &file));
+        std::shared_ptr<MemoryByteArray> bytes;
+        ASSERT_OK(openFile(path, OpenMode::readWrite, &file, &bytes));
         Status status = Status::ok;
         auto before = engineManifest(*file, &status);
         ASSERT_OK(status);
         Stream added;
         ASSERT_OK(file->root().createStream(u"Added by the engine", &added));
-        const auto bytes = pattern(5000, 1);
-        ASSERT_OK(added.writeAt(0, bytes.data(), bytes.size()));
+        const auto data = pattern(5000, 1);
+        ASSERT_OK(added.writeAt(0, data.data(), data.size()));
         ASSERT_OK(file->commit());
+        expectValidFile(*bytes);
         ASSERT_OK(file->revert());
         auto after = engineManifest(*file, &status);
         ASSERT_OK(status);
         before.push_back("F " + toHex(toUtf8(u"Added by the engine")) + " 5000 " +
-                         toHex(std::string(bytes.begin(), bytes.end())));
+                         toHex(std::string(data.begin(), data.end())));
         std::sort(before.begin(), before.end());
         EXPECT_EQ(after, before);
     }
