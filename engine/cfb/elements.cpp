@@ -266,6 +266,48 @@ namespace {
     return target.setChildTimes(name, stat.creationTime, stat.modifiedTime);
 }
 
+struct StoragePair {
+    Storage from;
+    Storage to;
+};
+
+// Copies the children of `from` into `to` and returns the pairs of storages whose children
+// are still to be copied; the caller keeps them on a list rather than the call stack, so
+// that storages nested thousands deep copy as well as flat ones.
+[[nodiscard]] Status copyOneLevel(Storage& from, Storage& to, std::vector<StoragePair>* deeper) {
+    ElementStat self;
+    ENGINE_RETURN_IF_FAILED(from.stat(&self));
+    ENGINE_RETURN_IF_FAILED(to.setClass(self.clsid));
+    ENGINE_RETURN_IF_FAILED(to.setStateBits(self.stateBits, 0xFFFFFFFFu));
+    std::vector<ElementStat> children;
+    ENGINE_RETURN_IF_FAILED(from.list(&children));
+    for (const ElementStat& child : children) {
+        ElementStat existing;
+        const bool exists = succeeded(to.statChild(child.name, &existing));
+        const bool merge =
+            exists && existing.type == ElementType::storage && child.type == ElementType::storage;
+        if (exists && !merge)
+            ENGINE_RETURN_IF_FAILED(to.remove(child.name));
+        if (child.type == ElementType::stream) {
+            Stream source;
+            Stream target;
+            ENGINE_RETURN_IF_FAILED(from.openStream(child.name, &source));
+            ENGINE_RETURN_IF_FAILED(to.createStream(child.name, &target));
+            ENGINE_RETURN_IF_FAILED(copyStreamBytes(source, target));
+        } else {
+            StoragePair pair;
+            ENGINE_RETURN_IF_FAILED(from.openStorage(child.name, &pair.from));
+            if (merge)
+                ENGINE_RETURN_IF_FAILED(to.openStorage(child.name, &pair.to));
+            else
+                ENGINE_RETURN_IF_FAILED(to.createStorage(child.name, &pair.to));
+            deeper->push_back(std::move(pair));
+        }
+        ENGINE_RETURN_IF_FAILED(copyAttributes(child, to, child.name));
+    }
+    return Status::ok;
+}
+
 } // namespace
 
 Status Storage::copyTo(Storage& destination) {
@@ -273,26 +315,11 @@ Status Storage::copyTo(Storage& destination) {
     ENGINE_RETURN_IF_FAILED(destination.checkOpen());
     if (destination.core_ == core_ && core_->isWithin(destination.node_, node_))
         return fail(Status::accessDenied, "a storage cannot be copied into itself");
-    ElementStat self;
-    ENGINE_RETURN_IF_FAILED(stat(&self));
-    ENGINE_RETURN_IF_FAILED(destination.setClass(self.clsid));
-    ENGINE_RETURN_IF_FAILED(destination.setStateBits(self.stateBits, 0xFFFFFFFFu));
-    std::vector<ElementStat> children;
-    ENGINE_RETURN_IF_FAILED(list(&children));
-    for (const ElementStat& child : children) {
-        ElementStat existing;
-        const bool exists = succeeded(destination.statChild(child.name, &existing));
-        if (exists && (existing.type != child.type || child.type == ElementType::stream))
-            ENGINE_RETURN_IF_FAILED(destination.remove(child.name));
-        if (exists && existing.type == ElementType::storage && child.type == ElementType::storage) {
-            Storage source;
-            Storage target;
-            ENGINE_RETURN_IF_FAILED(openStorage(child.name, &source));
-            ENGINE_RETURN_IF_FAILED(destination.openStorage(child.name, &target));
-            ENGINE_RETURN_IF_FAILED(source.copyTo(target));
-            continue;
-        }
-        ENGINE_RETURN_IF_FAILED(copyElementTo(child.name, destination, child.name));
+    std::vector<StoragePair> pending{{*this, destination}};
+    while (!pending.empty()) {
+        StoragePair pair = std::move(pending.back());
+        pending.pop_back();
+        ENGINE_RETURN_IF_FAILED(copyOneLevel(pair.from, pair.to, &pending));
     }
     return Status::ok;
 }

@@ -16,6 +16,9 @@ constexpr std::int64_t ownerFat = -2;
 constexpr std::int64_t ownerDifat = -3;
 constexpr std::int64_t ownerDirectory = -4;
 constexpr std::int64_t ownerMiniFat = -5;
+// Deeper sibling trees are refused without walking further: a red-black tree of the most
+// entries a directory can hold (2^32) is at most 64 deep.
+constexpr int deepestTree = 64;
 // A chain walked by the checker may hold at most this many problems before it gives up.
 constexpr std::size_t maxProblems = 50;
 
@@ -246,6 +249,10 @@ private:
                      std::vector<std::uint32_t>& storages) {
         if (id == noStream)
             return 1;
+        if (depth > deepestTree) {
+            problem("a sibling tree is deeper than ", deepestTree, " at entry ", id);
+            return -1;
+        }
         if (id >= entries_.size()) {
             problem("a sibling link refers to entry ", id);
             return -1;
