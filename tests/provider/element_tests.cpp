@@ -1,1 +1,646 @@
+// IStorage and IEnumSTATSTG: argument checks, elements, copies and moves, transactions and
+// reverted objects. Argument tables run against Wine's ole32 as well, so that the provider's
+// answers are compared with an independent implementation row by row.
+#include "provider_api.h"
+
+#include <test_support.h>
+
 #include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace provider_test;
+using test_support::TemporaryDirectory;
+
+namespace {
+
+constexpr DWORD kChildMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+
+// A document holding a stream "Existing" (5 bytes) and a storage "Folder" holding a stream
+// "Inner".
+ComPtr<IStorage> makeSample(const StorageApi& api, const std::wstring& path,
+                            DWORD mode = kCreateMode) {
+    ComPtr<IStorage> root = createDocument(api, path, mode);
+    writeStream(root.get(), L"Existing", "12345");
+    ComPtr<IStorage> folder;
+    if (FAILED(root->CreateStorage(L"Folder", kChildMode, 0, 0, folder.put())))
+        throw std::runtime_error("cannot create a storage");
+    writeStream(folder.get(), L"Inner", "inner");
+    return root;
+}
+
+using StorageCall = std::function<HRESULT(IStorage*)>;
+
+struct ArgumentRow {
+    const char* label;
+    StorageCall call;
+    HRESULT expected;
+    // Why Wine's ole32 answers otherwise, when it does; empty when it agrees.
+    const char* wineDiffers = "";
+};
+
+HRESULT createStream(IStorage* storage, const wchar_t* name, DWORD mode) {
+    ComPtr<IStream> stream;
+    return storage->CreateStream(name, mode, 0, 0, stream.put());
+}
+
+HRESULT openStream(IStorage* storage, const wchar_t* name, DWORD mode) {
+    ComPtr<IStream> stream;
+    return storage->OpenStream(name, nullptr, mode, 0, stream.put());
+}
+
+HRESULT createStorage(IStorage* storage, const wchar_t* name, DWORD mode) {
+    ComPtr<IStorage> child;
+    return storage->CreateStorage(name, mode, 0, 0, child.put());
+}
+
+HRESULT openStorage(IStorage* storage, const wchar_t* name, DWORD mode) {
+    ComPtr<IStorage> child;
+    return storage->OpenStorage(name, nullptr, mode, nullptr, 0, child.put());
+}
+
+void runArgumentRows(const std::vector<ArgumentRow>& rows, DWORD documentMode = kReadWriteMode) {
+    for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
+        for (const ArgumentRow& row : rows) {
+            SCOPED_TRACE(std::string(api->label) + ": " + row.label);
+            TemporaryDirectory folder;
+            const std::wstring path = folder.file(L"args.stg");
+            makeSample(*api, path).reset();
+            ComPtr<IStorage> root = openDocument(*api, path, documentMode);
+            const HRESULT hr = row.call(root.get());
+            if (api == &providerApi() || *row.wineDiffers == '\0') {
+                EXPECT_EQ(hr, row.expected);
+            } else {
+                EXPECT_NE(hr, row.expected) << "Wine now agrees: " << row.wineDiffers;
+            }
+        }
+    }
+}
+
+std::wstring statName(IStorage* storage) {
+    STATSTG stat{};
+    if (FAILED(storage->Stat(&stat, STATFLAG_DEFAULT)))
+        return L"";
+    std::wstring name = stat.pwcsName ? stat.pwcsName : L"";
+    CoTaskMemFree(stat.pwcsName);
+    return name;
+}
+
+const wchar_t kLongName[] = L"abcdefghijklmnopqrstuvwxyz012345"; // 32 characters
+
+} // namespace
+
+TEST(StorageArguments, CreateAndOpenStreamAnswerAsDocumented) {
+    runArgumentRows({
+        {"create", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
+        {"create without out-parameter",
+         [](IStorage* s) { return s->CreateStream(L"New", kChildMode, 0, 0, nullptr); },
+         STG_E_INVALIDPOINTER},
+        {"create without name", [](IStorage* s) { return createStream(s, nullptr, kChildMode); },
+         STG_E_INVALIDNAME},
+        {"create with a 32-character name",
+         [](IStorage* s) { return createStream(s, kLongName, kChildMode); }, STG_E_INVALIDNAME},
+        {"create with '!' in the name",
+         [](IStorage* s) { return createStream(s, L"a!b", kChildMode); }, STG_E_INVALIDNAME,
+         "it accepts the characters the format forbids"},
+        {"create with reserved values",
+         [](IStorage* s) {
+             ComPtr<IStream> stream;
+             return s->CreateStream(L"New", kChildMode, 1, 0, stream.put());
+         },
+         STG_E_INVALIDPARAMETER},
+        {"create without exclusive sharing",
+         [](IStorage* s) { return createStream(s, L"New", STGM_READWRITE); }, STG_E_INVALIDFUNCTION,
+         "it answers STG_E_INVALIDFLAG"},
+        {"create transacted",
+         [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_TRANSACTED); },
+         STG_E_INVALIDFUNCTION},
+        {"create over an existing stream",
+         [](IStorage* s) { return createStream(s, L"Existing", kChildMode); },
+         STG_E_FILEALREADYEXISTS},
+        {"create replacing an existing stream",
+         [](IStorage* s) { return createStream(s, L"existing", kChildMode | STGM_CREATE); }, S_OK},
+        {"create replacing a storage",
+         [](IStorage* s) { return createStream(s, L"Folder", kChildMode | STGM_CREATE); }, S_OK},
+        {"create replacing an open stream",
+         [](IStorage* s) {
+             ComPtr<IStream> open;
+             s->OpenStream(L"Existing", nullptr, kChildMode, 0, open.put());
+             return createStream(s, L"Existing", kChildMode | STGM_CREATE);
+         },
+         STG_E_ACCESSDENIED, "it replaces the open stream"},
+        {"open", [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, S_OK},
+        {"open in another letter case",
+         [](IStorage* s) { return openStream(s, L"EXISTING", kChildMode); }, S_OK},
+        {"open a missing stream", [](IStorage* s) { return openStream(s, L"None", kChildMode); },
+         STG_E_FILENOTFOUND},
+        {"open a storage as a stream",
+         [](IStorage* s) { return openStream(s, L"Folder", kChildMode); }, STG_E_FILENOTFOUND},
+        {"open with reserved pointer",
+         [](IStorage* s) {
+             ComPtr<IStream> stream;
+             int reserved = 0;
+             return s->OpenStream(L"Existing", &reserved, kChildMode, 0, stream.put());
+         },
+         STG_E_INVALIDPARAMETER, "it ignores the reserved pointer"},
+        {"open without exclusive sharing",
+         [](IStorage* s) { return openStream(s, L"Existing", STGM_READ | STGM_SHARE_DENY_WRITE); },
+         STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
+        {"open twice",
+         [](IStorage* s) {
+             ComPtr<IStream> first;
+             s->OpenStream(L"Existing", nullptr, kChildMode, 0, first.put());
+             return openStream(s, L"Existing", kChildMode);
+         },
+         STG_E_ACCESSDENIED},
+        {"open with create",
+         [](IStorage* s) { return openStream(s, L"Existing", kChildMode | STGM_CREATE); },
+         STG_E_INVALIDFLAG, "it ignores STGM_CREATE"},
+    });
+}
+
+TEST(StorageArguments, CreateAndOpenStorageAnswerAsDocumented) {
+    runArgumentRows({
+        {"create", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, S_OK},
+        {"create transacted",
+         [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_TRANSACTED); }, S_OK},
+        {"create without out-parameter",
+         [](IStorage* s) { return s->CreateStorage(L"New", kChildMode, 0, 0, nullptr); },
+         STG_E_INVALIDPOINTER},
+        {"create with a 32-character name",
+         [](IStorage* s) { return createStorage(s, kLongName, kChildMode); }, STG_E_INVALIDNAME},
+        {"create over an existing storage",
+         [](IStorage* s) { return createStorage(s, L"Folder", kChildMode); },
+         STG_E_FILEALREADYEXISTS},
+        {"create replacing a stream",
+         [](IStorage* s) { return createStorage(s, L"Existing", kChildMode | STGM_CREATE); }, S_OK},
+        {"create deleting on release",
+         [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_DELETEONRELEASE); },
+         STG_E_INVALIDFLAG},
+        {"create without exclusive sharing",
+         [](IStorage* s) { return createStorage(s, L"New", STGM_READWRITE); },
+         STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
+        {"open", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, S_OK},
+        {"open a missing storage", [](IStorage* s) { return openStorage(s, L"None", kChildMode); },
+         STG_E_FILENOTFOUND},
+        {"open a stream as a storage",
+         [](IStorage* s) { return openStorage(s, L"Existing", kChildMode); }, STG_E_FILENOTFOUND},
+        {"open twice",
+         [](IStorage* s) {
+             ComPtr<IStorage> first;
+             s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, first.put());
+             return openStorage(s, L"Folder", kChildMode);
+         },
+         STG_E_ACCESSDENIED},
+        {"open with a priority storage",
+         [](IStorage* s) {
+             ComPtr<IStorage> child;
+             return s->OpenStorage(L"Folder", s, kChildMode, nullptr, 0, child.put());
+         },
+         STG_E_INVALIDPARAMETER, "it ignores the priority storage"},
+        {"open with exclusions",
+         [](IStorage* s) {
+             ComPtr<IStorage> child;
+             wchar_t inner[] = L"Inner";
+             wchar_t* names[] = {inner, nullptr};
+             return s->OpenStorage(L"Folder", nullptr, kChildMode, names, 0, child.put());
+         },
+         STG_E_INVALIDPARAMETER},
+    });
+}
+
+TEST(StorageArguments, ReadOnlyDocumentsRefuseChanges) {
+    runArgumentRows(
+        {
+            {"create stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); },
+             STG_E_ACCESSDENIED},
+            {"open stream for writing",
+             [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED,
+             "it answers STG_E_INVALIDFLAG"},
+            {"open stream for reading",
+             [](IStorage* s) { return openStream(s, L"Existing", kReadMode); }, S_OK},
+            {"create storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); },
+             STG_E_ACCESSDENIED},
+            {"destroy", [](IStorage* s) { return s->DestroyElement(L"Existing"); },
+             STG_E_ACCESSDENIED},
+            {"rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Other"); },
+             STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
+            {"set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED,
+             "it tries to write and answers STG_E_WRITEFAULT"},
+            {"set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); },
+             STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
+            {"commit", [](IStorage* s) { return s->Commit(STGC_DEFAULT); }, S_OK},
+        },
+        kReadMode);
+}
+
+TEST(StorageArguments, DestroyRenameAndTimesAnswerAsDocumented) {
+    runArgumentRows({
+        {"destroy a stream", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, S_OK},
+        {"destroy a storage", [](IStorage* s) { return s->DestroyElement(L"folder"); }, S_OK},
+        {"destroy a missing element", [](IStorage* s) { return s->DestroyElement(L"None"); },
+         STG_E_FILENOTFOUND},
+        {"destroy without a name", [](IStorage* s) { return s->DestroyElement(nullptr); },
+         STG_E_INVALIDNAME, "it answers STG_E_INVALIDPOINTER"},
+        {"rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Renamed"); }, S_OK},
+        {"rename onto an existing name",
+         [](IStorage* s) { return s->RenameElement(L"Existing", L"Folder"); },
+         STG_E_FILEALREADYEXISTS},
+        {"rename a missing element",
+         [](IStorage* s) { return s->RenameElement(L"None", L"Other"); }, STG_E_FILENOTFOUND},
+        {"rename to a bad name",
+         [](IStorage* s) { return s->RenameElement(L"Existing", kLongName); }, STG_E_INVALIDNAME,
+         "it accepts names longer than 31 characters when renaming"},
+        {"set times of an element",
+         [](IStorage* s) {
+             FILETIME time{1, 2};
+             return s->SetElementTimes(L"Folder", &time, nullptr, &time);
+         },
+         S_OK},
+        {"set times of a missing element",
+         [](IStorage* s) {
+             FILETIME time{1, 2};
+             return s->SetElementTimes(L"None", &time, nullptr, &time);
+         },
+         STG_E_FILENOTFOUND, "it answers S_OK for an element that does not exist"},
+        {"stat without structure", [](IStorage* s) { return s->Stat(nullptr, STATFLAG_DEFAULT); },
+         STG_E_INVALIDPOINTER, "it answers E_INVALIDARG"},
+        {"stat with an unknown flag",
+         [](IStorage* s) {
+             STATSTG stat{};
+             return s->Stat(&stat, 7);
+         },
+         STG_E_INVALIDFLAG, "it accepts unknown flags"},
+        {"commit with an unknown flag", [](IStorage* s) { return s->Commit(0x100); },
+         STG_E_INVALIDFLAG, "it accepts unknown flags"},
+        {"enumerate with reserved values",
+         [](IStorage* s) {
+             ComPtr<IEnumSTATSTG> elements;
+             return s->EnumElements(1, nullptr, 0, elements.put());
+         },
+         STG_E_INVALIDPARAMETER, "it ignores the reserved values"},
+        {"move with an unknown flag",
+         [](IStorage* s) { return s->MoveElementTo(L"Existing", s, L"Moved", 7); },
+         STG_E_INVALIDFLAG, "it answers E_NOTIMPL"},
+    });
+}
+
+TEST(StorageElements, EnumerationListsChildrenInDirectoryOrder) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"enum.stg"));
+    writeStream(root.get(), L"B", "");
+    writeStream(root.get(), L"aa", "");
+    EXPECT_EQ(listElements(root.get()),
+              (std::vector<std::wstring>{L"s:B", L"s:aa", L"d:Folder", L"s:Existing"}));
+
+    ComPtr<IEnumSTATSTG> elements;
+    ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.put()), S_OK);
+    STATSTG stats[3];
+    ULONG fetched = 0;
+    EXPECT_EQ(elements->Next(3, stats, nullptr), STG_E_INVALIDPARAMETER);
+    EXPECT_EQ(elements->Skip(1), S_OK);
+    ASSERT_EQ(elements->Next(2, stats, &fetched), S_OK);
+    EXPECT_EQ(fetched, 2u);
+    EXPECT_STREQ(stats[0].pwcsName, L"aa");
+    EXPECT_EQ(stats[1].type, static_cast<DWORD>(STGTY_STORAGE));
+    for (ULONG index = 0; index < fetched; ++index)
+        CoTaskMemFree(stats[index].pwcsName);
+    ComPtr<IEnumSTATSTG> clone;
+    ASSERT_EQ(elements->Clone(clone.put()), S_OK);
+    ASSERT_EQ(elements->Next(3, stats, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_STREQ(stats[0].pwcsName, L"Existing");
+    EXPECT_EQ(stats[0].cbSize.QuadPart, 5u);
+    CoTaskMemFree(stats[0].pwcsName);
+    EXPECT_EQ(elements->Skip(1), S_FALSE);
+    EXPECT_EQ(elements->Reset(), S_OK);
+    EXPECT_EQ(elements->Skip(4), S_OK);
+    // The clone kept its own position.
+    ASSERT_EQ(clone->Next(1, stats, nullptr), S_OK);
+    EXPECT_STREQ(stats[0].pwcsName, L"Existing");
+    CoTaskMemFree(stats[0].pwcsName);
+}
+
+TEST(StorageElements, StatReportsNameTypeClassAndStateBits) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"stat.stg"));
+    ComPtr<IStorage> child;
+    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()), S_OK);
+    ASSERT_EQ(child->SetClass(IID_IPropertySetStorage), S_OK);
+    ASSERT_EQ(child->SetStateBits(0xF0F0, 0x00FF), S_OK);
+    ASSERT_EQ(child->SetStateBits(0x0F0F, 0xFF00), S_OK);
+    FILETIME created{0x11111111, 0x01D00000};
+    FILETIME modified{0x22222222, 0x01D00000};
+    ASSERT_EQ(root->SetElementTimes(L"Folder", &created, nullptr, &modified), S_OK);
+    STATSTG stat{};
+    ASSERT_EQ(child->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+    EXPECT_STREQ(stat.pwcsName, L"Folder");
+    CoTaskMemFree(stat.pwcsName);
+    EXPECT_EQ(stat.type, static_cast<DWORD>(STGTY_STORAGE));
+    EXPECT_EQ(stat.clsid, IID_IPropertySetStorage);
+    EXPECT_EQ(stat.grfStateBits, 0x0FF0u);
+    EXPECT_EQ(stat.grfMode, kChildMode);
+    EXPECT_EQ(CompareFileTime(&stat.ctime, &created), 0);
+    EXPECT_EQ(CompareFileTime(&stat.mtime, &modified), 0);
+    ASSERT_EQ(child->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.pwcsName, nullptr);
+    ASSERT_EQ(root->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+    EXPECT_EQ(std::wstring(stat.pwcsName), folder.file(L"stat.stg"));
+    CoTaskMemFree(stat.pwcsName);
+}
+
+TEST(StorageElements, InterfacesAndReferenceCounts) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"qi.stg"));
+    struct Row {
+        const char* label;
+        const IID* iid;
+        HRESULT expected;
+    };
+    const Row rows[] = {
+        {"IUnknown", &IID_IUnknown, S_OK},
+        {"IStorage", &IID_IStorage, S_OK},
+        {"IPropertySetStorage", &IID_IPropertySetStorage, S_OK},
+        {"IStream", &IID_IStream, E_NOINTERFACE},
+        {"IPersist", &IID_IPersist, E_NOINTERFACE},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(root->QueryInterface(*row.iid, object.putVoid()), row.expected);
+    }
+    EXPECT_EQ(root->AddRef(), 2u);
+    EXPECT_EQ(root->Release(), 1u);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()), S_OK);
+    ComPtr<IUnknown> sequential;
+    // Compound-file streams answer no ISequentialStream of their own.
+    EXPECT_EQ(stream->QueryInterface(IID_ISequentialStream, sequential.putVoid()), E_NOINTERFACE);
+    EXPECT_EQ(stream->AddRef(), 2u);
+    EXPECT_EQ(stream->Release(), 1u);
+}
+
+TEST(StorageCopies, CopyToHonoursExclusions) {
+    TemporaryDirectory folder;
+    wchar_t existing[] = L"Existing";
+    wchar_t* excludeExisting[] = {existing, nullptr};
+    struct Row {
+        const char* label;
+        std::vector<IID> iids;
+        SNB names;
+        std::vector<std::wstring> expected;
+    };
+    const Row rows[] = {
+        {"everything", {}, nullptr, {L"s:Old", L"s:\005Set", L"d:Folder", L"s:Existing"}},
+        {"no streams", {IID_IStream}, nullptr, {L"s:Old", L"d:Folder"}},
+        {"no storages", {IID_IStorage}, nullptr, {L"s:Old", L"s:\005Set", L"s:Existing"}},
+        {"no property sets",
+         {IID_IPropertySetStorage},
+         nullptr,
+         {L"s:Old", L"d:Folder", L"s:Existing"}},
+        {"not by name", {}, excludeExisting, {L"s:Old", L"s:\005Set", L"d:Folder"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IStorage> source = makeSample(providerApi(), folder.file(L"source.stg"));
+        writeStream(source.get(), L"\005Set", "set");
+        ASSERT_EQ(source->SetClass(IID_IStorage), S_OK);
+        for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
+            SCOPED_TRACE(api->label);
+            ComPtr<IStorage> target = createDocument(*api, folder.file(L"target.stg"));
+            writeStream(target.get(), L"Old", "old");
+            ASSERT_EQ(source->CopyTo(static_cast<DWORD>(row.iids.size()), row.iids.data(),
+                                     row.names, target.get()),
+                      S_OK);
+            EXPECT_EQ(listElements(target.get()), row.expected);
+            STATSTG stat{};
+            ASSERT_EQ(target->Stat(&stat, STATFLAG_NONAME), S_OK);
+            EXPECT_EQ(stat.clsid, IID_IStorage);
+        }
+    }
+}
+
+TEST(StorageCopies, CopyToMergesStoragesAndReplacesStreams) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> source = makeSample(providerApi(), folder.file(L"source.stg"));
+    ComPtr<IStorage> target = createDocument(providerApi(), folder.file(L"target.stg"));
+    writeStream(target.get(), L"Existing", "a much longer former stream");
+    ComPtr<IStorage> targetFolder;
+    ASSERT_EQ(target->CreateStorage(L"Folder", kChildMode, 0, 0, targetFolder.put()), S_OK);
+    writeStream(targetFolder.get(), L"Kept", "kept");
+    targetFolder.reset();
+    ASSERT_EQ(source->CopyTo(0, nullptr, nullptr, target.get()), S_OK);
+    EXPECT_EQ(readStream(target.get(), L"Existing"), "12345");
+    ASSERT_EQ(target->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, targetFolder.put()),
+              S_OK);
+    EXPECT_EQ(listElements(targetFolder.get()), (std::vector<std::wstring>{L"s:Kept", L"s:Inner"}));
+    // Into itself or below itself: refused.
+    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, source.get()), STG_E_ACCESSDENIED);
+    ComPtr<IStorage> below;
+    ASSERT_EQ(source->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, below.put()), S_OK);
+    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, below.get()), STG_E_ACCESSDENIED);
+    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, nullptr), STG_E_INVALIDPOINTER);
+}
+
+TEST(StorageCopies, MoveElementToMovesCopiesAndRenames) {
+    TemporaryDirectory folder;
+    struct Row {
+        const char* label;
+        const wchar_t* name;
+        const wchar_t* newName;
+        DWORD flags;
+        bool intoOtherDocument;
+        HRESULT expected;
+        std::vector<std::wstring> sourceAfter;
+        std::vector<std::wstring> targetAfter;
+    };
+    const Row rows[] = {
+        {"move a stream",
+         L"Existing",
+         L"Moved",
+         STGMOVE_MOVE,
+         true,
+         S_OK,
+         {L"d:Folder"},
+         {L"s:Moved"}},
+        {"copy a storage",
+         L"Folder",
+         L"Copy",
+         STGMOVE_COPY,
+         true,
+         S_OK,
+         {L"d:Folder", L"s:Existing"},
+         {L"d:Copy"}},
+        {"rename within",
+         L"Existing",
+         L"Renamed",
+         STGMOVE_MOVE,
+         false,
+         S_OK,
+         {L"d:Folder", L"s:Renamed"},
+         {}},
+        {"missing source",
+         L"None",
+         L"X",
+         STGMOVE_MOVE,
+         true,
+         STG_E_FILENOTFOUND,
+         {L"d:Folder", L"s:Existing"},
+         {}},
+        {"onto an existing name",
+         L"Existing",
+         L"Folder",
+         STGMOVE_COPY,
+         false,
+         STG_E_FILEALREADYEXISTS,
+         {L"d:Folder", L"s:Existing"},
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IStorage> source = makeSample(providerApi(), folder.file(L"source.stg"));
+        ComPtr<IStorage> target = createDocument(providerApi(), folder.file(L"target.stg"));
+        IStorage* destination = row.intoOtherDocument ? target.get() : source.get();
+        EXPECT_EQ(source->MoveElementTo(row.name, destination, row.newName, row.flags),
+                  row.expected);
+        EXPECT_EQ(listElements(source.get()), row.sourceAfter);
+        if (row.intoOtherDocument) {
+            EXPECT_EQ(listElements(target.get()), row.targetAfter);
+        }
+    }
+}
+
+TEST(StorageTransactions, TransactedRootShowsNothingUntilCommitAndRevertDiscards) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"transacted.stg");
+    makeSample(providerApi(), path).reset();
+    ComPtr<IStorage> root =
+        openDocument(providerApi(), path, STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE);
+    writeStream(root.get(), L"Added", "added");
+    ASSERT_EQ(root->DestroyElement(L"Existing"), S_OK);
+    auto seenByAnotherReader = [&] {
+        return listElements(
+            openDocument(providerApi(), path, STGM_READ | STGM_SHARE_DENY_NONE).get());
+    };
+    EXPECT_EQ(seenByAnotherReader(), (std::vector<std::wstring>{L"d:Folder", L"s:Existing"}));
+    ASSERT_EQ(root->Revert(), S_OK);
+    EXPECT_EQ(listElements(root.get()), (std::vector<std::wstring>{L"d:Folder", L"s:Existing"}));
+    writeStream(root.get(), L"Added", "added");
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(seenByAnotherReader(),
+              (std::vector<std::wstring>{L"s:Added", L"d:Folder", L"s:Existing"}));
+    writeStream(root.get(), L"Later", "uncommitted");
+    root.reset();
+    EXPECT_EQ(seenByAnotherReader().size(), 3u);
+}
+
+TEST(StorageTransactions, DirectRootWritesAtReleaseAndCommit) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"direct.stg");
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
+    writeStream(root.get(), L"First", "first");
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(root->Revert(), S_OK); // no effect in direct mode
+    writeStream(root.get(), L"Second", "second");
+    root.reset();
+    ComPtr<IStorage> reopened = openDocument(providerApi(), path, kReadMode);
+    EXPECT_EQ(listElements(reopened.get()), (std::vector<std::wstring>{L"s:First", L"s:Second"}));
+}
+
+TEST(StorageTransactions, TransactedNestedStorageCommitsIntoItsParent) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"nested.stg"));
+    ComPtr<IStorage> child;
+    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode | STGM_TRANSACTED, nullptr, 0,
+                                child.put()),
+              S_OK);
+    writeStream(child.get(), L"Draft", "draft");
+    ASSERT_EQ(child->DestroyElement(L"Inner"), S_OK);
+    ComPtr<IStream> draft;
+    ASSERT_EQ(child->OpenStream(L"Draft", nullptr, kChildMode, 0, draft.put()), S_OK);
+    ASSERT_EQ(child->Revert(), S_OK);
+    // Elements opened before the revert are reverted; the storage itself goes on.
+    ULONG read = 0;
+    char byte = 0;
+    EXPECT_EQ(draft->Read(&byte, 1, &read), STG_E_REVERTED);
+    EXPECT_EQ(listElements(child.get()), (std::vector<std::wstring>{L"s:Inner"}));
+    writeStream(child.get(), L"Final", "final");
+    ASSERT_EQ(child->SetClass(IID_IStream), S_OK);
+    child.reset();
+    // Released without Commit: the parent never saw the changes.
+    ComPtr<IStorage> check;
+    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode | STGM_TRANSACTED, nullptr, 0,
+                                check.put()),
+              S_OK);
+    EXPECT_EQ(listElements(check.get()), (std::vector<std::wstring>{L"s:Inner"}));
+    writeStream(check.get(), L"Final", "final");
+    ASSERT_EQ(check->SetClass(IID_IStream), S_OK);
+    ASSERT_EQ(check->Commit(STGC_DEFAULT), S_OK);
+    check.reset();
+    ComPtr<IStorage> direct;
+    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, direct.put()), S_OK);
+    EXPECT_EQ(listElements(direct.get()), (std::vector<std::wstring>{L"s:Final", L"s:Inner"}));
+    STATSTG stat{};
+    ASSERT_EQ(direct->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.clsid, IID_IStream);
+}
+
+TEST(RevertedObjects, ChildrenOfAReleasedStorageAreReverted) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"released.stg"));
+    ComPtr<IStorage> child;
+    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()), S_OK);
+    ComPtr<IStream> inner;
+    ASSERT_EQ(child->OpenStream(L"Inner", nullptr, kChildMode, 0, inner.put()), S_OK);
+    ComPtr<IEnumSTATSTG> elements;
+    ASSERT_EQ(child->EnumElements(0, nullptr, 0, elements.put()), S_OK);
+    ComPtr<IStream> top;
+    ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, top.put()), S_OK);
+    child.reset();
+    char buffer[8];
+    ULONG read = 0;
+    STATSTG stat{};
+    EXPECT_EQ(inner->Read(buffer, sizeof buffer, &read), STG_E_REVERTED);
+    EXPECT_EQ(inner->Write("x", 1, nullptr), STG_E_REVERTED);
+    EXPECT_EQ(inner->Stat(&stat, STATFLAG_NONAME), STG_E_REVERTED);
+    EXPECT_EQ(elements->Reset(), STG_E_REVERTED);
+    // The sibling opened from the root is unaffected; the storage can be opened again.
+    EXPECT_EQ(top->Read(buffer, sizeof buffer, &read), S_OK);
+    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()), S_OK);
+    root.reset();
+    EXPECT_EQ(top->Read(buffer, sizeof buffer, &read), STG_E_REVERTED);
+    EXPECT_EQ(child->Stat(&stat, STATFLAG_NONAME), STG_E_REVERTED);
+    EXPECT_EQ(child->CreateStream(L"Late", kChildMode, 0, 0, inner.put()), STG_E_REVERTED);
+}
+
+TEST(RevertedObjects, DestroyedElementsAreReverted) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"destroyed.stg"));
+    ComPtr<IStream> stream;
+    ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()), S_OK);
+    ComPtr<IStorage> child;
+    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()), S_OK);
+    ASSERT_EQ(root->DestroyElement(L"Existing"), S_OK);
+    ASSERT_EQ(root->DestroyElement(L"Folder"), S_OK);
+    ULONG read = 0;
+    char byte = 0;
+    STATSTG stat{};
+    EXPECT_EQ(stream->Read(&byte, 1, &read), STG_E_REVERTED);
+    EXPECT_EQ(child->Stat(&stat, STATFLAG_NONAME), STG_E_REVERTED);
+    // The names are free again.
+    EXPECT_EQ(createStream(root.get(), L"Existing", kChildMode), S_OK);
+}
+
+TEST(RevertedObjects, RevertOfATransactedRootRevertsItsChildren) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"revert.stg");
+    makeSample(providerApi(), path).reset();
+    ComPtr<IStorage> root = openDocument(providerApi(), path, kReadWriteMode | STGM_TRANSACTED);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()), S_OK);
+    ASSERT_EQ(stream->Write("abc", 3, nullptr), S_OK);
+    ASSERT_EQ(root->Revert(), S_OK);
+    EXPECT_EQ(stream->Write("abc", 3, nullptr), STG_E_REVERTED);
+    EXPECT_EQ(readStream(root.get(), L"Existing"), "12345");
+    EXPECT_EQ(statName(root.get()), path);
+}
