@@ -174,6 +174,10 @@ void gsfWrite(const std::string& path, std::uint32_t sectorSize, std::uint64_t t
     gsf_output_close(GSF_OUTPUT(outfile));
     g_object_unref(outfile);
     g_object_unref(output);
+    // libgsf does not make its file durable; do it here as the raw and engine runs do.
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    ::fdatasync(descriptor);
+    ::close(descriptor);
 }
 
 void gsfRead(const std::string& path, std::uint64_t total, std::size_t call) {

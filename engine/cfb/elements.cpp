@@ -212,6 +212,7 @@ Status Storage::setClass(const Clsid& clsid) {
     ENGINE_RETURN_IF_FAILED(checkOpen());
     ENGINE_RETURN_IF_FAILED(core_->checkWritable());
     core_->node(node_).entry.clsid = clsid;
+    core_->noteChange();
     return Status::ok;
 }
 
@@ -220,6 +221,7 @@ Status Storage::setStateBits(std::uint32_t bits, std::uint32_t mask) {
     ENGINE_RETURN_IF_FAILED(core_->checkWritable());
     std::uint32_t& state = core_->node(node_).entry.stateBits;
     state = (state & ~mask) | (bits & mask);
+    core_->noteChange();
     return Status::ok;
 }
 
@@ -231,6 +233,7 @@ Status Storage::setChildTimes(std::u16string_view name, std::optional<std::uint6
     DirectoryEntry& entry = core_->node(node).entry;
     entry.creationTime = creationTime.value_or(entry.creationTime);
     entry.modifiedTime = modifiedTime.value_or(entry.modifiedTime);
+    core_->noteChange();
     return Status::ok;
 }
 
@@ -241,6 +244,7 @@ Status Storage::setTimes(std::optional<std::uint64_t> creationTime,
     DirectoryEntry& entry = core_->node(node_).entry;
     entry.creationTime = creationTime.value_or(entry.creationTime);
     entry.modifiedTime = modifiedTime.value_or(entry.modifiedTime);
+    core_->noteChange();
     return Status::ok;
 }
 

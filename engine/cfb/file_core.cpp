@@ -41,6 +41,7 @@ Status FileCore::create(std::shared_ptr<ByteArray> bytes, Version version) {
     root.entry.name = rootEntryName;
     root.generation = rootGeneration;
     nodes_.push_back(std::move(root));
+    changed_ = true;
     return commit();
 }
 
@@ -166,6 +167,7 @@ Status FileCore::revert() {
         return Status::ok;
     ENGINE_RETURN_IF_FAILED(file_->reload());
     needsRevert_ = false;
+    changed_ = false;
     return loadFromBytes();
 }
 
@@ -206,6 +208,7 @@ Status FileCore::addChild(std::uint32_t storage, std::u16string_view name, Objec
     added.generation = nextGeneration_++;
     nodes_.push_back(std::move(added));
     nodes_[storage].children.emplace(std::move(folded), *child);
+    changed_ = true;
     return Status::ok;
 }
 
@@ -230,6 +233,7 @@ Status FileCore::removeChild(std::uint32_t storage, std::u16string_view name) {
     ENGINE_RETURN_IF_FAILED(checkWritable());
     std::uint32_t child = 0;
     ENGINE_RETURN_IF_FAILED(findChild(storage, name, &child));
+    changed_ = true;
     ENGINE_RETURN_IF_FAILED(keepConsistent(releaseSubtree(child)));
     nodes_[storage].children.erase(foldName(name));
     return Status::ok;
@@ -250,6 +254,7 @@ Status FileCore::renameChild(std::uint32_t storage, std::u16string_view oldName,
     children.erase(foldName(oldName));
     children.emplace(std::move(folded), child);
     nodes_[child].entry.name = newName;
+    changed_ = true;
     return Status::ok;
 }
 
@@ -474,6 +479,7 @@ Status FileCore::writeStream(std::uint32_t id, std::uint64_t offset, const void*
     const std::uint64_t end = offset + count;
     if (end < offset)
         return fail(Status::invalidParameter, "a write ends past 2^64 bytes");
+    changed_ = true;
     if (end > nodes_[id].entry.size)
         ENGINE_RETURN_IF_FAILED(resizeStream(id, end));
     return keepConsistent(isMini(nodes_[id]) ? writeMini(id, offset, buffer, count)
@@ -532,6 +538,7 @@ Status FileCore::resizeStream(std::uint32_t id, std::uint64_t size) {
     if (size > maxSize)
         return fail(Status::docfileTooLarge,
                     describe("a stream of ", size, " bytes exceeds the largest of ", maxSize));
+    changed_ = true;
     return keepConsistent(changeStreamSize(id, size));
 }
 
@@ -667,6 +674,8 @@ Status FileCore::commit() {
     if (!writable_)
         return fail(Status::accessDenied, "the file was opened read-only");
     ENGINE_RETURN_IF_FAILED(checkWritable());
+    if (!changed_)
+        return Status::ok; // nothing to write: the file stays exactly as it is
     Header next = header_;
     Status status = miniFat_.writeForCommit(*file_, *fat_, &next);
     if (succeeded(status))
@@ -690,6 +699,7 @@ Status FileCore::commit() {
     header_ = next;
     fat_->markCommitted();
     miniFat_.markCommitted();
+    changed_ = false;
     return file_->reload();
 }
 

@@ -38,6 +38,8 @@ public:
     [[nodiscard]] Version version() const { return header_.version; }
     [[nodiscard]] bool writable() const { return writable_; }
     [[nodiscard]] Status checkWritable() const;
+    // Records that something differs from the committed state, so that commit writes.
+    void noteChange() { changed_ = true; }
 
     [[nodiscard]] bool isCurrent(std::uint32_t node, std::uint64_t generation) const {
         return node < nodes_.size() && nodes_[node].alive && nodes_[node].generation == generation;
@@ -104,6 +106,7 @@ private:
     std::uint64_t nextGeneration_ = 1;
     bool writable_ = false;
     bool needsRevert_ = false;
+    bool changed_ = false;
 };
 
 } // namespace engine::cfb::detail

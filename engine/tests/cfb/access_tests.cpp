@@ -132,3 +132,25 @@ TEST(AccessTest, RandomReadsWalkTheChainOnce) {
 
 } // namespace
 } // namespace engine::cfb::testing
+
+namespace engine::cfb::testing {
+namespace {
+
+TEST(AccessTest, CommittingWithoutChangesWritesNothing) {
+    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 10000));
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::open(counting, OpenMode::readWrite, &file));
+    Stream stream;
+    ASSERT_OK(file->root().openStream(u"Big", &stream));
+    char byte = 0;
+    std::size_t read = 0;
+    ASSERT_OK(stream.readAt(5000, &byte, 1, &read));
+    ASSERT_OK(file->commit());
+    EXPECT_EQ(counting->writes, 0u);
+    ASSERT_OK(file->root().setStateBits(1, 1));
+    ASSERT_OK(file->commit());
+    EXPECT_GT(counting->writes, 0u);
+}
+
+} // namespace
+} // namespace engine::cfb::testing
