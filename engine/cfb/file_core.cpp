@@ -3,8 +3,6 @@
 #include "common/error.h"
 
 #include <algorithm>
-#include <cstring>
-#include <deque>
 
 namespace engine::cfb::detail {
 namespace {
@@ -78,8 +76,9 @@ Status FileCore::addLoadedEntry(const DirectoryEntry& entry, std::uint32_t paren
                                 std::uint32_t* node) {
     if (entry.type != ObjectType::storage && entry.type != ObjectType::stream)
         return fail(Status::docfileCorrupt,
-                    describe("directory entry ", id, " below entry of node ", parent,
-                             " has object type ", static_cast<unsigned>(entry.type)));
+                    describe("directory entry ", id, " has object type ",
+                             static_cast<unsigned>(entry.type), " where the children of node ",
+                             parent, " belong"));
     *node = static_cast<std::uint32_t>(nodes_.size());
     const bool inserted = nodes_[parent].children.emplace(foldName(entry.name), *node).second;
     if (!inserted)
