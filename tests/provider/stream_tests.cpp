@@ -1,1 +1,267 @@
+// IStream: reading and writing across the mini-stream cut-off, seeking, sizes, clones,
+// copies to streams of this and other implementations, and the documented refusals.
+#include "provider_api.h"
+
+#include <test_support.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace provider_test;
+using test_support::TemporaryDirectory;
+
+namespace {
+
+constexpr DWORD kChildMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+
+ComPtr<IStream> newStream(IStorage* storage, const wchar_t* name, DWORD mode = kChildMode) {
+    ComPtr<IStream> stream;
+    if (FAILED(storage->CreateStream(name, mode | STGM_CREATE, 0, 0, stream.put())))
+        throw std::runtime_error("cannot create a stream");
+    return stream;
+}
+
+ULONGLONG seekTo(IStream* stream, LONGLONG offset, DWORD origin) {
+    LARGE_INTEGER move;
+    move.QuadPart = offset;
+    ULARGE_INTEGER position{};
+    if (FAILED(stream->Seek(move, origin, &position)))
+        throw std::runtime_error("cannot seek");
+    return position.QuadPart;
+}
+
+ULONGLONG sizeOf(IStream* stream) {
+    STATSTG stat{};
+    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)))
+        throw std::runtime_error("cannot stat");
+    return stat.cbSize.QuadPart;
+}
+
+} // namespace
+
+TEST(StreamData, SizesAroundTheCutOffsSurviveReopening) {
+    TemporaryDirectory folder;
+    const size_t sizes[] = {0, 1, 63, 64, 65, 511, 512, 4095, 4096, 4097, 65536, 300001};
+    for (const DWORD sector : {512u, 4096u}) {
+        const std::wstring path = folder.file(L"sizes.stg");
+        {
+            STGOPTIONS options{1, 0, sector, nullptr};
+            ComPtr<IStorage> root;
+            ASSERT_EQ(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0,
+                                                    &options, nullptr, IID_IStorage,
+                                                    root.putVoid()),
+                      S_OK);
+            for (size_t size : sizes)
+                writeStream(root.get(), (L"S" + std::to_wstring(size)).c_str(),
+                            patternBytes(size, static_cast<unsigned>(size)));
+        }
+        for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
+            ComPtr<IStorage> root = openDocument(*api, path, kReadMode);
+            for (size_t size : sizes) {
+                SCOPED_TRACE(std::string(api->label) + " sector " + std::to_string(sector) +
+                             " size " + std::to_string(size));
+                EXPECT_EQ(readStream(root.get(), (L"S" + std::to_wstring(size)).c_str()),
+                          patternBytes(size, static_cast<unsigned>(size)));
+            }
+        }
+    }
+}
+
+TEST(StreamData, GrowingAndShrinkingAcrossTheCutOffKeepsTheBytes) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"resize.stg"));
+    ComPtr<IStream> stream = newStream(root.get(), L"Resized");
+    const std::string bytes = patternBytes(3000, 5);
+    ASSERT_EQ(stream->Write(bytes.data(), 3000, nullptr), S_OK);
+    struct Row {
+        const char* label;
+        ULONGLONG size;
+    };
+    const Row rows[] = {{"regular", 10000}, {"mini again", 100}, {"empty", 0}, {"mini", 700}};
+    // Bytes a stream grows by have no defined value; the bytes it keeps must not change.
+    size_t kept = bytes.size();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ULARGE_INTEGER size;
+        size.QuadPart = row.size;
+        ASSERT_EQ(stream->SetSize(size), S_OK);
+        kept = std::min(kept, static_cast<size_t>(row.size));
+        EXPECT_EQ(sizeOf(stream.get()), row.size);
+        seekTo(stream.get(), 0, STREAM_SEEK_SET);
+        const std::string contents = readAll(stream.get());
+        EXPECT_EQ(contents.size(), row.size);
+        EXPECT_EQ(contents.substr(0, kept), bytes.substr(0, kept));
+    }
+}
+
+TEST(StreamSeek, MovesAsDocumented) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"seek.stg"));
+    ComPtr<IStream> stream = newStream(root.get(), L"Seek");
+    ASSERT_EQ(stream->Write("0123456789", 10, nullptr), S_OK);
+    struct Row {
+        const char* label;
+        LONGLONG move;
+        DWORD origin;
+        HRESULT expected;
+        ULONGLONG position;
+    };
+    const Row rows[] = {
+        {"from the start", 3, STREAM_SEEK_SET, S_OK, 3},
+        {"forward from here", 2, STREAM_SEEK_CUR, S_OK, 5},
+        {"back from here", -4, STREAM_SEEK_CUR, S_OK, 1},
+        {"back from the end", -2, STREAM_SEEK_END, S_OK, 8},
+        {"past the end", 5, STREAM_SEEK_END, S_OK, 15},
+        {"before the start", -1, STREAM_SEEK_SET, STG_E_INVALIDFUNCTION, 15},
+        {"unknown origin", 0, 3, STG_E_INVALIDFUNCTION, 15},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        LARGE_INTEGER move;
+        move.QuadPart = row.move;
+        EXPECT_EQ(stream->Seek(move, row.origin, nullptr), row.expected);
+        EXPECT_EQ(seekTo(stream.get(), 0, STREAM_SEEK_CUR), row.position);
+    }
+    // Writing past the end grows the stream up to the written byte.
+    ASSERT_EQ(stream->Write("X", 1, nullptr), S_OK);
+    seekTo(stream.get(), 0, STREAM_SEEK_SET);
+    const std::string contents = readAll(stream.get());
+    ASSERT_EQ(contents.size(), 16u);
+    EXPECT_EQ(contents.substr(0, 10), "0123456789");
+    EXPECT_EQ(contents[15], 'X');
+}
+
+TEST(StreamAccess, ReadAndWriteFollowTheOpenMode) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"access.stg"));
+    writeStream(root.get(), L"Data", "data");
+    struct Row {
+        const char* label;
+        DWORD mode;
+        HRESULT read;
+        HRESULT write;
+        HRESULT setSize;
+    };
+    const Row rows[] = {
+        {"read", STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK, STG_E_ACCESSDENIED, STG_E_ACCESSDENIED},
+        {"write", STGM_WRITE | STGM_SHARE_EXCLUSIVE, STG_E_ACCESSDENIED, S_OK, S_OK},
+        {"read-write", kChildMode, S_OK, S_OK, S_OK},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ComPtr<IStream> stream;
+        ASSERT_EQ(root->OpenStream(L"Data", nullptr, row.mode, 0, stream.put()), S_OK);
+        char buffer[4];
+        ULONG done = 0;
+        EXPECT_EQ(stream->Read(buffer, sizeof buffer, &done), row.read);
+        EXPECT_EQ(stream->Write("data", 4, &done), row.write);
+        ULARGE_INTEGER size;
+        size.QuadPart = 4;
+        EXPECT_EQ(stream->SetSize(size), row.setSize);
+        STATSTG stat{};
+        ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+        EXPECT_EQ(stat.grfMode, row.mode);
+    }
+}
+
+TEST(StreamArguments, RefusalsAreTheDocumentedOnes) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"args.stg"));
+    ComPtr<IStream> stream = newStream(root.get(), L"Args");
+    ULARGE_INTEGER zero{};
+    ULARGE_INTEGER ten;
+    ten.QuadPart = 10;
+    STATSTG stat{};
+    EXPECT_EQ(stream->Read(nullptr, 1, nullptr), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(stream->Write(nullptr, 1, nullptr), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(stream->Stat(nullptr, STATFLAG_DEFAULT), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(stream->Stat(&stat, 5), STG_E_INVALIDFLAG);
+    EXPECT_EQ(stream->Clone(nullptr), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(stream->CopyTo(nullptr, ten, nullptr, nullptr), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(stream->Commit(0x100), STG_E_INVALIDFLAG);
+    // Compound-file streams do not lock regions.
+    for (DWORD lock : {LOCK_WRITE, LOCK_EXCLUSIVE, LOCK_ONLYONCE}) {
+        SCOPED_TRACE(lock);
+        EXPECT_EQ(stream->LockRegion(zero, ten, lock), STG_E_INVALIDFUNCTION);
+        EXPECT_EQ(stream->UnlockRegion(zero, ten, lock), STG_E_INVALIDFUNCTION);
+    }
+    EXPECT_EQ(stream->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(stream->Revert(), S_OK);
+}
+
+TEST(StreamClone, ClonesShareTheDataAndKeepTheirOwnPosition) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"clone.stg"));
+    ComPtr<IStream> stream = newStream(root.get(), L"Shared");
+    ASSERT_EQ(stream->Write("abcdef", 6, nullptr), S_OK);
+    seekTo(stream.get(), 2, STREAM_SEEK_SET);
+    ComPtr<IStream> clone;
+    ASSERT_EQ(stream->Clone(clone.put()), S_OK);
+    EXPECT_EQ(seekTo(clone.get(), 0, STREAM_SEEK_CUR), 2u);
+    ASSERT_EQ(clone->Write("XY", 2, nullptr), S_OK);
+    EXPECT_EQ(seekTo(stream.get(), 0, STREAM_SEEK_CUR), 2u);
+    EXPECT_EQ(readAll(stream.get()), "XYef");
+    stream.reset();
+    // The clone outlives the stream it came from and keeps the element open.
+    ComPtr<IStream> again;
+    EXPECT_EQ(root->OpenStream(L"Shared", nullptr, kChildMode, 0, again.put()), STG_E_ACCESSDENIED);
+    seekTo(clone.get(), 0, STREAM_SEEK_SET);
+    EXPECT_EQ(readAll(clone.get()), "abXYef");
+    clone.reset();
+    EXPECT_EQ(root->OpenStream(L"Shared", nullptr, kChildMode, 0, again.put()), S_OK);
+}
+
+TEST(StreamCopy, CopyToReachesStreamsOfEveryKind) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"copy.stg"));
+    const std::string bytes = patternBytes(200000, 3);
+    ComPtr<IStream> source = newStream(root.get(), L"Source");
+    ASSERT_EQ(source->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
+    ComPtr<IStorage> other = createDocument(providerApi(), folder.file(L"other.stg"));
+    ComPtr<IStorage> wine = createDocument(ole32Api(), folder.file(L"wine.stg"));
+    ComPtr<IStream> memory;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, memory.put()), S_OK);
+    struct Row {
+        const char* label;
+        ComPtr<IStream> target;
+        ULONGLONG start;
+        ULONGLONG count;
+        ULONGLONG copied;
+    };
+    const Row rows[] = {
+        {"same document", newStream(root.get(), L"Target"), 0, 200000, 200000},
+        {"another document, part", newStream(other.get(), L"Target"), 1000, 5000, 5000},
+        {"Wine's ole32, past the end", newStream(wine.get(), L"Target"), 150000, 100000, 50000},
+        {"memory", memory, 0, ~0ull, 200000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        seekTo(source.get(), static_cast<LONGLONG>(row.start), STREAM_SEEK_SET);
+        ULARGE_INTEGER count;
+        count.QuadPart = row.count;
+        ULARGE_INTEGER read{};
+        ULARGE_INTEGER written{};
+        ASSERT_EQ(source->CopyTo(row.target.get(), count, &read, &written), S_OK);
+        EXPECT_EQ(read.QuadPart, row.copied);
+        EXPECT_EQ(written.QuadPart, row.copied);
+        EXPECT_EQ(seekTo(source.get(), 0, STREAM_SEEK_CUR), row.start + row.copied);
+        seekTo(row.target.get(), 0, STREAM_SEEK_SET);
+        EXPECT_EQ(readAll(row.target.get()),
+                  bytes.substr(static_cast<size_t>(row.start), static_cast<size_t>(row.copied)));
+    }
+}
+
+TEST(StreamStat, ReportsNameSizeAndType) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"stat.stg"));
+    ComPtr<IStream> stream = newStream(root.get(), L"Named");
+    ASSERT_EQ(stream->Write("12345678", 8, nullptr), S_OK);
+    STATSTG stat{};
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+    EXPECT_STREQ(stat.pwcsName, L"Named");
+    CoTaskMemFree(stat.pwcsName);
+    EXPECT_EQ(stat.type, static_cast<DWORD>(STGTY_STREAM));
+    EXPECT_EQ(stat.cbSize.QuadPart, 8u);
+    EXPECT_EQ(stat.grfLocksSupported, 0u);
+}
