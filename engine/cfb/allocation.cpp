@@ -555,7 +555,11 @@ Status MiniFat::load(SectorFile& file, Fat& fat, const Header& header, std::uint
 }
 
 Status MiniFat::next(std::uint32_t sector, std::uint32_t* next) {
-    *next = entries_.at(sector);
+    *next = freeSector;
+    if (sector >= entries_.size())
+        return fail(Status::docfileCorrupt, describe("mini FAT lookup of mini sector ", sector,
+                                                     " past the last ", entries_.size()));
+    *next = entries_[sector];
     if (*next <= maxRegularSector && *next >= entries_.size())
         return fail(Status::docfileCorrupt,
                     describe("mini FAT entry ", sector, " points to mini sector ", *next,
@@ -564,7 +568,10 @@ Status MiniFat::next(std::uint32_t sector, std::uint32_t* next) {
 }
 
 Status MiniFat::setNext(std::uint32_t sector, std::uint32_t next) {
-    entries_.at(sector) = next;
+    if (sector >= entries_.size())
+        return fail(Status::unexpected, describe("mini FAT change of mini sector ", sector,
+                                                 " past the last ", entries_.size()));
+    entries_[sector] = next;
     changed_ = true;
     return Status::ok;
 }
