@@ -1,0 +1,185 @@
+// The application and module state, run-time classes, exceptions, path helpers and the
+// _bstr_t support.
+#include <afxwin.h>
+#include <comutil.h>
+#include <gtest/gtest.h>
+
+#include "test_host.h"
+
+#include <string>
+#include <thread>
+
+// The program is the framework's test host.
+TEST_HOST_APPLICATION("framework_tests");
+
+namespace {
+
+TEST(Application, TheHostIsTheApplicationAndItsThread) {
+    test_host::HostApplication& host = test_host::application();
+    EXPECT_EQ(AfxGetApp(), &host);
+    EXPECT_EQ(AfxGetModuleState()->m_pCurrentWinApp, &host);
+    EXPECT_EQ(AfxGetThread(), &host);
+    EXPECT_EQ(host.m_nThreadID, GetCurrentThreadId());
+    EXPECT_EQ(AfxGetMainWnd(), &host.mainWindow());
+    EXPECT_EQ(AfxGetThread()->GetMainWnd(), &host.mainWindow());
+    EXPECT_EQ(AfxGetInstanceHandle(), GetModuleHandleA(nullptr));
+    EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleA(nullptr));
+    EXPECT_EQ(host.m_hInstance, GetModuleHandleA(nullptr));
+    EXPECT_STREQ(host.m_pszAppName, "framework_tests");
+    EXPECT_STREQ(AfxGetAppName(), "framework_tests");
+    EXPECT_STREQ(host.m_pszExeName, "framework_tests");
+}
+
+TEST(Application, OtherThreadsShareTheApplicationButHaveNoThreadObject) {
+    CWinApp* app = nullptr;
+    CWinThread* thread = reinterpret_cast<CWinThread*>(1);
+    CWnd* mainWindow = reinterpret_cast<CWnd*>(1);
+    std::thread([&] {
+        app = AfxGetApp();
+        thread = AfxGetThread();
+        mainWindow = AfxGetMainWnd();
+    }).join();
+    EXPECT_EQ(app, AfxGetApp());
+    EXPECT_EQ(thread, nullptr);
+    EXPECT_EQ(mainWindow, nullptr);
+}
+
+TEST(RuntimeClasses, KindsAndDowncasts) {
+    CDialog dialog;
+    CWnd* window = &dialog;
+    struct Case {
+        const char* label;
+        BOOL result;
+        BOOL expected;
+    };
+    const Case cases[] = {
+        {"dialog is a dialog", dialog.IsKindOf(RUNTIME_CLASS(CDialog)), TRUE},
+        {"dialog is a window", dialog.IsKindOf(RUNTIME_CLASS(CWnd)), TRUE},
+        {"dialog is an object", dialog.IsKindOf(RUNTIME_CLASS(CObject)), TRUE},
+        {"dialog is not a static", dialog.IsKindOf(RUNTIME_CLASS(CStatic)), FALSE},
+        {"window class is not serialisable", dialog.IsSerializable(), FALSE},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.result, c.expected) << c.label;
+    EXPECT_EQ(DYNAMIC_DOWNCAST(CDialog, window), &dialog);
+    EXPECT_EQ(DYNAMIC_DOWNCAST(CStatic, window), nullptr);
+    EXPECT_STREQ(dialog.GetRuntimeClass()->m_lpszClassName, "CDialog");
+}
+
+TEST(Exceptions, StatusCodesAndDeletion) {
+    struct Case {
+        const char* label;
+        void (*raise)();
+        SCODE expected;
+    };
+    const Case cases[] = {
+        {"memory", [] { AfxThrowMemoryException(); }, E_OUTOFMEMORY},
+        {"OLE", [] { AfxThrowOleException(STG_E_ACCESSDENIED); }, STG_E_ACCESSDENIED},
+        {"invalid argument", [] { AfxThrowInvalidArgException(); }, E_INVALIDARG},
+        {"user", [] { AfxThrowUserException(); }, E_UNEXPECTED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        SCODE code = S_OK;
+        try {
+            c.raise();
+        } catch (CException* exception) {
+            code = COleException::Process(exception);
+            exception->Delete();
+        }
+        EXPECT_EQ(code, c.expected);
+    }
+    // The memory exception is preallocated: Delete keeps it for the next time.
+    CMemoryException* first = nullptr;
+    CMemoryException* second = nullptr;
+    try {
+        AfxThrowMemoryException();
+    } catch (CMemoryException* exception) {
+        first = exception;
+        exception->Delete();
+    }
+    try {
+        AfxThrowMemoryException();
+    } catch (CMemoryException* exception) {
+        second = exception;
+        exception->Delete();
+    }
+    EXPECT_EQ(first, second);
+    EXPECT_FALSE(first->m_bAutoDelete);
+    char text[64] = {};
+    EXPECT_TRUE(first->GetErrorMessage(text, sizeof text));
+    EXPECT_STREQ(text, "Out of memory.");
+}
+
+TEST(Paths, FileNameAndRoot) {
+    struct NameCase {
+        const char* path;
+        const char* name;
+    };
+    const NameCase names[] = {{"C:\\dir1\\dir2\\file.txt", "file.txt"},
+                              {"C:file.txt", "file.txt"},
+                              {"dir/sub/name", "name"},
+                              {"plain", "plain"},
+                              {"C:\\dir\\", ""}};
+    for (const NameCase& c : names) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(AfxGetFileName(c.path, nullptr, 0), strlen(c.name) + 1);
+        char buffer[MAX_PATH] = "x";
+        EXPECT_EQ(AfxGetFileName(c.path, buffer, sizeof buffer), 0u);
+        EXPECT_STREQ(buffer, c.name);
+    }
+    char small[4] = {};
+    AfxGetFileName("C:\\longname.txt", small, sizeof small);
+    EXPECT_STREQ(small, "lon");
+
+    struct RootCase {
+        const char* path;
+        const char* root;
+    };
+    const RootCase roots[] = {{"C:\\dir\\file.txt", "C:\\"},
+                              {"\\\\server\\share\\dir\\file", "\\\\server\\share\\"},
+                              {"\\\\server\\share", "\\\\server\\share"},
+                              {"C:", "C:"}};
+    for (const RootCase& c : roots) {
+        SCOPED_TRACE(c.path);
+        CString root;
+        AfxGetRoot(c.path, root);
+        EXPECT_STREQ(root, c.root);
+    }
+}
+
+TEST(ComSupport, BstrConversionsRoundTripThroughTheAnsiCodePage) {
+    struct Case {
+        const char* narrow;
+        const wchar_t* wide;
+    };
+    const Case cases[] = {{"", L""},
+                          {"Ledger", L"Ledger"},
+                          {"Gr\xfc\xdf"
+                           "e \x80",
+                           L"Gr\u00fc\u00dfe \u20ac"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.narrow);
+        BSTR wide = _com_util::ConvertStringToBSTR(c.narrow);
+        ASSERT_NE(wide, nullptr);
+        EXPECT_STREQ(wide, c.wide);
+        EXPECT_EQ(SysStringLen(wide), wcslen(c.wide));
+        char* narrow = _com_util::ConvertBSTRToString(wide);
+        EXPECT_STREQ(narrow, c.narrow);
+        delete[] narrow;
+        SysFreeString(wide);
+        const _bstr_t text(c.narrow);
+        EXPECT_STREQ(static_cast<const wchar_t*>(text), c.wide);
+        EXPECT_STREQ(static_cast<const char*>(text), c.narrow);
+    }
+    EXPECT_EQ(_com_util::ConvertStringToBSTR(nullptr), nullptr);
+    EXPECT_EQ(_com_util::ConvertBSTRToString(nullptr), nullptr);
+}
+
+} // namespace
+
+// Raises an error the way comutil.h's own users do (this file does not include comdef.h,
+// so the library's _com_issue_error is the one called).
+void issueComErrorThroughComutil(HRESULT hr) {
+    _com_issue_error(hr);
+}

@@ -1,0 +1,223 @@
+// Dialog data exchange on a real dialog: values shown at initialisation, typed text and
+// check boxes taken back on OK, the length limit, and validation failures that keep the
+// dialog open with the focus on the offending control.
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+#include "host_resources.h"
+#include "ui_driver.h"
+
+#include <string>
+
+namespace {
+
+using test_host::clickButton;
+using test_host::findDialog;
+using test_host::typeText;
+using test_host::windowText;
+
+constexpr int kNameLimit = 4;
+constexpr int kMessageTextId = 0xFFFF; // the text of a message box
+
+class DataDialog : public CDialog {
+public:
+    DataDialog() : CDialog(IDD_HOST_DATA) {}
+
+    CString m_strName;
+    CString m_strCode;
+    int m_nNumber = 0;
+    int m_bEnabled = 0;
+    CStatic m_wndLabel;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override {
+        CDialog::DoDataExchange(pDX);
+        DDX_Control(pDX, IDC_HOST_LABEL, m_wndLabel);
+        DDX_Text(pDX, IDC_HOST_NAME, m_strName);
+        DDV_MaxChars(pDX, m_strName, kNameLimit);
+        DDX_Text(pDX, IDC_HOST_CODE, m_strCode);
+        DDX_Text(pDX, IDC_HOST_NUMBER, m_nNumber);
+        DDX_Check(pDX, IDC_HOST_CHECK, m_bEnabled);
+    }
+};
+
+HWND item(HWND dialog, int id) {
+    return GetDlgItem(dialog, id);
+}
+
+// A step that waits for the data dialog and hands it to `act`.
+std::function<bool()> onDataDialog(std::function<void(HWND)> act) {
+    return [act] {
+        HWND dialog = findDialog("Host Data");
+        if (dialog == nullptr)
+            return false;
+        act(dialog);
+        return true;
+    };
+}
+
+TEST(DataExchange, InitialisationShowsTheMembersInTheControls) {
+    struct Case {
+        const char* label;
+        int check;
+        UINT expectedState;
+    };
+    const Case cases[] = {{"unchecked", 0, BST_UNCHECKED},
+                          {"checked", 1, BST_CHECKED},
+                          {"out of range shows unchecked", 7, BST_UNCHECKED}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        DataDialog dialog;
+        dialog.m_strName = "AB";
+        dialog.m_strCode = "x-1";
+        dialog.m_nNumber = -12;
+        dialog.m_bEnabled = c.check;
+        std::string name, code, number;
+        UINT state = 99;
+        bool labelSubclassed = false;
+        LRESULT limit = 0;
+        test_host::UiScript script;
+        script.then(onDataDialog([&](HWND hWnd) {
+            name = windowText(item(hWnd, IDC_HOST_NAME));
+            code = windowText(item(hWnd, IDC_HOST_CODE));
+            number = windowText(item(hWnd, IDC_HOST_NUMBER));
+            state = IsDlgButtonChecked(hWnd, IDC_HOST_CHECK);
+            labelSubclassed =
+                CWnd::FromHandlePermanent(item(hWnd, IDC_HOST_LABEL)) == &dialog.m_wndLabel;
+            limit = SendMessageA(item(hWnd, IDC_HOST_NAME), EM_GETLIMITTEXT, 0, 0);
+            clickButton(hWnd, IDCANCEL);
+        }));
+        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+        EXPECT_EQ(name, "AB");
+        EXPECT_EQ(code, "x-1");
+        EXPECT_EQ(number, "-12");
+        EXPECT_EQ(state, c.expectedState);
+        EXPECT_TRUE(labelSubclassed);
+        EXPECT_EQ(limit, kNameLimit) << "DDV_MaxChars limits the edit control";
+        EXPECT_STREQ(dialog.m_strName, "AB") << "Cancel takes nothing back";
+        EXPECT_EQ(dialog.m_wndLabel.m_hWnd, nullptr) << "the control went with the dialog";
+    }
+}
+
+TEST(DataExchange, OkTakesTypedTextAndCheckBoxesBack) {
+    struct Case {
+        const char* label;
+        const char* typedName;
+        const char* typedCode;
+        const char* typedNumber;
+        int initialCheck;
+        int clicks;
+        const char* expectedName;
+        int expectedNumber;
+        int expectedCheck;
+    };
+    const Case cases[] = {
+        {"short text, one click", "abc", "c-1", "15", 0, 1, "abc", 15, 1},
+        {"typing stops at the limit", "WXYZQ", "", "0", 1, 1, "WXYZ", 0, 0},
+        {"two clicks keep the state", "", "code", " 7 ", 1, 2, "", 7, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        DataDialog dialog;
+        dialog.m_bEnabled = c.initialCheck;
+        test_host::UiScript script;
+        script
+            .then(onDataDialog([&](HWND hWnd) {
+                SetWindowTextA(item(hWnd, IDC_HOST_NUMBER), "");
+                typeText(item(hWnd, IDC_HOST_NAME), c.typedName);
+                typeText(item(hWnd, IDC_HOST_CODE), c.typedCode);
+                typeText(item(hWnd, IDC_HOST_NUMBER), c.typedNumber);
+                for (int i = 0; i < c.clicks; ++i)
+                    PostMessageA(item(hWnd, IDC_HOST_CHECK), BM_CLICK, 0, 0);
+            }))
+            .then(onDataDialog([](HWND hWnd) { clickButton(hWnd, IDOK); }));
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_TRUE(script.completed());
+        EXPECT_STREQ(dialog.m_strName, c.expectedName);
+        EXPECT_STREQ(dialog.m_strCode, c.typedCode);
+        EXPECT_EQ(dialog.m_nNumber, c.expectedNumber);
+        EXPECT_EQ(dialog.m_bEnabled, c.expectedCheck);
+    }
+}
+
+TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
+    struct Case {
+        const char* label;
+        int control;
+        const char* invalidText;
+        const char* expectedMessage;
+        const char* correctedText;
+    };
+    const Case cases[] = {
+        {"text over the limit", IDC_HOST_NAME, "TOOLONG", "Please enter no more than 4 characters.",
+         "FINE"},
+        {"not an integer", IDC_HOST_NUMBER, "12x", "Please enter an integer.", "12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        DataDialog dialog;
+        HWND dataDialog = nullptr;
+        std::string message;
+        bool focusOnControl = false;
+        bool dialogStillOpen = false;
+        DWORD selectionStart = 99;
+        DWORD selectionEnd = 0;
+        test_host::UiScript script;
+        script
+            .then(onDataDialog([&](HWND hWnd) {
+                dataDialog = hWnd;
+                // Setting the text directly passes the edit control's limit.
+                SetWindowTextA(item(hWnd, c.control), c.invalidText);
+                clickButton(hWnd, IDOK);
+            }))
+            .then([&] {
+                HWND box = findDialog(AfxGetApp()->m_pszAppName);
+                if (box == nullptr)
+                    return false;
+                message = windowText(GetDlgItem(box, kMessageTextId));
+                clickButton(box, IDOK);
+                return true;
+            })
+            .then([&] {
+                if (findDialog(AfxGetApp()->m_pszAppName) != nullptr)
+                    return false;
+                dialogStillOpen = IsWindowVisible(dataDialog) != FALSE;
+                focusOnControl = GetFocus() == item(dataDialog, c.control);
+                SendMessageA(item(dataDialog, c.control), EM_GETSEL,
+                             reinterpret_cast<WPARAM>(&selectionStart),
+                             reinterpret_cast<LPARAM>(&selectionEnd));
+                SetWindowTextA(item(dataDialog, c.control), c.correctedText);
+                clickButton(dataDialog, IDOK);
+                return true;
+            });
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_TRUE(script.completed());
+        EXPECT_EQ(message, c.expectedMessage);
+        EXPECT_TRUE(dialogStillOpen);
+        EXPECT_TRUE(focusOnControl);
+        EXPECT_EQ(selectionStart, 0u) << "the whole text is selected";
+        EXPECT_EQ(selectionEnd, strlen(c.invalidText));
+        CString stored;
+        if (c.control == IDC_HOST_NAME)
+            stored = dialog.m_strName;
+        else
+            stored.Format("%d", dialog.m_nNumber);
+        EXPECT_STREQ(stored, c.correctedText);
+    }
+}
+
+TEST(DataExchange, UpdateDataWorksOnAModelessDialog) {
+    DataDialog dialog;
+    dialog.m_strName = "ONE";
+    ASSERT_TRUE(dialog.Create(IDD_HOST_DATA));
+    EXPECT_EQ(windowText(item(dialog.m_hWnd, IDC_HOST_NAME)), "ONE");
+    SetWindowTextA(item(dialog.m_hWnd, IDC_HOST_NAME), "TWO");
+    EXPECT_TRUE(dialog.UpdateData(TRUE));
+    EXPECT_STREQ(dialog.m_strName, "TWO");
+    dialog.m_strCode = "pushed";
+    EXPECT_TRUE(dialog.UpdateData(FALSE));
+    EXPECT_EQ(windowText(item(dialog.m_hWnd, IDC_HOST_CODE)), "pushed");
+    dialog.DestroyWindow();
+}
+
+} // namespace

@@ -1,0 +1,287 @@
+// Message maps: routing of messages, commands and control notifications to handlers,
+// chaining to the base class's map, the current message and the default procedure.
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+#include "ui_driver.h"
+#include "window_test_support.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using framework_tests::createPopup;
+
+constexpr UINT kBaseCommand = 3001;
+constexpr UINT kSharedCommand = 3002;
+constexpr UINT kRangeFirst = 3010;
+constexpr UINT kRangeLast = 3019;
+constexpr UINT kButtonId = 3020;
+constexpr UINT kUnmappedCommand = 3099;
+constexpr UINT kPingMessage = WM_APP + 1;
+constexpr UINT kDefaultingMessage = WM_APP + 2;
+constexpr UINT_PTR kTimerId = 7;
+
+class BaseWindow : public CWnd {
+public:
+    std::vector<std::string> calls;
+    MSG seenMessage{};
+
+protected:
+    afx_msg void OnBaseCommand() { calls.push_back("base:command"); }
+    afx_msg void OnShared() { calls.push_back("base:shared"); }
+    afx_msg void OnRange(UINT id) { calls.push_back("base:range " + std::to_string(id)); }
+    afx_msg LRESULT OnPing(WPARAM wParam, LPARAM lParam) {
+        calls.push_back("base:ping");
+        seenMessage = *GetCurrentMessage();
+        return static_cast<LRESULT>(wParam) + lParam;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(BaseWindow, CWnd)
+ON_COMMAND(kBaseCommand, &BaseWindow::OnBaseCommand)
+ON_COMMAND(kSharedCommand, &BaseWindow::OnShared)
+ON_COMMAND_RANGE(kRangeFirst, kRangeLast, &BaseWindow::OnRange)
+ON_MESSAGE(kPingMessage, &BaseWindow::OnPing)
+END_MESSAGE_MAP()
+
+class DerivedWindow : public BaseWindow {
+public:
+    HBRUSH brush = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    bool passSetTextOn = true;
+    int paints = 0;
+
+protected:
+    afx_msg void OnShared() { calls.push_back("derived:shared"); }
+    afx_msg void OnClicked() { calls.push_back("derived:clicked"); }
+    afx_msg void OnSize(UINT type, int cx, int cy) {
+        calls.push_back("derived:size " + std::to_string(type) + " " + std::to_string(cx) + "x" +
+                        std::to_string(cy));
+        CWnd::OnSize(type, cx, cy);
+    }
+    afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
+        calls.push_back("derived:ctlcolor " + std::to_string(nCtlColor) +
+                        (pDC != nullptr && pWnd != nullptr ? "" : " (missing objects)"));
+        return brush;
+    }
+    afx_msg void OnTimer(UINT_PTR id) { calls.push_back("derived:timer " + std::to_string(id)); }
+    afx_msg void OnPaint() {
+        CPaintDC dc(this);
+        ++paints;
+    }
+    afx_msg LRESULT OnSetText(WPARAM, LPARAM) {
+        calls.push_back("derived:settext");
+        return passSetTextOn ? Default() : TRUE;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(DerivedWindow, BaseWindow)
+ON_COMMAND(kSharedCommand, &DerivedWindow::OnShared)
+ON_BN_CLICKED(kButtonId, &DerivedWindow::OnClicked)
+ON_WM_SIZE()
+ON_WM_CTLCOLOR()
+ON_WM_TIMER()
+ON_WM_PAINT()
+ON_MESSAGE(WM_SETTEXT, &DerivedWindow::OnSetText)
+END_MESSAGE_MAP()
+
+class MessageMapTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(createPopup(window)); }
+    void TearDown() override { window.DestroyWindow(); }
+    DerivedWindow window;
+};
+
+TEST_F(MessageMapTest, MessagesReachTheHandlerOfTheMostDerivedMapThatHasOne) {
+    HWND child = GetDlgItem(window.m_hWnd, 0);
+    struct Case {
+        const char* label;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}},
+        {"accelerator of the base map",
+         WM_COMMAND,
+         MAKEWPARAM(kBaseCommand, 1),
+         0,
+         {"base:command"}},
+        {"command in both maps", WM_COMMAND, kSharedCommand, 0, {"derived:shared"}},
+        {"first id of a range", WM_COMMAND, kRangeFirst, 0, {"base:range 3010"}},
+        {"last id of a range", WM_COMMAND, kRangeLast, 0, {"base:range 3019"}},
+        {"button click",
+         WM_COMMAND,
+         MAKEWPARAM(kButtonId, BN_CLICKED),
+         reinterpret_cast<LPARAM>(child),
+         {"derived:clicked"}},
+        {"other notification of the button",
+         WM_COMMAND,
+         MAKEWPARAM(kButtonId, BN_DOUBLECLICKED),
+         reinterpret_cast<LPARAM>(window.m_hWnd),
+         {}},
+        {"unmapped command", WM_COMMAND, kUnmappedCommand, 0, {}},
+        {"window message of the base map", kPingMessage, 2, 3, {"base:ping"}},
+        {"size", WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 40), {"derived:size 0 30x40"}},
+        {"colour of a static",
+         WM_CTLCOLORSTATIC,
+         reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
+         reinterpret_cast<LPARAM>(window.m_hWnd),
+         {"derived:ctlcolor 6"}},
+        {"colour of an edit",
+         WM_CTLCOLOREDIT,
+         reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
+         reinterpret_cast<LPARAM>(window.m_hWnd),
+         {"derived:ctlcolor 1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        window.calls.clear();
+        SendMessageA(window.m_hWnd, c.message, c.wParam, c.lParam);
+        EXPECT_EQ(window.calls, c.calls);
+    }
+}
+
+TEST_F(MessageMapTest, HandlersGiveTheMessagesResult) {
+    EXPECT_EQ(SendMessageA(window.m_hWnd, kPingMessage, 20, 22), 42);
+    const LRESULT brush =
+        SendMessageA(window.m_hWnd, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
+                     reinterpret_cast<LPARAM>(window.m_hWnd));
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), window.brush);
+    EXPECT_EQ(SendMessageA(window.m_hWnd, WM_COMMAND, kBaseCommand, 0), 1);
+}
+
+TEST_F(MessageMapTest, TheCurrentMessageIsTheOneBeingHandled) {
+    SendMessageA(window.m_hWnd, kPingMessage, 5, 6);
+    EXPECT_EQ(window.seenMessage.hwnd, window.m_hWnd);
+    EXPECT_EQ(window.seenMessage.message, kPingMessage);
+    EXPECT_EQ(window.seenMessage.wParam, 5u);
+    EXPECT_EQ(window.seenMessage.lParam, 6);
+}
+
+TEST_F(MessageMapTest, DefaultHandsTheMessageToTheWindowsProcedure) {
+    struct Case {
+        const char* label;
+        bool passOn;
+        const char* expectedText;
+    };
+    const Case cases[] = {{"handler calls Default", true, "changed"},
+                          {"handler swallows the message", false, "framework test"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        window.SetWindowText("framework test");
+        window.passSetTextOn = c.passOn;
+        window.calls.clear();
+        window.SetWindowText("changed");
+        EXPECT_EQ(window.calls, std::vector<std::string>{"derived:settext"});
+        CString text;
+        window.passSetTextOn = true;
+        window.GetWindowText(text);
+        EXPECT_STREQ(text, c.expectedText);
+    }
+}
+
+TEST_F(MessageMapTest, TimersAndPaintingGoThroughTheMap) {
+    window.calls.clear();
+    ASSERT_NE(window.SetTimer(kTimerId, 10), 0u);
+    test_host::UiScript script;
+    script.then([&] { return !window.calls.empty(); });
+    script.runUntilCompleted();
+    window.KillTimer(kTimerId);
+    ASSERT_FALSE(window.calls.empty());
+    EXPECT_EQ(window.calls.front(), "derived:timer 7");
+
+    const int paintsBefore = window.paints;
+    window.Invalidate();
+    window.UpdateWindow();
+    EXPECT_EQ(window.paints, paintsBefore + 1);
+    RECT update{};
+    EXPECT_FALSE(GetUpdateRect(window.m_hWnd, &update, FALSE)) << "CPaintDC validates the window";
+}
+
+// A window that deletes itself when its window is gone, as modeless windows do.
+class SelfDeletingWindow : public CWnd {
+public:
+    explicit SelfDeletingWindow(std::vector<std::string>* log) : log_(log) {}
+    ~SelfDeletingWindow() override { log_->push_back("deleted"); }
+
+protected:
+    afx_msg void OnDestroy() {
+        log_->push_back(m_hWnd != nullptr ? "destroy with window" : "destroy without window");
+        CWnd::OnDestroy();
+    }
+    void PostNcDestroy() override {
+        log_->push_back(m_hWnd == nullptr ? "post-nc-destroy detached"
+                                          : "post-nc-destroy attached");
+        delete this;
+    }
+    DECLARE_MESSAGE_MAP()
+
+private:
+    std::vector<std::string>* log_;
+};
+
+BEGIN_MESSAGE_MAP(SelfDeletingWindow, CWnd)
+ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+TEST(WindowLifetime, DestroyingTheWindowDetachesThenCallsPostNcDestroy) {
+    std::vector<std::string> log;
+    auto* window = new SelfDeletingWindow(&log);
+    ASSERT_TRUE(createPopup(*window));
+    HWND hWnd = window->m_hWnd;
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), window);
+    EXPECT_TRUE(window->DestroyWindow());
+    EXPECT_EQ(log, (std::vector<std::string>{"destroy with window", "post-nc-destroy detached",
+                                             "deleted"}));
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+    EXPECT_FALSE(IsWindow(hWnd));
+}
+
+TEST(WindowLifetime, DeletingTheObjectDestroysItsWindow) {
+    HWND hWnd = nullptr;
+    {
+        CWnd window;
+        ASSERT_TRUE(createPopup(window));
+        hWnd = window.m_hWnd;
+    }
+    EXPECT_FALSE(IsWindow(hWnd));
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+}
+
+TEST(WindowWrappers, ThinWrappersActOnTheWindow) {
+    CWnd window;
+    ASSERT_TRUE(createPopup(window, "wrapped"));
+    window.MoveWindow(20, 30, 120, 80);
+    CRect rect;
+    window.GetWindowRect(&rect);
+    EXPECT_EQ(rect, CRect(20, 30, 140, 110));
+    window.GetClientRect(&rect);
+    EXPECT_EQ(rect.Width(), 120);
+    window.EnableWindow(FALSE);
+    EXPECT_FALSE(window.IsWindowEnabled());
+    window.EnableWindow(TRUE);
+    window.ShowWindow(SW_HIDE);
+    EXPECT_FALSE(window.IsWindowVisible());
+    EXPECT_EQ(window.GetWindowTextLength(), 7);
+    char text[16];
+    EXPECT_EQ(window.GetWindowText(text, sizeof text), 7);
+    EXPECT_STREQ(text, "wrapped");
+    framework_tests::UniqueWindow label = framework_tests::createRawWindow("STATIC", window.m_hWnd);
+    CWnd* control = CWnd::FromHandle(label.get());
+    CFont* font = CFont::FromHandle(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    control->SetFont(font);
+    EXPECT_EQ(control->GetFont()->GetSafeHandle(), font->GetSafeHandle());
+    EXPECT_TRUE(window.PostMessage(WM_NULL));
+    EXPECT_EQ(CWnd::GetSafeOwner_(nullptr, nullptr), AfxGetMainWnd()->GetSafeHwnd());
+    window.DestroyWindow();
+    EXPECT_EQ(window.GetSafeHwnd(), nullptr);
+    CWnd* none = nullptr;
+    EXPECT_EQ(none->GetSafeHwnd(), nullptr);
+}
+
+} // namespace

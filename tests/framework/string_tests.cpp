@@ -1,0 +1,218 @@
+// CString and CStringW: construction and conversion, the usual operations, formatting and
+// string resources.
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+#include "host_resources.h"
+
+#include <string>
+
+namespace {
+
+TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
+    struct Case {
+        const char* label;
+        const wchar_t* wide;
+        const char* narrow;
+    };
+    const Case cases[] = {
+        {"empty", L"", ""},
+        {"ascii", L"Ledger 2025", "Ledger 2025"},
+        {"latin letters", L"Gr\u00fc\u00dfe \u00e9t\u00e9",
+         "Gr\xfc\xdf"
+         "e \xe9t\xe9"},
+        {"euro sign", L"\u20ac 12", "\x80 12"},
+    };
+    ASSERT_EQ(GetACP(), 1252u) << "the cases are written for code page 1252";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const CStringA fromWide(c.wide);
+        EXPECT_STREQ(fromWide, c.narrow);
+        EXPECT_EQ(fromWide.GetLength(), static_cast<int>(strlen(c.narrow)));
+        const CStringW fromNarrow(c.narrow);
+        EXPECT_STREQ(fromNarrow, c.wide);
+        const CStringW roundTrip(fromWide);
+        EXPECT_STREQ(roundTrip, c.wide);
+    }
+}
+
+TEST(StringConversion, AssigningTheOtherCharacterTypeConverts) {
+    CString narrow;
+    narrow = L"wide text";
+    EXPECT_STREQ(narrow, "wide text");
+    CStringW wide;
+    wide = "narrow text";
+    EXPECT_STREQ(wide, L"narrow text");
+    const CStringW fromObject(narrow);
+    EXPECT_STREQ(fromObject, L"wide text");
+}
+
+TEST(StringOperations, SearchingAndSlicing) {
+    const CString text("Accounts Payable Ledger");
+    struct FindCase {
+        const char* label;
+        int result;
+        int expected;
+    };
+    const FindCase finds[] = {
+        {"character", text.Find('P'), 9},
+        {"character after start", text.Find('e', 16), 18},
+        {"missing character", text.Find('z'), -1},
+        {"substring", text.Find("Ledger"), 17},
+        {"substring from start", text.Find("a", 11), 12},
+        {"missing substring", text.Find("Journal"), -1},
+        {"start beyond end", text.Find("A", 100), -1},
+        {"last character", text.ReverseFind('e'), 21},
+        {"one of", text.FindOneOf("xyP"), 9},
+    };
+    for (const FindCase& c : finds)
+        EXPECT_EQ(c.result, c.expected) << c.label;
+
+    struct SliceCase {
+        const char* label;
+        CString result;
+        const char* expected;
+    };
+    const SliceCase slices[] = {
+        {"left", text.Left(8), "Accounts"},
+        {"right", text.Right(6), "Ledger"},
+        {"mid to end", text.Mid(17), "Ledger"},
+        {"mid with count", text.Mid(9, 7), "Payable"},
+        {"left beyond length", text.Left(100), "Accounts Payable Ledger"},
+        {"mid beyond length", text.Mid(40), ""},
+        {"negative count", text.Mid(3, -2), ""},
+        {"span including", text.SpanIncluding("Acou"), "Accou"},
+        {"span excluding", text.SpanExcluding(" "), "Accounts"},
+    };
+    for (const SliceCase& c : slices)
+        EXPECT_STREQ(c.result, c.expected) << c.label;
+}
+
+TEST(StringOperations, TrimmingCaseAndEditing) {
+    struct Case {
+        const char* label;
+        CString (*apply)(CString);
+        const char* input;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"trim", [](CString s) { return s.Trim(); }, " \t ledger \r\n", "ledger"},
+        {"trim left", [](CString s) { return s.TrimLeft(); }, "  a b ", "a b "},
+        {"trim right", [](CString s) { return s.TrimRight(); }, "  a b ", "  a b"},
+        {"trim characters", [](CString s) { return s.Trim("*-"); }, "*-*value-*", "value"},
+        {"upper", [](CString s) { return s.MakeUpper(); },
+         "Gr\xfc\xdf"
+         "e",
+         "GR\xdc\xdf"
+         "E"},
+        {"lower", [](CString s) { return s.MakeLower(); }, "ABC def", "abc def"},
+        {"reverse", [](CString s) { return s.MakeReverse(); }, "abc", "cba"},
+        {"replace text",
+         [](CString s) {
+             s.Replace("ab", "xyz");
+             return s;
+         },
+         "abcab", "xyzcxyz"},
+        {"replace character",
+         [](CString s) {
+             s.Replace('\\', '/');
+             return s;
+         },
+         "C:\\a\\b", "C:/a/b"},
+        {"remove",
+         [](CString s) {
+             s.Remove('-');
+             return s;
+         },
+         "1-2-3", "123"},
+        {"insert",
+         [](CString s) {
+             s.Insert(2, "XY");
+             return s;
+         },
+         "abcd", "abXYcd"},
+        {"delete",
+         [](CString s) {
+             s.Delete(1, 2);
+             return s;
+         },
+         "abcd", "ad"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(c.apply(CString(c.input)), c.expected) << c.label;
+}
+
+TEST(StringOperations, ComparisonAndConcatenation) {
+    const CString a("alpha");
+    const CString b("Beta");
+    EXPECT_TRUE(a == "alpha");
+    EXPECT_TRUE("alpha" == a);
+    EXPECT_TRUE(a != b);
+    EXPECT_LT(a.Compare("beta"), 0);
+    EXPECT_EQ(CString("BETA").CompareNoCase(b), 0);
+    EXPECT_TRUE(CString("a") < CString("b"));
+    EXPECT_STREQ(a + "-" + b, "alpha-Beta");
+    EXPECT_STREQ('<' + a + '>', "<alpha>");
+    CString appended("x");
+    appended += appended; // appending itself
+    appended += 'y';
+    appended += L"z";
+    EXPECT_STREQ(appended, "xxyz");
+}
+
+TEST(StringOperations, BuffersKeepTheirTextAndTakeTheWrittenLength) {
+    CString text("abc");
+    char* buffer = text.GetBuffer(10);
+    EXPECT_STREQ(buffer, "abc");
+    strcpy(buffer, "abcdefgh");
+    text.ReleaseBuffer();
+    EXPECT_EQ(text.GetLength(), 8);
+    buffer = text.GetBuffer();
+    buffer[2] = '\0';
+    text.ReleaseBuffer();
+    EXPECT_STREQ(text, "ab");
+    text.GetBufferSetLength(5);
+    text.ReleaseBuffer(1);
+    EXPECT_STREQ(text, "a");
+}
+
+TEST(StringOperations, CopiesAreIndependent) {
+    CString original("first");
+    CString copy(original);
+    copy.SetAt(0, 'F');
+    EXPECT_STREQ(original, "first");
+    EXPECT_STREQ(copy, "First");
+    original.Empty();
+    EXPECT_TRUE(original.IsEmpty());
+    EXPECT_STREQ(copy, "First");
+}
+
+TEST(StringFormat, FormatsNarrowAndWideText) {
+    CString narrow;
+    narrow.Format("%s has %d entries (%.2f%%)", "Ledger", 42, 12.5);
+    EXPECT_STREQ(narrow, "Ledger has 42 entries (12.50%)");
+    CStringW wide;
+    wide.Format(L"%s=%05d", L"code", 42);
+    EXPECT_STREQ(wide, L"code=00042");
+    CString longText;
+    longText.Format("%0300d", 7);
+    EXPECT_EQ(longText.GetLength(), 300);
+    longText.AppendFormat("|%s", "end");
+    EXPECT_STREQ(longText.Right(4), "|end");
+}
+
+TEST(StringResources, LoadStringReadsTheApplicationsStringTable) {
+    CString text;
+    ASSERT_TRUE(text.LoadString(IDS_HOST_GREETING));
+    EXPECT_STREQ(text, "Greetings from the host");
+    CStringW wide;
+    ASSERT_TRUE(wide.LoadString(IDS_HOST_GREETING));
+    EXPECT_STREQ(wide, L"Greetings from the host");
+    const CString byResourceId(MAKEINTRESOURCEA(IDS_HOST_APP_NAME));
+    EXPECT_STREQ(byResourceId, "Test Host");
+    CString missing("unchanged");
+    EXPECT_FALSE(missing.LoadString(9999));
+    EXPECT_STREQ(missing, "unchanged");
+}
+
+} // namespace

@@ -1,0 +1,37 @@
+// Windows the framework tests create: framework objects on plain popup windows, and raw
+// windows made without the framework.
+#pragma once
+
+#include <afxwin.h>
+
+#include <support/unique_resource.h>
+
+#include <string>
+#include <vector>
+
+namespace framework_tests {
+
+struct WindowPolicy {
+    static HWND invalidValue() noexcept { return nullptr; }
+    static bool isValid(HWND hWnd) noexcept { return hWnd != nullptr; }
+    static void close(HWND hWnd) noexcept { DestroyWindow(hWnd); }
+};
+// A window made without the framework, destroyed with its owner object.
+using UniqueWindow = support::UniqueResource<HWND, WindowPolicy>;
+
+// A visible popup window of the framework's default class, for `window`.
+inline BOOL createPopup(CWnd& window, const char* title = "framework test") {
+    return window.CreateEx(0, AfxRegisterWndClass(0), title, WS_POPUP | WS_VISIBLE, 10, 10, 200,
+                           150, nullptr, nullptr);
+}
+
+// A raw window of a system class.
+inline UniqueWindow createRawWindow(const char* className = "STATIC", HWND parent = nullptr,
+                                    int id = 0) {
+    const DWORD style = parent != nullptr ? WS_CHILD | WS_VISIBLE : WS_POPUP;
+    return UniqueWindow(CreateWindowExA(0, className, "raw", style, 0, 0, 50, 20, parent,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                        GetModuleHandleA(nullptr), nullptr));
+}
+
+} // namespace framework_tests

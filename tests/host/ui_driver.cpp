@@ -1,0 +1,144 @@
+#include "ui_driver.h"
+
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace test_host {
+
+namespace {
+
+thread_local std::map<UINT_PTR, UiScript*> t_scripts;
+
+struct DialogSearch {
+    const char* caption;
+    HWND found;
+};
+
+HWND mainWindow() {
+    return AfxGetMainWnd()->GetSafeHwnd();
+}
+
+std::vector<HWND> threadWindows() {
+    std::vector<HWND> windows;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hWnd, LPARAM parameter) -> BOOL {
+            if (IsWindowVisible(hWnd) && hWnd != mainWindow())
+                reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(hWnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+} // namespace
+
+UiScript::UiScript(DWORD timeoutMilliseconds) : deadline_(GetTickCount() + timeoutMilliseconds) {
+    timer_ = SetTimer(nullptr, 0, kTickMilliseconds, &UiScript::onTimer);
+    t_scripts[timer_] = this;
+}
+
+UiScript::~UiScript() {
+    KillTimer(nullptr, timer_);
+    t_scripts.erase(timer_);
+}
+
+UiScript& UiScript::then(std::function<bool()> step) {
+    steps_.push_back(std::move(step));
+    return *this;
+}
+
+void CALLBACK UiScript::onTimer(HWND, UINT, UINT_PTR timerId, DWORD) {
+    if (const auto found = t_scripts.find(timerId); found != t_scripts.end())
+        found->second->tick();
+}
+
+void UiScript::tick() {
+    if (running_)
+        return; // a step runs a message loop of its own
+    if (static_cast<LONG>(GetTickCount() - deadline_) >= 0) {
+        if (!timedOut_) {
+            timedOut_ = true;
+            ADD_FAILURE() << "the user-interface script timed out with " << steps_.size()
+                          << " step(s) left";
+        }
+        steps_.clear();
+        closeStrayWindows();
+        return;
+    }
+    if (steps_.empty())
+        return;
+    running_ = true;
+    const bool done = steps_.front()();
+    running_ = false;
+    if (done && !steps_.empty())
+        steps_.pop_front();
+}
+
+void UiScript::runUntilCompleted() {
+    while (!completed() && !timedOut_) {
+        MSG msg;
+        if (!GetMessageA(&msg, nullptr, 0, 0)) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        if (!AfxPreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+HWND findDialog(const char* caption) {
+    for (HWND hWnd : threadWindows()) {
+        if (caption == nullptr || windowText(hWnd) == caption)
+            return hWnd;
+    }
+    return nullptr;
+}
+
+void closeStrayWindows() {
+    for (HWND hWnd : threadWindows())
+        PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+}
+
+std::string windowText(HWND hWnd) {
+    const int length = GetWindowTextLengthA(hWnd);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(hWnd, text.data(), length + 1)));
+    return text;
+}
+
+void typeText(HWND control, const std::string& text) {
+    for (const char ch : text)
+        PostMessageA(control, WM_CHAR, static_cast<unsigned char>(ch), 1);
+}
+
+void pressKey(HWND target, UINT virtualKey) {
+    PostMessageA(target, WM_KEYDOWN, virtualKey, 1);
+    PostMessageA(target, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+void clickButton(HWND dialog, int buttonId) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
+}
+
+void pumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        if (!AfxPreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+} // namespace test_host
