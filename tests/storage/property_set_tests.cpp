@@ -99,9 +99,6 @@ TEST_F(PropertySetTest, TypedValuesRoundTripInTheUserDefinedSet) {
     stored = readRaw(userDefined_.get(), named(L"Unsigned"), &hr);
     EXPECT_EQ(stored.vt, VT_UI4);
     EXPECT_EQ(stored.ulVal, 4000000000u);
-    PROPSPEC spec{};
-    spec.ulKind = PRSPEC_LPWSTR;
-    spec.lpwstr = const_cast<LPOLESTR>(L"Count");
     PROPID id = 0;
     ComPtr<IEnumSTATPROPSTG> entries;
     ASSERT_EQ(userDefined_->Enum(entries.put()), S_OK);

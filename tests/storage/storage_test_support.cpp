@@ -22,8 +22,9 @@ Function providerEntry(const char* name) {
 support::ComPtr<IStorage> createDocument(const std::wstring& path) {
     using Create = HRESULT(WINAPI*)(const WCHAR*, DWORD, DWORD, IStorage**);
     support::ComPtr<IStorage> storage;
-    if (const auto create = providerEntry<Create>("StgCreateDocfile"))
+    if (const auto create = providerEntry<Create>("StgCreateDocfile")) {
         EXPECT_EQ(create(path.c_str(), kCreateMode, 0, storage.put()), S_OK);
+    }
     return storage;
 }
 
@@ -39,8 +40,10 @@ support::ComPtr<IPropertyStorage> propertySet(IStorage* storage, REFFMTID format
     support::ComPtr<IPropertySetStorage> sets;
     EXPECT_EQ(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), S_OK);
     support::ComPtr<IPropertyStorage> set;
-    if (sets && FAILED(sets->Open(format, kStreamMode, set.put())))
-        EXPECT_EQ(sets->Create(format, nullptr, PROPSETFLAG_DEFAULT, kCreateMode, set.put()), S_OK);
+    if (sets && FAILED(sets->Open(format, kStreamMode, set.put()))) {
+        EXPECT_EQ(sets->Create(format, nullptr, PROPSETFLAG_DEFAULT, kCreateMode, set.put()),
+                  S_OK);
+    }
     return set;
 }
 
