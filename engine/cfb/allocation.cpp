@@ -173,6 +173,7 @@ Fat::Fat(SectorFile& file)
 void Fat::createEmpty() {
     pages_.clear();
     locations_.clear();
+    committedTables_.clear();
     difatSectors_.clear();
     nextDifatSector_ = endOfChain;
     declaredDifatSectors_ = 0;
@@ -198,6 +199,7 @@ Status Fat::readNextDifatSector() {
         return fail(Status::docfileCorrupt,
                     describe("the DIFAT chain loops back to sector ", sector));
     difatSectors_.push_back(sector);
+    committedTables_.insert(sector);
     std::vector<std::uint8_t>& bytes = sectorBuffer_;
     bytes.resize(file_.sectorSize());
     ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
@@ -208,6 +210,7 @@ Status Fat::readNextDifatSector() {
                         describe("FAT sector ", pagesLocated_, " is located at sector ", location,
                                  ", past the last sector ", fileSectors_));
         locations_[pagesLocated_++] = location;
+        committedTables_.insert(location);
     }
     nextDifatSector_ = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
     return Status::ok;
@@ -237,6 +240,7 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
     pagesLocated_ = std::min<std::size_t>(locations_.size(), headerDifatEntries);
     for (std::size_t i = 0; i < pagesLocated_; ++i) {
         locations_[i] = header.difat[i];
+        committedTables_.insert(locations_[i]);
         if (locations_[i] >= fileSectors)
             return fail(Status::docfileCorrupt,
                         describe("FAT sector ", i, " is located at sector ", locations_[i],
@@ -339,6 +343,10 @@ Status Fat::committedUses(std::uint32_t sector, bool* used) {
     *used = false;
     if (sector >= committedCount_)
         return Status::ok;
+    if (committedTables_.count(sector) != 0) {
+        *used = true;
+        return Status::ok;
+    }
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
     const auto& entries = page->committed ? *page->committed : page->entries;
@@ -375,6 +383,8 @@ Status Fat::appendSector(std::uint32_t* sector) {
 }
 
 Status Fat::allocate(std::uint32_t* sector) {
+    if (pagesOnDisk_ > 0) // every committed FAT sector must be known before one is handed out
+        ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1));
     for (std::uint32_t candidate = searchFrom_; candidate < sectorCount_; ++candidate) {
         Page* page = nullptr;
         ENGINE_RETURN_IF_FAILED(pageFor(candidate, &page));
@@ -510,6 +520,9 @@ void Fat::markCommitted() {
     difatChanged_ = false;
     pagesOnDisk_ = locations_.size();
     pagesLocated_ = locations_.size();
+    committedTables_.clear();
+    committedTables_.insert(locations_.begin(), locations_.end());
+    committedTables_.insert(difatSectors_.begin(), difatSectors_.end());
     declaredDifatSectors_ = static_cast<std::uint32_t>(difatSectors_.size());
     committedCount_ = sectorCount_;
     searchFrom_ = 0;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace engine::cfb {
@@ -150,6 +151,9 @@ private:
     std::size_t pagesLocated_ = 0; // of those, how many are located
     std::uint64_t fileSectors_ = 0;
     bool difatChanged_ = false;
+    // Sectors holding the committed FAT and DIFAT: never handed out before the next commit,
+    // even when a careless writer left them marked free.
+    std::unordered_set<std::uint32_t> committedTables_;
 };
 
 // The mini FAT, held whole in memory (it describes at most the mini stream, which stays

@@ -3,6 +3,8 @@
 // and valid.
 #include "tool_support.h"
 
+#include "cfb/format.h"
+
 #include <functional>
 
 namespace engine::cfb::testing {
@@ -231,6 +233,41 @@ TEST(CrashTest, AFailedWriteBlocksChangesUntilRevert) {
     breaking->breakAfter(1000);
     ASSERT_OK(file->revert());
     ASSERT_OK(file->root().createStream(u"Other", &other));
+    ASSERT_OK(file->commit());
+    expectValidFile(*target);
+}
+
+} // namespace
+} // namespace engine::cfb::testing
+
+namespace engine::cfb::testing {
+namespace {
+
+// A careless writer may leave the FAT's own sector marked free; the engine still never
+// writes over it before the next header is written.
+TEST(CrashTest, CommittedFatSectorsMarkedFreeAreNotReused) {
+    auto target = std::make_shared<MemoryByteArray>();
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::create(target, Version::v3, &file));
+    ASSERT_OK(buildBase(*file));
+    file.reset();
+    auto& bytes = target->bytes();
+    Header header;
+    ASSERT_OK(parseHeader(bytes.data(), &header));
+    const std::uint32_t fatSector = header.difat[0];
+    const std::size_t fatOffset = (fatSector + 1) * 512;
+    store32(&bytes[fatOffset + 4 * fatSector], freeSector);
+    const std::vector<std::uint8_t> before(bytes.begin() + fatOffset,
+                                           bytes.begin() + fatOffset + 512);
+
+    ASSERT_OK(CompoundFile::open(target, OpenMode::readWrite, &file));
+    Stream stream;
+    ASSERT_OK(file->root().createStream(u"Big", &stream));
+    const auto data = pattern(3 << 20);
+    ASSERT_OK(stream.writeAt(0, data.data(), data.size()));
+    const std::vector<std::uint8_t> after(bytes.begin() + fatOffset,
+                                          bytes.begin() + fatOffset + 512);
+    EXPECT_EQ(after, before);
     ASSERT_OK(file->commit());
     expectValidFile(*target);
 }
