@@ -1,0 +1,169 @@
+// CProcessDockFrame and GetProcessDockFrame: the frame registers itself while its window
+// exists, shows the progress it is given through its virtual table, and keeps the two
+// progress operations in the virtual-table slots callers rely on.
+#include "ui_helpers.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+const RECT kFrameRect{40, 40, 440, 300};
+
+std::string statusText(CProcessDockFrame& frame) {
+    char text[128] = "";
+    GetDlgItemTextA(frame.GetSafeHwnd(), D64AVOR_DOCK_FRAME_STATUS_ID, text, sizeof text);
+    return text;
+}
+
+HWND progressBar(CProcessDockFrame& frame) {
+    return GetDlgItem(frame.GetSafeHwnd(), D64AVOR_DOCK_FRAME_PROGRESS_ID);
+}
+
+int barPosition(CProcessDockFrame& frame) {
+    return static_cast<int>(SendMessageA(progressBar(frame), PBM_GETPOS, 0, 0));
+}
+
+TEST(ProcessDockFrame, IsTheProcessFrameWhileItsWindowExists) {
+    EXPECT_EQ(GetProcessDockFrame(), nullptr);
+    CProcessDockFrame frame;
+    EXPECT_EQ(GetProcessDockFrame(), nullptr) << "no window yet";
+    ASSERT_TRUE(frame.CreateFrame("Books", kFrameRect));
+    EXPECT_EQ(GetProcessDockFrame(), &frame);
+    char className[64] = "";
+    GetClassNameA(frame.GetSafeHwnd(), className, sizeof className);
+    EXPECT_STREQ(className, D64AVOR_DOCK_FRAME_CLASS);
+    EXPECT_FALSE(GetWindowLongA(frame.GetSafeHwnd(), GWL_STYLE) & WS_CHILD);
+    frame.DestroyWindow();
+    EXPECT_EQ(GetProcessDockFrame(), nullptr);
+}
+
+TEST(ProcessDockFrame, IsTheMostRecentlyCreatedFrame) {
+    CProcessDockFrame older;
+    CProcessDockFrame newer;
+    ASSERT_TRUE(older.CreateFrame("Older", kFrameRect));
+    ASSERT_TRUE(newer.CreateFrame("Newer", kFrameRect));
+    EXPECT_EQ(GetProcessDockFrame(), &newer);
+    older.DestroyWindow();
+    EXPECT_EQ(GetProcessDockFrame(), &newer) << "destroying another frame leaves it";
+    newer.DestroyWindow();
+    EXPECT_EQ(GetProcessDockFrame(), nullptr);
+}
+
+TEST(ProcessDockFrame, IsNoLongerTheProcessFrameOnceDeleted) {
+    auto frame = std::make_unique<CProcessDockFrame>();
+    ASSERT_TRUE(frame->CreateFrame("Books", kFrameRect));
+    frame.reset();
+    EXPECT_EQ(GetProcessDockFrame(), nullptr);
+}
+
+struct ProgressCase {
+    const char* label;
+    unsigned __int64 position;
+    unsigned __int64 upper;
+    int expectedBar; // on the bar's scale of 0..kProgressBarScale
+};
+
+class DockFrameTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(frame_.CreateFrame("Books", kFrameRect)); }
+    CProcessDockFrame frame_;
+};
+
+class DockFrameProgressTest : public DockFrameTest,
+                              public testing::WithParamInterface<ProgressCase> {};
+
+// The library calls the frame's operations through its virtual table, on the frame it
+// gets from GetProcessDockFrame.
+TEST_P(DockFrameProgressTest, ShowsThePositionOfTheUpperBound) {
+    const ProgressCase& row = GetParam();
+    CProcessDockFrame* frame = GetProcessDockFrame();
+    ASSERT_EQ(frame, &frame_);
+    frame->SetProgressValue(row.position, row.upper);
+    EXPECT_EQ(frame_.GetProgressPosition(), row.position) << row.label;
+    EXPECT_EQ(frame_.GetProgressUpper(), row.upper) << row.label;
+    EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressNormal) << row.label;
+    EXPECT_EQ(barPosition(frame_), row.expectedBar) << row.label;
+    EXPECT_TRUE(IsWindowVisible(progressBar(frame_))) << row.label;
+    EXPECT_EQ(statusText(frame_), std::to_string(row.position) + " of " + std::to_string(row.upper))
+        << row.label;
+}
+
+constexpr int kFull = CProcessDockFrame::kProgressBarScale;
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DockFrameProgressTest,
+    testing::Values(ProgressCase{"start", 0, 100, 0}, ProgressCase{"forty_percent", 40, 100, 400},
+                    ProgressCase{"done", 100, 100, kFull},
+                    ProgressCase{"beyond_the_bound", 150, 100, kFull},
+                    ProgressCase{"no_bound", 5, 0, 0}, ProgressCase{"a_third", 1, 3, kFull / 3},
+                    ProgressCase{"beyond_32_bits", 0x100000000ull, 0x400000000ull, kFull / 4},
+                    ProgressCase{"near_the_64_bit_limit", 0xFFFFFFFFFFFFFFFEull / 2,
+                                 0xFFFFFFFFFFFFFFFEull, kFull / 2}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(DockFrameTest, ClearsTheIndicatorWithStateZero) {
+    CProcessDockFrame* frame = GetProcessDockFrame();
+    ASSERT_EQ(frame, &frame_);
+    frame->SetProgressValue(30, 60);
+    frame->SetProgressState(0);
+    EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressNone);
+    EXPECT_EQ(frame_.GetProgressPosition(), 0u);
+    EXPECT_EQ(frame_.GetProgressUpper(), 0u);
+    EXPECT_EQ(barPosition(frame_), 0);
+    EXPECT_FALSE(IsWindowVisible(progressBar(frame_)));
+    EXPECT_EQ(statusText(frame_), "");
+}
+
+TEST_F(DockFrameTest, KeepsAnotherStateWhenTheValueChanges) {
+    frame_.SetProgressState(CProcessDockFrame::kProgressPaused);
+    frame_.SetProgressValue(1, 2);
+    EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressPaused);
+    EXPECT_EQ(barPosition(frame_), kFull / 2);
+}
+
+TEST_F(DockFrameTest, PutsTheStatusAreaAlongTheBottomEdge) {
+    RECT client{};
+    GetClientRect(frame_.GetSafeHwnd(), &client);
+    RECT bar{};
+    GetWindowRect(progressBar(frame_), &bar);
+    MapWindowPoints(nullptr, frame_.GetSafeHwnd(), reinterpret_cast<POINT*>(&bar), 2);
+    EXPECT_LE(bar.bottom, client.bottom);
+    EXPECT_GT(bar.top, client.bottom / 2);
+    EXPECT_GT(bar.right - bar.left, 0);
+}
+
+// The virtual-table layout callers rely on: the two progress operations are adjacent, in
+// this order, and the first two virtual functions the frame adds to CWnd's. Under the C++
+// ABI of this compiler a pointer to a virtual member holds 1 + its slot's byte offset.
+class FirstVirtualAfterWindow : public CWnd {
+public:
+    virtual void firstAddedFunction() = 0;
+};
+
+template <typename Member>
+ptrdiff_t virtualSlotOffset(Member member) {
+    struct Representation {
+        ptrdiff_t pointer;
+        ptrdiff_t adjustment;
+    };
+    static_assert(sizeof(Member) == sizeof(Representation));
+    Representation representation;
+    std::memcpy(&representation, &member, sizeof representation);
+    EXPECT_EQ(representation.pointer & 1, 1) << "not a virtual function";
+    return representation.pointer - 1;
+}
+
+TEST(ProcessDockFrameLayout, KeepsTheProgressOperationsInTheirSlots) {
+    const ptrdiff_t firstAdded = virtualSlotOffset(&FirstVirtualAfterWindow::firstAddedFunction);
+    const ptrdiff_t clearing = virtualSlotOffset(&CProcessDockFrame::SetProgressState);
+    const ptrdiff_t showing = virtualSlotOffset(&CProcessDockFrame::SetProgressValue);
+    EXPECT_EQ(clearing, firstAdded);
+    EXPECT_EQ(showing, clearing + static_cast<ptrdiff_t>(sizeof(void*)));
+}
+
+} // namespace

@@ -1,0 +1,193 @@
+// MakeLongPath and MakeStgFilePath: the extended-length forms of every kind of path, and a
+// file whose path is longer than MAX_PATH created and opened again through them.
+#include <d64avor.h>
+
+#include <gtest/gtest.h>
+#include <support/scope_exit.h>
+#include <support/unique_resource.h>
+#include <test_support.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring currentDirectory() {
+    std::wstring directory(GetCurrentDirectoryW(0, nullptr), L'\0');
+    directory.resize(GetCurrentDirectoryW(static_cast<DWORD>(directory.size()), directory.data()));
+    return directory;
+}
+
+// The current folder with a name appended, as an independent expectation for relative
+// names (the folder never ends with a separator except at a drive's root).
+std::wstring inCurrentDirectory(const std::wstring& name) {
+    std::wstring directory = currentDirectory();
+    if (directory.back() != L'\\')
+        directory += L'\\';
+    return directory + name;
+}
+
+struct LongPathCase {
+    const char* label;
+    std::wstring path;
+    std::wstring expected;
+};
+
+class MakeLongPathTest : public testing::TestWithParam<LongPathCase> {};
+
+TEST_P(MakeLongPathTest, GivesTheExtendedLengthForm) {
+    const LongPathCase& row = GetParam();
+    EXPECT_EQ(std::wstring(MakeLongPath(row.path.c_str()).GetString()), row.expected) << row.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, MakeLongPathTest,
+    testing::Values(
+        LongPathCase{"drive", L"C:\\a\\b", L"\\\\?\\C:\\a\\b"},
+        LongPathCase{"drive root", L"C:\\", L"\\\\?\\C:\\"},
+        LongPathCase{"drive with forward slashes", L"C:/a/b.txt", L"\\\\?\\C:\\a\\b.txt"},
+        LongPathCase{"drive with dot steps", L"C:\\a\\.\\b\\..\\c", L"\\\\?\\C:\\a\\c"},
+        LongPathCase{"UNC", L"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+        LongPathCase{"UNC with a deeper path", L"\\\\server\\share\\x\\y.doc",
+                     L"\\\\?\\UNC\\server\\share\\x\\y.doc"},
+        LongPathCase{"already extended", L"\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b"},
+        LongPathCase{"already extended UNC", L"\\\\?\\UNC\\server\\share",
+                     L"\\\\?\\UNC\\server\\share"},
+        LongPathCase{"device namespace", L"\\\\.\\PhysicalDrive0", L"\\\\.\\PhysicalDrive0"},
+        LongPathCase{"relative name", L"file.txt", L"\\\\?\\" + inCurrentDirectory(L"file.txt")},
+        LongPathCase{"relative folder and name", L"sub\\file.txt",
+                     L"\\\\?\\" + inCurrentDirectory(L"sub\\file.txt")},
+        LongPathCase{"empty", L"", L""}),
+    [](const testing::TestParamInfo<LongPathCase>& info) {
+        std::string name = info.param.label;
+        for (char& ch : name)
+            ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return name;
+    });
+
+TEST(MakeLongPath, GivesAnEmptyStringForANullPath) {
+    EXPECT_TRUE(MakeLongPath(nullptr).IsEmpty());
+}
+
+TEST(MakeLongPath, MakesARelativePathLongerThanMaxPathAbsolute) {
+    const std::wstring relative = std::wstring(150, L'r') + L"\\" + std::wstring(150, L's');
+    EXPECT_EQ(std::wstring(MakeLongPath(relative.c_str()).GetString()),
+              L"\\\\?\\" + inCurrentDirectory(relative));
+}
+
+struct StgPathCase {
+    const char* label;
+    std::wstring path;
+    std::wstring expected;
+};
+
+class MakeStgFilePathTest : public testing::TestWithParam<StgPathCase> {};
+
+TEST_P(MakeStgFilePathTest, KeepsShortPathsAndExtendsLongOnes) {
+    const StgPathCase& row = GetParam();
+    EXPECT_EQ(std::wstring(MakeStgFilePath(row.path.c_str()).GetString()), row.expected)
+        << row.label;
+}
+
+const std::wstring kLongName(300, L'n');
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, MakeStgFilePathTest,
+    testing::Values(
+        StgPathCase{"short absolute", L"C:\\data\\book.qvd", L"C:\\data\\book.qvd"},
+        StgPathCase{"short relative", L"book.qvd", L"book.qvd"},
+        StgPathCase{"short UNC", L"\\\\server\\share\\book.qvd", L"\\\\server\\share\\book.qvd"},
+        StgPathCase{"long absolute", L"C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
+        StgPathCase{"long UNC", L"\\\\server\\share\\" + kLongName,
+                    L"\\\\?\\UNC\\server\\share\\" + kLongName},
+        StgPathCase{"long relative", kLongName, L"\\\\?\\" + inCurrentDirectory(kLongName)},
+        StgPathCase{"already extended", L"\\\\?\\C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
+        // 259 characters is the longest full path the file functions take without the prefix.
+        StgPathCase{"259 characters", L"C:\\" + std::wstring(256, L'x'),
+                    L"C:\\" + std::wstring(256, L'x')},
+        StgPathCase{"260 characters", L"C:\\" + std::wstring(257, L'x'),
+                    L"\\\\?\\C:\\" + std::wstring(257, L'x')}),
+    [](const testing::TestParamInfo<StgPathCase>& info) {
+        std::string name = info.param.label;
+        for (char& ch : name)
+            ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return name;
+    });
+
+TEST(MakeStgFilePath, GivesAnEmptyStringForANullPath) {
+    EXPECT_TRUE(MakeStgFilePath(nullptr).IsEmpty());
+}
+
+// A file at least 300 characters deep, in folders of 60-character names under a
+// temporary folder; everything is removed through extended-length names at the end.
+class LongFileTest : public testing::Test {
+protected:
+    static constexpr size_t kMinimumLength = 300;
+    static constexpr size_t kFolderNameLength = 60;
+
+    void SetUp() override {
+        std::wstring folder = temporary_.path();
+        while (folder.size() + kFolderNameLength < kMinimumLength) {
+            folder += L"\\" + std::wstring(kFolderNameLength, L'f');
+            const std::wstring extended = L"\\\\?\\" + folder;
+            ASSERT_TRUE(CreateDirectoryW(extended.c_str(), nullptr)) << GetLastError();
+            folders_.push_back(extended);
+        }
+        path_ = folder + L"\\" + std::wstring(kFolderNameLength, L'd') + L".qvd";
+        ASSERT_GE(path_.size(), kMinimumLength);
+    }
+
+    void TearDown() override {
+        DeleteFileW((L"\\\\?\\" + path_).c_str());
+        for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder)
+            RemoveDirectoryW(folder->c_str());
+    }
+
+    static bool writeFile(const wchar_t* name, const std::string& bytes) {
+        support::UniqueFile file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        return file &&
+               WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                         nullptr) &&
+               written == bytes.size();
+    }
+
+    static std::string readFile(const wchar_t* name) {
+        support::UniqueFile file(CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return "<not opened: " + std::to_string(GetLastError()) + ">";
+        char buffer[256];
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr))
+            return "<not read>";
+        return std::string(buffer, read);
+    }
+
+    test_support::TemporaryDirectory temporary_;
+    std::vector<std::wstring> folders_;
+    std::wstring path_;
+};
+
+TEST_F(LongFileTest, IsCreatedThroughMakeLongPathAndOpenedThroughMakeStgFilePath) {
+    const std::string bytes = "ledger of a long path";
+    ASSERT_TRUE(writeFile(MakeLongPath(path_.c_str()), bytes));
+    EXPECT_EQ(readFile(MakeStgFilePath(path_.c_str())), bytes);
+}
+
+TEST_F(LongFileTest, IsCreatedThroughMakeStgFilePathAndOpenedThroughMakeLongPath) {
+    const std::string bytes = "another ledger";
+    ASSERT_TRUE(writeFile(MakeStgFilePath(path_.c_str()), bytes));
+    EXPECT_EQ(readFile(MakeLongPath(path_.c_str())), bytes);
+}
+
+TEST_F(LongFileTest, HasAShortNameThroughTheExtendedLengthForm) {
+    ASSERT_TRUE(writeFile(MakeLongPath(path_.c_str()), "x"));
+    wchar_t shortName[MAX_PATH] = L"";
+    // What the library's detection functions do with a long path.
+    const DWORD length = GetShortPathNameW(MakeLongPath(path_.c_str()), shortName, MAX_PATH);
+    EXPECT_GT(length, 0u) << GetLastError();
+}
+
+} // namespace

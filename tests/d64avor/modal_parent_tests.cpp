@@ -1,0 +1,169 @@
+// GetModalParent: the owner of the modal window running on the thread, asked from inside
+// the modal loops of message boxes, dialog boxes (nested too) and framework dialogs, and
+// after they end.
+#include "ui_helpers.h"
+
+#include <gtest/gtest.h>
+#include <host_resources.h>
+#include <support/scope_exit.h>
+#include <test_host.h>
+#include <ui_driver.h>
+
+#include <vector>
+
+namespace {
+
+constexpr UINT_PTR kAskTimer = 1;
+constexpr UINT kAskTickMilliseconds = 10;
+// What GetModalParent answered before it was asked.
+const HWND kNotAsked = reinterpret_cast<HWND>(static_cast<INT_PTR>(-1));
+
+HWND modalParentWindow() {
+    return GetModalParent()->GetSafeHwnd();
+}
+
+HWND mainWindow() {
+    return test_host::application().mainWindow().GetSafeHwnd();
+}
+
+// Dialog boxes opened one inside the other's modal loop, each owned by the one before (the
+// first by `firstOwner`); the innermost asks GetModalParent, then all of them close.
+struct ModalChain {
+    size_t depth = 1;
+    HWND firstOwner = nullptr;
+    std::vector<HWND> dialogs;
+    HWND answer = kNotAsked;
+};
+
+thread_local ModalChain* t_chain = nullptr;
+
+INT_PTR runChainDialog(HWND owner);
+
+INT_PTR CALLBACK chainDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        t_chain->dialogs.push_back(dialog);
+        SetTimer(dialog, kAskTimer, kAskTickMilliseconds, nullptr);
+        return TRUE;
+    case WM_TIMER:
+        // Asked from the modal loop once it has shown the box (it does so when idle).
+        if (!IsWindowVisible(dialog))
+            return TRUE;
+        KillTimer(dialog, kAskTimer);
+        if (t_chain->dialogs.size() < t_chain->depth)
+            runChainDialog(dialog);
+        else
+            t_chain->answer = modalParentWindow();
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    case WM_COMMAND: // the watchdog's IDCANCEL
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR runChainDialog(HWND owner) {
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_HOST_PLAIN), owner,
+                           &chainDialogProcedure, 0);
+}
+
+struct ChainCase {
+    const char* label;
+    size_t depth;
+    bool ownedByMainWindow;
+};
+
+class ModalChainTest : public testing::TestWithParam<ChainCase> {};
+
+TEST_P(ModalChainTest, AnswersTheOwnerOfTheInnermostModalDialog) {
+    const ChainCase& row = GetParam();
+    ModalChain chain;
+    chain.depth = row.depth;
+    chain.firstOwner = row.ownedByMainWindow ? mainWindow() : nullptr;
+    t_chain = &chain;
+    test_host::UiScript watchdog; // closes the dialogs if they never close themselves
+    EXPECT_EQ(runChainDialog(chain.firstOwner), IDOK) << row.label;
+    t_chain = nullptr;
+    ASSERT_EQ(chain.dialogs.size(), row.depth) << row.label;
+    const HWND expected = row.depth == 1 ? chain.firstOwner : chain.dialogs[row.depth - 2];
+    EXPECT_EQ(chain.answer, expected) << row.label;
+    EXPECT_EQ(modalParentWindow(), nullptr) << row.label << ": after the dialogs closed";
+}
+
+INSTANTIATE_TEST_SUITE_P(DialogBoxes, ModalChainTest,
+                         testing::Values(ChainCase{"owned_by_the_main_window", 1, true},
+                                         ChainCase{"nested_twice", 2, true},
+                                         ChainCase{"nested_three_times", 3, true},
+                                         ChainCase{"without_an_owner", 1, false}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(GetModalParent, IsNullWithoutModalUserInterface) {
+    EXPECT_EQ(GetModalParent(), nullptr);
+}
+
+TEST(GetModalParent, AnswersTheMainWindowObjectWhileAMessageBoxRuns) {
+    CWnd* answer = nullptr;
+    test_host::UiScript script;
+    script.then([&] {
+        HWND box = test_host::findDialog("Modal question");
+        if (box == nullptr)
+            return false;
+        answer = GetModalParent();
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    MessageBoxA(mainWindow(), "Post the journal?", "Modal question", MB_OK);
+    EXPECT_TRUE(script.completed());
+    // The main window has a permanent object; that object is the answer.
+    EXPECT_EQ(answer, &test_host::application().mainWindow());
+    EXPECT_EQ(GetModalParent(), nullptr);
+}
+
+TEST(GetModalParent, AnswersTheParentOfAFrameworkDialogInItsModalLoop) {
+    HWND answer = kNotAsked;
+    CDialog dialog(IDD_HOST_PLAIN, &test_host::application().mainWindow());
+    test_host::UiScript script;
+    script.then([&] {
+        HWND box = test_host::findDialog("Host Plain");
+        if (box == nullptr)
+            return false;
+        answer = modalParentWindow();
+        test_host::clickButton(box, IDCANCEL);
+        return true;
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_TRUE(script.completed());
+    EXPECT_EQ(answer, mainWindow());
+}
+
+// A box the application shows modeless while it keeps the owner disabled (as the
+// progress boxes do) is modal user interface too.
+TEST(GetModalParent, AnswersTheDisabledOwnerOfAModelessBox) {
+    d64avor_tests::UniqueWindow box(CreateDialogParamA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_HOST_PLAIN), mainWindow(), nullptr, 0));
+    ASSERT_TRUE(box);
+    ShowWindow(box.get(), SW_SHOW);
+    EXPECT_EQ(modalParentWindow(), nullptr) << "the owner is still enabled";
+    EnableWindow(mainWindow(), FALSE);
+    support::ScopeExit enable([] { EnableWindow(mainWindow(), TRUE); });
+    EXPECT_EQ(modalParentWindow(), mainWindow());
+    ShowWindow(box.get(), SW_HIDE);
+    EXPECT_EQ(modalParentWindow(), nullptr) << "a hidden box asks nothing of the user";
+}
+
+TEST(GetModalParent, IsNotMisledByABalloonOfADisabledWindow) {
+    EnableWindow(mainWindow(), FALSE);
+    support::ScopeExit enable([] {
+        EnableWindow(mainWindow(), TRUE);
+        d64avor_tests::destroyBalloons();
+    });
+    const RECT anchor{10, 10, 20, 20};
+    CBalloonHelp::LaunchBalloon("Note", "text", &anchor, nullptr, 0,
+                                &test_host::application().mainWindow(), nullptr, 0, nullptr, 0, 0);
+    ASSERT_NE(d64avor_tests::findBalloon(), nullptr);
+    EXPECT_EQ(modalParentWindow(), nullptr);
+}
+
+} // namespace
