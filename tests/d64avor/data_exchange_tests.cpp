@@ -77,11 +77,6 @@ TEST_F(DataExchangeTest, KeepsTheAttachmentOnLaterExchanges) {
     EXPECT_EQ(SendMessageA(control, kProbeMessage, 0, 0), kProbeAnswer);
 }
 
-TEST_F(DataExchangeTest, LetsGoOfTheControlWithTheDialog) {
-    dialog_.DestroyWindow();
-    EXPECT_EQ(dialog_.name.GetSafeHwnd(), nullptr);
-}
-
 // Exchanges that cannot attach raise the framework's invalid-argument exception.
 struct RefusalCase {
     const char* label;

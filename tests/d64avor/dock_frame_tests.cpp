@@ -126,17 +126,6 @@ TEST_F(DockFrameTest, KeepsAnotherStateWhenTheValueChanges) {
     EXPECT_EQ(barPosition(frame_), kFull / 2);
 }
 
-TEST_F(DockFrameTest, PutsTheStatusAreaAlongTheBottomEdge) {
-    RECT client{};
-    GetClientRect(frame_.GetSafeHwnd(), &client);
-    RECT bar{};
-    GetWindowRect(progressBar(frame_), &bar);
-    MapWindowPoints(nullptr, frame_.GetSafeHwnd(), reinterpret_cast<POINT*>(&bar), 2);
-    EXPECT_LE(bar.bottom, client.bottom);
-    EXPECT_GT(bar.top, client.bottom / 2);
-    EXPECT_GT(bar.right - bar.left, 0);
-}
-
 // The virtual-table layout callers rely on: the two progress operations are adjacent, in
 // this order, and the first two virtual functions the frame adds to CWnd's. Under the C++
 // ABI of this compiler a pointer to a virtual member holds 1 + its slot's byte offset.
