@@ -174,6 +174,7 @@ void Fat::createEmpty() {
     pages_.clear();
     locations_.clear();
     committedTables_.clear();
+    tablesKnown_ = true; // nothing is committed yet
     difatSectors_.clear();
     nextDifatSector_ = endOfChain;
     declaredDifatSectors_ = 0;
@@ -199,7 +200,6 @@ Status Fat::readNextDifatSector() {
         return fail(Status::docfileCorrupt,
                     describe("the DIFAT chain loops back to sector ", sector));
     difatSectors_.push_back(sector);
-    committedTables_.insert(sector);
     std::vector<std::uint8_t>& bytes = sectorBuffer_;
     bytes.resize(file_.sectorSize());
     ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
@@ -210,7 +210,6 @@ Status Fat::readNextDifatSector() {
                         describe("FAT sector ", pagesLocated_, " is located at sector ", location,
                                  ", past the last sector ", fileSectors_));
         locations_[pagesLocated_++] = location;
-        committedTables_.insert(location);
     }
     nextDifatSector_ = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
     return Status::ok;
@@ -225,6 +224,7 @@ Status Fat::locatePage(std::size_t index) {
 Status Fat::load(const Header& header, std::uint64_t fileSectors) {
     createEmpty();
     difatChanged_ = false;
+    tablesKnown_ = false;
     if (header.fatSectorCount > fileSectors)
         return fail(Status::docfileCorrupt,
                     describe("the header counts ", header.fatSectorCount,
@@ -240,7 +240,6 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
     pagesLocated_ = std::min<std::size_t>(locations_.size(), headerDifatEntries);
     for (std::size_t i = 0; i < pagesLocated_; ++i) {
         locations_[i] = header.difat[i];
-        committedTables_.insert(locations_[i]);
         if (locations_[i] >= fileSectors)
             return fail(Status::docfileCorrupt,
                         describe("FAT sector ", i, " is located at sector ", locations_[i],
@@ -343,6 +342,7 @@ Status Fat::committedUses(std::uint32_t sector, bool* used) {
     *used = false;
     if (sector >= committedCount_)
         return Status::ok;
+    ENGINE_RETURN_IF_FAILED(learnCommittedTables());
     if (committedTables_.count(sector) != 0) {
         *used = true;
         return Status::ok;
@@ -382,9 +382,20 @@ Status Fat::appendSector(std::uint32_t* sector) {
     return setNext(*sector, endOfChain);
 }
 
-Status Fat::allocate(std::uint32_t* sector) {
-    if (pagesOnDisk_ > 0) // every committed FAT sector must be known before one is handed out
+Status Fat::learnCommittedTables() {
+    if (tablesKnown_)
+        return Status::ok;
+    // Read on the first change only, so that opening to read costs no more for a large file.
+    if (pagesOnDisk_ > 0)
         ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1));
+    committedTables_.insert(locations_.begin(), locations_.begin() + pagesOnDisk_);
+    committedTables_.insert(difatSectors_.begin(), difatSectors_.end());
+    tablesKnown_ = true;
+    return Status::ok;
+}
+
+Status Fat::allocate(std::uint32_t* sector) {
+    ENGINE_RETURN_IF_FAILED(learnCommittedTables());
     for (std::uint32_t candidate = searchFrom_; candidate < sectorCount_; ++candidate) {
         Page* page = nullptr;
         ENGINE_RETURN_IF_FAILED(pageFor(candidate, &page));
@@ -523,6 +534,7 @@ void Fat::markCommitted() {
     committedTables_.clear();
     committedTables_.insert(locations_.begin(), locations_.end());
     committedTables_.insert(difatSectors_.begin(), difatSectors_.end());
+    tablesKnown_ = true;
     declaredDifatSectors_ = static_cast<std::uint32_t>(difatSectors_.size());
     committedCount_ = sectorCount_;
     searchFrom_ = 0;

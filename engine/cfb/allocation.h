@@ -124,6 +124,7 @@ private:
     [[nodiscard]] Status loadPage(std::size_t index);
     [[nodiscard]] Status pageFor(std::uint32_t sector, Page** page);
     [[nodiscard]] Status locatePage(std::size_t index);
+    [[nodiscard]] Status learnCommittedTables();
     [[nodiscard]] Status readNextDifatSector();
     [[nodiscard]] Status appendSector(std::uint32_t* sector);
     [[nodiscard]] Status relocateChangedPages(bool* moved);
@@ -154,6 +155,7 @@ private:
     // Sectors holding the committed FAT and DIFAT: never handed out before the next commit,
     // even when a careless writer left them marked free.
     std::unordered_set<std::uint32_t> committedTables_;
+    bool tablesKnown_ = true;
 };
 
 // The mini FAT, held whole in memory (it describes at most the mini stream, which stays
