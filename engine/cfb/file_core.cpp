@@ -184,7 +184,12 @@ Status FileCore::checkWritable() const {
 Status FileCore::findChild(std::uint32_t storage, std::u16string_view name,
                            std::uint32_t* child) const {
     const auto& children = nodes_[storage].children;
-    const auto it = children.find(foldName(name));
+    char16_t folded[maxNameUnits];
+    const std::size_t units = std::min(name.size(), maxNameUnits);
+    for (std::size_t i = 0; i < units; ++i)
+        folded[i] = upperCaseUnit(name[i]);
+    const auto it = name.size() > maxNameUnits ? children.end() // no element has a longer name
+                                               : children.find(std::u16string_view(folded, units));
     if (it == children.end())
         return fail(Status::fileNotFound, describe("no element '", toUtf8(name), "'"));
     *child = it->second;

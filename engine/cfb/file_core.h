@@ -13,19 +13,32 @@
 #include "cfb/names.h"
 #include "cfb/sector_file.h"
 
+#include <functional>
+#include <string_view>
 #include <unordered_map>
 #include <memory>
 #include <vector>
 
 namespace engine::cfb::detail {
 
+// Children are found by their upper-cased names; lookups fold the name asked for into a
+// small buffer instead of a new string.
+struct FoldedNameHash {
+    using is_transparent = void;
+    [[nodiscard]] std::size_t operator()(std::u16string_view name) const {
+        return std::hash<std::u16string_view>{}(name);
+    }
+};
+using ChildIndex =
+    std::unordered_map<std::u16string, std::uint32_t, FoldedNameHash, std::equal_to<>>;
+
 struct Node {
     DirectoryEntry entry; // name, type, class, state bits, times, start sector and size
     std::uint32_t parent = noStream;
     std::uint64_t generation = 0;
     bool alive = true;
-    std::unordered_map<std::u16string, std::uint32_t> children; // folded name -> node
-    std::unique_ptr<ChainMap> chain;                            // mapped on first access
+    ChildIndex children;             // folded name -> node
+    std::unique_ptr<ChainMap> chain; // mapped on first access
 };
 
 class FileCore {
