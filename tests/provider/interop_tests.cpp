@@ -1,1 +1,417 @@
+// Interoperability with Wine's ole32 in the same process: documents the provider writes are
+// read identically by ole32, documents ole32 writes are read by the provider, and the real
+// files of the shared corpus read the same through both. The documents written here stay in
+// provider-interop/ beside the test program, for the native readers (check_interop.py).
+#include "provider_api.h"
+
+#include <test_support.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+using namespace provider_test;
+
+namespace {
+
+constexpr DWORD kSetMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr wchar_t kInteropFolder[] = L"provider-interop";
+
+std::wstring interopFolder() {
+    const std::wstring folder = test_support::programDirectory() + L"\\" + kInteropFolder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string hexHash(const std::string& bytes) {
+    // FNV-1a, enough to tell contents apart in a listing.
+    unsigned long long hash = 1469598103934665603ull;
+    for (unsigned char byte : bytes)
+        hash = (hash ^ byte) * 1099511628211ull;
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", hash);
+    return text;
+}
+
+std::string guidText(const GUID& guid) {
+    wchar_t text[40];
+    StringFromGUID2(guid, text, 40);
+    return test_support::narrow(text);
+}
+
+// One line per element, sorted: path, type, size, class, state bits and a hash of the bytes.
+void describeTree(IStorage* storage, const std::wstring& prefix, std::vector<std::string>* lines) {
+    ComPtr<IEnumSTATSTG> elements;
+    ASSERT_EQ(storage->EnumElements(0, nullptr, 0, elements.put()), S_OK);
+    STATSTG stat;
+    while (elements->Next(1, &stat, nullptr) == S_OK) {
+        const std::wstring name = stat.pwcsName;
+        CoTaskMemFree(stat.pwcsName);
+        std::string line = test_support::narrow(prefix + name);
+        for (char& c : line)
+            c = c == '\005' ? '#' : c;
+        if (stat.type == STGTY_STREAM) {
+            line += "|stream|" + std::to_string(stat.cbSize.QuadPart) + "|" +
+                    hexHash(readStream(storage, name.c_str()));
+            lines->push_back(line);
+            continue;
+        }
+        ComPtr<IStorage> child;
+        ASSERT_EQ(storage->OpenStorage(name.c_str(), nullptr, kReadMode, nullptr, 0, child.put()),
+                  S_OK);
+        STATSTG own{};
+        ASSERT_EQ(child->Stat(&own, STATFLAG_NONAME), S_OK);
+        line += "|storage|" + guidText(own.clsid) + "|" + std::to_string(own.grfStateBits);
+        lines->push_back(line);
+        describeTree(child.get(), prefix + name + L"/", lines);
+    }
+}
+
+std::vector<std::string> treeOf(IStorage* storage) {
+    std::vector<std::string> lines;
+    describeTree(storage, L"", &lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::string valueText(const PROPVARIANT& value) {
+    char text[64];
+    switch (value.vt) {
+    case VT_I2:
+        return "i2:" + std::to_string(value.iVal);
+    case VT_I4:
+        return "i4:" + std::to_string(value.lVal);
+    case VT_UI4:
+        return "ui4:" + std::to_string(value.ulVal);
+    case VT_R8:
+        std::snprintf(text, sizeof text, "r8:%.6g", value.dblVal);
+        return text;
+    case VT_BOOL:
+        return value.boolVal ? "bool:true" : "bool:false";
+    case VT_LPSTR:
+        return std::string("lpstr:") + value.pszVal;
+    case VT_LPWSTR:
+        return "lpwstr:" + test_support::narrow(value.pwszVal);
+    case VT_BSTR:
+        return "bstr:" + test_support::narrow(value.bstrVal);
+    case VT_FILETIME:
+        std::snprintf(text, sizeof text, "filetime:%08lx%08lx", value.filetime.dwHighDateTime,
+                      value.filetime.dwLowDateTime);
+        return text;
+    case VT_BLOB:
+        return "blob:" + hexHash(std::string(reinterpret_cast<const char*>(value.blob.pBlobData),
+                                             value.blob.cbSize));
+    default:
+        return "vt" + std::to_string(value.vt);
+    }
+}
+
+// One line per property of one set, sorted, or {"absent"} when the set cannot be opened.
+std::vector<std::string> propertiesOf(IStorage* storage, const FMTID& id) {
+    ComPtr<IPropertySetStorage> sets;
+    ComPtr<IPropertyStorage> set;
+    if (FAILED(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid())))
+        return {"no property sets"};
+    const HRESULT opened = sets->Open(id, kReadMode, set.put());
+    if (opened == STG_E_FILENOTFOUND)
+        return {"absent"};
+    if (FAILED(opened)) {
+        char text[40];
+        std::snprintf(text, sizeof text, "cannot open: %08lX", static_cast<unsigned long>(opened));
+        return {text};
+    }
+    std::vector<std::string> lines;
+    ComPtr<IEnumSTATPROPSTG> properties;
+    if (FAILED(set->Enum(properties.put())))
+        return {"cannot enumerate"};
+    STATPROPSTG item;
+    while (properties->Next(1, &item, nullptr) == S_OK) {
+        PROPSPEC spec;
+        spec.ulKind = PRSPEC_PROPID;
+        spec.propid = item.propid;
+        PROPVARIANT value;
+        const HRESULT hr = set->ReadMultiple(1, &spec, &value);
+        std::string line = std::to_string(item.propid) + "|";
+        if (item.lpwstrName)
+            line += test_support::narrow(item.lpwstrName);
+        line += "|" + (SUCCEEDED(hr) ? valueText(value) : "unreadable");
+        lines.push_back(line);
+        PropVariantClear(&value);
+        CoTaskMemFree(item.lpwstrName);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+PROPSPEC byId(PROPID id) {
+    PROPSPEC spec;
+    spec.ulKind = PRSPEC_PROPID;
+    spec.propid = id;
+    return spec;
+}
+
+PROPSPEC byName(const wchar_t* name) {
+    PROPSPEC spec;
+    spec.ulKind = PRSPEC_LPWSTR;
+    spec.lpwstr = const_cast<wchar_t*>(name);
+    return spec;
+}
+
+void writeSet(IStorage* storage, const FMTID& id, std::vector<PROPSPEC> specs,
+              std::vector<PROPVARIANT> values) {
+    ComPtr<IPropertySetStorage> sets;
+    ASSERT_EQ(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), S_OK);
+    ComPtr<IPropertyStorage> set;
+    ASSERT_EQ(sets->Create(id, nullptr, PROPSETFLAG_DEFAULT, kSetMode | STGM_CREATE, set.put()),
+              S_OK);
+    ASSERT_EQ(
+        set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), values.data(), 0x1000),
+        S_OK);
+    ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
+}
+
+PROPVARIANT lpstrValue(const char* text) {
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    value.vt = VT_LPSTR;
+    value.pszVal = const_cast<char*>(text);
+    return value;
+}
+
+PROPVARIANT i4Value(LONG number) {
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    value.vt = VT_I4;
+    value.lVal = number;
+    return value;
+}
+
+// The same document through any implementation's IStorage: streams of several sizes,
+// nested storages with a class, and the summary, document-summary and user-defined sets.
+void buildSample(IStorage* root, bool withUserDefined = true) {
+    writeStream(root, L"Small", patternBytes(100, 1));
+    writeStream(root, L"Large", patternBytes(70000, 2));
+    writeStream(root, L"Empty", "");
+    ComPtr<IStorage> nested;
+    ASSERT_EQ(root->CreateStorage(L"Nested", kCreateMode, 0, 0, nested.put()), S_OK);
+    ASSERT_EQ(nested->SetClass(IID_IStorage), S_OK);
+    writeStream(nested.get(), L"Deep", patternBytes(5000, 3));
+    ComPtr<IStorage> deeper;
+    ASSERT_EQ(nested->CreateStorage(L"Deeper", kCreateMode, 0, 0, deeper.put()), S_OK);
+    writeStream(deeper.get(), L"Deepest", "bottom");
+    deeper.reset();
+    nested.reset();
+    PROPVARIANT saved;
+    PropVariantInit(&saved);
+    saved.vt = VT_FILETIME;
+    saved.filetime = FILETIME{0x89ABCDEF, 0x01DA1234};
+    writeSet(
+        root, FMTID_SummaryInformation,
+        {byId(PIDSI_TITLE), byId(PIDSI_AUTHOR), byId(PIDSI_PAGECOUNT), byId(PIDSI_LASTSAVE_DTM)},
+        {lpstrValue("Quarterly report"), lpstrValue("Accounts"), i4Value(7), saved});
+    writeSet(root, FMTID_DocSummaryInformation, {byId(PIDDSI_COMPANY), byId(PIDDSI_CATEGORY)},
+             {lpstrValue("Z64 Ltd"), lpstrValue("Invoices")});
+    if (!withUserDefined)
+        return;
+    PROPVARIANT client;
+    PropVariantInit(&client);
+    client.vt = VT_LPWSTR;
+    client.pwszVal = const_cast<wchar_t*>(L"M\u00fcller & Co");
+    PROPVARIANT amount;
+    PropVariantInit(&amount);
+    amount.vt = VT_R8;
+    amount.dblVal = 1234.5;
+    PROPVARIANT paid;
+    PropVariantInit(&paid);
+    paid.vt = VT_BOOL;
+    paid.boolVal = VARIANT_TRUE;
+    writeSet(root, FMTID_UserDefinedProperties,
+             {byName(L"Client"), byName(L"Amount"), byName(L"Paid"), byName(L"Invoices")},
+             {client, amount, paid, i4Value(42)});
+}
+
+const std::vector<std::string> kSampleSummary = {"13||filetime:01da123489abcdef", "14||i4:7",
+                                                 "2||lpstr:Quarterly report", "4||lpstr:Accounts"};
+const std::vector<std::string> kSummaryAsWineReadsIt = {"13||filetime:01da123489abcdef", "14||i4:7",
+                                                        "2||lpstr:Quarterl", "4||lpstr:Acco"};
+const std::vector<std::string> kWineRefusal = {"cannot open: 80030009"};
+const std::vector<std::string> kSampleDocumentSummary = {"15||lpstr:Z64 Ltd", "2||lpstr:Invoices"};
+
+// Wine's ole32 leaves out the properties it cannot read (VT_VECTOR | VT_VARIANT, the heading
+// pairs of office documents) where the provider lists them.
+std::vector<std::string> withoutVariantVectors(std::vector<std::string> lines) {
+    std::erase_if(lines, [](const std::string& line) {
+        return line.size() > 6 && line.compare(line.size() - 6, 6, "vt4108") == 0;
+    });
+    return lines;
+}
+
+struct Views {
+    std::vector<std::string> tree;
+    std::vector<std::string> summary;
+    std::vector<std::string> documentSummary;
+    std::vector<std::string> userDefined;
+};
+
+Views viewThrough(const StorageApi& api, const std::wstring& path) {
+    Views views;
+    ComPtr<IStorage> root;
+    if (FAILED(api.openStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
+                               root.put())))
+        return views;
+    views.tree = treeOf(root.get());
+    views.summary = propertiesOf(root.get(), FMTID_SummaryInformation);
+    views.documentSummary = propertiesOf(root.get(), FMTID_DocSummaryInformation);
+    views.userDefined = propertiesOf(root.get(), FMTID_UserDefinedProperties);
+    return views;
+}
+
+} // namespace
+
+TEST(Interop, DocumentsThePoviderWritesReadTheSameThroughOle32) {
+    for (const ULONG sectorSize : {512ul, 4096ul}) {
+        SCOPED_TRACE(sectorSize);
+        const std::wstring path =
+            interopFolder() + L"\\written-by-provider-" + std::to_wstring(sectorSize) + L".stg";
+        {
+            STGOPTIONS options{1, 0, sectorSize, nullptr};
+            ComPtr<IStorage> root;
+            ASSERT_EQ(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0,
+                                                    &options, nullptr, IID_IStorage,
+                                                    root.putVoid()),
+                      S_OK);
+            buildSample(root.get());
+        }
+        const Views mine = viewThrough(providerApi(), path);
+        const Views wine = viewThrough(ole32Api(), path);
+        EXPECT_EQ(mine.tree.size(), 9u);
+        EXPECT_EQ(wine.tree, mine.tree);
+        EXPECT_EQ(mine.summary, kSampleSummary);
+        // Wine's ole32 reads a VT_LPSTR of a Unicode set as half its length ("Quarterl").
+        EXPECT_EQ(wine.summary, kSummaryAsWineReadsIt);
+        EXPECT_EQ(mine.documentSummary, kSampleDocumentSummary);
+        // Wine's ole32 refuses the document summary (STG_E_INVALIDPOINTER) when its stream
+        // also holds the user-defined section.
+        EXPECT_EQ(wine.documentSummary, kWineRefusal);
+        EXPECT_EQ(
+            mine.userDefined,
+            (std::vector<std::string>{"4096|Client|lpwstr:M\xFCller & Co", "4097|Amount|r8:1234.5",
+                                      "4098|Paid|bool:true", "4099|Invoices|i4:42"}));
+        // And so the user-defined set in the second section, where the format keeps it.
+        EXPECT_EQ(wine.userDefined, kWineRefusal);
+    }
+}
+
+TEST(Interop, DocumentsOle32WritesReadTheSameThroughTheProvider) {
+    const std::wstring path = interopFolder() + L"\\written-by-ole32.stg";
+    {
+        // Wine's ole32 cannot write the user-defined set: it replaces the document-summary
+        // stream with a stream holding that set alone, which the format does not allow.
+        ComPtr<IStorage> root = createDocument(ole32Api(), path);
+        buildSample(root.get(), false);
+    }
+    const Views mine = viewThrough(providerApi(), path);
+    const Views wine = viewThrough(ole32Api(), path);
+    ASSERT_FALSE(wine.tree.empty());
+    EXPECT_EQ(mine.tree, wine.tree);
+    // Wine leaves out the padding after the last value of a section; the provider reads the
+    // set all the same.
+    EXPECT_EQ(mine.summary, kSampleSummary);
+    EXPECT_EQ(wine.summary, kSummaryAsWineReadsIt);
+    EXPECT_EQ(mine.documentSummary, kSampleDocumentSummary);
+    EXPECT_EQ(wine.documentSummary,
+              (std::vector<std::string>{"15||lpstr:Z64 Ltd", "2||lpstr:Invo"}));
+    EXPECT_EQ(mine.userDefined, std::vector<std::string>{"absent"});
+}
+
+TEST(Interop, CorpusFilesReadTheSameThroughBoth) {
+    const std::wstring corpus = test_support::widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\real\\";
+    const wchar_t* files[] = {
+        L"MultipleStorage.cfs",
+        L"MultipleStorage2.cfs",
+        L"MultipleStorage3.cfs",
+        L"TestStream_v3_4096.cfs",
+        L"TestStream_v4_4097.cfs",
+        L"TestStream_v3_63.cfs",
+        L"2custom.doc",
+        L"Office365BlankSample_v2507.doc",
+        L"Office365BlankSample_v2507.xls",
+        L"winUnicodeDictionary.doc",
+    };
+    for (const wchar_t* file : files) {
+        SCOPED_TRACE(test_support::narrow(file));
+        const std::wstring path = corpus + file;
+        if (!test_support::fileExists(path))
+            GTEST_SKIP() << "the shared corpus is not beside the repository";
+        const Views mine = viewThrough(providerApi(), path);
+        const Views wine = viewThrough(ole32Api(), path);
+        ASSERT_FALSE(mine.tree.empty());
+        EXPECT_EQ(mine.tree, wine.tree);
+        EXPECT_EQ(mine.summary, wine.summary);
+        if (mine.userDefined == std::vector<std::string>{"absent"}) {
+            EXPECT_EQ(withoutVariantVectors(mine.documentSummary), wine.documentSummary);
+        } else {
+            // With a user-defined section in the stream, Wine refuses the document summary.
+            EXPECT_EQ(wine.documentSummary, kWineRefusal);
+            EXPECT_GT(mine.documentSummary.size(), 1u);
+        }
+    }
+}
+
+TEST(Interop, UserDefinedPropertiesOfOfficeDocumentsAreRead) {
+    const std::wstring corpus = test_support::widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\real\\";
+    for (const wchar_t* file : {L"2custom.doc", L"winUnicodeDictionary.doc"}) {
+        SCOPED_TRACE(test_support::narrow(file));
+        const std::wstring path = corpus + file;
+        if (!test_support::fileExists(path))
+            GTEST_SKIP() << "the shared corpus is not beside the repository";
+        const Views mine = viewThrough(providerApi(), path);
+        ASSERT_NE(mine.userDefined, std::vector<std::string>{"absent"});
+        EXPECT_FALSE(mine.userDefined.empty());
+        for (const std::string& line : mine.userDefined)
+            EXPECT_NE(line.find('|'), line.rfind('|')) << "a user-defined property without a name";
+    }
+}
+
+TEST(Interop, DamagedFilesAreRefusedQuickly) {
+    const std::wstring corpus = test_support::widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\";
+    const wchar_t* files[] = {
+        L"real\\FatChainLoop_v3.cfs", L"fuzzed\\loop_in_alloc",     L"fuzzed\\loop_in_chain",
+        L"fuzzed\\loop_in_directory", L"fuzzed\\loop_in_minialloc", L"fuzzed\\loop_in_minichain",
+        L"fuzzed\\loop_in_open_1",    L"fuzzed\\loop_in_open_2",    L"fuzzed\\alloc_panic",
+        L"fuzzed\\minialloc_panic",
+    };
+    for (const wchar_t* file : files) {
+        SCOPED_TRACE(test_support::narrow(file));
+        const std::wstring path = corpus + file;
+        if (!test_support::fileExists(path))
+            GTEST_SKIP() << "the shared corpus is not beside the repository";
+        const DWORD start = GetTickCount();
+        ComPtr<IStorage> root;
+        const HRESULT hr =
+            providerApi().openStorage(path.c_str(), nullptr, kReadMode, nullptr, 0, root.put());
+        if (SUCCEEDED(hr)) {
+            // What opens must be readable to the end without hanging; reads may fail.
+            std::vector<std::string> lines;
+            ComPtr<IEnumSTATSTG> elements;
+            if (SUCCEEDED(root->EnumElements(0, nullptr, 0, elements.put()))) {
+                STATSTG stat;
+                while (elements->Next(1, &stat, nullptr) == S_OK) {
+                    ComPtr<IStream> stream;
+                    if (stat.type == STGTY_STREAM &&
+                        SUCCEEDED(
+                            root->OpenStream(stat.pwcsName, nullptr, kReadMode, 0, stream.put()))) {
+                        char buffer[4096];
+                        ULONG read = 0;
+                        while (SUCCEEDED(stream->Read(buffer, sizeof buffer, &read)) && read > 0) {
+                        }
+                    }
+                    CoTaskMemFree(stat.pwcsName);
+                }
+            }
+        }
+        EXPECT_LT(GetTickCount() - start, 5000u);
+    }
+}

@@ -1,0 +1,365 @@
+// The provider (z64STG.dll) against Wine's ole32 on the same operations, with raw
+// WriteFile/ReadFile (and CopyFile) as the baseline, for 512- and 4096-byte sectors:
+//   - a 64 MiB stream written and read in 1 KiB and in 1 MiB calls;
+//   - IStream::CopyTo of 64 MiB against CopyFile;
+//   - 1,000 opens of a small document, reading 4 bytes of its stream;
+//   - the time to open documents of 64 KiB, 16 MiB and 1 GiB and read 4 bytes;
+//   - 10,000 property writes, then 10,000 reads.
+// Every document lies in the temporary folder and is deleted afterwards.
+//
+//   provider_bench [--quick]    --quick leaves out the 1 GiB document
+#include <com_ptr.h>
+#include <support/unique_resource.h>
+
+#include <objbase.h>
+#include <propidl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using provider::ComPtr;
+
+constexpr ULONGLONG kKiB = 1024;
+constexpr ULONGLONG kMiB = 1024 * kKiB;
+constexpr ULONGLONG kGiB = 1024 * kMiB;
+constexpr ULONGLONG kStreamSize = 64 * kMiB;
+constexpr int kSmallOpens = 1000;
+constexpr int kOpenRepeats = 20;
+constexpr PROPID kPropertyCount = 10000;
+constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kReadDenyWrite = STGM_READ | STGM_SHARE_DENY_WRITE;
+// {6A3E1B4C-2D5F-4E60-8A71-9B0C1D2E3F40}
+constexpr FMTID kBenchSet = {
+    0x6a3e1b4c, 0x2d5f, 0x4e60, {0x8a, 0x71, 0x9b, 0x0c, 0x1d, 0x2e, 0x3f, 0x40}};
+
+struct Api {
+    const char* label;
+    decltype(&StgCreateStorageEx) createStorageEx;
+    decltype(&StgOpenStorage) openStorage;
+};
+
+template <typename Function>
+Function entryPoint(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+Api bind(const char* label, const wchar_t* dll) {
+    HMODULE module = LoadLibraryW(dll);
+    return {label, entryPoint<decltype(&StgCreateStorageEx)>(module, "StgCreateStorageEx"),
+            entryPoint<decltype(&StgOpenStorage)>(module, "StgOpenStorage")};
+}
+
+double seconds() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        return value;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double timed(const std::function<void()>& work) {
+    const double start = seconds();
+    work();
+    return seconds() - start;
+}
+
+void check(HRESULT hr, const char* what) {
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "%s failed: %08lX\n", what, static_cast<unsigned long>(hr));
+        std::exit(1);
+    }
+}
+
+std::wstring temporaryPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + L"z64stg-bench-" + name;
+}
+
+ComPtr<IStorage> create(const Api& api, const std::wstring& path, ULONG sectorSize) {
+    STGOPTIONS options{1, 0, sectorSize, nullptr};
+    ComPtr<IStorage> storage;
+    check(api.createStorageEx(path.c_str(), kCreate, STGFMT_DOCFILE, 0, &options, nullptr,
+                              IID_IStorage, storage.putVoid()),
+          "create");
+    return storage;
+}
+
+ComPtr<IStorage> open(const Api& api, const std::wstring& path, DWORD mode = kRead) {
+    ComPtr<IStorage> storage;
+    check(api.openStorage(path.c_str(), nullptr, mode, nullptr, 0, storage.put()), "open");
+    return storage;
+}
+
+// ---- the operations, each returning seconds -----------------------------------------------
+
+double writeStream(const Api& api, const std::wstring& path, ULONG sectorSize, ULONGLONG size,
+                   ULONG chunk) {
+    std::vector<char> buffer(chunk, 'w');
+    return timed([&] {
+        ComPtr<IStorage> root = create(api, path, sectorSize);
+        ComPtr<IStream> stream;
+        check(root->CreateStream(L"Data", kCreate, 0, 0, stream.put()), "create stream");
+        for (ULONGLONG done = 0; done < size; done += chunk)
+            check(stream->Write(buffer.data(), chunk, nullptr), "write");
+        stream.reset();
+        check(root->Commit(STGC_DEFAULT), "commit");
+    });
+}
+
+double readStream(const Api& api, const std::wstring& path, ULONG chunk) {
+    std::vector<char> buffer(chunk);
+    return timed([&] {
+        ComPtr<IStorage> root = open(api, path);
+        ComPtr<IStream> stream;
+        check(root->OpenStream(L"Data", nullptr, kRead, 0, stream.put()), "open stream");
+        ULONG read = 0;
+        do
+            check(stream->Read(buffer.data(), chunk, &read), "read");
+        while (read == chunk);
+    });
+}
+
+double copyStream(const Api& api, const std::wstring& path) {
+    return timed([&] {
+        ComPtr<IStorage> root = open(api, path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+        ComPtr<IStream> source;
+        ComPtr<IStream> target;
+        check(root->OpenStream(L"Data", nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                               source.put()),
+              "open stream");
+        check(root->CreateStream(L"Copy", kCreate, 0, 0, target.put()), "create copy");
+        ULARGE_INTEGER all;
+        all.QuadPart = ~0ull;
+        check(source->CopyTo(target.get(), all, nullptr, nullptr), "copy");
+        target.reset();
+        source.reset();
+        check(root->Commit(STGC_DEFAULT), "commit");
+    });
+}
+
+double smallOpens(const Api& api, const std::wstring& path) {
+    return timed([&] {
+        for (int index = 0; index < kSmallOpens; ++index) {
+            ComPtr<IStorage> root = open(api, path, kReadDenyWrite);
+            ComPtr<IStream> stream;
+            check(root->OpenStream(L"Data", nullptr, kRead, 0, stream.put()), "open stream");
+            char bytes[4];
+            check(stream->Read(bytes, 4, nullptr), "read");
+        }
+    });
+}
+
+// The median time to open a document, its stream, and read 4 bytes.
+double openTime(const Api& api, const std::wstring& path) {
+    std::vector<double> times;
+    for (int index = 0; index < kOpenRepeats; ++index) {
+        times.push_back(timed([&] {
+            ComPtr<IStorage> root = open(api, path, kReadDenyWrite);
+            ComPtr<IStream> stream;
+            check(root->OpenStream(L"Data", nullptr, kRead, 0, stream.put()), "open stream");
+            char bytes[4];
+            check(stream->Read(bytes, 4, nullptr), "read");
+        }));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+double propertyWrites(const Api& api, const std::wstring& path, ULONG sectorSize) {
+    return timed([&] {
+        ComPtr<IStorage> root = create(api, path, sectorSize);
+        ComPtr<IPropertySetStorage> sets;
+        check(root->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), "sets");
+        ComPtr<IPropertyStorage> set;
+        check(sets->Create(kBenchSet, nullptr, PROPSETFLAG_DEFAULT, kCreate, set.put()), "set");
+        for (PROPID id = 2; id < kPropertyCount + 2; ++id) {
+            PROPSPEC spec;
+            spec.ulKind = PRSPEC_PROPID;
+            spec.propid = id;
+            PROPVARIANT value;
+            PropVariantInit(&value);
+            value.vt = VT_I4;
+            value.lVal = static_cast<LONG>(id);
+            check(set->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE), "write property");
+        }
+        check(set->Commit(STGC_DEFAULT), "commit set");
+        set.reset();
+        check(root->Commit(STGC_DEFAULT), "commit");
+    });
+}
+
+double propertyReads(const Api& api, const std::wstring& path) {
+    return timed([&] {
+        ComPtr<IStorage> root = open(api, path);
+        ComPtr<IPropertySetStorage> sets;
+        check(root->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), "sets");
+        ComPtr<IPropertyStorage> set;
+        check(sets->Open(kBenchSet, kRead, set.put()), "open set");
+        for (PROPID id = 2; id < kPropertyCount + 2; ++id) {
+            PROPSPEC spec;
+            spec.ulKind = PRSPEC_PROPID;
+            spec.propid = id;
+            PROPVARIANT value;
+            check(set->ReadMultiple(1, &spec, &value), "read property");
+            if (value.lVal != static_cast<LONG>(id)) {
+                std::fprintf(stderr, "property %lu read back wrong\n", id);
+                std::exit(1);
+            }
+        }
+    });
+}
+
+// ---- the baseline ---------------------------------------------------------------------------
+
+double rawWrite(const std::wstring& path, ULONGLONG size, DWORD chunk) {
+    std::vector<char> buffer(chunk, 'w');
+    return timed([&] {
+        support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        for (ULONGLONG done = 0; done < size; done += chunk)
+            WriteFile(file.get(), buffer.data(), chunk, &written, nullptr);
+        FlushFileBuffers(file.get());
+    });
+}
+
+double rawRead(const std::wstring& path, DWORD chunk) {
+    std::vector<char> buffer(chunk);
+    return timed([&] {
+        support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD read = 0;
+        do
+            ReadFile(file.get(), buffer.data(), chunk, &read, nullptr);
+        while (read == chunk);
+    });
+}
+
+double rawSmallOpens(const std::wstring& path) {
+    return timed([&] {
+        for (int index = 0; index < kSmallOpens; ++index) {
+            support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+            char bytes[4];
+            DWORD read = 0;
+            ReadFile(file.get(), bytes, 4, &read, nullptr);
+        }
+    });
+}
+
+// ---- the table ------------------------------------------------------------------------------
+
+struct Line {
+    std::string operation;
+    double raw = 0;                   // 0: no baseline
+    std::vector<double> measurements; // provider 512, ole32 512, provider 4096, ole32 4096
+    std::string unit = "s";
+};
+
+void printTable(const std::vector<Line>& lines) {
+    std::printf("%-34s %10s %12s %12s %12s %12s %10s %10s\n", "operation", "raw", "z64STG 512",
+                "ole32 512", "z64STG 4096", "ole32 4096", "z64/raw512", "z64/raw4k");
+    for (const Line& line : lines) {
+        std::printf("%-34s", line.operation.c_str());
+        if (line.raw > 0)
+            std::printf(" %9.3f%s", line.raw, line.unit.c_str());
+        else
+            std::printf(" %10s", "-");
+        for (double value : line.measurements)
+            std::printf(" %11.3f%s", value, line.unit.c_str());
+        if (line.raw > 0)
+            std::printf(" %9.2fx %9.2fx", line.measurements[0] / line.raw,
+                        line.measurements[2] / line.raw);
+        std::printf("\n");
+    }
+}
+
+void createSizedDocument(const Api& api, const std::wstring& path, ULONG sectorSize,
+                         ULONGLONG size) {
+    writeStream(api, path, sectorSize, size, static_cast<ULONG>(std::min(size, kMiB)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const Api apis[] = {bind("z64STG", L"z64STG.dll"), bind("ole32", L"ole32.dll")};
+    const ULONG sectorSizes[] = {512, 4096};
+    const std::wstring document = temporaryPath(L"doc.stg");
+    const std::wstring copyTarget = temporaryPath(L"copy.stg");
+    const std::wstring raw = temporaryPath(L"raw.bin");
+    const std::wstring rawCopy = temporaryPath(L"raw-copy.bin");
+
+    std::vector<Line> lines;
+    auto measure = [&](const std::string& operation, double baseline,
+                       const std::function<double(const Api&, ULONG)>& run) {
+        Line line{operation, baseline, {}};
+        for (ULONG sector : sectorSizes)
+            for (const Api& api : apis)
+                line.measurements.push_back(run(api, sector));
+        lines.push_back(line);
+        std::fprintf(stderr, "done: %s\n", operation.c_str());
+    };
+
+    for (const ULONG chunk : {ULONG(kKiB), ULONG(kMiB)}) {
+        const std::string size = chunk == kKiB ? "1 KiB" : "1 MiB";
+        measure("write 64 MiB in " + size + " calls", rawWrite(raw, kStreamSize, chunk),
+                [&](const Api& api, ULONG sector) {
+                    return writeStream(api, document, sector, kStreamSize, chunk);
+                });
+        measure("read 64 MiB in " + size + " calls", rawRead(raw, chunk),
+                [&](const Api& api, ULONG sector) {
+                    createSizedDocument(api, document, sector, kStreamSize);
+                    return readStream(api, document, chunk);
+                });
+    }
+    measure("CopyTo 64 MiB (raw: CopyFile)",
+            timed([&] { CopyFileW(raw.c_str(), rawCopy.c_str(), FALSE); }),
+            [&](const Api& api, ULONG sector) {
+                createSizedDocument(api, document, sector, kStreamSize);
+                return copyStream(api, document);
+            });
+    measure("1,000 opens reading 4 bytes", rawSmallOpens(raw), [&](const Api& api, ULONG sector) {
+        createSizedDocument(api, document, sector, 4 * kKiB);
+        return smallOpens(api, document);
+    });
+    std::vector<ULONGLONG> documentSizes = {64 * kKiB, 16 * kMiB};
+    if (!quick)
+        documentSizes.push_back(kGiB);
+    for (ULONGLONG size : documentSizes) {
+        const std::string label = size == kGiB ? "1 GiB" : size == 16 * kMiB ? "16 MiB" : "64 KiB";
+        Line line{"open " + label + " document (ms)", 0, {}, "ms"};
+        for (ULONG sector : sectorSizes)
+            for (const Api& api : apis) {
+                createSizedDocument(api, document, sector, size);
+                line.measurements.push_back(openTime(api, document) * 1000);
+            }
+        lines.push_back(line);
+        std::fprintf(stderr, "done: %s\n", line.operation.c_str());
+    }
+    measure("10,000 property writes", 0,
+            [&](const Api& api, ULONG sector) { return propertyWrites(api, document, sector); });
+    measure("10,000 property reads", 0, [&](const Api& api, ULONG sector) {
+        propertyWrites(api, document, sector);
+        return propertyReads(api, document);
+    });
+
+    for (const std::wstring& path : {document, copyTarget, raw, rawCopy})
+        DeleteFileW(path.c_str());
+    printTable(lines);
+    CoUninitialize();
+    return 0;
+}
