@@ -200,18 +200,17 @@ Status FileCore::addChild(std::uint32_t storage, std::u16string_view name, Objec
                           std::uint32_t* child) {
     ENGINE_RETURN_IF_FAILED(checkWritable());
     ENGINE_RETURN_IF_FAILED(checkName(name));
-    auto folded = foldName(name);
-    if (nodes_[storage].children.count(folded) != 0)
+    const auto id = static_cast<std::uint32_t>(nodes_.size());
+    if (!nodes_[storage].children.try_emplace(foldName(name), id).second)
         return fail(Status::fileAlreadyExists,
                     describe("an element '", toUtf8(name), "' already exists"));
-    *child = static_cast<std::uint32_t>(nodes_.size());
+    *child = id;
     Node added;
     added.entry.name = name;
     added.entry.type = type;
     added.parent = storage;
     added.generation = nextGeneration_++;
     nodes_.push_back(std::move(added));
-    nodes_[storage].children.emplace(std::move(folded), *child);
     changed_ = true;
     return Status::ok;
 }

@@ -52,6 +52,9 @@ constexpr char16_t forbiddenNameUnits[] = {u'/', u'\\', u':', u'!', u'\0'};
 } // namespace
 
 char16_t upperCaseUnit(char16_t unit) {
+    constexpr char16_t firstBeyondAscii = 0x80;
+    if (unit < firstBeyondAscii) // most names: answered without searching the blocks
+        return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
     for (const ShiftedBlock& block : shiftedBlocks)
         if (unit >= block.first && unit <= block.last)
             return static_cast<char16_t>(unit - block.distance);
