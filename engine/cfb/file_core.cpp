@@ -3,6 +3,7 @@
 #include "common/error.h"
 
 #include <algorithm>
+#include <array>
 
 namespace engine::cfb::detail {
 namespace {
@@ -262,19 +263,40 @@ Status FileCore::renameChild(std::uint32_t storage, std::u16string_view oldName,
 }
 
 std::vector<std::uint32_t> FileCore::sortedChildren(std::uint32_t storage) const {
-    using Child = std::pair<const std::u16string*, std::uint32_t>;
-    std::vector<Child> children;
-    children.reserve(nodes_[storage].children.size());
-    for (const auto& [folded, child] : nodes_[storage].children)
-        children.emplace_back(&folded, child);
-    const FoldedNameLess less;
-    std::sort(children.begin(), children.end(),
-              [&less](const Child& a, const Child& b) { return less(*a.first, *b.first); });
+    // The folded names are copied side by side first: sorting then compares neighbouring
+    // memory rather than names scattered over the hash table.
+    struct SortKey {
+        std::uint32_t length;
+        std::array<char16_t, maxNameUnits> units;
+    };
+    const ChildIndex& index = nodes_[storage].children;
+    std::vector<SortKey> keys;
     std::vector<std::uint32_t> ids;
-    ids.reserve(children.size());
-    for (const Child& child : children)
-        ids.push_back(child.second);
-    return ids;
+    keys.reserve(index.size());
+    ids.reserve(index.size());
+    for (const auto& [folded, child] : index) {
+        SortKey key{static_cast<std::uint32_t>(std::min(folded.size(), maxNameUnits)), {}};
+        std::copy_n(folded.begin(), key.length, key.units.begin());
+        keys.push_back(key);
+        ids.push_back(child);
+    }
+    std::vector<std::uint32_t> order(keys.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&keys](std::uint32_t a, std::uint32_t b) {
+        const SortKey& left = keys[a];
+        const SortKey& right = keys[b];
+        if (left.length != right.length)
+            return left.length < right.length;
+        return std::lexicographical_compare(left.units.begin(), left.units.begin() + left.length,
+                                            right.units.begin(),
+                                            right.units.begin() + right.length);
+    });
+    std::vector<std::uint32_t> sorted;
+    sorted.reserve(order.size());
+    for (const std::uint32_t position : order)
+        sorted.push_back(ids[position]);
+    return sorted;
 }
 
 bool FileCore::isWithin(std::uint32_t node, std::uint32_t ancestor) const {
