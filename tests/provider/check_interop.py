@@ -1,0 +1,114 @@
+#!/usr/bin/python3
+"""Reads the documents provider_tests.exe leaves in provider-interop/ with two independent
+native readers, python3-olefile and libgsf's gsf tool, and checks what they find.
+
+    check_interop.py FOLDER
+
+Exits 0 when every check passes, 1 on a mismatch, 77 (skipped) when a reader is missing or
+the documents were not written yet.
+"""
+import os
+import shutil
+import subprocess
+import sys
+
+SKIPPED = 77
+STORAGE_CLSID = "0000000B-0000-0000-C000-000000000046"
+
+
+def pattern(count, seed):
+    return bytes(((index * 7 + seed) & 0xFF) for index in range(count))
+
+
+def check_with_olefile(path, failures):
+    import olefile
+
+    with olefile.OleFileIO(path) as ole:
+        streams = sorted("/".join(entry) for entry in ole.listdir(streams=True, storages=False))
+        expected = sorted(["\x05DocumentSummaryInformation", "\x05SummaryInformation", "Empty",
+                           "Large", "Nested/Deep", "Nested/Deeper/Deepest", "Small"])
+        if streams != expected:
+            failures.append(f"{path}: streams {streams}")
+        contents = {
+            "Small": pattern(100, 1),
+            "Large": pattern(70000, 2),
+            "Empty": b"",
+            "Nested/Deep": pattern(5000, 3),
+            "Nested/Deeper/Deepest": b"bottom",
+        }
+        for name, data in contents.items():
+            if ole.openstream(name).read() != data:
+                failures.append(f"{path}: contents of {name}")
+        if ole.getclsid("Nested").upper() != STORAGE_CLSID:
+            failures.append(f"{path}: class of Nested is {ole.getclsid('Nested')}")
+        summary = ole.getproperties("\x05SummaryInformation", convert_time=False)
+        if summary.get(2) != b"Quarterly report" or summary.get(4) != b"Accounts":
+            failures.append(f"{path}: summary strings {summary}")
+        if summary.get(14) != 7:
+            failures.append(f"{path}: page count {summary.get(14)}")
+        document = ole.getproperties("\x05DocumentSummaryInformation")
+        if document.get(15) != b"Z64 Ltd" or document.get(2) != b"Invoices":
+            failures.append(f"{path}: document summary {document}")
+
+
+def check_with_gsf(path, failures):
+    listing = subprocess.run(["gsf", "list", path], capture_output=True, text=True, check=False)
+    for name in ("Small", "Large", "Nested", "Deepest"):
+        if name not in listing.stdout:
+            failures.append(f"{path}: gsf list lacks {name}")
+    props = subprocess.run(["gsf", "listprops", path], capture_output=True, text=True,
+                           check=False)
+    names = set(props.stdout.split())
+    # The user-defined properties come from the second section of the document-summary stream.
+    for name in ("Client", "Amount", "Paid", "Invoices", "dc:title", "dc:creator",
+                 "gsf:page-count", "dc:publisher", "gsf:category"):
+        if name not in names:
+            failures.append(f"{path}: gsf listprops lacks {name}")
+    expected = {
+        "dc:title": '"Quarterly report"',
+        "dc:creator": '"Accounts"',
+        "gsf:page-count": "7",
+        "Client": '"M\\303\\274ller & Co"',  # gsf prints UTF-8 bytes in octal
+        "Amount": "1234.500000",
+        "Paid": "TRUE",
+        "Invoices": "42",
+    }
+    shown = subprocess.run(["gsf", "props", path, *expected], capture_output=True, text=True,
+                           check=False).stdout
+    values = {}
+    for line in shown.splitlines():  # name: <tab>= value
+        name, separator, value = line.partition(": \t= ")
+        if separator:
+            values[name.strip()] = value.strip()
+    for name, value in expected.items():
+        if values.get(name) != value:
+            failures.append(f"{path}: gsf shows {name} as {values.get(name)}, not {value}")
+
+
+def main():
+    folder = sys.argv[1]
+    try:
+        import olefile  # noqa: F401
+    except ImportError:
+        print("python3-olefile is not installed")
+        return SKIPPED
+    if shutil.which("gsf") is None:
+        print("gsf (libgsf-bin) is not installed")
+        return SKIPPED
+    documents = [os.path.join(folder, name) for name in
+                 ("written-by-provider-512.stg", "written-by-provider-4096.stg")]
+    if not all(os.path.exists(path) for path in documents):
+        print("run provider_tests first")
+        return SKIPPED
+    failures = []
+    for path in documents:
+        check_with_olefile(path, failures)
+        check_with_gsf(path, failures)
+    for failure in failures:
+        print(failure)
+    print(f"{len(documents)} documents, {len(failures)} mismatches")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
