@@ -11,6 +11,9 @@ namespace {
 constexpr char16_t rootEntryName[] = u"Root Entry";
 // The root keeps one generation for good, so that its handles outlive a revert.
 constexpr std::uint64_t rootGeneration = 0;
+// Nodes reserved up front when a directory is read (most directories hold fewer entries; a
+// damaged one claiming more must not make the engine reserve memory it would never use).
+constexpr std::uint32_t nodesReservedAtMost = 1u << 18;
 // Largest stream a version 3 file can describe (its sizes are 32-bit and it stays < 2 GiB).
 constexpr std::uint64_t version3MaxStreamSize = version3MaxFileSize;
 
@@ -110,6 +113,7 @@ Status FileCore::loadDirectory() {
     const auto entryCount = static_cast<std::uint32_t>(bytes.size() / directoryEntrySize);
 
     nodes_.clear();
+    nodes_.reserve(std::min<std::uint32_t>(entryCount, nodesReservedAtMost));
     Node root;
     ENGINE_RETURN_IF_FAILED(parseDirectoryEntry(bytes.data(), 0, header_.version, &root.entry));
     if (root.entry.type != ObjectType::root)
