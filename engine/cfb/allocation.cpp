@@ -312,17 +312,25 @@ Status Fat::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::uint32_
     if (sector >= sectorCount_)
         return fail(Status::docfileCorrupt, describe("FAT lookup of sector ", sector,
                                                      " past the last sector ", sectorCount_));
-    Page* page = nullptr;
-    std::size_t pageIndex = locations_.size();
-    for (std::uint32_t at = sector;; at = *next) {
-        if (at / entriesPerPage_ != pageIndex) {
-            pageIndex = at / entriesPerPage_;
-            ENGINE_RETURN_IF_FAILED(pageFor(at, &page));
-        }
-        *next = page->entries[at % entriesPerPage_];
-        ++*count;
-        if (*next != at + 1 || *count >= maxSectors || *next >= sectorCount_)
+    for (std::uint32_t at = sector;;) {
+        Page* page = nullptr;
+        ENGINE_RETURN_IF_FAILED(pageFor(at, &page));
+        // Within one FAT sector, scan for the first entry that does not link to the sector
+        // right after its own, within the sectors still wanted.
+        const std::uint32_t base = at - at % entriesPerPage_;
+        const std::uint32_t* entries = page->entries.data();
+        const std::uint64_t wanted = maxSectors - *count;
+        const std::uint32_t first = at - base;
+        const auto stop = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>({entriesPerPage_, first + wanted, sectorCount_ - base}));
+        std::uint32_t k = first;
+        while (k + 1 < stop && entries[k] == base + k + 1)
+            ++k;
+        *count += k - first + 1;
+        *next = entries[k];
+        if (*next != base + k + 1 || *count >= maxSectors || *next >= sectorCount_)
             return Status::ok;
+        at = *next; // the run goes on in the next FAT sector
     }
 }
 
