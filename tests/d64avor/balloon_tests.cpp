@@ -333,4 +333,106 @@ TEST_F(BalloonTest, GoesAboveAnAnchorAtTheBottomOfTheScreen) {
     EXPECT_EQ(placed.bottom, low.top);
 }
 
+// ---------------------------------------------------------------------------------------
+// Drawing
+// ---------------------------------------------------------------------------------------
+
+// What a window draws on WM_PRINTCLIENT, on a 32-bit bitmap first filled with a marker.
+class Snapshot {
+public:
+    static constexpr COLORREF kMarker = RGB(1, 2, 3);
+
+    explicit Snapshot(HWND window) {
+        RECT client{};
+        GetClientRect(window, &client);
+        width_ = client.right;
+        height_ = client.bottom;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_; // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc_ = CreateCompatibleDC(nullptr);
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bits_ = static_cast<const DWORD*>(bits);
+        previous_ = SelectObject(dc_, bitmap_);
+        HBRUSH marker = CreateSolidBrush(kMarker);
+        FillRect(dc_, &client, marker);
+        DeleteObject(marker);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+        GdiFlush();
+    }
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+    ~Snapshot() {
+        SelectObject(dc_, previous_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+
+    [[nodiscard]] COLORREF at(int x, int y) const {
+        const DWORD pixel = bits_[y * width_ + x];
+        return RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF);
+    }
+
+    // Pixels of that colour all of whose neighbours were drawn on: inside the shape, away
+    // from its outline.
+    [[nodiscard]] int countInside(COLORREF color) const {
+        int count = 0;
+        for (int y = 1; y + 1 < height_; ++y) {
+            for (int x = 1; x + 1 < width_; ++x)
+                count += at(x, y) == color && surroundedByDrawing(x, y) ? 1 : 0;
+        }
+        return count;
+    }
+
+private:
+    [[nodiscard]] bool surroundedByDrawing(int x, int y) const {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (at(x + dx, y + dy) == kMarker)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    int width_ = 0;
+    int height_ = 0;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    const DWORD* bits_ = nullptr;
+};
+
+TEST_F(BalloonTest, DrawsItsShapeInTheTipColoursAndLeavesTheRestAlone) {
+    HWND balloon = launch(CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, 0, nullptr);
+    ASSERT_NE(balloon, nullptr);
+    RECT placed{};
+    GetWindowRect(balloon, &placed);
+    const int middle = (kAnchor.left + kAnchor.right) / 2 - placed.left;
+    Snapshot snapshot(balloon);
+    EXPECT_EQ(snapshot.at(middle + 2, 6), GetSysColor(COLOR_INFOBK)) << "in the tail";
+    EXPECT_EQ(snapshot.at(1, 6), Snapshot::kMarker) << "beside the tail";
+    const int bottom = placed.bottom - placed.top - 1;
+    EXPECT_EQ(snapshot.at(0, bottom), Snapshot::kMarker) << "outside the rounded corner";
+    EXPECT_EQ(snapshot.at(placed.right - placed.left - 1, bottom), Snapshot::kMarker)
+        << "outside the rounded corner";
+}
+
+TEST_F(BalloonTest, DrawsItsTextsInTheTipTextColour) {
+    const COLORREF text = GetSysColor(COLOR_INFOTEXT);
+    HWND withTexts = launch(0, 0, nullptr);
+    ASSERT_NE(withTexts, nullptr);
+    EXPECT_GT(Snapshot(withTexts).countInside(text), 0);
+    CBalloonHelp::LaunchBalloon("", "", &kAnchor, nullptr, 0, mainWindow(), nullptr, 0, nullptr, 0,
+                                0);
+    HWND empty = findBalloon();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(Snapshot(empty).countInside(text), 0);
+}
+
 } // namespace

@@ -48,7 +48,8 @@ D64AVOR_API CStringW MakeStgFilePath(const wchar_t* path);
 // their look. A balloon is a top-level popup of the thread that launched it, owned by the
 // top-level window of its parent (so it goes with it), shown without activation. Its
 // window text is the title; the content is read with D64AVOR_BALLOON_GETCONTENT and the
-// standard icon with WM_GETICON.
+// standard icon with WM_GETICON. WM_PRINTCLIENT draws the balloon into the device context
+// given, as WM_PAINT draws it on the screen.
 #define D64AVOR_BALLOON_CLASS L"D64AvorBalloon"
 // wParam: size of the buffer in wide characters (with the terminator); lParam: the buffer
 // (wchar_t*), or null to ask for the length. Answers the content's length in characters.

@@ -25,6 +25,8 @@ namespace {
 
 constexpr UINT_PTR kTimeoutTimerId = 1;
 constexpr int kCloseButtonSize = 14;
+constexpr int kCloseCrossInset = 3;
+constexpr int kCloseCrossThickness = 2;
 constexpr DWORD kBalloonStyle = WS_POPUP;
 constexpr DWORD kBalloonExtendedStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
 constexpr UINT kContentFormat = DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL;
@@ -130,6 +132,25 @@ BalloonFonts createFonts() {
     return fonts;
 }
 
+void drawText(HDC dc, HFONT font, const std::wstring& text, RECT rect, UINT format) {
+    if (text.empty())
+        return;
+    SelectedObject selected(dc, font);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, format);
+}
+
+// A cross in the text colour, drawn with lines so that it needs no symbol font.
+void drawCloseButton(HDC dc, const RECT& button) {
+    UniquePen pen(CreatePen(PS_SOLID, kCloseCrossThickness, GetSysColor(COLOR_INFOTEXT)));
+    SelectedObject selected(dc, pen.get());
+    const RECT cross{button.left + kCloseCrossInset, button.top + kCloseCrossInset,
+                     button.right - kCloseCrossInset, button.bottom - kCloseCrossInset};
+    MoveToEx(dc, cross.left, cross.top, nullptr);
+    LineTo(dc, cross.right, cross.bottom);
+    MoveToEx(dc, cross.right - 1, cross.top, nullptr);
+    LineTo(dc, cross.left - 1, cross.bottom);
+}
+
 SIZE measureText(HDC dc, HFONT font, const std::wstring& text, UINT format, int maximumWidth) {
     if (text.empty())
         return {};
@@ -228,6 +249,7 @@ private:
     BalloonContentSizes measure() const;
     [[nodiscard]] UniqueRegion shape() const;
     void paint();
+    void draw(HDC dc) const;
     void onLeftButtonDown(POINT point);
     void onNcDestroy();
     LRESULT copyContent(size_t capacity, wchar_t* buffer) const;
@@ -312,31 +334,24 @@ UniqueRegion Balloon::shape() const {
 
 void Balloon::paint() {
     PaintDC paint(window_);
-    HDC dc = paint.get();
+    draw(paint.get());
+}
+
+void Balloon::draw(HDC dc) const {
     if (UniqueRegion outline = shape()) {
         FillRgn(dc, outline.get(), GetSysColorBrush(COLOR_INFOBK));
         FrameRgn(dc, outline.get(), GetSysColorBrush(COLOR_WINDOWFRAME), 1, 1);
     }
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
     if (icon_ != nullptr)
         DrawIconEx(dc, layout_.icon.left, layout_.icon.top, icon_,
                    layout_.icon.right - layout_.icon.left, layout_.icon.bottom - layout_.icon.top,
                    0, nullptr, DI_NORMAL);
-    if (!title_.empty()) {
-        SelectedObject font(dc, fonts_.title.get());
-        RECT rect = layout_.title;
-        DrawTextW(dc, title_.c_str(), static_cast<int>(title_.size()), &rect, kTitleFormat);
-    }
-    if (!content_.empty()) {
-        SelectedObject font(dc, fonts_.content.get());
-        RECT rect = layout_.content;
-        DrawTextW(dc, content_.c_str(), static_cast<int>(content_.size()), &rect, kContentFormat);
-    }
-    if (options_ & BalloonOption::showCloseButton) {
-        RECT rect = layout_.closeButton;
-        DrawFrameControl(dc, &rect, DFC_CAPTION, DFCS_CAPTIONCLOSE | DFCS_FLAT);
-    }
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+    drawText(dc, fonts_.title.get(), title_, layout_.title, kTitleFormat);
+    drawText(dc, fonts_.content.get(), content_, layout_.content, kContentFormat);
+    if (options_ & BalloonOption::showCloseButton)
+        drawCloseButton(dc, layout_.closeButton);
 }
 
 void Balloon::onLeftButtonDown(POINT point) {
@@ -374,6 +389,9 @@ LRESULT Balloon::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
         paint();
+        return 0;
+    case WM_PRINTCLIENT:
+        draw(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_ERASEBKGND:
         return 1; // WM_PAINT fills the whole shape

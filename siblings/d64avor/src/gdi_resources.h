@@ -17,6 +17,7 @@ struct GdiObjectPolicy {
 using UniqueFont = support::UniqueResource<HFONT, GdiObjectPolicy<HFONT>>;
 using UniqueRegion = support::UniqueResource<HRGN, GdiObjectPolicy<HRGN>>;
 using UniqueBrush = support::UniqueResource<HBRUSH, GdiObjectPolicy<HBRUSH>>;
+using UniquePen = support::UniqueResource<HPEN, GdiObjectPolicy<HPEN>>;
 
 struct WindowPolicy {
     static HWND invalidValue() noexcept { return nullptr; }
