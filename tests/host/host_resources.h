@@ -13,6 +13,9 @@
 #define IDC_HOST_LABEL 9113
 #define IDC_HOST_NUMBER 9114
 
+/* An old-style file dialog template with the controls the common dialog expects. */
+#define IDD_HOST_OLD_FILE 9102
+
 #define IDS_HOST_GREETING 9120
 #define IDS_HOST_APP_NAME 9121
 
