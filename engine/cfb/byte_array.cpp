@@ -1,5 +1,6 @@
 #include "cfb/byte_array.h"
 
+#include "cfb/names.h"
 #include "common/error.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #ifdef _WIN32
 #include <cstdio>
 #include <io.h>
+#include <string>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -73,11 +75,14 @@ struct FileByteArray::Handle {
 Status FileByteArray::open(const std::string& path, FileMode mode,
                            std::shared_ptr<FileByteArray>* file) {
     file->reset();
-    const char* modeText = mode == FileMode::openReadOnly    ? "rb"
-                           : mode == FileMode::openReadWrite ? "r+b"
-                                                             : "w+b";
+    const wchar_t* modeText = mode == FileMode::openReadOnly    ? L"rb"
+                              : mode == FileMode::openReadWrite ? L"r+b"
+                                                                : L"w+b";
+    // Paths are UTF-8; the wide C runtime call reaches every name the file system allows.
+    const std::u16string utf16 = fromUtf8(path);
+    const std::wstring widePath(utf16.begin(), utf16.end());
     auto handle = std::make_unique<Handle>();
-    handle->stream = std::fopen(path.c_str(), modeText);
+    handle->stream = _wfopen(widePath.c_str(), modeText);
     if (!handle->stream)
         return fail(Status::fileNotFound, describe("cannot open '", path, "'"));
     file->reset(new FileByteArray(std::move(handle)));
@@ -121,7 +126,8 @@ Status FileByteArray::setSize(std::uint64_t size) {
 }
 
 Status FileByteArray::flush() {
-    if (std::fflush(handle_->stream) != 0)
+    // The C runtime's buffer first, then the system's: the bytes must be on the disk.
+    if (std::fflush(handle_->stream) != 0 || _commit(_fileno(handle_->stream)) != 0)
         return fail(Status::writeFault, "flushing the file failed");
     return Status::ok;
 }
