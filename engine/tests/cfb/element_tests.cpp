@@ -377,6 +377,31 @@ TEST_P(ElementTest, RevertForgetsUncommittedChanges) {
     commitAndCheck();
 }
 
+// Until commit, another reader of the same bytes sees the committed state only, even after
+// the changed data has reached the file.
+TEST_P(ElementTest, OtherReadersSeeOnlyTheCommittedState) {
+    writeStream(root_, u"kept", pattern(9000, 1));
+    commitAndCheck();
+    Stream kept;
+    ASSERT_OK(root_.openStream(u"kept", &kept));
+    const auto changed = pattern(3 << 20, 2); // larger than any buffer: reaches the file
+    ASSERT_OK(kept.writeAt(0, changed.data(), changed.size()));
+    writeStream(root_, u"added", pattern(100, 3));
+    auto snapshot = std::make_shared<MemoryByteArray>(bytes_->bytes());
+    std::unique_ptr<CompoundFile> reader;
+    ASSERT_OK(CompoundFile::open(snapshot, OpenMode::readOnly, &reader));
+    Storage readerRoot = reader->root();
+    EXPECT_EQ(readStream(readerRoot, u"kept"), pattern(9000, 1));
+    Stream added;
+    EXPECT_EQ(readerRoot.openStream(u"added", &added), Status::fileNotFound);
+    commitAndCheck();
+    snapshot = std::make_shared<MemoryByteArray>(bytes_->bytes());
+    ASSERT_OK(CompoundFile::open(snapshot, OpenMode::readOnly, &reader));
+    readerRoot = reader->root();
+    EXPECT_EQ(readStream(readerRoot, u"kept"), changed);
+    EXPECT_EQ(readStream(readerRoot, u"added"), pattern(100, 3));
+}
+
 TEST_P(ElementTest, RewritingManyTimesDoesNotGrowTheFile) {
     std::uint64_t sizeAfterSecond = 0;
     for (int round = 0; round < 12; ++round) {
