@@ -333,6 +333,22 @@ TEST_F(BalloonTest, GoesAboveAnAnchorAtTheBottomOfTheScreen) {
     EXPECT_EQ(placed.bottom, low.top);
 }
 
+TEST_F(BalloonTest, PointsAtTheParentsCentreWithoutAnAnchor) {
+    CWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, AfxRegisterWndClass(0), "parent", WS_POPUP | WS_VISIBLE, 100,
+                                100, 200, 100, nullptr, nullptr));
+    CBalloonHelp::LaunchBalloon("Centred", "text", nullptr, nullptr,
+                                CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, &parent, nullptr, 0,
+                                nullptr, 0, 0);
+    HWND balloon = findBalloon();
+    ASSERT_NE(balloon, nullptr);
+    RECT placed{};
+    GetWindowRect(balloon, &placed);
+    EXPECT_EQ(placed.top, 150); // the parent's vertical middle
+    EXPECT_LT(placed.left, 200);
+    EXPECT_GT(placed.right, 200);
+}
+
 // ---------------------------------------------------------------------------------------
 // Drawing
 // ---------------------------------------------------------------------------------------
