@@ -7,7 +7,8 @@
 //   - 10,000 property writes, then 10,000 reads.
 // Every document lies in the temporary folder and is deleted afterwards.
 //
-//   provider_bench [--quick]    --quick leaves out the 1 GiB document
+//   provider_bench [--quick]        --quick leaves out the 1 GiB document
+//   provider_bench --profile-opens  where the time of 1,000 small opens goes
 #include <com_ptr.h>
 #include <support/unique_resource.h>
 
@@ -160,6 +161,33 @@ double smallOpens(const Api& api, const std::wstring& path) {
     });
 }
 
+// Where the time of an open goes: StgOpenStorage, OpenStream, Read and the releases, summed
+// over kSmallOpens opens, in milliseconds.
+void profileSmallOpens(const Api& api, const std::wstring& path) {
+    double phases[4] = {};
+    for (int index = 0; index < kSmallOpens; ++index) {
+        double at = seconds();
+        auto lap = [&](int phase) {
+            const double now = seconds();
+            phases[phase] += now - at;
+            at = now;
+        };
+        ComPtr<IStorage> root = open(api, path, kReadDenyWrite);
+        lap(0);
+        ComPtr<IStream> stream;
+        check(root->OpenStream(L"Data", nullptr, kRead, 0, stream.put()), "open stream");
+        lap(1);
+        char bytes[4];
+        check(stream->Read(bytes, 4, nullptr), "read");
+        lap(2);
+        stream.reset();
+        root.reset();
+        lap(3);
+    }
+    std::printf("%-8s open %8.1f ms, open stream %8.1f ms, read %8.1f ms, release %8.1f ms\n",
+                api.label, phases[0] * 1000, phases[1] * 1000, phases[2] * 1000, phases[3] * 1000);
+}
+
 // The median time to open a document, its stream, and read 4 bytes.
 double openTime(const Api& api, const std::wstring& path) {
     std::vector<double> times;
@@ -295,6 +323,7 @@ void createSizedDocument(const Api& api, const std::wstring& path, ULONG sectorS
 
 int main(int argc, char** argv) {
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const bool profileOpens = argc > 1 && std::strcmp(argv[1], "--profile-opens") == 0;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     const Api apis[] = {bind("z64STG", L"z64STG.dll"), bind("ole32", L"ole32.dll")};
     const ULONG sectorSizes[] = {512, 4096};
@@ -303,6 +332,81 @@ int main(int argc, char** argv) {
     const std::wstring raw = temporaryPath(L"raw.bin");
     const std::wstring rawCopy = temporaryPath(L"raw-copy.bin");
 
+    if (profileOpens) {
+        for (const Api& api : apis) {
+            createSizedDocument(api, document, 512, 4 * kKiB);
+            profileSmallOpens(api, document);
+            HMODULE module = GetModuleHandleW(api.label[0] == 'z' ? L"z64STG.dll" : L"ole32.dll");
+            auto isStorage = entryPoint<decltype(&StgIsStorageFile)>(module, "StgIsStorageFile");
+            auto onLockBytes = entryPoint<decltype(&StgOpenStorageOnILockBytes)>(
+                module, "StgOpenStorageOnILockBytes");
+            const double checks = timed([&] {
+                for (int index = 0; index < kSmallOpens; ++index)
+                    isStorage(document.c_str());
+            });
+            ComPtr<ILockBytes> memory;
+            check(CreateILockBytesOnHGlobal(nullptr, TRUE, memory.put()), "memory");
+            {
+                ComPtr<IStorage> copy;
+                auto createOn = entryPoint<decltype(&StgCreateDocfileOnILockBytes)>(
+                    module, "StgCreateDocfileOnILockBytes");
+                check(createOn(memory.get(), kCreate, 0, copy.put()), "create in memory");
+                ComPtr<IStorage> source = open(api, document);
+                check(source->CopyTo(0, nullptr, nullptr, copy.get()), "copy");
+                check(copy->Commit(STGC_DEFAULT), "commit");
+            }
+            const double inMemory = timed([&] {
+                for (int index = 0; index < kSmallOpens; ++index) {
+                    ComPtr<IStorage> root;
+                    check(onLockBytes(memory.get(), nullptr, kRead, nullptr, 0, root.put()),
+                          "open in memory");
+                }
+            });
+            std::printf("%-8s StgIsStorageFile %8.1f ms, opens in memory %8.1f ms\n", api.label,
+                        checks * 1000, inMemory * 1000);
+        }
+        // The system calls an open makes, each 1,000 times.
+        auto repeat = [&](const char* label, const std::function<void(HANDLE)>& call) {
+            support::UniqueFile file(CreateFileW(document.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+            const double time = timed([&] {
+                for (int index = 0; index < kSmallOpens; ++index)
+                    call(file.get());
+            });
+            std::printf("%-40s %8.1f ms\n", label, time * 1000);
+        };
+        repeat("CreateFileW + CloseHandle", [&](HANDLE) {
+            support::UniqueFile file(CreateFileW(document.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+        });
+        repeat("GetFileInformationByHandle", [](HANDLE file) {
+            BY_HANDLE_FILE_INFORMATION info;
+            GetFileInformationByHandle(file, &info);
+        });
+        repeat("GetFileSizeEx", [](HANDLE file) {
+            LARGE_INTEGER size;
+            GetFileSizeEx(file, &size);
+        });
+        repeat("GetFileTime", [](HANDLE file) {
+            FILETIME times[3];
+            GetFileTime(file, &times[0], &times[1], &times[2]);
+        });
+        repeat("ReadFile 512 bytes at an offset", [](HANDLE file) {
+            char bytes[512];
+            DWORD read = 0;
+            OVERLAPPED at{};
+            at.Offset = 512;
+            ReadFile(file, bytes, sizeof bytes, &read, &at);
+        });
+        repeat("GetFullPathNameW", [&](HANDLE) {
+            wchar_t full[MAX_PATH];
+            GetFullPathNameW(document.c_str(), MAX_PATH, full, nullptr);
+        });
+        DeleteFileW(document.c_str());
+        return 0;
+    }
     std::vector<Line> lines;
     auto measure = [&](const std::string& operation, double baseline,
                        const std::function<double(const Api&, ULONG)>& run) {

@@ -198,15 +198,14 @@ HRESULT FileLockBytes::Stat(STATSTG* stat, DWORD statFlag) {
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, stat);
     *stat = STATSTG{};
     RETURN_HR_IF(STG_E_INVALIDFLAG, statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file_.get(), &info))
+    // GetFileSizeEx and GetFileTime rather than GetFileInformationByHandle, which costs
+    // about half a millisecond under Wine and is called on every open.
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_.get(), &size) ||
+        !GetFileTime(file_.get(), &stat->ctime, &stat->atime, &stat->mtime))
         return lastFileError();
     stat->type = STGTY_LOCKBYTES;
-    stat->cbSize.LowPart = info.nFileSizeLow;
-    stat->cbSize.HighPart = info.nFileSizeHigh;
-    stat->mtime = info.ftLastWriteTime;
-    stat->ctime = info.ftCreationTime;
-    stat->atime = info.ftLastAccessTime;
+    stat->cbSize.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
     stat->grfLocksSupported = LOCK_EXCLUSIVE | LOCK_ONLYONCE;
     if (statFlag == STATFLAG_DEFAULT) {
         stat->pwcsName = copyToTaskMemory(path_);

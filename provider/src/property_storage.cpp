@@ -355,37 +355,53 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
-    // Work on a copy, so that a failure part-way leaves the set as it was.
-    ps::Section updated = section();
-    for (ULONG index = 0; index < count; ++index) {
-        std::optional<PROPID> id;
-        RETURN_IF_FAILED(resolve(updated, specs[index], &id));
-        if (!id) {
-            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(firstNamedId));
-            const std::optional<PROPID> fresh = updated.firstUnusedId(firstNamedId);
-            RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, !fresh);
-            RETURN_IF_ENGINE_FAILED(
-                updated.setName(*fresh, std::u16string(asUtf16(specs[index].lpwstr))));
-            id = fresh;
-        }
-        if (*id == PID_ILLEGAL)
-            continue;
+    // Check and convert everything first, so that a refused property leaves the set as it
+    // was without copying the set for every call.
+    struct Change {
+        std::optional<PROPID> id; // empty: a new name, given an identifier when applied
         ps::Value value;
-        RETURN_IF_FAILED(valueFromPropVariant(values[index], &value));
-        if (*id == ps::kCodePagePropertyId) {
-            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isEmptySet(updated) || value.type() != VT_I2);
-            updated.codePage = static_cast<ps::CodePage>(value.asSigned());
+    };
+    ps::Section& current = section();
+    std::vector<Change> changes(count);
+    for (ULONG index = 0; index < count; ++index) {
+        Change& change = changes[index];
+        RETURN_IF_FAILED(resolve(current, specs[index], &change.id));
+        if (!change.id)
+            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(firstNamedId));
+        else if (*change.id == PID_ILLEGAL)
             continue;
-        }
-        if (*id == ps::kLocalePropertyId) {
-            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isEmptySet(updated) || value.type() != VT_UI4);
-            updated.locale = static_cast<std::uint32_t>(value.asUnsigned());
+        RETURN_IF_FAILED(valueFromPropVariant(values[index], &change.value));
+        if (!change.id)
             continue;
-        }
-        RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(*id));
-        updated.properties[*id] = std::move(value);
+        if (*change.id == ps::kCodePagePropertyId)
+            RETURN_HR_IF(STG_E_INVALIDPARAMETER,
+                         !isEmptySet(current) || change.value.type() != VT_I2);
+        else if (*change.id == ps::kLocalePropertyId)
+            RETURN_HR_IF(STG_E_INVALIDPARAMETER,
+                         !isEmptySet(current) || change.value.type() != VT_UI4);
+        else
+            RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(*change.id));
     }
-    section() = std::move(updated);
+    for (ULONG index = 0; index < count; ++index) {
+        Change& change = changes[index];
+        if (!change.id) {
+            const std::u16string name(asUtf16(specs[index].lpwstr));
+            change.id = current.findName(name); // named twice in one call
+            if (!change.id) {
+                change.id = current.firstUnusedId(firstNamedId);
+                RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, !change.id);
+                RETURN_IF_ENGINE_FAILED(current.setName(*change.id, name));
+            }
+        }
+        if (*change.id == PID_ILLEGAL)
+            continue;
+        if (*change.id == ps::kCodePagePropertyId)
+            current.codePage = static_cast<ps::CodePage>(change.value.asSigned());
+        else if (*change.id == ps::kLocalePropertyId)
+            current.locale = static_cast<std::uint32_t>(change.value.asUnsigned());
+        else
+            current.properties[*change.id] = std::move(change.value);
+    }
     return changed();
 }
 
