@@ -4,6 +4,7 @@
 #include "framework_internal.h"
 
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace {
@@ -115,8 +116,19 @@ CNoTrackObject* CThreadLocalObject::GetData(CNoTrackObject*(AFXAPI* pfnCreateObj
     }
     if (CNoTrackObject* existing = registry().get(m_nSlot))
         return existing;
-    CNoTrackObject* created = pfnCreateObject();
-    registry().set(m_nSlot, created);
+    // No memory for the state: the caller gets none (CThreadLocal then throws the
+    // invalid-argument exception).
+    CNoTrackObject* created = nullptr;
+    try {
+        created = pfnCreateObject();
+        registry().set(m_nSlot, created);
+    } catch (CMemoryException* exception) {
+        exception->Delete();
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        delete created;
+        return nullptr;
+    }
     return created;
 }
 

@@ -284,4 +284,31 @@ TEST(WindowWrappers, ThinWrappersActOnTheWindow) {
     EXPECT_EQ(none->GetSafeHwnd(), nullptr);
 }
 
+// Keyboard messages for a window or its children reach PreTranslateMessage of the window
+// before they are dispatched.
+class FilteringWindow : public CWnd {
+public:
+    int filtered = 0;
+    BOOL PreTranslateMessage(MSG* pMsg) override {
+        if (pMsg->message != WM_KEYDOWN)
+            return FALSE;
+        ++filtered;
+        return TRUE;
+    }
+};
+
+TEST(PreTranslation, TheThreadsPumpOffersMessagesToTheWindowAndItsParents) {
+    FilteringWindow window;
+    ASSERT_TRUE(createPopup(window));
+    framework_tests::UniqueWindow edit =
+        framework_tests::createRawWindow("EDIT", window.m_hWnd, 1000);
+    test_host::pumpMessages();
+    PostMessageA(edit.get(), WM_KEYDOWN, 'A', 1);
+    PostMessageA(edit.get(), WM_CHAR, 'b', 1);
+    test_host::pumpMessages();
+    EXPECT_EQ(window.filtered, 1);
+    EXPECT_EQ(test_host::windowText(edit.get()), "braw") << "only the key-down was filtered";
+    window.DestroyWindow();
+}
+
 } // namespace
