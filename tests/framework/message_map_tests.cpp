@@ -284,6 +284,65 @@ TEST(WindowWrappers, ThinWrappersActOnTheWindow) {
     EXPECT_EQ(none->GetSafeHwnd(), nullptr);
 }
 
+// Decides at WM_CREATE whether it may be created, and at WM_CLOSE whether it closes.
+class GuardedWindow : public CWnd {
+public:
+    bool allowCreation = true;
+    bool allowClosing = true;
+    std::vector<std::string> calls;
+
+protected:
+    afx_msg int OnCreate(LPCREATESTRUCT createStruct) {
+        calls.push_back(std::string("create ") + createStruct->lpszName);
+        if (!allowCreation)
+            return -1;
+        return CWnd::OnCreate(createStruct);
+    }
+    afx_msg void OnClose() {
+        calls.push_back("close");
+        if (allowClosing)
+            CWnd::OnClose();
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(GuardedWindow, CWnd)
+ON_WM_CREATE()
+ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+TEST(WindowCreation, CreationMessagesAlreadyReachTheObjectsMap) {
+    struct Case {
+        const char* label;
+        bool allowCreation;
+        bool allowClosing;
+        bool created;
+        bool aliveAfterClose;
+    };
+    const Case cases[] = {
+        {"refused at WM_CREATE", false, true, false, false},
+        {"created, closes", true, true, true, false},
+        {"created, refuses to close", true, false, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        GuardedWindow window;
+        window.allowCreation = c.allowCreation;
+        window.allowClosing = c.allowClosing;
+        EXPECT_EQ(createPopup(window, "guarded") != FALSE, c.created);
+        ASSERT_FALSE(window.calls.empty());
+        EXPECT_EQ(window.calls.front(), "create guarded");
+        if (!c.created) {
+            EXPECT_EQ(window.m_hWnd, nullptr) << "the failed window let go of its object";
+            continue;
+        }
+        HWND hWnd = window.m_hWnd;
+        SendMessageA(hWnd, WM_CLOSE, 0, 0);
+        EXPECT_EQ(window.calls.back(), "close");
+        EXPECT_EQ(IsWindow(hWnd) != FALSE, c.aliveAfterClose);
+    }
+}
+
 // Keyboard messages for a window or its children reach PreTranslateMessage of the window
 // before they are dispatched.
 class FilteringWindow : public CWnd {
