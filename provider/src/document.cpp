@@ -7,6 +7,15 @@
 #include <algorithm>
 
 namespace provider {
+namespace {
+
+constexpr std::size_t kHeaderSize = 512;
+// Commits of transacted writers lock this byte, far past any data of a version 3 file.
+constexpr std::uint64_t kCommitLockOffset = 0x7FFFFF00;
+constexpr int kCommitLockAttempts = 50;
+constexpr DWORD kCommitLockRetryMilliseconds = 20;
+
+} // namespace
 
 // ---- Scope ------------------------------------------------------------------------------
 
@@ -61,8 +70,66 @@ HRESULT Document::commit() {
     std::lock_guard lock(mutex);
     RETURN_HR_IF(STG_E_REVERTED, closed_);
     RETURN_IF_FAILED(writeBufferedChanges());
+    if (guarded_)
+        return commitGuarded();
     RETURN_IF_ENGINE_FAILED(file_->commit());
     return S_OK;
+}
+
+HRESULT Document::revert() {
+    std::lock_guard lock(mutex);
+    RETURN_HR_IF(STG_E_REVERTED, closed_);
+    RETURN_IF_ENGINE_FAILED(file_->revert());
+    if (guarded_)
+        RETURN_IF_FAILED(readHeader(&knownHeader_));
+    return S_OK;
+}
+
+HRESULT Document::readHeader(std::vector<std::uint8_t>* header) {
+    header->assign(kHeaderSize, 0);
+    std::size_t read = 0;
+    RETURN_IF_ENGINE_FAILED(bytes_->readAt(0, header->data(), header->size(), &read));
+    header->resize(read);
+    return S_OK;
+}
+
+HRESULT Document::guardAgainstOtherWriters() {
+    std::lock_guard lock(mutex);
+    guarded_ = true;
+    return readHeader(&knownHeader_);
+}
+
+HRESULT Document::commitGuarded() {
+    const ComPtr<ILockBytes> lockBytes = bytes_->lockBytes();
+    RETURN_HR_IF(STG_E_REVERTED, !lockBytes);
+    ULARGE_INTEGER offset;
+    offset.QuadPart = kCommitLockOffset;
+    ULARGE_INTEGER length;
+    length.QuadPart = 1;
+    HRESULT locked = STG_E_LOCKVIOLATION;
+    for (int attempt = 0; attempt < kCommitLockAttempts; ++attempt) {
+        locked = lockBytes->LockRegion(offset, length, LOCK_EXCLUSIVE);
+        if (locked != STG_E_LOCKVIOLATION)
+            break;
+        Sleep(kCommitLockRetryMilliseconds);
+    }
+    // Lock bytes that cannot lock (memory) have no other writers to fear.
+    RETURN_HR_IF(locked, locked == STG_E_LOCKVIOLATION);
+    const bool holdsLock = SUCCEEDED(locked);
+    auto unlock = [&] {
+        if (holdsLock)
+            (void)lockBytes->UnlockRegion(offset, length, LOCK_EXCLUSIVE);
+    };
+    std::vector<std::uint8_t> header;
+    HRESULT hr = readHeader(&header);
+    if (SUCCEEDED(hr) && header != knownHeader_)
+        hr = STG_E_NOTCURRENT;
+    if (SUCCEEDED(hr))
+        hr = hresultOf(file_->commit());
+    if (SUCCEEDED(hr))
+        hr = readHeader(&knownHeader_);
+    unlock();
+    return hr;
 }
 
 void Document::close() {

@@ -71,6 +71,13 @@ public:
     [[nodiscard]] HRESULT writeBufferedChanges();
     // Writes buffers, then commits the file.
     [[nodiscard]] HRESULT commit();
+    // Forgets every change since the last commit.
+    [[nodiscard]] HRESULT revert();
+    // For a transacted root that others may write at the same time: Commit refuses with
+    // STG_E_NOTCURRENT when another writer committed since this one opened, committed or
+    // reverted, instead of writing over a file it no longer knows. Commits are serialised
+    // with an exclusive lock on a byte range far past the data.
+    [[nodiscard]] HRESULT guardAgainstOtherWriters();
     // Lets go of the bytes (the file handle), so that the file can be opened or deleted
     // while objects of this document are still referenced.
     void close();
@@ -81,6 +88,11 @@ private:
     bool commitsOnChange_;
     bool closed_ = false;
     std::vector<BufferedChanges*> buffered_;
+    bool guarded_ = false;
+    std::vector<std::uint8_t> knownHeader_;
+
+    [[nodiscard]] HRESULT readHeader(std::vector<std::uint8_t>* header);
+    [[nodiscard]] HRESULT commitGuarded();
 };
 
 // The elements opened from one storage object, by folded name, so that an element cannot be

@@ -95,6 +95,10 @@ enum class Access { read, create };
     }
     const bool commitsOnChange = !isTransacted(mode) && canWrite(mode);
     auto document = std::make_shared<Document>(bytes, std::move(file), commitsOnChange);
+    const bool othersMayWrite =
+        shareOf(mode) == STGM_SHARE_DENY_NONE || shareOf(mode) == STGM_SHARE_DENY_READ;
+    if (isTransacted(mode) && canWrite(mode) && othersMayWrite)
+        RETURN_IF_FAILED(document->guardAgainstOtherWriters());
     if (exclude)
         RETURN_IF_FAILED(excludeElements(*document, exclude));
     details.lockBytes = lockBytes;

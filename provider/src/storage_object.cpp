@@ -482,7 +482,7 @@ HRESULT StorageObject::Revert() {
     if (!isTransacted(mode_) || !canWrite(mode_))
         return S_OK;
     scope_->revertChildren();
-    RETURN_IF_ENGINE_FAILED(document_->file().revert());
+    RETURN_IF_FAILED(document_->revert());
     storage_ = document_->file().root();
     openChildren_ = std::make_shared<OpenElements>();
     return S_OK;

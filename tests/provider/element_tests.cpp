@@ -644,3 +644,28 @@ TEST(RevertedObjects, RevertOfATransactedRootRevertsItsChildren) {
     EXPECT_EQ(readStream(root.get(), L"Existing"), "12345");
     EXPECT_EQ(statName(root.get()), path);
 }
+
+TEST(StorageTransactions, ASecondWriterCannotCommitOverAFileItNoLongerKnows) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"writers.stg");
+    makeSample(providerApi(), path).reset();
+    constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
+    ComPtr<IStorage> first = openDocument(providerApi(), path, kSharedWriter);
+    ComPtr<IStorage> second = openDocument(providerApi(), path, kSharedWriter);
+    writeStream(first.get(), L"First", patternBytes(20000, 1));
+    writeStream(second.get(), L"Second", patternBytes(20000, 2));
+    ASSERT_EQ(first->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(second->Commit(STGC_DEFAULT), STG_E_NOTCURRENT);
+    EXPECT_EQ(second->Commit(STGC_ONLYIFCURRENT), STG_E_NOTCURRENT);
+    // After a revert the second writer knows the file again and may commit.
+    ASSERT_EQ(second->Revert(), S_OK);
+    EXPECT_EQ(listElements(second.get()),
+              (std::vector<std::wstring>{L"s:First", L"d:Folder", L"s:Existing"}));
+    writeStream(second.get(), L"Second", "second");
+    EXPECT_EQ(second->Commit(STGC_DEFAULT), S_OK);
+    first.reset();
+    second.reset();
+    ComPtr<IStorage> check = openDocument(providerApi(), path, kReadMode);
+    EXPECT_EQ(readStream(check.get(), L"First"), patternBytes(20000, 1));
+    EXPECT_EQ(readStream(check.get(), L"Second"), "second");
+}
