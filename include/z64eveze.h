@@ -180,3 +180,42 @@ Z64EVEZE_API int QVStgPackFile(IStorage* storage, const wchar_t* name, const cha
 Z64EVEZE_API int QVStgUnpackFile(IStorage* storage, const wchar_t* name, const char* path);
 // Copies "\005SummaryInformation", then "\005DocumentSummaryInformation", as raw streams.
 Z64EVEZE_API long QVStgCopyMetaData(IStorage* destination, IStorage* source);
+
+// ---------------------------------------------------------------------------------------
+// Document versions: release catalogue
+// ---------------------------------------------------------------------------------------
+// Releases are looked up newest first: a version belongs to the first release whose
+// version number is at or below it.
+
+// 1 when 0.0 < version <= 20.0, else 0.
+Z64EVEZE_API int IsKnownFileVersion(double version);
+// The release label ("2026.00") of a version, or the calling application's string 870 for
+// a version older than every release; at most `bufferLen` units, always terminated.
+Z64EVEZE_API void GetUserFriendlyFileVersionW(double version, wchar_t* buffer,
+                                              unsigned int bufferLen);
+Z64EVEZE_API void GetUserFriendlyFileVersion(double version, char* buffer, unsigned int bufferLen);
+// The version number of the release a version belongs to, or 0.0.
+Z64EVEZE_API void GetFileVersionGroup(double version, double* group);
+// The newest version number this build understands: 8.99.
+Z64EVEZE_API double GetMaxUserFriendlyCompatibleFileVersion();
+
+// ---------------------------------------------------------------------------------------
+// Logging and settings: registry and user-profile settings
+// ---------------------------------------------------------------------------------------
+// Per-user settings go through the calling application's CWinApp (its registry key or its
+// profile file); integers are kept as decimal text. Without an application object the
+// writers answer FALSE and the readers their defaults.
+
+Z64EVEZE_C_API BOOL WriteUserProfileString(const char* section, const char* entry,
+                                           const char* value);
+Z64EVEZE_C_API BOOL WriteUserProfileInt(const char* section, const char* entry, int value);
+// Copies at most size - 1 characters and returns the length copied.
+Z64EVEZE_C_API int GetUserProfileString(const char* section, const char* entry,
+                                        const char* defaultValue, char* buffer, int size);
+Z64EVEZE_C_API int GetUserProfileInt(const char* section, const char* entry, int defaultValue);
+// HKEY_LOCAL_MACHINE\software\Quorvane\<the application's profile name>, opened for
+// reading; null when any part is missing. The caller closes it.
+Z64EVEZE_C_API HKEY GetMachineRegistryKey();
+// The application's per-user key; null without an application object. The caller closes
+// it.
+Z64EVEZE_C_API HKEY GetUserRegistryKey();

@@ -1,9 +1,11 @@
 // What the fuzz target does with each input, shared with the regression test that replays
 // every input the fuzzer ever found crashing: open the bytes as a compound file, walk every
-// element, read every stream, then change the file and commit the change to memory.
+// element, read every stream (parsing and rewriting the property sets among them), then
+// change the file and commit the change to memory.
 #pragma once
 
 #include "cfb/compound_file.h"
+#include "propset/propset.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,13 +19,34 @@ inline constexpr std::size_t readChunk = 4096;
 // Elements visited at most, so that huge directories stay quick.
 inline constexpr std::size_t maxElements = 10000;
 
-inline void readStream(Stream& stream) {
+// A property set that parses is written again, and the rewrite parsed once more.
+inline void exercisePropertySet(const std::vector<std::uint8_t>& bytes) {
+    propset::PropertySet set;
+    if (failed(propset::parsePropertySet(bytes, set)))
+        return;
+    std::vector<std::uint8_t> rewritten;
+    propset::PropertySet again;
+    if (succeeded(propset::writePropertySet(set, rewritten)))
+        (void)propset::parsePropertySet(rewritten, again);
+}
+
+inline bool isPropertySetName(const std::u16string& name) {
+    return !name.empty() && name.front() == u'\x0005';
+}
+
+inline void readStream(Stream& stream, bool propertySet) {
     std::vector<std::uint8_t> chunk(readChunk);
+    std::vector<std::uint8_t> whole;
     std::size_t total = 0;
     std::size_t read = 0;
     while (total < maxBytesPerStream && succeeded(stream.read(chunk.data(), chunk.size(), &read)) &&
-           read > 0)
+           read > 0) {
         total += read;
+        if (propertySet)
+            whole.insert(whole.end(), chunk.begin(), chunk.begin() + read);
+    }
+    if (propertySet)
+        exercisePropertySet(whole);
     std::uint64_t position = 0;
     (void)stream.seek(-1, SeekOrigin::end, &position);
     (void)stream.read(chunk.data(), 1, &read);
@@ -48,7 +71,7 @@ inline void walkTree(Storage root) {
             } else {
                 Stream stream;
                 if (succeeded(storage.openStream(child.name, &stream)))
-                    readStream(stream);
+                    readStream(stream, isPropertySetName(child.name));
             }
         }
     }

@@ -91,8 +91,17 @@ int silentMode() {
 }
 
 int holdFile(const char* path, DWORD milliseconds) {
-    support::UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The test probes the file until it is held, so a first attempt may meet the probe.
+    constexpr int kOpenAttempts = 5000;
+    support::UniqueFile file;
+    for (int attempt = 0; attempt < kOpenAttempts && !file; ++attempt) {
+        file.reset(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file && GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        if (!file)
+            Sleep(1);
+    }
     if (!file)
         return kCannotOpen;
     Sleep(milliseconds);

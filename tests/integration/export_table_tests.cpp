@@ -65,6 +65,19 @@ const std::vector<std::string> kDocumentedExports = {
     "ShortDateOfModification",
     "DateOfModification",
     "TimeOfModification",
+    // Release catalogue
+    "IsKnownFileVersion(double)",
+    "GetUserFriendlyFileVersionW(double, wchar_t*, unsigned int)",
+    "GetUserFriendlyFileVersion(double, char*, unsigned int)",
+    "GetFileVersionGroup(double, double*)",
+    "GetMaxUserFriendlyCompatibleFileVersion()",
+    // Registry and user-profile settings
+    "WriteUserProfileString",
+    "WriteUserProfileInt",
+    "GetUserProfileString",
+    "GetUserProfileInt",
+    "GetMachineRegistryKey",
+    "GetUserRegistryKey",
     // Log writer
     "GetSystemFilePaths(char*, char*)",
     "DetermineLogPath(char const*, char const*, char const*, char const*, char*)",
