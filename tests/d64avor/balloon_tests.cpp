@@ -313,13 +313,31 @@ INSTANTIATE_TEST_SUITE_P(
         QuadrantCase{"bottom_right", CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, false, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(BalloonTest, GoesBelowTheAnchorWhenThereIsRoomAndNoQuadrantIsForced) {
-    HWND balloon = launch(0);
+// Without exactly one forcing bit the balloon takes the bottom-right quadrant when it fits.
+struct UnforcedCase {
+    const char* label;
+    unsigned options;
+};
+
+class BalloonUnforcedTest : public BalloonTest, public testing::WithParamInterface<UnforcedCase> {};
+
+TEST_P(BalloonUnforcedTest, GoesBelowAndRightOfTheAnchorWhenThereIsRoom) {
+    HWND balloon = launch(GetParam().options);
     ASSERT_NE(balloon, nullptr);
     RECT placed{};
     GetWindowRect(balloon, &placed);
-    EXPECT_EQ(placed.top, kAnchor.bottom);
+    const int middle = (kAnchor.left + kAnchor.right) / 2;
+    EXPECT_EQ(placed.top, kAnchor.bottom) << GetParam().label;
+    EXPECT_LT(middle - placed.left, placed.right - middle) << GetParam().label;
 }
+
+INSTANTIATE_TEST_SUITE_P(Options, BalloonUnforcedTest,
+                         testing::Values(UnforcedCase{"no_bits", 0},
+                                         UnforcedCase{"two_quadrants",
+                                                      CBalloonHelp::unFORCE_QUADRANT_TOPLEFT |
+                                                          CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT},
+                                         UnforcedCase{"every_bit", 0xFFFFFFFFu}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(BalloonTest, GoesAboveAnAnchorAtTheBottomOfTheScreen) {
     const int screenBottom = GetSystemMetrics(SM_CYSCREEN);
