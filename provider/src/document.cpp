@@ -79,6 +79,8 @@ HRESULT Document::commit() {
 HRESULT Document::revert() {
     std::lock_guard lock(mutex);
     RETURN_HR_IF(STG_E_REVERTED, closed_);
+    if (bytes_)
+        bytes_->dropCache();
     RETURN_IF_ENGINE_FAILED(file_->revert());
     if (guarded_)
         RETURN_IF_FAILED(readHeader(&knownHeader_));
@@ -86,9 +88,13 @@ HRESULT Document::revert() {
 }
 
 HRESULT Document::readHeader(std::vector<std::uint8_t>* header) {
+    // From the file itself, never from a cache: this looks for other writers' commits.
+    const ComPtr<ILockBytes> lockBytes = bytes_->lockBytes();
+    RETURN_HR_IF(STG_E_REVERTED, !lockBytes);
     header->assign(kHeaderSize, 0);
-    std::size_t read = 0;
-    RETURN_IF_ENGINE_FAILED(bytes_->readAt(0, header->data(), header->size(), &read));
+    ULONG read = 0;
+    ULARGE_INTEGER start{};
+    RETURN_IF_FAILED(lockBytes->ReadAt(start, header->data(), kHeaderSize, &read));
     header->resize(read);
     return S_OK;
 }

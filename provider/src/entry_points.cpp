@@ -85,8 +85,16 @@ enum class Access { read, create };
     if (access == Access::create) {
         RETURN_IF_ENGINE_FAILED(engine::cfb::CompoundFile::create(bytes, version, &file));
     } else {
-        bool isStorage = false;
-        RETURN_IF_FAILED(readSignature(lockBytes.get(), &isStorage));
+        // Through the byte array, whose first read brings in the start of the file at once.
+        std::uint64_t size = 0;
+        RETURN_IF_ENGINE_FAILED(bytes->size(&size));
+        std::array<std::uint8_t, kSignatureSize> signature{};
+        std::size_t read = 0;
+        if (size >= kSignatureSize)
+            RETURN_IF_ENGINE_FAILED(bytes->readAt(0, signature.data(), kSignatureSize, &read));
+        const bool isStorage =
+            read == kSignatureSize &&
+            std::memcmp(signature.data(), engine::cfb::headerSignature.data(), kSignatureSize) == 0;
         RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !isStorage);
         const bool needsWrites = canWrite(mode) || exclude != nullptr;
         RETURN_IF_ENGINE_FAILED(engine::cfb::CompoundFile::open(
@@ -179,7 +187,7 @@ enum class Access { read, create };
     details.fileName = path;
     details.deleteOnRelease = temporary || (mode & STGM_DELETEONRELEASE) != 0;
     const ComPtr<ILockBytes> lockBytes(static_cast<ILockBytes*>(file.get()));
-    file.reset();
+    details.file = std::move(file);
     RETURN_IF_FAILED(rootOnLockBytes(lockBytes, mode, Access::create, version, nullptr,
                                      std::move(details), storage));
     if (!converting)
@@ -204,7 +212,7 @@ enum class Access { read, create };
     RootDetails details;
     details.fileName = path;
     const ComPtr<ILockBytes> lockBytes(static_cast<ILockBytes*>(file.get()));
-    file.reset();
+    details.file = std::move(file);
     return rootOnLockBytes(lockBytes, mode, Access::read, engine::cfb::Version::v3, exclude,
                            std::move(details), storage);
 }

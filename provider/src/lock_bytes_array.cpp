@@ -1,12 +1,15 @@
 #include "lock_bytes_array.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace provider {
 namespace {
 
 // ILockBytes counts bytes in ULONGs: larger requests go in pieces of this size.
 constexpr std::size_t kLargestTransfer = 1u << 30;
+// How much of the start of a file is read at once when a document is opened.
+constexpr std::size_t kCacheSize = 64u << 10;
 
 [[nodiscard]] engine::Status toStatus(HRESULT hr) {
     return static_cast<engine::Status>(static_cast<std::uint32_t>(hr));
@@ -27,11 +30,50 @@ void LockBytesByteArray::detach() {
     ComPtr<ILockBytes> released;
     std::lock_guard lock(mutex_);
     released.swap(lockBytes_);
+    cache_.clear();
+}
+
+void LockBytesByteArray::dropCache() {
+    std::lock_guard lock(mutex_);
+    cache_.clear();
+    cacheLoaded_ = true; // once dropped, never loaded again
+}
+
+bool LockBytesByteArray::readFromCache(std::uint64_t offset, void* buffer, std::size_t count,
+                                       std::size_t* read) {
+    ComPtr<ILockBytes> bytes;
+    {
+        std::lock_guard lock(mutex_);
+        if (cacheLoaded_ || offset != 0 || !lockBytes_) {
+            if (offset + count > cache_.size() || cache_.empty())
+                return false;
+            std::memcpy(buffer, cache_.data() + offset, count);
+            *read = count;
+            return true;
+        }
+        bytes = lockBytes_;
+        cacheLoaded_ = true;
+    }
+    std::vector<std::uint8_t> start(kCacheSize);
+    ULONG got = 0;
+    ULARGE_INTEGER zero{};
+    if (FAILED(bytes->ReadAt(zero, start.data(), static_cast<ULONG>(start.size()), &got)))
+        return false;
+    start.resize(got);
+    std::lock_guard lock(mutex_);
+    cache_ = std::move(start);
+    if (count > cache_.size())
+        return false;
+    std::memcpy(buffer, cache_.data(), count);
+    *read = count;
+    return true;
 }
 
 engine::Status LockBytesByteArray::readAt(std::uint64_t offset, void* buffer, std::size_t count,
                                           std::size_t* read) {
     *read = 0;
+    if (readFromCache(offset, buffer, count, read))
+        return engine::Status::ok;
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;
@@ -53,6 +95,7 @@ engine::Status LockBytesByteArray::readAt(std::uint64_t offset, void* buffer, st
 
 engine::Status LockBytesByteArray::writeAt(std::uint64_t offset, const void* buffer,
                                            std::size_t count) {
+    dropCache();
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;
@@ -87,6 +130,7 @@ engine::Status LockBytesByteArray::size(std::uint64_t* size) {
 }
 
 engine::Status LockBytesByteArray::setSize(std::uint64_t size) {
+    dropCache();
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;

@@ -9,6 +9,7 @@
 #include <objidl.h>
 
 #include <mutex>
+#include <vector>
 
 namespace provider {
 
@@ -26,13 +27,24 @@ public:
 
     // Releases the lock bytes; later calls fail with STG_E_REVERTED.
     void detach();
+    // Forgets the bytes kept from the start of the array (after a revert, or when another
+    // writer may have changed them).
+    void dropCache();
     [[nodiscard]] ComPtr<ILockBytes> lockBytes();
 
 private:
     [[nodiscard]] ComPtr<ILockBytes> current();
 
+    // The first bytes of the array, read in one call the first time the header is read and
+    // kept until the first write: opening a document then costs one read of the file instead
+    // of one for each of the header, allocation tables, directory and mini stream.
+    [[nodiscard]] bool readFromCache(std::uint64_t offset, void* buffer, std::size_t count,
+                                     std::size_t* read);
+
     std::mutex mutex_;
     ComPtr<ILockBytes> lockBytes_;
+    std::vector<std::uint8_t> cache_;
+    bool cacheLoaded_ = false;
 };
 
 } // namespace provider

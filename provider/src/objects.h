@@ -4,6 +4,7 @@
 
 #include "com_ptr.h"
 #include "document.h"
+#include "file_lock_bytes.h"
 
 #include <cfb/compound_file.h>
 
@@ -33,6 +34,7 @@ class StorageObject;
 struct RootDetails {
     std::wstring fileName;        // reported by Stat; empty for lock bytes of a caller
     ComPtr<ILockBytes> lockBytes; // for the file's own times in Stat
+    ComPtr<FileLockBytes> file;   // the same, when the root is on a file of its own
     bool deleteOnRelease = false; // STGM_DELETEONRELEASE: the file goes with the root
     bool simpleMode = false;      // STGM_SIMPLE: no nested storages
 };

@@ -3,6 +3,8 @@
 #include "objects.h"
 #include "results.h"
 
+#include <support/scope_exit.h>
+
 #include <cfb/names.h>
 
 #include <cstring>
@@ -232,10 +234,11 @@ void StorageObject::releaseRoot() {
     if (usable && document_->commitsOnChange() && canWrite(mode_))
         (void)document_->commit();
     document_->close();
-    if (root_->deleteOnRelease && !root_->fileName.empty()) {
-        root_->lockBytes.reset();
+    // Let go of the file handle now, even while children are still referenced.
+    root_->lockBytes.reset();
+    root_->file.reset();
+    if (root_->deleteOnRelease && !root_->fileName.empty())
         DeleteFileW(root_->fileName.c_str());
-    }
 }
 
 HRESULT StorageObject::checkUsable() const {
@@ -457,6 +460,12 @@ HRESULT StorageObject::Commit(DWORD flags) {
         return S_OK;
     if (transacted_)
         return commitTransactedChild(flags);
+    if (root_ && root_->file && (flags & STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE)) {
+        // The caller accepts a commit that the system may still hold in its cache.
+        root_->file->setFlushToDisk(false);
+        const support::ScopeExit restore([&] { root_->file->setFlushToDisk(true); });
+        return document_->commit();
+    }
     if (root_ || document_->commitsOnChange())
         return document_->commit();
     // A direct storage inside a transaction: its changes already belong to the enclosing one.

@@ -262,8 +262,12 @@ TEST(StgCreateDocfile, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
         CoTaskMemFree(stat.pwcsName);
         EXPECT_TRUE(test_support::fileExists(name));
         writeStream(storage.get(), L"S", "x");
+        // A child still referenced does not keep the file.
+        ComPtr<IStream> child;
+        ASSERT_EQ(storage->OpenStream(L"S", nullptr, kReadWriteMode, 0, child.put()), S_OK);
         storage.reset();
         EXPECT_FALSE(test_support::fileExists(name));
+        EXPECT_EQ(child->Write("y", 1, nullptr), STG_E_REVERTED);
     }
 }
 
