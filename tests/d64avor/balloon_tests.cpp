@@ -4,7 +4,6 @@
 #include "ui_helpers.h"
 
 #include <gtest/gtest.h>
-#include <support/scope_exit.h>
 #include <test_host.h>
 #include <ui_driver.h>
 

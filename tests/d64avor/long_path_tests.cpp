@@ -3,9 +3,11 @@
 #include <d64avor.h>
 
 #include <gtest/gtest.h>
-#include <support/scope_exit.h>
+#include <support/com_ptr.h>
 #include <support/unique_resource.h>
 #include <test_support.h>
+
+#include <objbase.h>
 
 #include <string>
 #include <vector>
@@ -188,6 +190,29 @@ TEST_F(LongFileTest, HasAShortNameThroughTheExtendedLengthForm) {
     // What the library's detection functions do with a long path.
     const DWORD length = GetShortPathNameW(MakeLongPath(path_.c_str()), shortName, MAX_PATH);
     EXPECT_GT(length, 0u) << GetLastError();
+}
+
+// The storage provider of the product opens the names MakeStgFilePath gives it.
+TEST_F(LongFileTest, IsADocumentTheStorageProviderCreatesAndOpensThroughMakeStgFilePath) {
+    support::UniqueModule provider(
+        LoadLibraryW((test_support::programDirectory() + L"\\z64STG.dll").c_str()));
+    if (!provider)
+        GTEST_SKIP() << "the storage provider is not built";
+    const auto create = reinterpret_cast<decltype(&StgCreateDocfile)>(
+        reinterpret_cast<void*>(GetProcAddress(provider.get(), "StgCreateDocfile")));
+    const auto open = reinterpret_cast<decltype(&StgOpenStorage)>(
+        reinterpret_cast<void*>(GetProcAddress(provider.get(), "StgOpenStorage")));
+    ASSERT_NE(create, nullptr);
+    ASSERT_NE(open, nullptr);
+    support::ComPtr<IStorage> storage;
+    ASSERT_EQ(create(MakeStgFilePath(path_.c_str()),
+                     STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put()),
+              S_OK);
+    storage.reset();
+    EXPECT_EQ(open(MakeStgFilePath(path_.c_str()), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE,
+                   nullptr, 0, storage.put()),
+              S_OK);
+    EXPECT_TRUE(storage);
 }
 
 } // namespace

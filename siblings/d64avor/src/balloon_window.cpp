@@ -6,7 +6,7 @@
 // queue (real input and posted alike), and asks the balloons that want it to close.
 #include "balloon_window.h"
 
-#include "../include/d64avor.h"
+#include "../include/d64avor_windows.h"
 #include "balloon_layout.h"
 #include "gdi_resources.h"
 #include "module.h"
