@@ -1,5 +1,7 @@
 #include "test_host.h"
 
+#include "ui_driver.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,6 +24,7 @@ BOOL HostApplication::InitInstance() {
     m_pMainWnd = &mainWindow_;
     mainWindow_.ShowWindow(SW_SHOW);
     mainWindow_.UpdateWindow();
+    armStrayWindowGuard();
     testResult_ = RUN_ALL_TESTS();
     // The message loop ends with the tests' result.
     PostQuitMessage(testResult_);

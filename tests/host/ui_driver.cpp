@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace test_host {
@@ -34,7 +35,38 @@ std::vector<HWND> threadWindows() {
     return windows;
 }
 
+constexpr UINT kStrayGuardTickMilliseconds = 250;
+DWORD g_strayWindowLimit = kStrayWindowMilliseconds;
+thread_local std::map<HWND, DWORD> t_firstSeen;
+
+void CALLBACK checkForStrayWindows(HWND, UINT, UINT_PTR, DWORD) {
+    if (!t_scripts.empty()) {
+        t_firstSeen.clear(); // a script's own watchdog is in charge
+        return;
+    }
+    const DWORD now = GetTickCount();
+    std::map<HWND, DWORD> seen;
+    for (HWND hWnd : threadWindows()) {
+        const auto known = t_firstSeen.find(hWnd);
+        const DWORD first = known != t_firstSeen.end() ? known->second : now;
+        seen[hWnd] = first;
+        if (now - first >= g_strayWindowLimit) {
+            ADD_FAILURE() << "a window nobody expected stayed open: \"" << windowText(hWnd) << "\"";
+            PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+        }
+    }
+    t_firstSeen = std::move(seen);
+}
+
 } // namespace
+
+DWORD setStrayWindowLimit(DWORD milliseconds) {
+    return std::exchange(g_strayWindowLimit, milliseconds);
+}
+
+void armStrayWindowGuard() {
+    SetTimer(nullptr, 0, kStrayGuardTickMilliseconds, &checkForStrayWindows);
+}
 
 UiScript::UiScript(DWORD timeoutMilliseconds) : deadline_(GetTickCount() + timeoutMilliseconds) {
     timer_ = SetTimer(nullptr, 0, kTickMilliseconds, &UiScript::onTimer);

@@ -49,6 +49,14 @@ private:
     bool running_ = false;
 };
 
+// The host's safety net for windows no script expects: while no UiScript runs, a visible
+// window of this thread (other than the main window) that stays open for
+// kStrayWindowMilliseconds fails the running test and is sent IDCANCEL.
+inline constexpr DWORD kStrayWindowMilliseconds = 15000;
+void armStrayWindowGuard();
+// Changes how long a stray window may stay open; answers the previous limit.
+DWORD setStrayWindowLimit(DWORD milliseconds);
+
 // A visible top-level window of this thread (not the main window) with that caption; any
 // such window when the caption is null.
 HWND findDialog(const char* caption = nullptr);
