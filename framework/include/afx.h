@@ -1,6 +1,6 @@
 // The framework's core: objects and their run-time classes, archives and files,
 // exceptions, per-thread objects, the module state and its extension-library chain, and
-// the path helpers. Every other framework header includes this one.
+// the path functions. Every other framework header includes this one.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,5 @@
 // Objects and run-time classes, diagnostics, exceptions, files and archives, node blocks
-// and the path helpers.
+// and the path functions.
 #include "framework_internal.h"
 
 #include <afxtempl.h>

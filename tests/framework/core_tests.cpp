@@ -1,4 +1,4 @@
-// The application and module state, run-time classes, exceptions, path helpers and the
+// The application and module state, run-time classes, exceptions, path functions and the
 // _bstr_t support.
 #include <afxwin.h>
 #include <comutil.h>

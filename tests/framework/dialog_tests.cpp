@@ -133,6 +133,24 @@ TEST(ModalDialog, WithoutParentTheMainWindowOwnsItAndIsDisabledMeanwhile) {
     EXPECT_TRUE(IsWindowEnabled(AfxGetMainWnd()->m_hWnd)) << "enabled again afterwards";
 }
 
+TEST(ModalDialog, WithoutParentTheActivePopupOfTheMainWindowOwnsIt) {
+    RecordingDialog modeless;
+    ASSERT_TRUE(modeless.Create(IDD_HOST_DATA));
+    modeless.ShowWindow(SW_SHOW);
+    modeless.SetActiveWindow();
+    RecordingDialog dialog(IDD_HOST_PLAIN);
+    ModalObservation observation;
+    test_host::UiScript script;
+    script.then(observeThen(&observation, &dialog, [](HWND hWnd) { clickButton(hWnd, IDOK); }));
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(observation.owner, modeless.m_hWnd);
+    EXPECT_FALSE(observation.ownerEnabled);
+    EXPECT_FALSE(observation.mainWindowEnabled) << "the owner's top-level window too";
+    EXPECT_TRUE(modeless.IsWindowEnabled());
+    EXPECT_TRUE(IsWindowEnabled(AfxGetMainWnd()->m_hWnd));
+    modeless.DestroyWindow();
+}
+
 TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow) {
     CWnd parent;
     ASSERT_TRUE(framework_tests::createPopup(parent, "parent"));
