@@ -217,14 +217,14 @@ double propertyWrites(const Api& api, const std::wstring& path, ULONG sectorSize
         ComPtr<IPropertyStorage> set;
         check(sets->Create(kBenchSet, nullptr, PROPSETFLAG_DEFAULT, kCreate, set.put()), "set");
         for (PROPID id = 2; id < kPropertyCount + 2; ++id) {
-            PROPSPEC spec;
-            spec.ulKind = PRSPEC_PROPID;
-            spec.propid = id;
+            PROPSPEC selector;
+            selector.ulKind = PRSPEC_PROPID;
+            selector.propid = id;
             PROPVARIANT value;
             PropVariantInit(&value);
             value.vt = VT_I4;
             value.lVal = static_cast<LONG>(id);
-            check(set->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE), "write property");
+            check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
         }
         check(set->Commit(STGC_DEFAULT), "commit set");
         set.reset();
@@ -240,11 +240,11 @@ double propertyReads(const Api& api, const std::wstring& path) {
         ComPtr<IPropertyStorage> set;
         check(sets->Open(kBenchSet, kRead, set.put()), "open set");
         for (PROPID id = 2; id < kPropertyCount + 2; ++id) {
-            PROPSPEC spec;
-            spec.ulKind = PRSPEC_PROPID;
-            spec.propid = id;
+            PROPSPEC selector;
+            selector.ulKind = PRSPEC_PROPID;
+            selector.propid = id;
             PROPVARIANT value;
-            check(set->ReadMultiple(1, &spec, &value), "read property");
+            check(set->ReadMultiple(1, &selector, &value), "read property");
             if (value.lVal != static_cast<LONG>(id)) {
                 std::fprintf(stderr, "property %lu read back wrong\n", id);
                 std::exit(1);

@@ -65,6 +65,11 @@ public:
     [[nodiscard]] bool commitsOnChange() const { return commitsOnChange_; }
     [[nodiscard]] bool closed() const { return closed_; }
 
+    // Counts changes to stream data, so that a stream's read-ahead can tell it is still
+    // current.
+    [[nodiscard]] std::uint64_t dataVersion() const { return dataVersion_; }
+    void dataChanged() { ++dataVersion_; }
+
     void addBuffered(BufferedChanges* changes);
     void removeBuffered(BufferedChanges* changes);
     // Writes every registered buffer into the file (not yet committing it).
@@ -89,6 +94,7 @@ private:
     bool closed_ = false;
     std::vector<BufferedChanges*> buffered_;
     bool guarded_ = false;
+    std::uint64_t dataVersion_ = 0;
     std::vector<std::uint8_t> knownHeader_;
 
     [[nodiscard]] HRESULT readHeader(std::vector<std::uint8_t>* header);

@@ -181,6 +181,11 @@ private:
     std::shared_ptr<Scope> scope_;
     DWORD mode_;
     std::shared_ptr<OpenElements::Registration> registration_; // shared with clones
+    // Small reads are served from a block read ahead of them, valid while the document's
+    // data version is unchanged.
+    std::vector<std::uint8_t> readAhead_;
+    std::uint64_t readAheadOffset_ = 0;
+    std::uint64_t readAheadVersion_ = ~0ull;
 };
 
 // IEnumSTATSTG over a storage's children, listed when the enumerator is made and again at

@@ -73,7 +73,7 @@ HRESULT StorageObject::Create(REFFMTID formatId, const CLSID* clsid, DWORD flags
     section.caseSensitive = (flags & PROPSETFLAG_CASE_SENSITIVE) != 0;
     if (set.sections.size() == 2 && set.sections[0].formatId == ps::kFormatIdUserDefinedProperties)
         std::swap(set.sections[0], set.sections[1]);
-    RETURN_IF_FAILED(writePropertySet(storage_, streamName, set));
+    RETURN_IF_FAILED(writePropertySet(*document_, storage_, streamName, set));
     PropertySetPlace place{document_, storage_, scope_, streamName, id};
     return PropertyStorage::create(std::move(place), std::move(set), mode, flags,
                                    std::move(registration), storage);
@@ -119,7 +119,7 @@ HRESULT StorageObject::Delete(REFFMTID formatId) {
             const bool othersRemain =
                 set.findSection(ps::kFormatIdUserDefinedProperties) != nullptr;
             if (othersRemain)
-                return writePropertySet(storage_, streamName, set);
+                return writePropertySet(*document_, storage_, streamName, set);
         }
     }
     RETURN_IF_ENGINE_FAILED(storage_.remove(streamName));

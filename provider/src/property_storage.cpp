@@ -30,17 +30,17 @@ constexpr DWORD kCommitFlags = STGC_OVERWRITE | STGC_ONLYIFCURRENT |
     return section.properties.empty() && section.names.empty();
 }
 
-// A property spec resolved to an identifier; nullopt for a name the set does not have.
-[[nodiscard]] HRESULT resolve(const ps::Section& section, const PROPSPEC& spec,
+// A PROPSPEC resolved to an identifier; nullopt for a name the set does not have.
+[[nodiscard]] HRESULT resolve(const ps::Section& section, const PROPSPEC& selector,
                               std::optional<PROPID>* id) {
     id->reset();
-    if (spec.ulKind == PRSPEC_PROPID) {
-        *id = spec.propid;
+    if (selector.ulKind == PRSPEC_PROPID) {
+        *id = selector.propid;
         return S_OK;
     }
-    RETURN_HR_IF(STG_E_INVALIDPARAMETER, spec.ulKind != PRSPEC_LPWSTR);
-    RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, spec.lpwstr);
-    *id = section.findName(asUtf16(spec.lpwstr));
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, selector.ulKind != PRSPEC_LPWSTR);
+    RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, selector.lpwstr);
+    *id = section.findName(asUtf16(selector.lpwstr));
     return S_OK;
 }
 
@@ -200,8 +200,9 @@ HRESULT readPropertySet(engine::cfb::Storage& storage, std::u16string_view name,
     return S_OK;
 }
 
-HRESULT writePropertySet(engine::cfb::Storage& storage, std::u16string_view name,
-                         const ps::PropertySet& set) {
+HRESULT writePropertySet(Document& document, engine::cfb::Storage& storage,
+                         std::u16string_view name, const ps::PropertySet& set) {
+    document.dataChanged();
     std::vector<std::uint8_t> bytes;
     RETURN_IF_ENGINE_FAILED(ps::writePropertySet(set, bytes, windowsCodePages()));
     engine::cfb::Stream stream;
@@ -296,7 +297,7 @@ HRESULT PropertyStorage::writeSet() {
                 std::swap(stored.sections[0], stored.sections[1]);
         }
     }
-    RETURN_IF_FAILED(writePropertySet(place_.storage, place_.streamName, stored));
+    RETURN_IF_FAILED(writePropertySet(*place_.document, place_.storage, place_.streamName, stored));
     dirty_ = false;
     return S_OK;
 }
@@ -315,10 +316,10 @@ HRESULT PropertyStorage::changed() {
     return S_OK;
 }
 
-HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* specs, PROPVARIANT* values) {
+HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* selectors, PROPVARIANT* values) {
     if (count == 0)
         return S_FALSE;
-    RETURN_HR_IF(STG_E_INVALIDPOINTER, specs == nullptr || values == nullptr);
+    RETURN_HR_IF(STG_E_INVALIDPOINTER, selectors == nullptr || values == nullptr);
     for (ULONG index = 0; index < count; ++index)
         PropVariantInit(&values[index]);
     std::lock_guard lock(place_.document->mutex);
@@ -328,7 +329,7 @@ HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* specs, PROPVA
     bool found = false;
     for (ULONG index = 0; index < count; ++index) {
         std::optional<PROPID> id;
-        HRESULT hr = resolve(current, specs[index], &id);
+        HRESULT hr = resolve(current, selectors[index], &id);
         const ps::Value* value = nullptr;
         std::optional<ps::Value> special;
         if (SUCCEEDED(hr) && id) {
@@ -347,11 +348,11 @@ HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* specs, PROPVA
     return found ? S_OK : S_FALSE;
 }
 
-HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
+HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* selectors,
                                        const PROPVARIANT* values, PROPID firstNamedId) {
     if (count == 0)
         return S_OK;
-    RETURN_HR_IF(STG_E_INVALIDPOINTER, specs == nullptr || values == nullptr);
+    RETURN_HR_IF(STG_E_INVALIDPOINTER, selectors == nullptr || values == nullptr);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
@@ -365,7 +366,7 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
     std::vector<Change> changes(count);
     for (ULONG index = 0; index < count; ++index) {
         Change& change = changes[index];
-        RETURN_IF_FAILED(resolve(current, specs[index], &change.id));
+        RETURN_IF_FAILED(resolve(current, selectors[index], &change.id));
         if (!change.id)
             RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(firstNamedId));
         else if (*change.id == PID_ILLEGAL)
@@ -385,7 +386,7 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
     for (ULONG index = 0; index < count; ++index) {
         Change& change = changes[index];
         if (!change.id) {
-            const std::u16string name(asUtf16(specs[index].lpwstr));
+            const std::u16string name(asUtf16(selectors[index].lpwstr));
             change.id = current.findName(name); // named twice in one call
             if (!change.id) {
                 change.id = current.firstUnusedId(firstNamedId);
@@ -405,17 +406,17 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
     return changed();
 }
 
-HRESULT PropertyStorage::DeleteMultiple(ULONG count, const PROPSPEC* specs) {
+HRESULT PropertyStorage::DeleteMultiple(ULONG count, const PROPSPEC* selectors) {
     if (count == 0)
         return S_OK;
-    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, specs);
+    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, selectors);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
     ps::Section updated = section();
     for (ULONG index = 0; index < count; ++index) {
         std::optional<PROPID> id;
-        RETURN_IF_FAILED(resolve(updated, specs[index], &id));
+        RETURN_IF_FAILED(resolve(updated, selectors[index], &id));
         if (!id || *id == PID_ILLEGAL)
             continue;
         RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(*id));

@@ -40,12 +40,12 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
-    HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG count, const PROPSPEC* specs,
+    HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG count, const PROPSPEC* selectors,
                                            PROPVARIANT* values) override;
-    HRESULT STDMETHODCALLTYPE WriteMultiple(ULONG count, const PROPSPEC* specs,
+    HRESULT STDMETHODCALLTYPE WriteMultiple(ULONG count, const PROPSPEC* selectors,
                                             const PROPVARIANT* values,
                                             PROPID firstNamedId) override;
-    HRESULT STDMETHODCALLTYPE DeleteMultiple(ULONG count, const PROPSPEC* specs) override;
+    HRESULT STDMETHODCALLTYPE DeleteMultiple(ULONG count, const PROPSPEC* selectors) override;
     HRESULT STDMETHODCALLTYPE ReadPropertyNames(ULONG count, const PROPID* ids,
                                                 LPOLESTR* names) override;
     HRESULT STDMETHODCALLTYPE WritePropertyNames(ULONG count, const PROPID* ids,
@@ -86,7 +86,8 @@ private:
 [[nodiscard]] HRESULT readPropertySet(engine::cfb::Storage& storage, std::u16string_view name,
                                       engine::propset::PropertySet* set);
 // Writes a property set to a stream, creating it when needed.
-[[nodiscard]] HRESULT writePropertySet(engine::cfb::Storage& storage, std::u16string_view name,
+[[nodiscard]] HRESULT writePropertySet(Document& document, engine::cfb::Storage& storage,
+                                       std::u16string_view name,
                                        const engine::propset::PropertySet& set);
 
 [[nodiscard]] engine::propset::Guid toEngineGuid(const GUID& guid);

@@ -265,6 +265,7 @@ HRESULT StorageObject::CreateStream(const OLECHAR* name, DWORD mode, DWORD reser
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
+    document_->dataChanged();
     const std::u16string_view elementName = asUtf16(name);
     const std::u16string key = elementKey(elementName);
     engine::cfb::ElementStat existing;
@@ -332,6 +333,7 @@ HRESULT StorageObject::openChildStorage(const OLECHAR* name, DWORD mode, bool cr
     engine::cfb::Storage child;
     if (create) {
         RETURN_IF_FAILED(checkWritable());
+        document_->dataChanged();
         engine::cfb::ElementStat existing;
         if (engine::succeeded(storage_.statChild(elementName, &existing))) {
             RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !(mode & STGM_CREATE));
@@ -407,6 +409,7 @@ HRESULT StorageObject::CopyTo(DWORD excludedIidCount, const IID* excludedIids, S
     RETURN_IF_FAILED(target->checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(target->mode_));
     RETURN_HR_IF(STG_E_ACCESSDENIED, target.get() == this);
+    target->document_->dataChanged();
     return copyContents(storage_, target->storage_, exclusions);
 }
 
@@ -425,6 +428,7 @@ HRESULT StorageObject::MoveElementTo(const OLECHAR* name, IStorage* destination,
         RETURN_IF_ENGINE_FAILED(storage_.statChild(elementName, &element));
         if (flags == STGMOVE_MOVE) {
             RETURN_IF_FAILED(checkWritable());
+            document_->dataChanged();
             RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(elementName)));
         }
         // A foreign destination takes the element under its new name through its own methods.
@@ -441,8 +445,10 @@ HRESULT StorageObject::MoveElementTo(const OLECHAR* name, IStorage* destination,
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(target->mode_));
     if (flags == STGMOVE_MOVE) {
         RETURN_IF_FAILED(checkWritable());
+        document_->dataChanged();
         RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(elementName)));
     }
+    target->document_->dataChanged();
     RETURN_IF_ENGINE_FAILED(
         storage_.copyElementTo(elementName, target->storage_, asUtf16(newName)));
     if (flags == STGMOVE_MOVE)
@@ -475,6 +481,7 @@ HRESULT StorageObject::Commit(DWORD flags) {
 HRESULT StorageObject::commitTransactedChild(DWORD) {
     Document& parent = *transacted_->parentDocument;
     std::lock_guard parentLock(parent.mutex);
+    parent.dataChanged();
     RETURN_IF_FAILED(document_->writeBufferedChanges());
     engine::cfb::Storage& target = transacted_->target;
     RETURN_IF_FAILED(removeAllChildren(target));
@@ -491,6 +498,7 @@ HRESULT StorageObject::Revert() {
     if (!isTransacted(mode_) || !canWrite(mode_))
         return S_OK;
     scope_->revertChildren();
+    document_->dataChanged();
     RETURN_IF_FAILED(document_->revert());
     storage_ = document_->file().root();
     openChildren_ = std::make_shared<OpenElements>();
@@ -514,6 +522,7 @@ HRESULT StorageObject::DestroyElement(const OLECHAR* name) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
+    document_->dataChanged();
     const std::u16string_view elementName = asUtf16(name);
     RETURN_IF_ENGINE_FAILED(storage_.remove(elementName));
     openChildren_->forget(elementKey(elementName));
@@ -526,6 +535,7 @@ HRESULT StorageObject::RenameElement(const OLECHAR* oldName, const OLECHAR* newN
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
+    document_->dataChanged();
     engine::cfb::ElementStat element;
     RETURN_IF_ENGINE_FAILED(storage_.statChild(asUtf16(oldName), &element));
     RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(asUtf16(oldName))));
@@ -540,6 +550,7 @@ HRESULT StorageObject::SetElementTimes(const OLECHAR* name, const FILETIME* crea
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
+    document_->dataChanged();
     std::optional<std::uint64_t> created;
     std::optional<std::uint64_t> modified;
     if (creation)
@@ -558,6 +569,7 @@ HRESULT StorageObject::SetClass(REFCLSID clsid) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
+    document_->dataChanged();
     RETURN_IF_ENGINE_FAILED(storage_.setClass(toEngineClsid(clsid)));
     return S_OK;
 }
@@ -566,6 +578,7 @@ HRESULT StorageObject::SetStateBits(DWORD bits, DWORD mask) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
+    document_->dataChanged();
     RETURN_IF_ENGINE_FAILED(storage_.setStateBits(bits, mask));
     return S_OK;
 }

@@ -4,6 +4,7 @@
 #include "results.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -15,6 +16,9 @@ constexpr DWORD kCommitFlags = STGC_OVERWRITE | STGC_ONLYIFCURRENT |
                                STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE | STGC_CONSOLIDATE;
 // Copies to streams of other implementations go through a buffer of this size.
 constexpr std::size_t kForeignCopyBuffer = 1u << 20;
+// Reads smaller than this are served from a block of kReadAheadSize read ahead of them.
+constexpr std::size_t kSmallRead = 16u << 10;
+constexpr std::size_t kReadAheadSize = 256u << 10;
 
 } // namespace
 
@@ -84,7 +88,30 @@ HRESULT StreamObject::Read(void* buffer, ULONG count, ULONG* read) {
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_));
     std::size_t got = 0;
-    RETURN_IF_ENGINE_FAILED(stream_.read(buffer, count, &got));
+    if (count >= kSmallRead) {
+        RETURN_IF_ENGINE_FAILED(stream_.read(buffer, count, &got));
+    } else {
+        std::uint64_t position = 0;
+        RETURN_IF_ENGINE_FAILED(stream_.seek(0, engine::cfb::SeekOrigin::current, &position));
+        const bool current = readAheadVersion_ == document_->dataVersion() &&
+                             position >= readAheadOffset_ &&
+                             position + count <= readAheadOffset_ + readAhead_.size();
+        if (!current) {
+            readAhead_.resize(kReadAheadSize);
+            std::size_t filled = 0;
+            RETURN_IF_ENGINE_FAILED(
+                stream_.readAt(position, readAhead_.data(), readAhead_.size(), &filled));
+            readAhead_.resize(filled);
+            readAheadOffset_ = position;
+            readAheadVersion_ = document_->dataVersion();
+        }
+        const std::uint64_t available = readAheadOffset_ + readAhead_.size() - position;
+        got = static_cast<std::size_t>(std::min<std::uint64_t>(count, available));
+        if (got > 0)
+            std::memcpy(buffer, readAhead_.data() + (position - readAheadOffset_), got);
+        RETURN_IF_ENGINE_FAILED(stream_.seek(static_cast<std::int64_t>(got),
+                                             engine::cfb::SeekOrigin::current, nullptr));
+    }
     if (read)
         *read = static_cast<ULONG>(got);
     return S_OK;
@@ -97,6 +124,7 @@ HRESULT StreamObject::Write(const void* buffer, ULONG count, ULONG* written) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    document_->dataChanged();
     std::size_t put = 0;
     RETURN_IF_ENGINE_FAILED(stream_.write(buffer, count, &put));
     if (written)
@@ -126,6 +154,7 @@ HRESULT StreamObject::SetSize(ULARGE_INTEGER size) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    document_->dataChanged();
     RETURN_IF_ENGINE_FAILED(stream_.setSize(size.QuadPart));
     return S_OK;
 }
@@ -181,6 +210,7 @@ HRESULT StreamObject::CopyTo(IStream* destination, ULARGE_INTEGER count, ULARGE_
         RETURN_IF_FAILED(checkUsable());
         RETURN_IF_FAILED(target->checkUsable());
         RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_) || !canWrite(target->mode_));
+        target->document_->dataChanged();
         hr = hresultOf(stream_.copyTo(target->stream_, count.QuadPart, &done, &put));
     }
     if (read)

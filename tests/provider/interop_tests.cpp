@@ -128,11 +128,11 @@ std::vector<std::string> propertiesOf(IStorage* storage, const FMTID& id) {
         return {"cannot enumerate"};
     STATPROPSTG item;
     while (properties->Next(1, &item, nullptr) == S_OK) {
-        PROPSPEC spec;
-        spec.ulKind = PRSPEC_PROPID;
-        spec.propid = item.propid;
+        PROPSPEC selector;
+        selector.ulKind = PRSPEC_PROPID;
+        selector.propid = item.propid;
         PROPVARIANT value;
-        const HRESULT hr = set->ReadMultiple(1, &spec, &value);
+        const HRESULT hr = set->ReadMultiple(1, &selector, &value);
         std::string line = std::to_string(item.propid) + "|";
         if (item.lpwstrName)
             line += test_support::narrow(item.lpwstrName);
@@ -146,29 +146,29 @@ std::vector<std::string> propertiesOf(IStorage* storage, const FMTID& id) {
 }
 
 PROPSPEC byId(PROPID id) {
-    PROPSPEC spec;
-    spec.ulKind = PRSPEC_PROPID;
-    spec.propid = id;
-    return spec;
+    PROPSPEC selector;
+    selector.ulKind = PRSPEC_PROPID;
+    selector.propid = id;
+    return selector;
 }
 
 PROPSPEC byName(const wchar_t* name) {
-    PROPSPEC spec;
-    spec.ulKind = PRSPEC_LPWSTR;
-    spec.lpwstr = const_cast<wchar_t*>(name);
-    return spec;
+    PROPSPEC selector;
+    selector.ulKind = PRSPEC_LPWSTR;
+    selector.lpwstr = const_cast<wchar_t*>(name);
+    return selector;
 }
 
-void writeSet(IStorage* storage, const FMTID& id, std::vector<PROPSPEC> specs,
+void writeSet(IStorage* storage, const FMTID& id, std::vector<PROPSPEC> selectors,
               std::vector<PROPVARIANT> values) {
     ComPtr<IPropertySetStorage> sets;
     ASSERT_EQ(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), S_OK);
     ComPtr<IPropertyStorage> set;
     ASSERT_EQ(sets->Create(id, nullptr, PROPSETFLAG_DEFAULT, kSetMode | STGM_CREATE, set.put()),
               S_OK);
-    ASSERT_EQ(
-        set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), values.data(), 0x1000),
-        S_OK);
+    ASSERT_EQ(set->WriteMultiple(static_cast<ULONG>(selectors.size()), selectors.data(),
+                                 values.data(), 0x1000),
+              S_OK);
     ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
 }
 

@@ -42,36 +42,36 @@ ComPtr<IPropertyStorage> openSet(IStorage* storage, const FMTID& id, DWORD mode 
 }
 
 PROPSPEC byId(PROPID id) {
-    PROPSPEC spec;
-    spec.ulKind = PRSPEC_PROPID;
-    spec.propid = id;
-    return spec;
+    PROPSPEC selector;
+    selector.ulKind = PRSPEC_PROPID;
+    selector.propid = id;
+    return selector;
 }
 
 PROPSPEC byName(const wchar_t* name) {
-    PROPSPEC spec;
-    spec.ulKind = PRSPEC_LPWSTR;
-    spec.lpwstr = const_cast<wchar_t*>(name);
-    return spec;
+    PROPSPEC selector;
+    selector.ulKind = PRSPEC_LPWSTR;
+    selector.lpwstr = const_cast<wchar_t*>(name);
+    return selector;
 }
 
-HRESULT writeOne(IPropertyStorage* set, PROPSPEC spec, const PROPVARIANT& value,
+HRESULT writeOne(IPropertyStorage* set, PROPSPEC selector, const PROPVARIANT& value,
                  PROPID firstNamed = PID_FIRST_USABLE) {
-    return set->WriteMultiple(1, &spec, &value, firstNamed);
+    return set->WriteMultiple(1, &selector, &value, firstNamed);
 }
 
-HRESULT writeI4(IPropertyStorage* set, PROPSPEC spec, LONG value) {
+HRESULT writeI4(IPropertyStorage* set, PROPSPEC selector, LONG value) {
     PROPVARIANT variant;
     PropVariantInit(&variant);
     variant.vt = VT_I4;
     variant.lVal = value;
-    return writeOne(set, spec, variant);
+    return writeOne(set, selector, variant);
 }
 
 // The value read back, or VT_EMPTY; the caller clears it.
-PROPVARIANT readOne(IPropertyStorage* set, PROPSPEC spec, HRESULT* hr = nullptr) {
+PROPVARIANT readOne(IPropertyStorage* set, PROPSPEC selector, HRESULT* hr = nullptr) {
     PROPVARIANT value;
-    const HRESULT result = set->ReadMultiple(1, &spec, &value);
+    const HRESULT result = set->ReadMultiple(1, &selector, &value);
     if (hr)
         *hr = result;
     return value;
@@ -420,14 +420,14 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        PROPSPEC specs[] = {byId(2), byId(3)};
+        PROPSPEC selectors[] = {byId(2), byId(3)};
         PROPVARIANT values[2];
         PropVariantInit(&values[0]);
         PropVariantInit(&values[1]);
         values[0].vt = VT_I4;
         values[0].lVal = 99;
         values[1].vt = row.type;
-        EXPECT_EQ(set->WriteMultiple(2, specs, values, PID_FIRST_USABLE), row.expected);
+        EXPECT_EQ(set->WriteMultiple(2, selectors, values, PID_FIRST_USABLE), row.expected);
         PROPVARIANT kept = readOne(set.get(), byId(2));
         EXPECT_EQ(kept.lVal, 7);
     }
@@ -548,10 +548,10 @@ TEST(PropertyDeletion, DeleteMultipleRemovesValuesButKeepsNames) {
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
     ASSERT_EQ(writeI4(set.get(), byName(L"Named"), 1), S_OK);
     ASSERT_EQ(writeI4(set.get(), byId(10), 2), S_OK);
-    PROPSPEC specs[] = {byName(L"named"), byId(10), byId(11)};
-    ASSERT_EQ(set->DeleteMultiple(3, specs), S_OK);
+    PROPSPEC selectors[] = {byName(L"named"), byId(10), byId(11)};
+    ASSERT_EQ(set->DeleteMultiple(3, selectors), S_OK);
     PROPVARIANT values[3];
-    EXPECT_EQ(set->ReadMultiple(3, specs, values), S_FALSE);
+    EXPECT_EQ(set->ReadMultiple(3, selectors, values), S_FALSE);
     const PROPID named = PID_FIRST_USABLE;
     LPOLESTR name = nullptr;
     EXPECT_EQ(set->ReadPropertyNames(1, &named, &name), S_OK);

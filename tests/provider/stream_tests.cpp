@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace provider_test;
 using test_support::TemporaryDirectory;
@@ -264,4 +265,62 @@ TEST(StreamStat, ReportsNameSizeAndType) {
     EXPECT_EQ(stat.type, static_cast<DWORD>(STGTY_STREAM));
     EXPECT_EQ(stat.cbSize.QuadPart, 8u);
     EXPECT_EQ(stat.grfLocksSupported, 0u);
+}
+
+TEST(StreamData, SmallReadsSeeEveryWriteMadeSince) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"fresh.stg"));
+    ComPtr<IStream> stream = newStream(root.get(), L"Fresh");
+    const std::string bytes = patternBytes(100000, 9);
+    ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
+    ComPtr<IStream> clone;
+    ASSERT_EQ(stream->Clone(clone.put()), S_OK);
+    struct Row {
+        const char* label;
+        std::function<void()> change;
+        ULONGLONG at;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"a write through a clone",
+         [&] {
+             seekTo(clone.get(), 50000, STREAM_SEEK_SET);
+             clone->Write("CLONE", 5, nullptr);
+         },
+         50000, "CLONE"},
+        {"a write through the stream itself",
+         [&] {
+             seekTo(stream.get(), 60000, STREAM_SEEK_SET);
+             stream->Write("SELF", 4, nullptr);
+         },
+         60000, "SELF"},
+        {"a smaller size",
+         [&] {
+             ULARGE_INTEGER size;
+             size.QuadPart = 70002;
+             clone->SetSize(size);
+         },
+         70000, bytes.substr(70000, 2)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        // Read a little first, so that what follows lies in the block read ahead.
+        seekTo(stream.get(), 10, STREAM_SEEK_SET);
+        char small[8];
+        ULONG read = 0;
+        ASSERT_EQ(stream->Read(small, sizeof small, &read), S_OK);
+        row.change();
+        seekTo(stream.get(), static_cast<LONGLONG>(row.at), STREAM_SEEK_SET);
+        std::string got(row.expected.size() + 3, '\0');
+        ASSERT_EQ(stream->Read(got.data(), static_cast<ULONG>(got.size()), &read), S_OK);
+        got.resize(read);
+        EXPECT_EQ(got.substr(0, row.expected.size()), row.expected);
+        EXPECT_EQ(seekTo(stream.get(), 0, STREAM_SEEK_CUR), row.at + read);
+    }
+    // The last row cut the stream: a read at its end gets only what is left.
+    seekTo(stream.get(), 70000, STREAM_SEEK_SET);
+    char tail[10];
+    ULONG read = 0;
+    ASSERT_EQ(stream->Read(tail, sizeof tail, &read), S_OK);
+    EXPECT_EQ(read, 2u);
 }
