@@ -98,6 +98,24 @@ struct StringHeader {
 } // namespace z64mfc
 
 template <typename BaseType>
+class CStringT;
+
+namespace z64mfc {
+
+// What Format passes through "..." for an argument: a string object as its character
+// pointer (as MFC programs pass CString to "%s"), anything else unchanged.
+template <typename T>
+const T& formatArgument(const T& value) {
+    return value;
+}
+template <typename C>
+const C* formatArgument(const CStringT<C>& value) {
+    return value.GetString();
+}
+
+} // namespace z64mfc
+
+template <typename BaseType>
 class CStringT {
     using Traits = z64mfc::StringTraits<BaseType>;
 
@@ -482,18 +500,15 @@ public:
         return GetLength();
     }
 
-    void __cdecl Format(PCXSTR format, ...) {
-        va_list args;
-        va_start(args, format);
-        FormatV(format, args);
-        va_end(args);
+    // printf-style formatting; string objects may be given for %s.
+    template <typename... Args>
+    void Format(PCXSTR format, const Args&... args) {
+        formatUnpacked(format, z64mfc::formatArgument(args)...);
     }
-    void __cdecl AppendFormat(PCXSTR format, ...) {
-        va_list args;
-        va_start(args, format);
+    template <typename... Args>
+    void AppendFormat(PCXSTR format, const Args&... args) {
         CStringT more;
-        more.FormatV(format, args);
-        va_end(args);
+        more.formatUnpacked(format, z64mfc::formatArgument(args)...);
         Append(more);
     }
     void FormatV(PCXSTR format, va_list args) {
@@ -567,6 +582,13 @@ public:
     friend bool operator>=(const CStringT& a, const CStringT& b) { return a.Compare(b) >= 0; }
 
 private:
+    void __cdecl formatUnpacked(PCXSTR format, ...) {
+        va_list args;
+        va_start(args, format);
+        FormatV(format, args);
+        va_end(args);
+    }
+
     static z64mfc::StringHeader* header(PCXSTR data) {
         return reinterpret_cast<z64mfc::StringHeader*>(const_cast<PXSTR>(data)) - 1;
     }

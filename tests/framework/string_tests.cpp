@@ -201,6 +201,19 @@ TEST(StringFormat, FormatsNarrowAndWideText) {
     EXPECT_STREQ(longText.Right(4), "|end");
 }
 
+TEST(StringFormat, StringObjectsMayBeGivenForPercentS) {
+    const CString name("Ledger");
+    const CStringW wideName(L"Journal");
+    CString narrow;
+    narrow.Format("%s/%s/%d", name, "literal", 3);
+    EXPECT_STREQ(narrow, "Ledger/literal/3");
+    CStringW wide;
+    wide.Format(L"[%s]", wideName);
+    EXPECT_STREQ(wide, L"[Journal]");
+    narrow.AppendFormat(" and %s", name);
+    EXPECT_STREQ(narrow, "Ledger/literal/3 and Ledger");
+}
+
 TEST(StringResources, LoadStringReadsTheApplicationsStringTable) {
     CString text;
     ASSERT_TRUE(text.LoadString(IDS_HOST_GREETING));
