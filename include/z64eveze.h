@@ -219,3 +219,68 @@ Z64EVEZE_C_API HKEY GetMachineRegistryKey();
 // The application's per-user key; null without an application object. The caller closes
 // it.
 Z64EVEZE_C_API HKEY GetUserRegistryKey();
+
+// Time conversions (continued): the same for a UTF-16 path of any length.
+Z64EVEZE_API int QVGetFileTimeW(const wchar_t* path, FILETIME* creation, FILETIME* lastAccess,
+                                FILETIME* lastWrite);
+
+// ---------------------------------------------------------------------------------------
+// Compound storage: storage files
+// ---------------------------------------------------------------------------------------
+// The storage provider (z64STG.dll, loaded with the library) does the work. A narrow path
+// of 1024 characters or more gives HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE); a
+// missing provider gives E_FAIL.
+
+// S_OK for a compound file, S_FALSE for another file; paths of 260 characters or more are
+// tested in their short form.
+Z64EVEZE_API long QVStgIsStorageFileW(const wchar_t* path);
+Z64EVEZE_API long QVStgIsStorageFile(const char* path);
+// As above, retrying ten times, 100 ms apart, while someone else holds the file.
+Z64EVEZE_API long QVStgIsStorageFileExW(const wchar_t* path);
+Z64EVEZE_API long QVStgIsStorageFileEx(const char* path);
+// Creates a compound file (4096-byte sectors where the provider can), replacing a file.
+Z64EVEZE_API long QVStgCreateStorageW(const wchar_t* path, IStorage** storage);
+Z64EVEZE_API long QVStgCreateStorage(const char* path, IStorage** storage);
+// Opens a compound file with the caller's STGM mode, retrying while it is held.
+Z64EVEZE_API long QVStgOpenStorageW(const wchar_t* path, IStorage** storage, unsigned long mode);
+Z64EVEZE_API long QVStgOpenStorage(const char* path, IStorage** storage, unsigned long mode);
+
+// ---------------------------------------------------------------------------------------
+// Document versions: version detection
+// ---------------------------------------------------------------------------------------
+// The version text of a flat document (bytes 1 to 4), of a compound document (bytes 1 to 4
+// of its stream "QuorvaneDocument") or of a compressed compound document (".ac_": the
+// property "QVFileVersion" as "%2.2f"). Buffers hold at least 20 bytes. The file is held
+// as `shareMode` allows while it is read, and waited for while someone else holds it.
+
+Z64EVEZE_API long GetQVVersionFromFile(const char* path, char* versionText);
+Z64EVEZE_API long GetQVVersionFromFileW(const wchar_t* path, char* versionText);
+Z64EVEZE_API long GetQVVersionFromFileWEx(const wchar_t* path, char* versionText,
+                                          unsigned long shareMode);
+// Copy the text out only on S_OK.
+Z64EVEZE_API long GetQVVersionFromFileWT(const wchar_t* path, char* versionText);
+Z64EVEZE_API long GetQVVersionFromFileWTEx(const wchar_t* path, char* versionText,
+                                           unsigned long shareMode);
+Z64EVEZE_API long GetQVVersionFromStream(IStream* stream, void* versionText);
+// The version as a number (parsed in the "C" locale); false when it could not be read.
+Z64EVEZE_API bool GetQVVersionFromFile(const char* path, double* version);
+Z64EVEZE_API bool GetQVVersionFromFileEx(const char* path, double* version,
+                                         unsigned long shareMode);
+Z64EVEZE_API bool GetQVVersionFromFileW(const wchar_t* path, double* version);
+Z64EVEZE_API bool GetQVVersionFromFileWEx(const wchar_t* path, double* version,
+                                          unsigned long shareMode);
+
+// ---------------------------------------------------------------------------------------
+// Document versions: flat document conversion
+// ---------------------------------------------------------------------------------------
+
+// Converts directory + name + "." + extension into a compound document in place: 0 already
+// compound, 1 converted, 2 failed, 3 not attempted (no name, or x64qv42.dll not loaded or
+// incomplete), 4 the metadata could not be collected.
+Z64EVEZE_API int UpdateAcFileToCompoundFile(char* directory, char* name, char* extension);
+// Replaces a document's content by the bytes of the flat file: 0 on success, 1 on failure.
+Z64EVEZE_API int QVCopyAC(char* documentPath, const char* sourcePath);
+// Writes the file's bytes over the handle from offset 0 and cuts it there.
+Z64EVEZE_API bool CopyFileToHandle(void* file, const char* sourcePath);
+// 1 when the extension is ".AC_" in any case, else 0.
+Z64EVEZE_API int IsFileCompressed(const char* path);

@@ -4,6 +4,7 @@
 #include "common/held_file.h"
 #include "time/time.h"
 
+#include <d64avor.h>
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
@@ -82,6 +83,18 @@ Z64EVEZE_API int QVGetFileTime(const char* path, FILETIME* creation, FILETIME* l
     const HANDLE file = common::openRetryingWhileHeld([path] {
         return CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
+    });
+    return readFileTimes(file, creation, lastAccess, lastWrite);
+}
+
+Z64EVEZE_API int QVGetFileTimeW(const wchar_t* path, FILETIME* creation, FILETIME* lastAccess,
+                                FILETIME* lastWrite) {
+    if (!path)
+        return 0;
+    // The long path is made anew for every attempt.
+    const HANDLE file = common::openRetryingWhileHeld([path] {
+        return CreateFileW(MakeLongPath(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     });
     return readFileTimes(file, creation, lastAccess, lastWrite);
 }

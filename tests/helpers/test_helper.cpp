@@ -11,6 +11,7 @@
 //   test_helper hold PATH MILLISECONDS  hold PATH open without sharing for a while
 //   test_helper write-log-lines PATH COUNT SOURCE   append COUNT lines with WriteLog
 //   test_helper try-lock PATH OFFSET    whether one byte at OFFSET can be locked now
+//   test_helper create-storage PATH     QVStgCreateStorageW's result, then QVStgOpenStorageW's
 #include "integration/base_library.h"
 
 #include <support/unique_resource.h>
@@ -133,6 +134,23 @@ int tryLock(const char* path, ULONGLONG offset) {
     return 0;
 }
 
+int createStorage(const char* path) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
+    IStorage* storage = nullptr;
+    std::printf("create=0x%08lX\n",
+                static_cast<unsigned long>(QVStgCreateStorageW(wide.c_str(), &storage)));
+    if (storage)
+        storage->Release();
+    storage = nullptr;
+    std::printf("open=0x%08lX\n", static_cast<unsigned long>(QVStgOpenStorageW(
+                                      wide.c_str(), &storage, STGM_READ | STGM_SHARE_EXCLUSIVE)));
+    if (storage)
+        storage->Release();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -145,6 +163,8 @@ int main(int argc, char** argv) {
         return silentMode();
     if (command == "write-log-lines" && argc == 5)
         return writeLogLines(argv[2], std::atoi(argv[3]), argv[4]);
+    if (command == "create-storage" && argc == 3)
+        return createStorage(argv[2]);
     if (command == "try-lock" && argc == 4)
         return tryLock(argv[2], std::strtoull(argv[3], nullptr, 10));
     if (command == "hold" && argc == 4)

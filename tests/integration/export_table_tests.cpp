@@ -17,6 +17,15 @@ namespace {
 // Every named export of z64EVEZE.dll, by family: plain names as they stand, C++ functions
 // by their demangled signature.
 const std::vector<std::string> kDocumentedExports = {
+    // Storage files
+    "QVStgIsStorageFileW(wchar_t const*)",
+    "QVStgIsStorageFile(char const*)",
+    "QVStgIsStorageFileExW(wchar_t const*)",
+    "QVStgIsStorageFileEx(char const*)",
+    "QVStgCreateStorageW(wchar_t const*, IStorage**)",
+    "QVStgCreateStorage(char const*, IStorage**)",
+    "QVStgOpenStorageW(wchar_t const*, IStorage**, unsigned long)",
+    "QVStgOpenStorage(char const*, IStorage**, unsigned long)",
     // Property sets
     "QVStgOpenPropertyStorage(IUnknown*, _GUID const&, IPropertyStorage**)",
     "QVStgCopyPropertyStorage(IPropertyStorage*, IPropertyStorage*)",
@@ -58,6 +67,7 @@ const std::vector<std::string> kDocumentedExports = {
     "PropvariantToFiletime(_FILETIME*, tagPROPVARIANT*)",
     "DateTimeAdd(long long, long, _FILETIME*)",
     "QVGetFileTime(char const*, _FILETIME*, _FILETIME*, _FILETIME*)",
+    "QVGetFileTimeW(wchar_t const*, _FILETIME*, _FILETIME*, _FILETIME*)",
     "DebugGetDateTimeString(_FILETIME*)",
     "DebugGetDateTimeString(double)",
     // Modification date and time texts
@@ -71,6 +81,22 @@ const std::vector<std::string> kDocumentedExports = {
     "GetUserFriendlyFileVersion(double, char*, unsigned int)",
     "GetFileVersionGroup(double, double*)",
     "GetMaxUserFriendlyCompatibleFileVersion()",
+    // Version detection
+    "GetQVVersionFromFile(char const*, char*)",
+    "GetQVVersionFromFileW(wchar_t const*, char*)",
+    "GetQVVersionFromFileWEx(wchar_t const*, char*, unsigned long)",
+    "GetQVVersionFromFileWT(wchar_t const*, char*)",
+    "GetQVVersionFromFileWTEx(wchar_t const*, char*, unsigned long)",
+    "GetQVVersionFromStream(IStream*, void*)",
+    "GetQVVersionFromFile(char const*, double*)",
+    "GetQVVersionFromFileEx(char const*, double*, unsigned long)",
+    "GetQVVersionFromFileW(wchar_t const*, double*)",
+    "GetQVVersionFromFileWEx(wchar_t const*, double*, unsigned long)",
+    // Flat document conversion
+    "UpdateAcFileToCompoundFile(char*, char*, char*)",
+    "QVCopyAC(char*, char const*)",
+    "CopyFileToHandle(void*, char const*)",
+    "IsFileCompressed(char const*)",
     // Registry and user-profile settings
     "WriteUserProfileString",
     "WriteUserProfileInt",

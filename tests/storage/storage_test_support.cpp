@@ -41,15 +41,15 @@ support::ComPtr<IPropertyStorage> propertySet(IStorage* storage, REFFMTID format
     EXPECT_EQ(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), S_OK);
     support::ComPtr<IPropertyStorage> set;
     if (sets && FAILED(sets->Open(format, kStreamMode, set.put()))) {
-        EXPECT_EQ(sets->Create(format, nullptr, PROPSETFLAG_DEFAULT, kCreateMode, set.put()),
-                  S_OK);
+        EXPECT_EQ(sets->Create(format, nullptr, PROPSETFLAG_DEFAULT, kCreateMode, set.put()), S_OK);
     }
     return set;
 }
 
 std::string streamContent(IStorage* storage, const wchar_t* name) {
     support::ComPtr<IStream> stream;
-    if (FAILED(storage->OpenStream(name, nullptr, kStreamMode, 0, stream.put())))
+    if (FAILED(
+            storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put())))
         return "<missing>";
     std::string content;
     char chunk[4096];
