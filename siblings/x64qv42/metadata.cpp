@@ -42,10 +42,10 @@ void titleFrom(const wchar_t* path, char (&title)[MAX_PATH]) {
 }
 
 PROPSPEC byIdentifier(PROPID id) {
-    PROPSPEC specification{};
-    specification.ulKind = PRSPEC_PROPID;
-    specification.propid = id;
-    return specification;
+    PROPSPEC propertySpec{};
+    propertySpec.ulKind = PRSPEC_PROPID;
+    propertySpec.propid = id;
+    return propertySpec;
 }
 
 PROPVARIANT textValue(char* text) {

@@ -32,18 +32,18 @@ constexpr HRESULT kNoUnicodeTranslation = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TR
 constexpr HRESULT kIdentifierTextUnavailable = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
 
 // The property argument as a PROPSPEC for the set's format, learned from the set itself.
-HRESULT specificationFor(IPropertyStorage* set, void* property, PROPSPEC* specification) {
-    *specification = PROPSPEC{};
+HRESULT propertySpecFor(IPropertyStorage* set, void* property, PROPSPEC* propertySpec) {
+    *propertySpec = PROPSPEC{};
     STATPROPSETSTG stat{};
     RETURN_IF_FAILED(set->Stat(&stat));
     if (stat.fmtid == FMTID_SummaryInformation) {
-        specification->ulKind = PRSPEC_PROPID;
-        specification->propid = static_cast<PROPID>(reinterpret_cast<std::uintptr_t>(property));
+        propertySpec->ulKind = PRSPEC_PROPID;
+        propertySpec->propid = static_cast<PROPID>(reinterpret_cast<std::uintptr_t>(property));
         return S_OK;
     }
     if (stat.fmtid == FMTID_UserDefinedProperties) {
-        specification->ulKind = PRSPEC_LPWSTR;
-        specification->lpwstr = static_cast<LPOLESTR>(property);
+        propertySpec->ulKind = PRSPEC_LPWSTR;
+        propertySpec->lpwstr = static_cast<LPOLESTR>(property);
         return S_OK;
     }
     return E_UNEXPECTED;
@@ -56,10 +56,10 @@ bool isSupportedSet(const FMTID& format) {
 // True when the property argument names "QVLockdownDate" in the user-defined set. A
 // property identifier is never read as a pointer.
 bool isLockdownDate(IPropertyStorage* set, void* property) {
-    PROPSPEC specification;
-    return SUCCEEDED(specificationFor(set, property, &specification)) &&
-           specification.ulKind == PRSPEC_LPWSTR &&
-           std::wcscmp(specification.lpwstr, kLockdownDateName) == 0;
+    PROPSPEC propertySpec;
+    return SUCCEEDED(propertySpecFor(set, property, &propertySpec)) &&
+           propertySpec.ulKind == PRSPEC_LPWSTR &&
+           std::wcscmp(propertySpec.lpwstr, kLockdownDateName) == 0;
 }
 
 // The value argument as a PROPVARIANT that points into the caller's data.
@@ -217,17 +217,17 @@ Z64EVEZE_API long QVStgCopyPropertyStorage(IPropertyStorage* destination,
     STATPROPSTG entry{};
     while (entries->Next(1, &entry, nullptr) == S_OK) {
         EntryName entryName(entry.lpwstrName);
-        PROPSPEC specification{};
+        PROPSPEC propertySpec{};
         if (byName && entryName.name) {
-            specification.ulKind = PRSPEC_LPWSTR;
-            specification.lpwstr = entryName.name;
+            propertySpec.ulKind = PRSPEC_LPWSTR;
+            propertySpec.lpwstr = entryName.name;
         } else {
-            specification.ulKind = PRSPEC_PROPID;
-            specification.propid = entry.propid;
+            propertySpec.ulKind = PRSPEC_PROPID;
+            propertySpec.propid = entry.propid;
         }
         ReadVariant value;
-        if (source->ReadMultiple(1, &specification, value.get()) == S_OK)
-            destination->WriteMultiple(1, &specification, value.get(), kFirstNamedPropertyId);
+        if (source->ReadMultiple(1, &propertySpec, value.get()) == S_OK)
+            destination->WriteMultiple(1, &propertySpec, value.get(), kFirstNamedPropertyId);
     }
     return S_OK;
 }
@@ -242,9 +242,9 @@ Z64EVEZE_API long QVStgDeleteMultipleProperties(IPropertyStorage* set, unsigned 
 
 Z64EVEZE_API long QVStgDeleteProperty(IPropertyStorage* set, void* property) {
     RETURN_HR_IF(E_POINTER, !set || !property);
-    PROPSPEC specification;
-    RETURN_IF_FAILED(specificationFor(set, property, &specification));
-    return set->DeleteMultiple(1, &specification);
+    PROPSPEC propertySpec;
+    RETURN_IF_FAILED(propertySpecFor(set, property, &propertySpec));
+    return set->DeleteMultiple(1, &propertySpec);
 }
 
 Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, unsigned short type,
@@ -254,14 +254,14 @@ Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, unsi
     CoFileTimeNow(&now);
     PROPVARIANT variant;
     RETURN_IF_FAILED(variantFor(type, value, &variant));
-    PROPSPEC specification;
-    RETURN_IF_FAILED(specificationFor(set, property, &specification));
+    PROPSPEC propertySpec;
+    RETURN_IF_FAILED(propertySpecFor(set, property, &propertySpec));
     RETURN_IF_FAILED(set->SetTimes(&now, &now, &now));
 
-    HRESULT hr = set->WriteMultiple(1, &specification, &variant, kFirstNamedPropertyId);
+    HRESULT hr = set->WriteMultiple(1, &propertySpec, &variant, kFirstNamedPropertyId);
     PROPID existing = 0;
-    if (!isFinalWriteResult(hr) && specification.ulKind == PRSPEC_LPWSTR &&
-        findNameIgnoringCase(set, specification.lpwstr, &existing)) {
+    if (!isFinalWriteResult(hr) && propertySpec.ulKind == PRSPEC_LPWSTR &&
+        findNameIgnoringCase(set, propertySpec.lpwstr, &existing)) {
         PROPSPEC byIdentifier{};
         byIdentifier.ulKind = PRSPEC_PROPID;
         byIdentifier.propid = existing;
@@ -328,9 +328,9 @@ Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, doub
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, PROPVARIANT* value) {
     RETURN_HR_IF(E_POINTER, !set || !property || !value);
     PropVariantClear(value);
-    PROPSPEC specification;
-    RETURN_IF_FAILED(specificationFor(set, property, &specification));
-    return set->ReadMultiple(1, &specification, value);
+    PROPSPEC propertySpec;
+    RETURN_IF_FAILED(propertySpecFor(set, property, &propertySpec));
+    return set->ReadMultiple(1, &propertySpec, value);
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, char* text) {
