@@ -229,6 +229,23 @@ HeldFile::~HeldFile() {
     CloseHandle(helper_);
 }
 
+std::set<std::string> exportedNames(HMODULE module) {
+    const auto* base = reinterpret_cast<const BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (directory.VirtualAddress == 0)
+        return {};
+    const auto* exports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    std::set<std::string> result;
+    for (DWORD index = 0; index < exports->NumberOfNames; ++index)
+        result.insert(reinterpret_cast<const char*>(base + names[index]));
+    return result;
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t begin = 0;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,6 +68,9 @@ public:
 private:
     HANDLE helper_;
 };
+
+// The names in a loaded module's export directory, as stored (C++ names decorated).
+std::set<std::string> exportedNames(HMODULE module);
 
 // Splits text into lines, dropping the line ends ("\r\n" or "\n").
 std::vector<std::string> splitLines(const std::string& text);

@@ -1,5 +1,7 @@
 // The library's export table holds every entry point callers import, under its decorated
 // name, and the option constants are distinct bits.
+#include "test_support.h"
+
 #include <d64avor.h>
 
 #include <gtest/gtest.h>
@@ -12,22 +14,6 @@
 TEST_HOST_APPLICATION("d64avor_tests");
 
 namespace {
-
-// Every name of the module's export directory.
-std::set<std::string> exportedNames(HMODULE module) {
-    const auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    const auto* exports =
-        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
-    const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-    std::set<std::string> result;
-    for (DWORD index = 0; index < exports->NumberOfNames; ++index)
-        result.insert(reinterpret_cast<const char*>(base + names[index]));
-    return result;
-}
 
 // What the application's libraries import, as the compiler decorates it.
 const std::vector<std::string> kImportedNames = {
@@ -52,7 +38,7 @@ const std::vector<std::string> kImportedNames = {
 TEST(Exports, HoldEveryImportedName) {
     HMODULE module = GetModuleHandleA("d64avor.dll");
     ASSERT_NE(module, nullptr);
-    const std::set<std::string> exported = exportedNames(module);
+    const std::set<std::string> exported = test_support::exportedNames(module);
     for (const std::string& name : kImportedNames)
         EXPECT_TRUE(exported.contains(name)) << name;
 }

@@ -1,5 +1,7 @@
 // The library's export table holds exactly the documented exports: a missing, misspelt or
 // stray name is caught here before any caller trips over it.
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -124,20 +126,11 @@ std::string demangled(const char* name) {
     return result;
 }
 
+// Every export name of the library, C++ names demangled.
 std::set<std::string> exportedNames(HMODULE module) {
-    const auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     std::set<std::string> names;
-    if (directory.VirtualAddress == 0)
-        return names;
-    const auto* exports =
-        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
-    const auto* nameOffsets = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-    for (DWORD index = 0; index < exports->NumberOfNames; ++index)
-        names.insert(demangled(reinterpret_cast<const char*>(base + nameOffsets[index])));
+    for (const std::string& name : test_support::exportedNames(module))
+        names.insert(demangled(name.c_str()));
     return names;
 }
 

@@ -2,6 +2,8 @@
 // documented checks and outcomes of creating and opening roots.
 #include "provider_api.h"
 
+#include "test_support.h"
+
 #include <test_support.h>
 
 #include <gtest/gtest.h>
@@ -18,22 +20,6 @@ const std::set<std::string> kClassicExports = {"StgCreateDocfile", "StgCreateDoc
                                                "StgIsStorageFile", "StgIsStorageILockBytes",
                                                "StgOpenStorage",   "StgOpenStorageOnILockBytes"};
 const std::set<std::string> kExExports = {"StgCreateStorageEx", "StgOpenStorageEx"};
-
-// The names in a loaded module's export directory.
-std::set<std::string> exportNames(HMODULE module) {
-    const auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    const auto* exports =
-        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
-    const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-    std::set<std::string> result;
-    for (DWORD index = 0; index < exports->NumberOfNames; ++index)
-        result.insert(reinterpret_cast<const char*>(base + names[index]));
-    return result;
-}
 
 std::set<std::string> unite(std::set<std::string> a, const std::set<std::string>& b) {
     a.insert(b.begin(), b.end());
@@ -56,7 +42,8 @@ std::pair<int, int> headerVersionAndShift(const std::wstring& path) {
 } // namespace
 
 TEST(ProviderExports, TheDllExportsExactlyTheDocumentedEntryPoints) {
-    EXPECT_EQ(exportNames(providerApi().module), unite(kClassicExports, kExExports));
+    EXPECT_EQ(test_support::exportedNames(providerApi().module),
+              unite(kClassicExports, kExExports));
 }
 
 TEST(ProviderExports, VariantsExportWhatTheirFoldersPromise) {
@@ -75,7 +62,7 @@ TEST(ProviderExports, VariantsExportWhatTheirFoldersPromise) {
             LoadLibraryExW(variantPath(row.folder).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         ASSERT_NE(module, nullptr);
         ASSERT_NE(module, providerApi().module);
-        EXPECT_EQ(exportNames(module), row.exports);
+        EXPECT_EQ(test_support::exportedNames(module), row.exports);
         FreeLibrary(module);
     }
 }
