@@ -348,7 +348,7 @@ HRESULT WINAPI providerStgOpenStorageOnILockBytes(ILockBytes* lockBytes, IStorag
                            engine::cfb::Version::v3, exclude, RootDetails{}, storage);
 }
 
-#ifndef Z64STG_EX_NOT_IMPLEMENTED
+#ifndef Z64STG_EX_ANSWER
 
 HRESULT WINAPI providerStgCreateStorageEx(const WCHAR* name, DWORD mode, DWORD format,
                                           DWORD attributes, STGOPTIONS* options,
@@ -390,20 +390,22 @@ HRESULT WINAPI providerStgOpenStorageEx(const WCHAR* name, DWORD mode, DWORD for
 
 #else
 
-// A build of the provider for tests of callers that must cope with a provider whose newer
-// entry points exist but are not implemented.
+// Builds of the provider for tests of callers that must cope with a provider whose newer
+// entry points exist but give the one answer Z64STG_EX_ANSWER to every call: E_NOTIMPL or
+// STG_E_UNIMPLEMENTEDFUNCTION for an older system, any other failure for a provider that
+// callers must not work around.
 HRESULT WINAPI providerStgCreateStorageEx(const WCHAR*, DWORD, DWORD, DWORD, STGOPTIONS*,
                                           PSECURITY_DESCRIPTOR, REFIID, void** object) {
     if (object)
         *object = nullptr;
-    return E_NOTIMPL;
+    return Z64STG_EX_ANSWER;
 }
 
 HRESULT WINAPI providerStgOpenStorageEx(const WCHAR*, DWORD, DWORD, DWORD, STGOPTIONS*, void*,
                                         REFIID, void** object) {
     if (object)
         *object = nullptr;
-    return E_NOTIMPL;
+    return Z64STG_EX_ANSWER;
 }
 
 #endif

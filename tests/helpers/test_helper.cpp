@@ -11,7 +11,8 @@
 //   test_helper hold PATH MILLISECONDS  hold PATH open without sharing for a while
 //   test_helper write-log-lines PATH COUNT SOURCE   append COUNT lines with WriteLog
 //   test_helper try-lock PATH OFFSET    whether one byte at OFFSET can be locked now
-//   test_helper create-storage PATH     QVStgCreateStorageW's result, then QVStgOpenStorageW's
+//   test_helper create-storage PATH     QVStgCreateStorageW's result, QVStgOpenStorageW's
+//                                       for reading, and CreateStream's in the opened storage
 #include "integration/base_library.h"
 
 #include <support/unique_resource.h>
@@ -146,8 +147,16 @@ int createStorage(const char* path) {
     storage = nullptr;
     std::printf("open=0x%08lX\n", static_cast<unsigned long>(QVStgOpenStorageW(
                                       wide.c_str(), &storage, STGM_READ | STGM_SHARE_EXCLUSIVE)));
-    if (storage)
+    if (storage) {
+        // A storage opened for reading refuses new streams: the mode reached the provider.
+        IStream* stream = nullptr;
+        std::printf("write=0x%08lX\n",
+                    static_cast<unsigned long>(storage->CreateStream(
+                        L"Probe", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream)));
+        if (stream)
+            stream->Release();
         storage->Release();
+    }
     return 0;
 }
 

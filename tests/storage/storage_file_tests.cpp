@@ -1,6 +1,7 @@
 #include "storage_test_support.h"
 
 #include <support/com_ptr.h>
+#include <support/unique_resource.h>
 #include <z64eveze.h>
 
 #include <gtest/gtest.h>
@@ -170,13 +171,12 @@ std::string createWithProvider(const std::wstring& variant, const TemporaryDirec
                                const std::wstring& document) {
     const std::wstring bin = test_support::programDirectory();
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((bin + L"\\*.dll").c_str(), &entry);
+    support::UniqueFind find(FindFirstFileW((bin + L"\\*.dll").c_str(), &entry));
     do {
         if (lstrcmpiW(entry.cFileName, L"z64STG.dll") != 0)
             CopyFileW((bin + L"\\" + entry.cFileName).c_str(), folder.file(entry.cFileName).c_str(),
                       FALSE);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
     CopyFileW((bin + L"\\test_helper.exe").c_str(), folder.file(L"test_helper.exe").c_str(), FALSE);
     CopyFileW((bin + L"\\provider-variants\\" + variant + L"\\z64STG.dll").c_str(),
               folder.file(L"z64STG.dll").c_str(), FALSE);
@@ -185,19 +185,39 @@ std::string createWithProvider(const std::wstring& variant, const TemporaryDirec
         .output;
 }
 
-TEST_F(StorageFileTest, FallsBackToTheClassicEntryPoints) {
-    const struct {
-        const wchar_t* variant;
-        int sectorShift;
-    } cases[] = {{L"classic-only", 9}, {L"ex-notimpl", 9}};
-    for (const auto& row : cases) {
+TEST_F(StorageFileTest, FallsBackToTheClassicEntryPointsWithTheSameMode) {
+    // Missing newer entry points, or ones that say they are not implemented, leave the work to
+    // the classic ones, which make 512-byte sectors and get the caller's mode unchanged.
+    for (const wchar_t* variant : {L"classic-only", L"ex-notimpl", L"ex-unimplemented"}) {
         TemporaryDirectory programFolder;
-        const std::wstring document = folder_.file(std::wstring(row.variant) + L".cfs");
-        const std::string output = createWithProvider(row.variant, programFolder, document);
+        const std::wstring document = folder_.file(std::wstring(variant) + L".cfs");
+        const std::string output = createWithProvider(variant, programFolder, document);
         EXPECT_NE(output.find("create=0x00000000"), std::string::npos) << output;
         EXPECT_NE(output.find("open=0x00000000"), std::string::npos) << output;
-        EXPECT_EQ(sectorShift(document), row.sectorShift) << test_support::narrow(row.variant);
+        EXPECT_NE(output.find("write=0x80030005"), std::string::npos) << output;
+        EXPECT_EQ(sectorShift(document), 9) << test_support::narrow(variant);
     }
+}
+
+TEST_F(StorageFileTest, ReportsOtherFailuresOfTheNewerEntryPoints) {
+    // A newer entry point that fails for another reason is final: the classic ones would have
+    // replaced the document and opened it, so the document must be as it was.
+    const std::wstring document = folder_.file(L"kept.cfs");
+    ComPtr<IStorage> storage;
+    ASSERT_EQ(QVStgCreateStorageW(document.c_str(), storage.put()), S_OK);
+    storage_test::writeStream(storage.get(), L"Kept", "unchanged");
+    ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+    storage.reset();
+
+    TemporaryDirectory programFolder;
+    const std::string output = createWithProvider(L"ex-disk-full", programFolder, document);
+    EXPECT_NE(output.find("create=0x80030070"), std::string::npos) << output;
+    EXPECT_NE(output.find("open=0x80030070"), std::string::npos) << output;
+    EXPECT_EQ(output.find("write="), std::string::npos) << output;
+    ASSERT_EQ(QVStgOpenStorageW(document.c_str(), storage.put(), kReadExclusive), S_OK);
+    EXPECT_EQ(storage_test::streamContent(storage.get(), L"Kept"), "unchanged");
+    storage.reset();
+    EXPECT_EQ(sectorShift(document), 12);
 }
 
 } // namespace
