@@ -1,10 +1,14 @@
 #include "../storage/storage_test_support.h"
 
 #include <support/com_ptr.h>
+#include <support/scope_exit.h>
+#include <support/unique_resource.h>
 #include <z64eveze.h>
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -100,6 +104,47 @@ TEST_F(VersionDetectionTest, NumbersParseInTheCLocale) {
     EXPECT_EQ(version, 0.0);
 }
 
+TEST_F(VersionDetectionTest, NumbersAndTextsIgnoreTheUserLocale) {
+    // An application that takes the user's locale, here one whose decimal separator is a
+    // comma, still reads 8.99 as 8.99 and formats 8.9 as 8.90.
+    const std::string previous = setlocale(LC_ALL, nullptr);
+    ASSERT_NE(setlocale(LC_ALL, "German_Germany.1252"), nullptr);
+    const support::ScopeExit restore([&] { setlocale(LC_ALL, previous.c_str()); });
+    ASSERT_EQ(*localeconv()->decimal_point, ',');
+    ASSERT_EQ(std::atof("8.99"), 8.0); // what a parser in the user's locale would see
+
+    const double eightNine = 8.9;
+    double version = 0;
+    EXPECT_TRUE(GetQVVersionFromFileW(flat(L"flat.ac", "X8.99").c_str(), &version));
+    EXPECT_EQ(version, 8.99);
+    EXPECT_TRUE(GetQVVersionFromFileW(compound(L"report.ac_", "X", &eightNine).c_str(), &version));
+    EXPECT_EQ(version, 8.9);
+    HRESULT hr;
+    EXPECT_EQ(text(folder_.file(L"report.ac_"), &hr), "8.90");
+}
+
+TEST_F(VersionDetectionTest, SharesTheDocumentAsTheCallerAsks) {
+    // A writer holds the document open and lets others read and write: the Ex readers that
+    // share as much get the version at once.
+    const std::wstring path = flat(L"shared.ac", "X8.94 body");
+    support::UniqueFile writer(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(writer.valid());
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    char buffer[20] = {};
+    EXPECT_EQ(GetQVVersionFromFileWEx(path.c_str(), buffer, kShareAll), S_OK);
+    EXPECT_STREQ(buffer, "8.94");
+    std::memset(buffer, 0, sizeof buffer);
+    EXPECT_EQ(GetQVVersionFromFileWTEx(path.c_str(), buffer, kShareAll), S_OK);
+    EXPECT_STREQ(buffer, "8.94");
+    double version = 0;
+    EXPECT_TRUE(GetQVVersionFromFileEx(test_support::narrow(path).c_str(), &version, kShareAll));
+    EXPECT_EQ(version, 8.94);
+    EXPECT_TRUE(GetQVVersionFromFileWEx(path.c_str(), &version, kShareAll));
+    EXPECT_EQ(version, 8.94);
+}
+
 TEST_F(VersionDetectionTest, WaitsForAWriterThatHoldsTheDocument) {
     const std::wstring path = flat(L"held.ac", "X8.97");
     test_support::HeldFile held(path, 600);
@@ -116,6 +161,16 @@ TEST_F(VersionDetectionTest, ReadsStreamsFromTheirStart) {
     char buffer[20] = {};
     EXPECT_EQ(GetQVVersionFromStream(stream.get(), buffer), S_OK);
     EXPECT_STREQ(buffer, "8.95");
+
+    // A whole compound document in a stream is read through its document stream.
+    const double eightNine = 8.9;
+    const std::string document =
+        test_support::readFile(compound(L"in-stream.ac", "X8.93 body", &eightNine));
+    ComPtr<IStream> compoundStream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, compoundStream.put()), S_OK);
+    compoundStream->Write(document.data(), static_cast<ULONG>(document.size()), &written);
+    EXPECT_EQ(GetQVVersionFromStream(compoundStream.get(), buffer), S_OK);
+    EXPECT_STREQ(buffer, "8.93");
 
     ComPtr<IStream> shortStream;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, shortStream.put()), S_OK);

@@ -1,0 +1,119 @@
+// The metadata library on its own: what it collects from a document file and what it writes
+// into a storage. The storage here is an in-memory document of the system's structured
+// storage, so that only the library's own calls are under test.
+#include "test_support.h"
+
+#include <support/com_ptr.h>
+#include <x64qv42.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+namespace {
+
+using support::ComPtr;
+using test_support::TemporaryDirectory;
+
+using Context = std::array<unsigned char, kMetadataContextSize>;
+
+ComPtr<IStorage> memoryDocument() {
+    ComPtr<ILockBytes> bytes;
+    EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), S_OK);
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(StgCreateDocfileOnILockBytes(bytes.get(),
+                                           STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                           storage.put()),
+              S_OK);
+    return storage;
+}
+
+// The summary-information value `id` of `storage`, cleared by the caller.
+PROPVARIANT summaryValue(IStorage* storage, PROPID id) {
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    ComPtr<IPropertySetStorage> sets;
+    ComPtr<IPropertyStorage> summary;
+    if (SUCCEEDED(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid())) &&
+        SUCCEEDED(sets->Open(FMTID_SummaryInformation, STGM_READ | STGM_SHARE_EXCLUSIVE,
+                             summary.put()))) {
+        PROPSPEC property{};
+        property.ulKind = PRSPEC_PROPID;
+        property.propid = id;
+        summary->ReadMultiple(1, &property, &value);
+    }
+    return value;
+}
+
+std::string summaryText(IStorage* storage, PROPID id) {
+    PROPVARIANT value = summaryValue(storage, id);
+    const std::string text = value.vt == VT_LPSTR ? value.pszVal : "<not text>";
+    PropVariantClear(&value);
+    return text;
+}
+
+ULONGLONG summaryTime(IStorage* storage, PROPID id) {
+    PROPVARIANT value = summaryValue(storage, id);
+    const ULONGLONG time = value.vt == VT_FILETIME
+                               ? (static_cast<ULONGLONG>(value.filetime.dwHighDateTime) << 32) |
+                                     value.filetime.dwLowDateTime
+                               : 0;
+    PropVariantClear(&value);
+    return time;
+}
+
+ULONGLONG asNumber(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+TEST(MetadataLibrary, WritesWhatItCollectedAsSummaryInformation) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"ledger 2026.ac");
+    test_support::writeFile(path, std::string(1234, 'x'));
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes));
+
+    Context context{};
+    ASSERT_NE(QVCollectMetaData(path.c_str(), context.data()), 0);
+    ComPtr<IStorage> storage = memoryDocument();
+    ASSERT_TRUE(storage);
+    ASSERT_NE(QVWriteMetaData2(storage.get(), context.data()), 0);
+
+    EXPECT_EQ(summaryText(storage.get(), PIDSI_TITLE), "ledger 2026.ac");
+    EXPECT_EQ(summaryText(storage.get(), PIDSI_COMMENTS), "1234 bytes");
+    EXPECT_EQ(summaryText(storage.get(), PIDSI_APPNAME), "Quorvane");
+    EXPECT_EQ(summaryTime(storage.get(), PIDSI_CREATE_DTM), asNumber(attributes.ftCreationTime));
+    EXPECT_EQ(summaryTime(storage.get(), PIDSI_LASTSAVE_DTM), asNumber(attributes.ftLastWriteTime));
+}
+
+TEST(MetadataLibrary, RefusesWhatItCannotCollectOrWrite) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"report.ac");
+    test_support::writeFile(path, "X8.99");
+    ComPtr<IStorage> storage = memoryDocument();
+    ASSERT_TRUE(storage);
+    Context context{};
+
+    EXPECT_EQ(QVCollectMetaData(folder.file(L"missing.ac").c_str(), context.data()), 0);
+    EXPECT_EQ(QVCollectMetaData(nullptr, context.data()), 0);
+    EXPECT_EQ(QVCollectMetaData(path.c_str(), nullptr), 0);
+    // Nothing collected yet, or collected and then cleared: nothing to write.
+    EXPECT_EQ(QVWriteMetaData2(storage.get(), context.data()), 0);
+    ASSERT_NE(QVCollectMetaData(path.c_str(), context.data()), 0);
+    QVClearMetaData(context.data());
+    EXPECT_EQ(QVWriteMetaData2(storage.get(), context.data()), 0);
+    ASSERT_NE(QVCollectMetaData(path.c_str(), context.data()), 0);
+    EXPECT_EQ(QVWriteMetaData2(nullptr, context.data()), 0);
+
+    // The test switch makes either step fail on request.
+    SetEnvironmentVariableW(L"QV_METADATA_FAIL", L"write");
+    EXPECT_EQ(QVWriteMetaData2(storage.get(), context.data()), 0);
+    SetEnvironmentVariableW(L"QV_METADATA_FAIL", L"collect");
+    EXPECT_EQ(QVCollectMetaData(path.c_str(), context.data()), 0);
+    SetEnvironmentVariableW(L"QV_METADATA_FAIL", nullptr);
+    EXPECT_NE(QVWriteMetaData2(storage.get(), context.data()), 0);
+    EXPECT_EQ(summaryText(storage.get(), PIDSI_TITLE), "report.ac");
+}
+
+} // namespace
