@@ -80,12 +80,21 @@ public:
     }
 
     // Skips the padding that brings `length` (bytes since some start) to a multiple of four.
+    // In a window whose final padding may be missing, padding cut off by the window's end is
+    // skipped as far as the end.
     [[nodiscard]] Status skipPaddingAfter(std::size_t length, std::string_view what) {
         const std::size_t padding = (kAlignment - length % kAlignment) % kAlignment;
+        if (finalPaddingMayBeMissing_ && padding > remaining()) {
+            position_ = window_.size();
+            return Status::ok;
+        }
         ENGINE_RETURN_IF_FAILED(require(padding, what));
         position_ += padding;
         return Status::ok;
     }
+
+    // Lets the padding at the end of this window be missing (the window ends the stream).
+    void allowMissingFinalPadding() { finalPaddingMayBeMissing_ = true; }
 
     void seek(std::size_t position) { position_ = position; }
 
@@ -94,6 +103,7 @@ private:
     std::size_t streamOffset_;
     Status truncated_;
     std::size_t position_ = 0;
+    bool finalPaddingMayBeMissing_ = false;
 };
 
 // Appends little-endian values to a byte buffer.

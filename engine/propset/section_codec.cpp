@@ -29,12 +29,15 @@ struct PropertyLocator {
     std::size_t end = 0;      // where the value's content ended
 };
 
-// Parses one section whose bytes are `bytes` (exactly its size) at `streamOffset` of the stream.
+// Parses one section whose bytes are `bytes` at `streamOffset` of the stream. The section's
+// size field says `declaredSize`; the bytes fall short of it only when the stream ends before
+// the padding of the section's last value.
 class SectionParser {
 public:
     SectionParser(std::span<const std::uint8_t> bytes, std::size_t streamOffset,
-                  const CodePageConverter& converter, Section& section)
-        : bytes_(bytes), streamOffset_(streamOffset), converter_(converter), section_(section) {}
+                  std::size_t declaredSize, const CodePageConverter& converter, Section& section)
+        : bytes_(bytes), streamOffset_(streamOffset), declaredSize_(declaredSize),
+          converter_(converter), section_(section) {}
 
     Status parse() {
         ENGINE_RETURN_IF_FAILED(readLocators());
@@ -44,7 +47,8 @@ public:
         ENGINE_RETURN_IF_FAILED(readBehavior());
         ENGINE_RETURN_IF_FAILED(readDictionaryProperty());
         ENGINE_RETURN_IF_FAILED(readOrdinaryProperties());
-        return checkAlignment();
+        ENGINE_RETURN_IF_FAILED(checkAlignment());
+        return checkMissingBytes();
     }
 
 private:
@@ -102,8 +106,11 @@ private:
     }
 
     ByteReader readerFor(const PropertyLocator& locator) const {
-        return ByteReader(bytes_.subspan(locator.offset, locator.limit - locator.offset),
+        ByteReader reader(bytes_.subspan(locator.offset, locator.limit - locator.offset),
                           streamOffset_ + locator.offset, Status::docfileCorrupt);
+        if (bytes_.size() < declaredSize_ && &locator == &locators_.back())
+            reader.allowMissingFinalPadding();
+        return reader;
     }
 
     // Reads a value with padded strings, or failing that with the unpadded strings Office
@@ -208,8 +215,27 @@ private:
         return Status::ok;
     }
 
+    // The bytes the stream lacks may only be the padding of the last value: the value, padded
+    // to four bytes from its start, must reach the end the size field gives.
+    Status checkMissingBytes() const {
+        if (bytes_.size() == declaredSize_)
+            return Status::ok;
+        if (!locators_.empty()) {
+            const PropertyLocator& last = locators_.back();
+            const std::size_t length = last.end - last.offset;
+            const std::size_t paddedEnd =
+                last.offset + (length + kAlignment - 1) / kAlignment * kAlignment;
+            if (paddedEnd >= declaredSize_)
+                return Status::ok;
+        }
+        return corrupt(describe("section at offset ", streamOffset_, " claims ", declaredSize_,
+                                " bytes but the stream holds only ", bytes_.size(),
+                                " from there, more than its last value's padding lacks"));
+    }
+
     std::span<const std::uint8_t> bytes_;
     std::size_t streamOffset_;
+    std::size_t declaredSize_;
     const CodePageConverter& converter_;
     Section& section_;
     std::vector<PropertyLocator> locators_;
@@ -284,12 +310,15 @@ Status parseSection(std::span<const std::uint8_t> stream, std::size_t offset,
     ByteReader header(stream.subspan(offset), offset, Status::docfileCorrupt);
     std::uint32_t sizeField = 0;
     ENGINE_RETURN_IF_FAILED(header.u32(sizeField, "section size"));
-    if (sizeField < kSectionHeaderSize || sizeField > stream.size() - offset)
+    // A section that ends the stream may lack the padding of its last value (Wine's ole32
+    // writes sets so); fewer than four bytes can be padding.
+    const std::size_t available = stream.size() - offset;
+    if (sizeField < kSectionHeaderSize || sizeField >= available + kAlignment)
         return corrupt(describe("section at offset ", offset, " claims ", sizeField,
-                                " bytes but the stream holds ", stream.size() - offset,
-                                " from there"));
+                                " bytes but the stream holds ", available, " from there"));
     size = sizeField;
-    SectionParser parser(stream.subspan(offset, sizeField), offset, converter, section);
+    SectionParser parser(stream.subspan(offset, std::min<std::size_t>(sizeField, available)),
+                         offset, sizeField, converter, section);
     return parser.parse();
 }
 
