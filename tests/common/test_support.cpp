@@ -159,6 +159,18 @@ bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool readOnlyFilesAreWritable(const TemporaryDirectory& folder) {
+    const std::wstring probe = folder.file(L"read-only probe");
+    writeFile(probe, "probe");
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_READONLY);
+    const bool writable = support::UniqueFile(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                          OPEN_EXISTING, 0, nullptr))
+                              .valid();
+    SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(probe.c_str());
+    return writable;
+}
+
 std::string readFile(const std::wstring& path) {
     support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -36,6 +36,10 @@ bool fileExists(const std::wstring& path);
 std::string readFile(const std::wstring& path);
 void writeFile(const std::wstring& path, const std::string& content);
 
+// Whether this process may open a file with the read-only attribute for writing all the same
+// (Wine running as root may), which takes away what tests of read-only files rely on.
+bool readOnlyFilesAreWritable(const TemporaryDirectory& folder);
+
 struct ProcessResult {
     DWORD exitCode = 0;
     std::string output; // what the program wrote to its standard output

@@ -59,6 +59,22 @@ TEST_F(StreamTest, PackingNeedsTheFileForItself) {
     EXPECT_FALSE(test_support::fileExists(folder_.file(L"out.bin")));
 }
 
+TEST_F(StreamTest, PackingAndUnpackingNeedWritableFiles) {
+    // Both open their file for writing: a read-only source is refused like a held one, and a
+    // read-only target is not replaced.
+    if (test_support::readOnlyFilesAreWritable(folder_))
+        GTEST_SKIP() << "this process may write read-only files";
+    const std::wstring source = folder_.file(L"source.bin");
+    test_support::writeFile(source, "data");
+    SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(QVStgPackFile(document_.get(), L"P", folder_.narrowFile(L"source.bin").c_str()), 1);
+    storage_test::writeStream(document_.get(), L"Q", "stream");
+    EXPECT_EQ(QVStgUnpackFile(document_.get(), L"Q", folder_.narrowFile(L"source.bin").c_str()),
+              -1);
+    EXPECT_EQ(test_support::readFile(source), "data");
+    SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(StreamTest, OpensOrCreatesStreams) {
     ComPtr<IStream> stream;
     ASSERT_EQ(QVStgOpenStream(document_.get(), L"Fresh", stream.put()), S_OK);

@@ -1,6 +1,7 @@
 #include "../storage/storage_test_support.h"
 
 #include <support/com_ptr.h>
+#include <support/scope_exit.h>
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
@@ -115,6 +116,43 @@ TEST_F(FlatConversionTest, AFailedMetadataWriteLeavesTheDocument) {
     // Metadata of a missing document cannot be collected; without metadata it cannot be opened.
     EXPECT_EQ(convert("missing", "ac"), 4);
     EXPECT_EQ(convert("missing", "ac_"), 2);
+}
+
+TEST_F(FlatConversionTest, WaitsForADocumentHeldByAnotherProcess) {
+    LoadedMetadataLibrary metadata;
+    const std::string flat = "X8.95 held body";
+    test_support::writeFile(folder_.file(L"held.ac"), flat);
+    const DWORD start = GetTickCount();
+    {
+        test_support::HeldFile held(folder_.file(L"held.ac"), 600);
+        EXPECT_EQ(convert("held", "ac"), 1);
+    }
+    EXPECT_GE(GetTickCount() - start, 400u);
+    ComPtr<IStorage> converted =
+        storage_test::openDocument(folder_.file(L"held.ac"), kReadExclusive);
+    ASSERT_TRUE(converted);
+    EXPECT_EQ(storage_test::streamContent(converted.get(), L"QuorvaneDocument"), flat);
+}
+
+TEST_F(FlatConversionTest, AReadOnlyDocumentKeepsItsConvertedCopyBesideIt) {
+    // A document that opens only for reading is converted into the temporary file, which then
+    // takes the document's place by delete and move. A read-only file cannot be deleted, so
+    // the conversion fails with the converted copy left beside the untouched document. A
+    // process that may write read-only files anyway (Wine running as root) cannot take this
+    // road at all.
+    if (test_support::readOnlyFilesAreWritable(folder_))
+        GTEST_SKIP() << "this process may write read-only files";
+    LoadedMetadataLibrary metadata;
+    const std::wstring path = folder_.file(L"locked.ac");
+    test_support::writeFile(path, "X8.96 read-only body");
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    const support::ScopeExit writable([&] { SetFileAttributesW(path.c_str(), 0); });
+    EXPECT_EQ(convert("locked", "ac"), 2);
+    EXPECT_EQ(test_support::readFile(path), "X8.96 read-only body");
+    ComPtr<IStorage> kept =
+        storage_test::openDocument(folder_.file(L"locked.accf"), kReadExclusive);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(storage_test::streamContent(kept.get(), L"QuorvaneDocument"), "X8.96 read-only body");
 }
 
 TEST_F(FlatConversionTest, CopiesFilesOverHandlesExactly) {
