@@ -174,6 +174,21 @@ private:
     PROPVARIANT variant_;
 };
 
+// The common course of the typed readers: a null destination gives E_POINTER; otherwise the
+// destination takes its initial value, and `convert` fills it from the stored value only
+// when the read gave exactly S_OK. The read's result is returned either way.
+template <typename Target, typename Initial, typename Convert>
+HRESULT readConverted(IPropertyStorage* set, void* property, Target* target, const Initial& initial,
+                      Convert convert) {
+    RETURN_HR_IF_NULL(E_POINTER, target);
+    *target = initial;
+    ReadVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    if (hr == S_OK)
+        convert(*value, target);
+    return hr;
+}
+
 // The stored wide text of a value, or null when it holds none.
 const wchar_t* storedWideText(const PROPVARIANT& value) {
     if (value.vt == VT_LPWSTR)
@@ -334,44 +349,31 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, PROPV
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, char* text) {
-    RETURN_HR_IF_NULL(E_POINTER, text);
-    text[0] = '\0';
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
-    const wchar_t* wide = hr == S_OK ? storedWideText(*value) : nullptr;
-    if (wide && !narrowTextInto(wide, text))
-        text[0] = '\0';
-    return hr;
+    return readConverted(set, property, text, '\0', [](const PROPVARIANT& value, char* target) {
+        const wchar_t* wide = storedWideText(value);
+        if (wide && !narrowTextInto(wide, target))
+            target[0] = '\0';
+    });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, wchar_t* text) {
-    RETURN_HR_IF_NULL(E_POINTER, text);
-    text[0] = L'\0';
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
-    if (const wchar_t* wide = hr == S_OK ? storedWideText(*value) : nullptr)
-        std::wcscpy(text, wide);
-    return hr;
+    return readConverted(set, property, text, L'\0', [](const PROPVARIANT& value, wchar_t* target) {
+        if (const wchar_t* wide = storedWideText(value))
+            std::wcscpy(target, wide);
+    });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, _bstr_t* text) {
-    RETURN_HR_IF_NULL(E_POINTER, text);
-    *text = L"";
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
-    if (const wchar_t* wide = hr == S_OK ? storedWideText(*value) : nullptr)
-        *text = wide;
-    return hr;
+    return readConverted(set, property, text, L"", [](const PROPVARIANT& value, _bstr_t* target) {
+        if (const wchar_t* wide = storedWideText(value))
+            *target = wide;
+    });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, int* flag) {
-    RETURN_HR_IF_NULL(E_POINTER, flag);
-    *flag = 0;
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
-    if (hr == S_OK)
-        *flag = static_cast<USHORT>((*value).uiVal) == 0xFFFF ? 1 : 0;
-    return hr;
+    return readConverted(set, property, flag, 0, [](const PROPVARIANT& value, int* target) {
+        *target = static_cast<USHORT>(value.uiVal) == 0xFFFF ? 1 : 0;
+    });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, GUID* id) {
@@ -404,21 +406,11 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, FILET
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, long* number) {
-    RETURN_HR_IF_NULL(E_POINTER, number);
-    *number = 0;
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
-    if (hr == S_OK)
-        *number = (*value).lVal;
-    return hr;
+    return readConverted(set, property, number, 0L,
+                         [](const PROPVARIANT& value, long* target) { *target = value.lVal; });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, double* number) {
-    RETURN_HR_IF_NULL(E_POINTER, number);
-    *number = 0.0;
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
-    if (hr == S_OK)
-        *number = (*value).dblVal;
-    return hr;
+    return readConverted(set, property, number, 0.0,
+                         [](const PROPVARIANT& value, double* target) { *target = value.dblVal; });
 }
