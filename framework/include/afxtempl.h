@@ -54,48 +54,18 @@ public:
     [[nodiscard]] const TYPE& GetTail() const { return nonEmpty(m_pNodeTail)->data; }
 
     TYPE RemoveHead() {
-        CNode* node = nonEmpty(m_pNodeHead);
-        TYPE value = node->data;
-        m_pNodeHead = node->pNext;
-        if (m_pNodeHead != nullptr)
-            m_pNodeHead->pPrev = nullptr;
-        else
-            m_pNodeTail = nullptr;
-        FreeNode(node);
+        TYPE value = GetHead();
+        RemoveAt(position(m_pNodeHead));
         return value;
     }
     TYPE RemoveTail() {
-        CNode* node = nonEmpty(m_pNodeTail);
-        TYPE value = node->data;
-        m_pNodeTail = node->pPrev;
-        if (m_pNodeTail != nullptr)
-            m_pNodeTail->pNext = nullptr;
-        else
-            m_pNodeHead = nullptr;
-        FreeNode(node);
+        TYPE value = GetTail();
+        RemoveAt(position(m_pNodeTail));
         return value;
     }
 
-    POSITION AddHead(ARG_TYPE newElement) {
-        CNode* node = NewNode(nullptr, m_pNodeHead);
-        node->data = newElement;
-        if (m_pNodeHead != nullptr)
-            m_pNodeHead->pPrev = node;
-        else
-            m_pNodeTail = node;
-        m_pNodeHead = node;
-        return position(node);
-    }
-    POSITION AddTail(ARG_TYPE newElement) {
-        CNode* node = NewNode(m_pNodeTail, nullptr);
-        node->data = newElement;
-        if (m_pNodeTail != nullptr)
-            m_pNodeTail->pNext = node;
-        else
-            m_pNodeHead = node;
-        m_pNodeTail = node;
-        return position(node);
-    }
+    POSITION AddHead(ARG_TYPE newElement) { return link(nullptr, m_pNodeHead, newElement); }
+    POSITION AddTail(ARG_TYPE newElement) { return link(m_pNodeTail, nullptr, newElement); }
     // Adds the other list's elements in their order before the head.
     void AddHead(CList* pNewList) {
         ENSURE(pNewList != nullptr);
@@ -165,27 +135,13 @@ public:
         if (pos == nullptr)
             return AddHead(newElement);
         CNode* old = at(pos);
-        CNode* node = NewNode(old->pPrev, old);
-        node->data = newElement;
-        if (old->pPrev != nullptr)
-            old->pPrev->pNext = node;
-        else
-            m_pNodeHead = node;
-        old->pPrev = node;
-        return position(node);
+        return link(old->pPrev, old, newElement);
     }
     POSITION InsertAfter(POSITION pos, ARG_TYPE newElement) {
         if (pos == nullptr)
             return AddTail(newElement);
         CNode* old = at(pos);
-        CNode* node = NewNode(old, old->pNext);
-        node->data = newElement;
-        if (old->pNext != nullptr)
-            old->pNext->pPrev = node;
-        else
-            m_pNodeTail = node;
-        old->pNext = node;
-        return position(node);
+        return link(old, old->pNext, newElement);
     }
 
     // The first element equal to searchValue after startAfter (from the head when null).
@@ -260,6 +216,14 @@ protected:
     INT_PTR m_nBlockSize;
 
 private:
+    // A new node holding value between two neighbours (null at either end of the list).
+    POSITION link(CNode* before, CNode* after, ARG_TYPE value) {
+        CNode* node = NewNode(before, after);
+        node->data = value;
+        (before != nullptr ? before->pNext : m_pNodeHead) = node;
+        (after != nullptr ? after->pPrev : m_pNodeTail) = node;
+        return position(node);
+    }
     static POSITION position(CNode* node) { return reinterpret_cast<POSITION>(node); }
     static CNode* at(POSITION pos) {
         ENSURE(pos != nullptr && pos != BEFORE_START_POSITION);
