@@ -19,6 +19,10 @@ Status ChainLinks::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::
     }
 }
 
+Status ChainLinks::allocateAfter(std::uint32_t, std::uint32_t* sector) {
+    return allocate(sector);
+}
+
 // ---- ChainMap ---------------------------------------------------------------------------
 
 ChainMap::ChainMap(std::uint32_t firstSector) {
@@ -402,23 +406,63 @@ Status Fat::learnCommittedTables() {
     return Status::ok;
 }
 
-Status Fat::allocate(std::uint32_t* sector) {
-    ENGINE_RETURN_IF_FAILED(learnCommittedTables());
+Status Fat::isAvailable(std::uint32_t sector, bool* available) {
+    *available = false;
+    Page* page = nullptr;
+    ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
+    if (page->entries[sector % entriesPerPage_] != freeSector || sector == rangeLockSector_)
+        return Status::ok;
+    bool used = false;
+    ENGINE_RETURN_IF_FAILED(committedUses(sector, &used));
+    *available = !used;
+    return Status::ok;
+}
+
+Status Fat::findAvailable(std::uint32_t* sector) {
     for (std::uint32_t candidate = searchFrom_; candidate < sectorCount_; ++candidate) {
-        Page* page = nullptr;
-        ENGINE_RETURN_IF_FAILED(pageFor(candidate, &page));
-        if (page->entries[candidate % entriesPerPage_] != freeSector ||
-            candidate == rangeLockSector_)
-            continue;
-        bool used = false;
-        ENGINE_RETURN_IF_FAILED(committedUses(candidate, &used));
-        if (used)
-            continue;
-        searchFrom_ = candidate + 1;
-        *sector = candidate;
-        return setNext(candidate, endOfChain);
+        bool available = false;
+        ENGINE_RETURN_IF_FAILED(isAvailable(candidate, &available));
+        if (available) {
+            searchFrom_ = candidate;
+            *sector = candidate;
+            return Status::ok;
+        }
     }
     searchFrom_ = sectorCount_;
+    *sector = sectorCount_;
+    return Status::ok;
+}
+
+Status Fat::take(std::uint32_t sector, std::uint32_t* taken) {
+    if (sector == searchFrom_)
+        ++searchFrom_;
+    *taken = sector;
+    return setNext(sector, endOfChain);
+}
+
+Status Fat::allocate(std::uint32_t* sector) {
+    ENGINE_RETURN_IF_FAILED(learnCommittedTables());
+    std::uint32_t lowest = 0;
+    ENGINE_RETURN_IF_FAILED(findAvailable(&lowest));
+    return lowest < sectorCount_ ? take(lowest, sector) : appendSector(sector);
+}
+
+Status Fat::allocateAfter(std::uint32_t previous, std::uint32_t* sector) {
+    ENGINE_RETURN_IF_FAILED(learnCommittedTables());
+    const std::uint64_t wanted = std::uint64_t{previous} + 1;
+    if (wanted < sectorCount_) {
+        bool available = false;
+        ENGINE_RETURN_IF_FAILED(isAvailable(static_cast<std::uint32_t>(wanted), &available));
+        if (available)
+            return take(static_cast<std::uint32_t>(wanted), sector);
+    }
+    // The chain goes on at the lowest free sector ahead of it, or at the end of the file; it
+    // never goes back to the small holes behind it, which the tables of the next commit and
+    // the first sectors of new streams fill.
+    std::uint32_t lowest = 0;
+    ENGINE_RETURN_IF_FAILED(findAvailable(&lowest));
+    if (lowest > previous && lowest < sectorCount_)
+        return take(lowest, sector);
     return appendSector(sector);
 }
 
@@ -622,6 +666,21 @@ Status MiniFat::allocate(std::uint32_t* sector) {
     searchFrom_ = static_cast<std::uint32_t>(entries_.size());
     changed_ = true;
     return Status::ok;
+}
+
+Status MiniFat::allocateAfter(std::uint32_t previous, std::uint32_t* sector) {
+    const std::uint64_t wanted = std::uint64_t{previous} + 1;
+    if (wanted < entries_.size() && entries_[wanted] == freeSector) {
+        *sector = static_cast<std::uint32_t>(wanted);
+        return setNext(*sector, endOfChain);
+    }
+    if (wanted == entries_.size()) {
+        *sector = static_cast<std::uint32_t>(wanted);
+        entries_.push_back(endOfChain);
+        changed_ = true;
+        return Status::ok;
+    }
+    return allocate(sector);
 }
 
 Status MiniFat::release(std::uint32_t sector) {

@@ -30,7 +30,12 @@ public:
     // one after it); `*count` is how many were followed and `*next` the link after the last.
     [[nodiscard]] virtual Status nextRun(std::uint32_t sector, std::uint64_t maxSectors,
                                          std::uint32_t* count, std::uint32_t* next);
+    // Hands out a free sector, marked end-of-chain: the lowest one, so that tables written at
+    // a commit fill the holes that earlier commits left.
     [[nodiscard]] virtual Status allocate(std::uint32_t* sector) = 0;
+    // Hands out the sector right after `previous` when it is free, so that a chain growing at
+    // its end stays one run of consecutive sectors; otherwise any free sector.
+    [[nodiscard]] virtual Status allocateAfter(std::uint32_t previous, std::uint32_t* sector);
     [[nodiscard]] virtual Status release(std::uint32_t sector) = 0;
     [[nodiscard]] virtual std::uint32_t sectorLimit() const = 0;
     [[nodiscard]] virtual const char* tableName() const = 0;
@@ -97,6 +102,7 @@ public:
     [[nodiscard]] Status nextRun(std::uint32_t sector, std::uint64_t maxSectors,
                                  std::uint32_t* count, std::uint32_t* next) override;
     [[nodiscard]] Status allocate(std::uint32_t* sector) override;
+    [[nodiscard]] Status allocateAfter(std::uint32_t previous, std::uint32_t* sector) override;
     [[nodiscard]] Status release(std::uint32_t sector) override;
     [[nodiscard]] std::uint32_t sectorLimit() const override { return sectorCount_; }
     [[nodiscard]] const char* tableName() const override { return "FAT"; }
@@ -127,6 +133,11 @@ private:
     [[nodiscard]] Status learnCommittedTables();
     [[nodiscard]] Status readNextDifatSector();
     [[nodiscard]] Status appendSector(std::uint32_t* sector);
+    // True when `sector` is free now and in the committed state, and may be handed out.
+    [[nodiscard]] Status isAvailable(std::uint32_t sector, bool* available);
+    // The lowest sector that may be handed out, or sectorCount_ when there is none.
+    [[nodiscard]] Status findAvailable(std::uint32_t* sector);
+    [[nodiscard]] Status take(std::uint32_t sector, std::uint32_t* taken);
     [[nodiscard]] Status relocateChangedPages(bool* moved);
     [[nodiscard]] Status relocateDifat(bool* moved);
     [[nodiscard]] Status writeDifat();
@@ -170,6 +181,7 @@ public:
     [[nodiscard]] Status next(std::uint32_t sector, std::uint32_t* next) override;
     [[nodiscard]] Status setNext(std::uint32_t sector, std::uint32_t next) override;
     [[nodiscard]] Status allocate(std::uint32_t* sector) override;
+    [[nodiscard]] Status allocateAfter(std::uint32_t previous, std::uint32_t* sector) override;
     [[nodiscard]] Status release(std::uint32_t sector) override;
     [[nodiscard]] std::uint32_t sectorLimit() const override {
         return static_cast<std::uint32_t>(entries_.size());

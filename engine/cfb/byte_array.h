@@ -3,6 +3,9 @@
 // The engine never touches a file, a memory block or an ILockBytes directly: it reads and
 // writes at 64-bit offsets through a ByteArray. Adapters here cover memory and native files;
 // the storage provider adds one over ILockBytes.
+//
+// Bytes an array grows by, through setSize or a write past its end, read as zeros: the
+// engine hands out sectors past the end of the file as zero-filled without writing them.
 #pragma once
 
 #include "common/status.h"

@@ -148,7 +148,8 @@ private:
 
 class CompoundFile {
 public:
-    // Creates an empty compound file on `bytes` (whatever it held is replaced) and commits it.
+    // Creates an empty compound file on `bytes` (whatever it held is replaced) and writes it,
+    // without forcing it to the disk: the first commit makes it durable.
     [[nodiscard]] static Status create(std::shared_ptr<ByteArray> bytes, Version version,
                                        std::unique_ptr<CompoundFile>* file);
     // Opens the compound file held by `bytes`, checking its header, allocation tables and

@@ -44,7 +44,10 @@ Status FileCore::create(std::shared_ptr<ByteArray> bytes, Version version) {
     root.generation = rootGeneration;
     nodes_.push_back(std::move(root));
     changed_ = true;
-    return commit();
+    // The empty document is written but not forced to the disk: a crash before the first
+    // commit loses nothing worth keeping, and forcing a nearly empty file out first makes
+    // the first commit of a large stream markedly slower. That commit makes both durable.
+    return writeState(Durability::deferred);
 }
 
 Status FileCore::open(std::shared_ptr<ByteArray> bytes, OpenMode mode) {
@@ -425,7 +428,10 @@ Status FileCore::moveSector(std::uint32_t id, std::uint64_t position, bool keepB
     ChainMap& chain = chainOf(id);
     const std::uint32_t old = chain.sectorAt(position);
     std::uint32_t fresh = 0;
-    ENGINE_RETURN_IF_FAILED(fat_->allocate(&fresh));
+    if (position > 0)
+        ENGINE_RETURN_IF_FAILED(fat_->allocateAfter(chain.sectorAt(position - 1), &fresh));
+    else
+        ENGINE_RETURN_IF_FAILED(fat_->allocate(&fresh));
     if (keepBytes) {
         std::vector<std::uint8_t> bytes(header_.sectorSize());
         ENGINE_RETURN_IF_FAILED(file_->read(file_->offsetOf(old), bytes.data(), bytes.size()));
@@ -508,9 +514,12 @@ Status FileCore::writeStream(std::uint32_t id, std::uint64_t offset, const void*
     const std::uint64_t end = offset + count;
     if (end < offset)
         return fail(Status::invalidParameter, "a write ends past 2^64 bytes");
+    if (end > nodes_[id].entry.size) {
+        ENGINE_RETURN_IF_FAILED(checkStreamSize(end));
+        changed_ = true;
+        ENGINE_RETURN_IF_FAILED(keepConsistent(changeStreamSize(id, end, offset)));
+    }
     changed_ = true;
-    if (end > nodes_[id].entry.size)
-        ENGINE_RETURN_IF_FAILED(resizeStream(id, end));
     return keepConsistent(isMini(nodes_[id]) ? writeMini(id, offset, buffer, count)
                                              : writeRegular(id, offset, buffer, count));
 }
@@ -529,9 +538,13 @@ Status FileCore::resizeChain(std::uint32_t id, ChainLinks& links, std::uint64_t 
     }
     for (std::uint64_t position = have; position < units; ++position) {
         std::uint32_t sector = 0;
-        ENGINE_RETURN_IF_FAILED(links.allocate(&sector));
-        if (position > 0)
-            ENGINE_RETURN_IF_FAILED(links.setNext(chain.sectorAt(position - 1), sector));
+        if (position == 0) {
+            ENGINE_RETURN_IF_FAILED(links.allocate(&sector));
+        } else {
+            const std::uint32_t previous = chain.sectorAt(position - 1);
+            ENGINE_RETURN_IF_FAILED(links.allocateAfter(previous, &sector));
+            ENGINE_RETURN_IF_FAILED(links.setNext(previous, sector));
+        }
         chain.append(sector);
     }
     nodes_[id].entry.startSector = chain.mappedCount() == 0 ? endOfChain : chain.firstSector();
@@ -559,16 +572,21 @@ Status FileCore::resizeInPlace(std::uint32_t id, std::uint64_t size) {
     return growMiniStream(miniFat_.sectorLimit());
 }
 
-Status FileCore::resizeStream(std::uint32_t id, std::uint64_t size) {
-    ENGINE_RETURN_IF_FAILED(checkWritable());
+Status FileCore::checkStreamSize(std::uint64_t size) const {
     const std::uint64_t maxSize = header_.version == Version::v3
                                       ? version3MaxStreamSize
                                       : std::uint64_t{maxRegularSector} * header_.sectorSize();
     if (size > maxSize)
         return fail(Status::docfileTooLarge,
                     describe("a stream of ", size, " bytes exceeds the largest of ", maxSize));
+    return Status::ok;
+}
+
+Status FileCore::resizeStream(std::uint32_t id, std::uint64_t size) {
+    ENGINE_RETURN_IF_FAILED(checkWritable());
+    ENGINE_RETURN_IF_FAILED(checkStreamSize(size));
     changed_ = true;
-    return keepConsistent(changeStreamSize(id, size));
+    return keepConsistent(changeStreamSize(id, size, size));
 }
 
 Status FileCore::keepConsistent(Status status) {
@@ -579,7 +597,59 @@ Status FileCore::keepConsistent(Status status) {
     return status;
 }
 
-Status FileCore::changeStreamSize(std::uint32_t id, std::uint64_t size) {
+Status FileCore::changeStreamSize(std::uint32_t id, std::uint64_t size, std::uint64_t dataStart) {
+    const std::uint64_t oldSize = nodes_[id].entry.size;
+    if (size > oldSize && !isMini(nodes_[id]))
+        ENGINE_RETURN_IF_FAILED(prepareEnd(id, std::min(dataStart, oldSize)));
+    ENGINE_RETURN_IF_FAILED(resizeKeepingBytes(id, size));
+    if (dataStart > oldSize && size > oldSize)
+        return zeroGap(id, oldSize, std::min(dataStart, size));
+    return Status::ok;
+}
+
+// Before a regular stream grows, the committed sectors from `from` to the end of its last
+// sector move to free ones (keeping only bytes before `from`), so that the sectors it grows
+// by can follow the moved last sector.
+Status FileCore::prepareEnd(std::uint32_t id, std::uint64_t from) {
+    const std::uint32_t sectorSize = header_.sectorSize();
+    const std::uint64_t end = ceilDivide(nodes_[id].entry.size, sectorSize) * sectorSize;
+    if (from >= end)
+        return Status::ok;
+    return makeWritable(id, from, static_cast<std::size_t>(end - from));
+}
+
+// Bytes a stream grows by without being written read as zeros, whatever the sectors they
+// land in held before (a deleted stream's data, say). Regular sectors at or past the end of
+// the file already read as zeros and are left alone, so that a stream grown by setSize and
+// then written costs no second write.
+Status FileCore::zeroGap(std::uint32_t id, std::uint64_t from, std::uint64_t to) {
+    static constexpr std::array<std::uint8_t, 64u << 10> zeros{};
+    if (isMini(nodes_[id])) {
+        for (std::uint64_t at = from; at < to;) {
+            const auto length =
+                static_cast<std::size_t>(std::min<std::uint64_t>(to - at, zeros.size()));
+            ENGINE_RETURN_IF_FAILED(writeMini(id, at, zeros.data(), length));
+            at += length;
+        }
+        return Status::ok;
+    }
+    const std::uint32_t sectorSize = header_.sectorSize();
+    const std::uint64_t fileEnd = file_->knownSize();
+    return forEachStretch(chainOf(id), *fat_, sectorSize, from, to - from,
+                          [&](std::uint64_t address, std::uint64_t, std::uint64_t length) {
+                              const std::uint64_t begin = sectorSize + address;
+                              const std::uint64_t end = std::min(begin + length, fileEnd);
+                              for (std::uint64_t at = begin; at < end;) {
+                                  const auto piece = static_cast<std::size_t>(
+                                      std::min<std::uint64_t>(end - at, zeros.size()));
+                                  ENGINE_RETURN_IF_FAILED(file_->write(at, zeros.data(), piece));
+                                  at += piece;
+                              }
+                              return Status::ok;
+                          });
+}
+
+Status FileCore::resizeKeepingBytes(std::uint32_t id, std::uint64_t size) {
     const Node& current = nodes_[id];
     const bool wasMini = isMini(current);
     const bool willBeMini = size < miniStreamCutoffValue;
@@ -705,6 +775,11 @@ Status FileCore::commit() {
     ENGINE_RETURN_IF_FAILED(checkWritable());
     if (!changed_)
         return Status::ok; // nothing to write: the file stays exactly as it is
+    return writeState(Durability::forced);
+}
+
+Status FileCore::writeState(Durability durability) {
+    const bool forced = durability == Durability::forced;
     Header next = header_;
     Status status = miniFat_.writeForCommit(*file_, *fat_, &next);
     if (succeeded(status))
@@ -716,12 +791,12 @@ Status FileCore::commit() {
     if (succeeded(status))
         status = file_->ensureSize(fileSize);
     if (succeeded(status))
-        status = file_->flush();
+        status = forced ? file_->flush() : file_->writeBuffered();
     std::uint8_t headerBytes[headerSize];
     serializeHeader(next, headerBytes);
     if (succeeded(status))
         status = bytes_->writeAt(0, headerBytes, headerSize);
-    if (succeeded(status))
+    if (succeeded(status) && forced)
         status = bytes_->flush();
     if (failed(status))
         return failCommit(status);

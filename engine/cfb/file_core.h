@@ -85,10 +85,20 @@ private:
     [[nodiscard]] Status loadDirectory();
     [[nodiscard]] Status addLoadedEntry(const DirectoryEntry& entry, std::uint32_t parent,
                                         std::uint32_t id, std::uint32_t* node);
+    // Whether a written state must reach the disk before writeState returns: commits force
+    // the new state out before the header that points to it, and the header after it.
+    enum class Durability { forced, deferred };
+    [[nodiscard]] Status writeState(Durability durability);
     [[nodiscard]] Status writeDirectory(Header* next);
     [[nodiscard]] Status failCommit(Status status);
     [[nodiscard]] Status keepConsistent(Status status);
-    [[nodiscard]] Status changeStreamSize(std::uint32_t stream, std::uint64_t size);
+    [[nodiscard]] Status checkStreamSize(std::uint64_t size) const;
+    // Resizes a stream whose bytes from `dataStart` on are about to be written.
+    [[nodiscard]] Status changeStreamSize(std::uint32_t stream, std::uint64_t size,
+                                          std::uint64_t dataStart);
+    [[nodiscard]] Status prepareEnd(std::uint32_t stream, std::uint64_t from);
+    [[nodiscard]] Status zeroGap(std::uint32_t stream, std::uint64_t from, std::uint64_t to);
+    [[nodiscard]] Status resizeKeepingBytes(std::uint32_t stream, std::uint64_t size);
 
     [[nodiscard]] bool isMini(const Node& node) const {
         return node.entry.type == ObjectType::stream && node.entry.size < miniStreamCutoffValue;

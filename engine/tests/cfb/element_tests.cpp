@@ -71,40 +71,68 @@ TEST_P(ElementTest, StreamsOfBoundarySizesSurviveCommitAndReopen) {
     }
 }
 
+enum class Growth {
+    setSize,
+    writeLastByte, // a write past the end leaves a gap before it
+    shrinkFirst,   // to half the size, then grows from there
+};
+
 struct ResizeCase {
     const char* label;
     std::size_t from;
     std::size_t to;
+    Growth how;
 };
 
-// Growing and shrinking keep the bytes both sizes share, in place and across the cut-off.
-TEST_P(ElementTest, SetSizeKeepsTheCommonPrefixAcrossTheCutoff) {
+// Resizing keeps the bytes both sizes share, in place and across the cut-off; the bytes a
+// stream grows by read as zeros, even where they land in sectors a deleted stream left
+// full of its data.
+TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
     const ResizeCase cases[] = {
-        {"mini grows within mini", 100, 3000},
-        {"mini grows to regular", 100, 5000},
-        {"mini grows to exactly cut-off", 4095, 4096},
-        {"regular shrinks to mini", 9000, 1000},
-        {"regular shrinks to 4095", 4096, 4095},
-        {"regular grows", 5000, 200000},
-        {"regular shrinks", 200000, 5000},
-        {"shrinks to empty", 9000, 0},
-        {"grows from empty", 0, 10000},
+        {"mini grows within mini", 100, 3000, Growth::setSize},
+        {"mini grows by a later write", 100, 3000, Growth::writeLastByte},
+        {"mini grows to regular", 100, 5000, Growth::setSize},
+        {"mini grows to exactly cut-off", 4095, 4096, Growth::setSize},
+        {"regular shrinks to mini", 9000, 1000, Growth::setSize},
+        {"regular shrinks to 4095", 4096, 4095, Growth::setSize},
+        {"regular grows", 5000, 200000, Growth::setSize},
+        {"regular grows by a later write", 5000, 200000, Growth::writeLastByte},
+        {"regular shrinks, then grows", 9000, 9000, Growth::shrinkFirst},
+        {"regular shrinks", 200000, 5000, Growth::setSize},
+        {"shrinks to empty", 9000, 0, Growth::setSize},
+        {"grows from empty", 0, 10000, Growth::setSize},
     };
     for (const ResizeCase& row : cases) {
         SCOPED_TRACE(row.label);
         const std::u16string name = fromUtf8(row.label).substr(0, 31);
         writeStream(root_, name, pattern(row.from, 3));
+        // Streams after it, deleted again, leave their data in free sectors that the stream
+        // grows into.
+        writeStream(root_, u"regular filler", std::vector<std::uint8_t>(300000, 0xEE));
+        writeStream(root_, u"mini filler", std::vector<std::uint8_t>(3000, 0xEE));
+        commitAndCheck();
+        ASSERT_OK(root_.remove(u"regular filler"));
+        ASSERT_OK(root_.remove(u"mini filler"));
         commitAndCheck();
         Stream stream;
         ASSERT_OK(root_.openStream(name, &stream));
-        ASSERT_OK(stream.setSize(row.to));
+        std::size_t kept = std::min(row.from, row.to);
+        if (row.how == Growth::shrinkFirst) {
+            kept = row.from / 2;
+            ASSERT_OK(stream.setSize(kept));
+        }
+        if (row.how == Growth::writeLastByte)
+            ASSERT_OK(stream.writeAt(row.to - 1, "\x01", 1));
+        else
+            ASSERT_OK(stream.setSize(row.to));
         commitAndCheck();
         reopen();
-        const auto bytes = readStream(root_, name);
-        ASSERT_EQ(bytes.size(), row.to);
-        const std::size_t common = std::min(row.from, row.to);
-        const auto expected = pattern(row.from, 3);
-        EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + common, bytes.begin()));
+        auto expected = pattern(row.from, 3);
+        expected.resize(kept);
+        expected.resize(row.to, 0);
+        if (row.how == Growth::writeLastByte)
+            expected.back() = 1;
+        EXPECT_EQ(readStream(root_, name), expected);
         ASSERT_OK(root_.remove(name));
     }
     commitAndCheck();
