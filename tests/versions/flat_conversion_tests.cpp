@@ -74,11 +74,18 @@ TEST_F(FlatConversionTest, ConvertsAFlatDocumentInPlace) {
     EXPECT_EQ(GetQVVersionFromFileW(folder_.file(L"report.ac").c_str(), version), S_OK);
     EXPECT_STREQ(version, "8.99");
 
-    // A compound document is left as it is.
+    // A compound document keeps its content and gets its metadata written again.
+    converted = storage_test::openDocument(folder_.file(L"report.ac"),
+                                           STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+    ASSERT_TRUE(converted);
+    ASSERT_EQ(converted->DestroyElement(L"\005SummaryInformation"), S_OK);
+    ASSERT_EQ(converted->Commit(STGC_DEFAULT), S_OK);
+    converted.reset();
     EXPECT_EQ(convert("report", "ac"), 0);
     converted = storage_test::openDocument(folder_.file(L"report.ac"), kReadExclusive);
     ASSERT_TRUE(converted);
     EXPECT_EQ(storage_test::streamContent(converted.get(), L"QuorvaneDocument"), flat);
+    EXPECT_NE(storage_test::streamContent(converted.get(), L"\005SummaryInformation"), "<missing>");
 }
 
 TEST_F(FlatConversionTest, CompressedDocumentsNeedNoMetadata) {
