@@ -14,6 +14,8 @@
 
 #include <mbstring.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -27,6 +29,8 @@ constexpr size_t kMetadataContextSize = 4912;
 constexpr size_t kPathCapacity = 1024;
 constexpr DWORD kChunkSize = 1024;
 constexpr DWORD kCopyToHandleChunkSize = 512;
+// The most one ReadFile or IStream::Write of a whole-file copy moves at once.
+constexpr ULONGLONG kLargestTransfer = 1ull << 30;
 constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 constexpr DWORD kOpenReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kCreateStream = STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
@@ -103,6 +107,16 @@ OpenedDocument openDocument(const char* path) {
     return document;
 }
 
+// The size of an open file in 64 bits (documents of 4 GiB and more are not cut short), with
+// the file pointer moved back to the start; false when it cannot be learned.
+bool fileSizeFromStart(HANDLE file, ULONGLONG* size) {
+    LARGE_INTEGER end;
+    if (!GetFileSizeEx(file, &end))
+        return false;
+    *size = static_cast<ULONGLONG>(end.QuadPart);
+    return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != FALSE;
+}
+
 // File-backed lock bytes on the document's handle, as the caller opened it.
 ComPtr<ILockBytes> lockBytesOn(HANDLE file, const char* path, DWORD access) {
     auto* bytes = new (std::nothrow) CFileLockBytes(path, file, access, 0, 0);
@@ -126,10 +140,11 @@ int rewriteMetadata(ILockBytes* bytes, const MetadataLibrary& metadata, void* co
 
 // Copies the document's bytes into the stream; false when anything is lost on the way.
 bool copyDocumentInto(HANDLE file, IStream* stream) {
-    const DWORD size = SetFilePointer(file, 0, nullptr, FILE_END);
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    ULONGLONG size = 0;
+    if (!fileSizeFromStart(file, &size))
+        return false;
     char chunk[kChunkSize];
-    DWORD copied = 0;
+    ULONGLONG copied = 0;
     DWORD read = 0;
     while (ReadFile(file, chunk, kChunkSize, &read, nullptr) && read > 0) {
         ULONG written = 0;
@@ -138,6 +153,30 @@ bool copyDocumentInto(HANDLE file, IStream* stream) {
         copied += read;
     }
     return copied == size;
+}
+
+// Reads `size` bytes from the file into `block`, in as many calls as the size needs.
+bool readWhole(HANDLE file, char* block, ULONGLONG size) {
+    for (ULONGLONG done = 0; done < size;) {
+        const DWORD wanted = static_cast<DWORD>(std::min(size - done, kLargestTransfer));
+        DWORD read = 0;
+        if (!ReadFile(file, block + done, wanted, &read, nullptr) || read != wanted)
+            return false;
+        done += read;
+    }
+    return true;
+}
+
+// Writes `size` bytes into the stream at its position, in as many calls as the size needs.
+bool writeWhole(IStream* stream, const char* block, ULONGLONG size) {
+    for (ULONGLONG done = 0; done < size;) {
+        const ULONG wanted = static_cast<ULONG>(std::min(size - done, kLargestTransfer));
+        ULONG written = 0;
+        if (FAILED(stream->Write(block + done, wanted, &written)))
+            return false;
+        done += wanted;
+    }
+    return true;
 }
 
 // Builds the compound document in the temporary file; false when a step failed.
@@ -247,11 +286,12 @@ Z64EVEZE_API bool CopyFileToHandle(void* file, const char* sourcePath) {
         CreateFileA(sourcePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!source)
         return false;
-    const DWORD size = SetFilePointer(source.get(), 0, nullptr, FILE_END);
-    SetFilePointer(source.get(), 0, nullptr, FILE_BEGIN);
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    ULONGLONG size = 0;
+    if (!fileSizeFromStart(source.get(), &size) ||
+        !SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN))
+        return false;
     char chunk[kCopyToHandleChunkSize];
-    DWORD copied = 0;
+    ULONGLONG copied = 0;
     DWORD read = 0;
     while (ReadFile(source.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
         DWORD written = 0;
@@ -291,15 +331,14 @@ Z64EVEZE_API int QVCopyAC(char* documentPath, const char* sourcePath) {
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!source)
         return kNotCopied;
-    const DWORD size = GetFileSize(source.get(), nullptr);
-    if (size == INVALID_FILE_SIZE)
+    ULONGLONG size = 0;
+    if (!fileSizeFromStart(source.get(), &size) || size >= SIZE_MAX)
         return kNotCopied;
-    std::unique_ptr<char[]> block(new (std::nothrow) char[size ? size : 1]);
-    DWORD read = 0;
-    if (!block || !ReadFile(source.get(), block.get(), size, &read, nullptr) || read != size)
-        return kNotCopied;
-    ULONG written = 0;
-    if (FAILED(stream->Write(block.get(), size, &written)))
+    // The whole file is read before the stream is touched, so that a failed read leaves the
+    // document as it was.
+    std::unique_ptr<char[]> block(new (std::nothrow) char[size ? static_cast<size_t>(size) : 1]);
+    if (!block || !readWhole(source.get(), block.get(), size) ||
+        !writeWhole(stream.get(), block.get(), size))
         return kNotCopied;
     ULARGE_INTEGER streamSize;
     streamSize.QuadPart = size;
