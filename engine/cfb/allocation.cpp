@@ -3,6 +3,7 @@
 #include "common/error.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace engine::cfb {
 
@@ -35,7 +36,6 @@ void ChainMap::reset(std::uint32_t firstSector) {
     runStarts_.clear();
     walked_.clear();
     mapped_ = 0;
-    nextToWalk_ = firstSector;
     complete_ = firstSector == endOfChain;
 }
 
@@ -58,39 +58,56 @@ void ChainMap::appendMapped(std::uint32_t sector) {
     ++mapped_;
 }
 
+Status ChainMap::addWalked(ChainLinks& links, std::uint32_t first, std::uint32_t count) {
+    if (first >= links.sectorLimit() || count > links.sectorLimit() - first)
+        return fail(Status::docfileCorrupt,
+                    describe(links.tableName(), " chain starting at ", first_, " reaches sector ",
+                             first, " at position ", mapped_, ", past the last sector ",
+                             links.sectorLimit()));
+    if (visited(first, count))
+        return fail(Status::docfileCorrupt,
+                    describe(links.tableName(), " chain starting at ", first_,
+                             " loops back to sectors ", first, "..", first + (count - 1),
+                             " at position ", mapped_));
+    auto before = walked_.lower_bound(first);
+    if (before != walked_.begin() && std::prev(before)->first + std::prev(before)->second == first)
+        std::prev(before)->second += count;
+    else
+        walked_.emplace_hint(before, first, count);
+    if (!runs_.empty() && runs_.back().first + runs_.back().count == first) {
+        runs_.back().count += count;
+    } else {
+        runs_.push_back({first, count});
+        runStarts_.push_back(mapped_);
+    }
+    mapped_ += count;
+    return Status::ok;
+}
+
+// The sector at a position is known once the link of the position before it is read: the
+// first sector needs no lookup at all, and the link of the last position asked for is read
+// only when a later position is.
 Status ChainMap::mapUpTo(ChainLinks& links, std::uint64_t count) {
+    if (!complete_ && mapped_ == 0 && count > 0)
+        ENGINE_RETURN_IF_FAILED(addWalked(links, first_, 1));
     while (!complete_ && mapped_ < count) {
-        const std::uint32_t sector = nextToWalk_;
-        if (sector >= links.sectorLimit())
-            return fail(Status::docfileCorrupt,
-                        describe(links.tableName(), " chain starting at ", first_,
-                                 " reaches sector ", sector, " at position ", mapped_,
-                                 ", past the last sector ", links.sectorLimit()));
+        const std::uint32_t last = sectorAt(mapped_ - 1);
         std::uint32_t steps = 0;
         std::uint32_t next = 0;
-        ENGINE_RETURN_IF_FAILED(links.nextRun(sector, count - mapped_, &steps, &next));
-        if (visited(sector, steps))
-            return fail(Status::docfileCorrupt,
-                        describe(links.tableName(), " chain starting at ", first_,
-                                 " loops back to sectors ", sector, "..", sector + steps - 1,
-                                 " at position ", mapped_));
-        const bool extendsLastRun =
-            !runs_.empty() && runs_.back().first + runs_.back().count == sector;
-        if (extendsLastRun) {
-            runs_.back().count += steps;
-            walked_[runs_.back().first] += steps;
-        } else {
-            runs_.push_back({sector, steps});
-            runStarts_.push_back(mapped_);
-            walked_[sector] = steps;
+        ENGINE_RETURN_IF_FAILED(links.nextRun(last, count - mapped_, &steps, &next));
+        // The links of `steps` sectors from `last` on were read; all but the last lead to the
+        // sector right after their own.
+        if (steps > 1)
+            ENGINE_RETURN_IF_FAILED(addWalked(links, last + 1, steps - 1));
+        if (next == endOfChain) {
+            complete_ = true;
+            break;
         }
-        mapped_ += steps;
-        if (next != endOfChain && next > maxRegularSector)
+        if (next > maxRegularSector)
             return fail(Status::docfileCorrupt,
-                        describe(links.tableName(), " entry ", sector + steps - 1, " holds ", next,
+                        describe(links.tableName(), " entry ", last + (steps - 1), " holds ", next,
                                  " inside the chain starting at ", first_));
-        nextToWalk_ = next;
-        complete_ = next == endOfChain;
+        ENGINE_RETURN_IF_FAILED(addWalked(links, next, 1));
     }
     if (complete_)
         walked_.clear();
@@ -130,7 +147,6 @@ void ChainMap::truncate(std::uint64_t count) {
     runStarts_.resize(index + 1);
     mapped_ = count;
     complete_ = true;
-    nextToWalk_ = endOfChain;
     walked_.clear();
 }
 
@@ -183,7 +199,6 @@ void Fat::createEmpty() {
     nextDifatSector_ = endOfChain;
     declaredDifatSectors_ = 0;
     pagesOnDisk_ = 0;
-    pagesLocated_ = 0;
     fileSectors_ = 0;
     sectorCount_ = 0;
     loadLimit_ = 0;
@@ -197,7 +212,7 @@ Status Fat::readNextDifatSector() {
     const auto n = difatSectors_.size();
     if (n >= declaredDifatSectors_ || sector >= fileSectors_)
         return fail(Status::docfileCorrupt,
-                    describe("the DIFAT locates ", pagesLocated_, " of ", pagesOnDisk_,
+                    describe("the DIFAT locates ", locations_.size(), " of ", pagesOnDisk_,
                              " FAT sectors: DIFAT sector ", n, " of ", declaredDifatSectors_,
                              " would be sector ", sector, " in a file of ", fileSectors_));
     if (std::find(difatSectors_.begin(), difatSectors_.end(), sector) != difatSectors_.end())
@@ -207,20 +222,20 @@ Status Fat::readNextDifatSector() {
     std::vector<std::uint8_t>& bytes = sectorBuffer_;
     bytes.resize(file_.sectorSize());
     ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
-    for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && pagesLocated_ < pagesOnDisk_; ++k) {
+    for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && locations_.size() < pagesOnDisk_; ++k) {
         const std::uint32_t location = load32(bytes.data() + 4 * k);
         if (location >= fileSectors_)
             return fail(Status::docfileCorrupt,
-                        describe("FAT sector ", pagesLocated_, " is located at sector ", location,
-                                 ", past the last sector ", fileSectors_));
-        locations_[pagesLocated_++] = location;
+                        describe("FAT sector ", locations_.size(), " is located at sector ",
+                                 location, ", past the last sector ", fileSectors_));
+        locations_.push_back(location);
     }
     nextDifatSector_ = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
     return Status::ok;
 }
 
 Status Fat::locatePage(std::size_t index) {
-    while (index >= pagesLocated_ && index < pagesOnDisk_)
+    while (index >= locations_.size() && index < pagesOnDisk_)
         ENGINE_RETURN_IF_FAILED(readNextDifatSector());
     return Status::ok;
 }
@@ -238,20 +253,19 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
                     describe("the header counts ", header.difatSectorCount,
                              " DIFAT sectors in a file of ", fileSectors, " sectors"));
     fileSectors_ = fileSectors;
-    locations_.assign(header.fatSectorCount, freeSector);
-    pages_.resize(header.fatSectorCount);
-    pagesOnDisk_ = locations_.size();
-    pagesLocated_ = std::min<std::size_t>(locations_.size(), headerDifatEntries);
-    for (std::size_t i = 0; i < pagesLocated_; ++i) {
-        locations_[i] = header.difat[i];
-        if (locations_[i] >= fileSectors)
+    // Only the locations the header holds are taken now; the rest, and the pages themselves,
+    // as chains reach them.
+    pagesOnDisk_ = header.fatSectorCount;
+    for (std::size_t i = 0; i < std::min(pagesOnDisk_, headerDifatEntries); ++i) {
+        if (header.difat[i] >= fileSectors)
             return fail(Status::docfileCorrupt,
-                        describe("FAT sector ", i, " is located at sector ", locations_[i],
+                        describe("FAT sector ", i, " is located at sector ", header.difat[i],
                                  ", past the last sector ", fileSectors));
+        locations_.push_back(header.difat[i]);
     }
     nextDifatSector_ = header.firstDifatSector;
     declaredDifatSectors_ = header.difatSectorCount;
-    const std::uint64_t covered = static_cast<std::uint64_t>(locations_.size()) * entriesPerPage_;
+    const std::uint64_t covered = static_cast<std::uint64_t>(pagesOnDisk_) * entriesPerPage_;
     sectorCount_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>({fileSectors, covered, std::uint64_t{maxRegularSector} + 1}));
     loadLimit_ = sectorCount_;
@@ -278,22 +292,37 @@ Status Fat::loadPage(std::size_t index) {
                                  ", past the last sector ", loadLimit_));
         page->entries[k] = entry;
     }
+    if (pages_.size() <= index)
+        pages_.resize(index + 1);
     pages_[index] = std::move(page);
     return Status::ok;
 }
 
 Status Fat::pageFor(std::uint32_t sector, Page** page) {
     const std::size_t index = sector / entriesPerPage_;
+    if (index < pages_.size() && pages_[index]) {
+        *page = pages_[index].get();
+        return Status::ok;
+    }
+    if (index < pagesOnDisk_) {
+        ENGINE_RETURN_IF_FAILED(loadPage(index));
+        *page = pages_[index].get();
+        return Status::ok;
+    }
+    // A page past the file's FAT: new, placed at the next commit, after every page the file
+    // already has.
+    if (pagesOnDisk_ > 0)
+        ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1));
+    if (pages_.size() <= index)
+        pages_.resize(index + 1);
     while (locations_.size() <= index) {
         auto fresh = std::make_unique<Page>();
         fresh->dirty = true;
         fresh->entries.assign(entriesPerPage_, freeSector);
-        pages_.push_back(std::move(fresh));
+        pages_[locations_.size()] = std::move(fresh);
         locations_.push_back(freeSector);
         difatChanged_ = true;
     }
-    if (!pages_[index])
-        ENGINE_RETURN_IF_FAILED(loadPage(index));
     *page = pages_[index].get();
     return Status::ok;
 }
@@ -474,7 +503,7 @@ std::size_t Fat::difatSectorsNeeded() const {
 }
 
 Status Fat::relocateChangedPages(bool* moved) {
-    for (std::size_t i = 0; i < locations_.size(); ++i) {
+    for (std::size_t i = 0; i < locations_.size() && i < pages_.size(); ++i) {
         if (!pages_[i] || !pages_[i]->dirty)
             continue;
         const std::uint32_t old = locations_[i];
@@ -555,7 +584,7 @@ Status Fat::writeForCommit(Header* header) {
         ENGINE_RETURN_IF_FAILED(relocateDifat(&moved));
     }
     std::vector<std::uint8_t> bytes(file_.sectorSize());
-    for (std::size_t i = 0; i < locations_.size(); ++i) {
+    for (std::size_t i = 0; i < locations_.size() && i < pages_.size(); ++i) {
         if (!pages_[i] || !pages_[i]->dirty)
             continue;
         for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
@@ -582,7 +611,6 @@ void Fat::markCommitted() {
     }
     difatChanged_ = false;
     pagesOnDisk_ = locations_.size();
-    pagesLocated_ = locations_.size();
     committedTables_.clear();
     committedTables_.insert(locations_.begin(), locations_.end());
     committedTables_.insert(difatSectors_.begin(), difatSectors_.end());
@@ -594,23 +622,29 @@ void Fat::markCommitted() {
 
 // ---- MiniFat ----------------------------------------------------------------------------
 
-Status MiniFat::load(SectorFile& file, Fat& fat, const Header& header, std::uint32_t miniSectors) {
+void MiniFat::attach(const Header& header, std::uint32_t miniSectors) {
     entries_.clear();
     changed_ = false;
     searchFrom_ = 0;
+    miniSectors_ = miniSectors;
     firstSector_ = header.firstMiniFatSector;
     sectorCount_ = header.miniFatSectorCount;
     if (sectorCount_ == 0 || firstSector_ == endOfChain) {
         firstSector_ = endOfChain;
         sectorCount_ = 0;
-        chain_ = std::make_unique<ChainMap>(endOfChain);
-        return Status::ok;
     }
+    chain_ = std::make_unique<ChainMap>(firstSector_);
+    loaded_ = sectorCount_ == 0;
+}
+
+Status MiniFat::load(SectorFile& file, Fat& fat) {
+    if (loaded_)
+        return Status::ok;
+    entries_.clear();
     if (sectorCount_ > fat.sectorLimit())
         return fail(Status::docfileCorrupt,
                     describe("the header counts ", sectorCount_, " mini FAT sectors in a file of ",
                              fat.sectorLimit(), " sectors"));
-    chain_ = std::make_unique<ChainMap>(firstSector_);
     ENGINE_RETURN_IF_FAILED(chain_->mapUpTo(fat, sectorCount_));
     if (chain_->mappedCount() < sectorCount_)
         return fail(Status::docfileCorrupt,
@@ -625,9 +659,10 @@ Status MiniFat::load(SectorFile& file, Fat& fat, const Header& header, std::uint
         for (std::uint32_t k = 0; k < perSector; ++k) {
             const auto index = static_cast<std::uint32_t>(entries_.size());
             // Entries beyond the mini stream have no mini sector behind them.
-            entries_.push_back(index < miniSectors ? load32(bytes.data() + 4 * k) : freeSector);
+            entries_.push_back(index < miniSectors_ ? load32(bytes.data() + 4 * k) : freeSector);
         }
     }
+    loaded_ = true;
     return Status::ok;
 }
 

@@ -47,8 +47,9 @@ struct Run {
 };
 
 // One chain, mapped lazily from its first sector: positions are walked only as far as they
-// are needed and never twice. A sector seen twice, a link to a free or special sector or one
-// past the last sector is reported as corruption.
+// are needed and never twice, and the link after the last position needed is not read. A
+// sector seen twice, a link to a free or special sector or one past the last sector is
+// reported as corruption.
 class ChainMap {
 public:
     explicit ChainMap(std::uint32_t firstSector);
@@ -77,14 +78,15 @@ public:
 
 private:
     void appendMapped(std::uint32_t sector);
+    // Maps `count` consecutive sectors from `first` as the next positions.
+    [[nodiscard]] Status addWalked(ChainLinks& links, std::uint32_t first, std::uint32_t count);
     [[nodiscard]] bool visited(std::uint32_t first, std::uint32_t count) const;
 
     std::uint32_t first_;
     std::vector<Run> runs_;
     std::vector<std::uint64_t> runStarts_;
     std::uint64_t mapped_ = 0;
-    bool complete_ = false;
-    std::uint32_t nextToWalk_;
+    bool complete_ = false; // the link after the last mapped position is end-of-chain
     std::map<std::uint32_t, std::uint32_t> walked_; // first sector -> count, while walking
 };
 
@@ -93,7 +95,8 @@ class Fat final : public ChainLinks {
 public:
     explicit Fat(SectorFile& file);
 
-    // Reads the DIFAT of `header` (not yet the FAT pages) for a file of `fileSectors` sectors.
+    // Takes the FAT of `header` for a file of `fileSectors` sectors, checking the counts and
+    // the locations the header holds; the DIFAT sectors and FAT pages are read when needed.
     [[nodiscard]] Status load(const Header& header, std::uint64_t fileSectors);
     void createEmpty();
 
@@ -150,7 +153,8 @@ private:
     std::uint32_t committedCount_ = 0; // sectors of the last committed state
     std::uint32_t rangeLockSector_;
     std::uint32_t searchFrom_ = 0;
-    // Per FAT sector: its location (freeSector until placed) and, once read, its entries.
+    // Per FAT sector: its location (freeSector until placed) once the DIFAT was read that far,
+    // and its entries once read.
     std::vector<std::uint32_t> locations_;
     std::vector<std::unique_ptr<Page>> pages_;
     std::vector<std::uint8_t> sectorBuffer_;
@@ -159,8 +163,7 @@ private:
     std::vector<std::uint32_t> difatSectors_;
     std::uint32_t nextDifatSector_ = endOfChain;
     std::uint32_t declaredDifatSectors_ = 0;
-    std::size_t pagesOnDisk_ = 0;  // pages the file's DIFAT lists
-    std::size_t pagesLocated_ = 0; // of those, how many are located
+    std::size_t pagesOnDisk_ = 0; // pages the file's DIFAT lists (locations_ grows to them)
     std::uint64_t fileSectors_ = 0;
     bool difatChanged_ = false;
     // Sectors holding the committed FAT and DIFAT: never handed out before the next commit,
@@ -170,13 +173,16 @@ private:
 };
 
 // The mini FAT, held whole in memory (it describes at most the mini stream, which stays
-// small) and written to fresh sectors at every commit that changed it.
+// small), read when a mini stream is first used and written to fresh sectors at every commit
+// that changed it.
 class MiniFat final : public ChainLinks {
 public:
-    // Reads the mini FAT chain of `header` through `fat`; `miniSectors` is the number of mini
-    // sectors the mini stream holds.
-    [[nodiscard]] Status load(SectorFile& file, Fat& fat, const Header& header,
-                              std::uint32_t miniSectors);
+    // Takes the mini FAT of `header` for a mini stream of `miniSectors` mini sectors, without
+    // reading it yet.
+    void attach(const Header& header, std::uint32_t miniSectors);
+    // Reads the table through `fat` unless it was read already; every other member but
+    // writeForCommit needs it read.
+    [[nodiscard]] Status load(SectorFile& file, Fat& fat);
 
     [[nodiscard]] Status next(std::uint32_t sector, std::uint32_t* next) override;
     [[nodiscard]] Status setNext(std::uint32_t sector, std::uint32_t next) override;
@@ -195,6 +201,8 @@ public:
 
 private:
     std::vector<std::uint32_t> entries_;
+    bool loaded_ = false;
+    std::uint32_t miniSectors_ = 0;
     std::uint32_t firstSector_ = endOfChain;
     std::uint32_t sectorCount_ = 0;
     std::unique_ptr<ChainMap> chain_;

@@ -152,9 +152,11 @@ public:
     // without forcing it to the disk: the first commit makes it durable.
     [[nodiscard]] static Status create(std::shared_ptr<ByteArray> bytes, Version version,
                                        std::unique_ptr<CompoundFile>* file);
-    // Opens the compound file held by `bytes`, checking its header, allocation tables and
-    // directory. Fails with Status::invalidHeader or Status::docfileCorrupt (and a message
-    // from lastFailureMessage() naming the numbers involved) when they are damaged.
+    // Opens the compound file held by `bytes`, checking its header and its element tree.
+    // Fails with Status::invalidHeader or Status::docfileCorrupt (and a message from
+    // lastFailureMessage() naming the numbers involved) when they are damaged. Allocation
+    // tables and chains are read, and checked, as they are first needed: a later call that
+    // reaches a damaged one fails with Status::docfileCorrupt in the same way.
     [[nodiscard]] static Status open(std::shared_ptr<ByteArray> bytes, OpenMode mode,
                                      std::unique_ptr<CompoundFile>* file);
 

@@ -35,7 +35,7 @@ Status FileCore::create(std::shared_ptr<ByteArray> bytes, Version version) {
     ENGINE_RETURN_IF_FAILED(file_->initialize());
     fat_ = std::make_unique<Fat>(*file_);
     fat_->createEmpty();
-    ENGINE_RETURN_IF_FAILED(miniFat_.load(*file_, *fat_, header_, 0));
+    miniFat_.attach(header_, 0);
     directoryChain_ = std::make_unique<ChainMap>(endOfChain);
     nodes_.clear();
     Node root;
@@ -99,45 +99,86 @@ Status FileCore::addLoadedEntry(const DirectoryEntry& entry, std::uint32_t paren
     return Status::ok;
 }
 
-Status FileCore::loadDirectory() {
-    const std::uint32_t sectorSize = header_.sectorSize();
-    directoryChain_ = std::make_unique<ChainMap>(header_.firstDirectorySector);
-    ENGINE_RETURN_IF_FAILED(directoryChain_->mapAll(*fat_));
-    const std::uint64_t sectors = directoryChain_->mappedCount();
-    if (sectors == 0)
-        return fail(Status::docfileCorrupt, "the directory chain is empty");
-    std::vector<std::uint8_t> bytes(sectors * sectorSize);
-    for (std::size_t r = 0; r < directoryChain_->runs().size(); ++r) {
-        const Run& run = directoryChain_->runs()[r];
-        ENGINE_RETURN_IF_FAILED(file_->read(
-            file_->offsetOf(run.first), bytes.data() + directoryChain_->runStart(r) * sectorSize,
-            static_cast<std::size_t>(run.count) * sectorSize));
+namespace {
+
+// Reads directory entries for the tree walk at opening, mapping the directory chain and
+// reading its sectors only as far as the entries reached need: a directory whose entries all
+// lie in its first sector needs no FAT lookup at all.
+class DirectoryReader {
+public:
+    DirectoryReader(SectorFile& file, Fat& fat, ChainMap& chain, Version version)
+        : file_(file), fat_(fat), chain_(chain), version_(version) {}
+
+    // The number of entries in the sectors read so far.
+    [[nodiscard]] std::uint32_t entriesRead() const {
+        return static_cast<std::uint32_t>(bytes_.size() / directoryEntrySize);
     }
-    const auto entryCount = static_cast<std::uint32_t>(bytes.size() / directoryEntrySize);
+
+    [[nodiscard]] Status read(std::uint32_t id, DirectoryEntry* entry) {
+        const std::uint32_t sectorSize = file_.sectorSize();
+        const std::uint64_t perSector = sectorSize / directoryEntrySize;
+        const std::uint64_t sector = id / perSector;
+        const std::uint64_t sectorsRead = bytes_.size() / sectorSize;
+        if (sector >= sectorsRead) {
+            ENGINE_RETURN_IF_FAILED(chain_.mapUpTo(fat_, sector + 1));
+            if (chain_.mappedCount() <= sector)
+                return fail(Status::docfileCorrupt,
+                            describe("the directory refers to entry ", id, " of only ",
+                                     chain_.mappedCount() * perSector));
+            bytes_.resize(static_cast<std::size_t>((sector + 1) * sectorSize));
+            for (std::uint64_t position = sectorsRead; position <= sector;) {
+                const std::size_t index = chain_.runIndexOf(position);
+                const Run& run = chain_.runs()[index];
+                const std::uint64_t offset = position - chain_.runStart(index);
+                const std::uint64_t count = std::min(run.count - offset, sector + 1 - position);
+                ENGINE_RETURN_IF_FAILED(
+                    file_.read(file_.offsetOf(run.first + static_cast<std::uint32_t>(offset)),
+                               bytes_.data() + position * sectorSize,
+                               static_cast<std::size_t>(count * sectorSize)));
+                position += count;
+            }
+        }
+        return parseDirectoryEntry(bytes_.data() + std::uint64_t{id} * directoryEntrySize, id,
+                                   version_, entry);
+    }
+
+private:
+    SectorFile& file_;
+    Fat& fat_;
+    ChainMap& chain_;
+    Version version_;
+    std::vector<std::uint8_t> bytes_; // the directory's first sectors, as far as read
+};
+
+} // namespace
+
+Status FileCore::loadDirectory() {
+    if (header_.firstDirectorySector == endOfChain)
+        return fail(Status::docfileCorrupt, "the directory chain is empty");
+    directoryChain_ = std::make_unique<ChainMap>(header_.firstDirectorySector);
+    DirectoryReader directory(*file_, *fat_, *directoryChain_, header_.version);
 
     nodes_.clear();
-    nodes_.reserve(std::min<std::uint32_t>(entryCount, nodesReservedAtMost));
     Node root;
-    ENGINE_RETURN_IF_FAILED(parseDirectoryEntry(bytes.data(), 0, header_.version, &root.entry));
+    ENGINE_RETURN_IF_FAILED(directory.read(0, &root.entry));
     if (root.entry.type != ObjectType::root)
         return fail(Status::docfileCorrupt,
                     describe("directory entry 0 has object type ",
                              static_cast<unsigned>(root.entry.type), ", not the root's 5"));
     root.generation = rootGeneration;
-    const std::uint64_t fileBytes = static_cast<std::uint64_t>(fat_->sectorCount()) * sectorSize;
+    const std::uint64_t fileBytes =
+        static_cast<std::uint64_t>(fat_->sectorCount()) * header_.sectorSize();
     if (root.entry.size > fileBytes)
         return fail(Status::docfileCorrupt, describe("the mini stream claims ", root.entry.size,
                                                      " bytes, more than the file's ", fileBytes));
     if (root.entry.size == 0)
         root.entry.startSector = endOfChain;
     nodes_.push_back(std::move(root));
-    const auto miniSectors =
-        static_cast<std::uint32_t>(ceilDivide(nodes_[0].entry.size, miniSectorSize));
-    ENGINE_RETURN_IF_FAILED(miniFat_.load(*file_, *fat_, header_, miniSectors));
+    miniFat_.attach(header_,
+                    static_cast<std::uint32_t>(ceilDivide(nodes_[0].entry.size, miniSectorSize)));
 
     // Walk the red-black trees without recursion: each entry may be reached only once.
-    std::vector<bool> reached(entryCount, false);
-    reached[0] = true;
+    std::vector<bool> reached{true};
     struct Pending {
         std::uint32_t id;
         std::uint32_t parent;
@@ -148,17 +189,17 @@ Status FileCore::loadDirectory() {
         pending.pop_back();
         if (next.id == noStream)
             continue;
-        if (next.id >= entryCount)
-            return fail(Status::docfileCorrupt, describe("the directory refers to entry ", next.id,
-                                                         " of only ", entryCount));
+        DirectoryEntry entry;
+        ENGINE_RETURN_IF_FAILED(directory.read(next.id, &entry));
+        if (reached.size() < directory.entriesRead()) {
+            reached.resize(directory.entriesRead(), false);
+            nodes_.reserve(std::min<std::uint32_t>(directory.entriesRead(), nodesReservedAtMost));
+        }
         if (reached[next.id])
             return fail(Status::docfileCorrupt,
                         describe("directory entry ", next.id,
                                  " is reached twice (a cycle or a shared child)"));
         reached[next.id] = true;
-        DirectoryEntry entry;
-        ENGINE_RETURN_IF_FAILED(parseDirectoryEntry(bytes.data() + next.id * directoryEntrySize,
-                                                    next.id, header_.version, &entry));
         std::uint32_t added = 0;
         ENGINE_RETURN_IF_FAILED(addLoadedEntry(entry, next.parent, next.id, &added));
         pending.push_back({entry.left, next.parent});
@@ -396,6 +437,7 @@ Status FileCore::readRegular(std::uint32_t id, std::uint64_t offset, void* buffe
 }
 
 Status FileCore::readMini(std::uint32_t id, std::uint64_t offset, void* buffer, std::size_t count) {
+    ENGINE_RETURN_IF_FAILED(miniFat_.load(*file_, *fat_));
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const std::uint64_t miniStreamSize = nodes_[0].entry.size;
     return forEachStretch(
@@ -488,6 +530,7 @@ Status FileCore::writeRegular(std::uint32_t id, std::uint64_t offset, const void
 
 Status FileCore::writeMini(std::uint32_t id, std::uint64_t offset, const void* buffer,
                            std::size_t count) {
+    ENGINE_RETURN_IF_FAILED(miniFat_.load(*file_, *fat_));
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     // A write that ends the stream fills its last mini sector up with zeros: the mini sectors
     // of streams written one after the other then reach the file as one contiguous write.
@@ -567,6 +610,7 @@ Status FileCore::resizeInPlace(std::uint32_t id, std::uint64_t size) {
         nodes_[id].entry.size = size;
         return Status::ok;
     }
+    ENGINE_RETURN_IF_FAILED(miniFat_.load(*file_, *fat_));
     ENGINE_RETURN_IF_FAILED(resizeChain(id, miniFat_, ceilDivide(size, miniSectorSize)));
     nodes_[id].entry.size = size;
     return growMiniStream(miniFat_.sectorLimit());

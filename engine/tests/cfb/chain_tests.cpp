@@ -67,12 +67,18 @@ TEST(ChainMapTest, WalksOnlyAsFarAsNeededAndNeverTwice) {
     entries[999] = E;
     VectorLinks links(entries);
     ChainMap chain(0);
+    ASSERT_OK(chain.mapUpTo(links, 1)); // the first sector needs no lookup
+    EXPECT_EQ(links.lookups, 0);
     ASSERT_OK(chain.mapUpTo(links, 10));
-    EXPECT_EQ(links.lookups, 10);
+    EXPECT_EQ(links.lookups, 9);
     ASSERT_OK(chain.mapUpTo(links, 5));
-    EXPECT_EQ(links.lookups, 10);
+    EXPECT_EQ(links.lookups, 9);
     ASSERT_OK(chain.mapUpTo(links, 1000));
+    EXPECT_EQ(links.lookups, 999);
+    EXPECT_FALSE(chain.complete());
+    ASSERT_OK(chain.mapAll(links));
     EXPECT_EQ(links.lookups, 1000);
+    EXPECT_TRUE(chain.complete());
     EXPECT_EQ(chain.runs().size(), 1u);
 }
 
