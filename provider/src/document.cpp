@@ -2,6 +2,8 @@
 
 #include "results.h"
 
+#include <support/scope_exit.h>
+
 #include <cfb/names.h>
 
 #include <algorithm>
@@ -10,10 +12,6 @@ namespace provider {
 namespace {
 
 constexpr std::size_t kHeaderSize = 512;
-// Commits of transacted writers lock this byte, far past any data of a version 3 file.
-constexpr std::uint64_t kCommitLockOffset = 0x7FFFFF00;
-constexpr int kCommitLockAttempts = 50;
-constexpr DWORD kCommitLockRetryMilliseconds = 20;
 
 } // namespace
 
@@ -66,13 +64,30 @@ HRESULT Document::writeBufferedChanges() {
     return S_OK;
 }
 
+HRESULT Document::checkChangeAllowed() const {
+    RETURN_HR_IF(STG_E_ACCESSDENIED, requiresWriteAccess_ && !(locks_ && locks_->hasWriteAccess()));
+    return S_OK;
+}
+
+HRESULT Document::beginChange() {
+    RETURN_IF_FAILED(checkChangeAllowed());
+    ++dataVersion_;
+    return S_OK;
+}
+
 HRESULT Document::commit() {
     std::lock_guard lock(mutex);
     RETURN_HR_IF(STG_E_REVERTED, closed_);
     RETURN_IF_FAILED(writeBufferedChanges());
-    if (guarded_)
-        return commitGuarded();
+    if (guarded_ || (locks_ && !commitsOnChange_))
+        return commitShared();
+    return commitFile();
+}
+
+HRESULT Document::commitFile() {
     RETURN_IF_ENGINE_FAILED(file_->commit());
+    if (bytes_ && bytes_->staging())
+        RETURN_IF_FAILED(bytes_->publish());
     return S_OK;
 }
 
@@ -105,42 +120,32 @@ HRESULT Document::guardAgainstOtherWriters() {
     return readHeader(&knownHeader_);
 }
 
-HRESULT Document::commitGuarded() {
+HRESULT Document::commitShared() {
     const ComPtr<ILockBytes> lockBytes = bytes_->lockBytes();
     RETURN_HR_IF(STG_E_REVERTED, !lockBytes);
-    ULARGE_INTEGER offset;
-    offset.QuadPart = kCommitLockOffset;
-    ULARGE_INTEGER length;
-    length.QuadPart = 1;
-    HRESULT locked = STG_E_LOCKVIOLATION;
-    for (int attempt = 0; attempt < kCommitLockAttempts; ++attempt) {
-        locked = lockBytes->LockRegion(offset, length, LOCK_EXCLUSIVE);
-        if (locked != STG_E_LOCKVIOLATION)
-            break;
-        Sleep(kCommitLockRetryMilliseconds);
+    bool holdsCommitByte = false;
+    RETURN_IF_FAILED(lockCommitByte(lockBytes.get(), &holdsCommitByte));
+    const support::ScopeExit unlock([&] {
+        if (holdsCommitByte)
+            unlockCommitByte(lockBytes.get());
+    });
+    if (locks_)
+        RETURN_IF_FAILED(locks_->checkNoPriorityReader());
+    if (guarded_) {
+        std::vector<std::uint8_t> header;
+        RETURN_IF_FAILED(readHeader(&header));
+        RETURN_HR_IF(STG_E_NOTCURRENT, header != knownHeader_);
     }
-    // Lock bytes that cannot lock (memory) have no other writers to fear.
-    RETURN_HR_IF(locked, locked == STG_E_LOCKVIOLATION);
-    const bool holdsLock = SUCCEEDED(locked);
-    auto unlock = [&] {
-        if (holdsLock)
-            (void)lockBytes->UnlockRegion(offset, length, LOCK_EXCLUSIVE);
-    };
-    std::vector<std::uint8_t> header;
-    HRESULT hr = readHeader(&header);
-    if (SUCCEEDED(hr) && header != knownHeader_)
-        hr = STG_E_NOTCURRENT;
-    if (SUCCEEDED(hr))
-        hr = hresultOf(file_->commit());
-    if (SUCCEEDED(hr))
-        hr = readHeader(&knownHeader_);
-    unlock();
-    return hr;
+    RETURN_IF_FAILED(commitFile());
+    if (guarded_)
+        RETURN_IF_FAILED(readHeader(&knownHeader_));
+    return S_OK;
 }
 
 void Document::close() {
     std::lock_guard lock(mutex);
     closed_ = true;
+    locks_.reset();
     if (bytes_)
         bytes_->detach();
 }

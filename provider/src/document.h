@@ -10,6 +10,7 @@
 
 #include "com_ptr.h"
 #include "lock_bytes_array.h"
+#include "share_locks.h"
 
 #include <cfb/compound_file.h>
 
@@ -68,7 +69,17 @@ public:
     // Counts changes to stream data, so that a stream's read-ahead can tell it is still
     // current.
     [[nodiscard]] std::uint64_t dataVersion() const { return dataVersion_; }
-    void dataChanged() { ++dataVersion_; }
+    // STG_E_ACCESSDENIED while the single writer of a STGM_DIRECT_SWMR file lacks write
+    // access; beginChange is called before anything changes, and counts the change.
+    [[nodiscard]] HRESULT checkChangeAllowed() const;
+    [[nodiscard]] HRESULT beginChange();
+
+    // The byte-range locks of a root on a file of its own (share_locks.h), held until close.
+    void adoptShareLocks(std::unique_ptr<ShareLocks> locks) { locks_ = std::move(locks); }
+    [[nodiscard]] ShareLocks* shareLocks() { return locks_.get(); }
+    // The single writer of STGM_DIRECT_SWMR changes nothing without write access
+    // (IDirectWriterLock).
+    void requireWriteAccess() { requiresWriteAccess_ = true; }
 
     void addBuffered(BufferedChanges* changes);
     void removeBuffered(BufferedChanges* changes);
@@ -81,7 +92,7 @@ public:
     // For a transacted root that others may write at the same time: Commit refuses with
     // STG_E_NOTCURRENT when another writer committed since this one opened, committed or
     // reverted, instead of writing over a file it no longer knows. Commits are serialised
-    // with an exclusive lock on a byte range far past the data.
+    // with the commit byte of the range-lock sector.
     [[nodiscard]] HRESULT guardAgainstOtherWriters();
     // Lets go of the bytes (the file handle), so that the file can be opened or deleted
     // while objects of this document are still referenced.
@@ -90,7 +101,9 @@ public:
 private:
     std::shared_ptr<LockBytesByteArray> bytes_;
     std::unique_ptr<engine::cfb::CompoundFile> file_;
+    std::unique_ptr<ShareLocks> locks_;
     bool commitsOnChange_;
+    bool requiresWriteAccess_ = false;
     bool closed_ = false;
     std::vector<BufferedChanges*> buffered_;
     bool guarded_ = false;
@@ -98,7 +111,11 @@ private:
     std::vector<std::uint8_t> knownHeader_;
 
     [[nodiscard]] HRESULT readHeader(std::vector<std::uint8_t>* header);
-    [[nodiscard]] HRESULT commitGuarded();
+    // The engine's commit, then the staged bytes of a replaced file written out.
+    [[nodiscard]] HRESULT commitFile();
+    // A transacted root's commit while others may use the file: under the commit byte, never
+    // while a priority reader is open, and for guarded roots only over the commit they know.
+    [[nodiscard]] HRESULT commitShared();
 };
 
 // The elements opened from one storage object, by folded name, so that an element cannot be

@@ -4,6 +4,9 @@
 #include "modes.h"
 #include "objects.h"
 #include "results.h"
+#include "share_locks.h"
+
+#include <support/scope_exit.h>
 
 #include <cfb/constants.h>
 
@@ -75,34 +78,78 @@ enum class Access { read, create };
     return S_OK;
 }
 
-// Opens or creates the compound file on `lockBytes` and wraps its root.
+// Whether a root opened with `mode` reads the file's structure under the commit byte: a
+// transacted root that others may be committing to.
+[[nodiscard]] bool opensUnderCommitByte(DWORD mode) {
+    const DWORD share = shareOf(mode);
+    return isTransacted(mode) && (mode & STGM_NOSNAPSHOT) == 0 &&
+           (share == STGM_SHARE_DENY_NONE || share == STGM_SHARE_DENY_READ);
+}
+
+[[nodiscard]] HRESULT openCompoundFile(const std::shared_ptr<LockBytesByteArray>& bytes, DWORD mode,
+                                       SNB exclude,
+                                       std::unique_ptr<engine::cfb::CompoundFile>* file) {
+    const ComPtr<ILockBytes> lockBytes = bytes->lockBytes();
+    bool holdsCommitByte = false;
+    if (opensUnderCommitByte(mode))
+        RETURN_IF_FAILED(lockCommitByte(lockBytes.get(), &holdsCommitByte));
+    const support::ScopeExit unlock([&] {
+        if (holdsCommitByte)
+            unlockCommitByte(lockBytes.get());
+    });
+    // Through the byte array, whose first read brings in the start of the file at once.
+    std::uint64_t size = 0;
+    RETURN_IF_ENGINE_FAILED(bytes->size(&size));
+    std::array<std::uint8_t, kSignatureSize> signature{};
+    std::size_t read = 0;
+    if (size >= kSignatureSize)
+        RETURN_IF_ENGINE_FAILED(bytes->readAt(0, signature.data(), kSignatureSize, &read));
+    const bool isStorage =
+        read == kSignatureSize &&
+        std::memcmp(signature.data(), engine::cfb::headerSignature.data(), kSignatureSize) == 0;
+    RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !isStorage);
+    const bool needsWrites = canWrite(mode) || exclude != nullptr;
+    RETURN_IF_ENGINE_FAILED(engine::cfb::CompoundFile::open(
+        bytes, needsWrites ? engine::cfb::OpenMode::readWrite : engine::cfb::OpenMode::readOnly,
+        file));
+    return S_OK;
+}
+
+// A new, empty compound file on `bytes`. What the bytes held goes at once in direct mode; in
+// transacted mode the new file lives in memory until the root commits.
+[[nodiscard]] HRESULT createCompoundFile(const std::shared_ptr<LockBytesByteArray>& bytes,
+                                         DWORD mode, engine::cfb::Version version,
+                                         std::unique_ptr<engine::cfb::CompoundFile>* file) {
+    std::uint64_t size = 0;
+    RETURN_IF_ENGINE_FAILED(bytes->size(&size));
+    if (size != 0) {
+        if (isTransacted(mode))
+            bytes->stageInMemory();
+        else
+            RETURN_IF_ENGINE_FAILED(bytes->setSize(0));
+    }
+    RETURN_IF_ENGINE_FAILED(engine::cfb::CompoundFile::create(bytes, version, file));
+    return S_OK;
+}
+
+// Opens or creates the compound file on `lockBytes` and wraps its root, which keeps `locks`
+// (those of a file of the root's own) until it is released.
 [[nodiscard]] HRESULT rootOnLockBytes(const ComPtr<ILockBytes>& lockBytes, DWORD mode,
                                       Access access, engine::cfb::Version version, SNB exclude,
-                                      RootDetails details, IStorage** storage) {
+                                      std::unique_ptr<ShareLocks> locks, RootDetails details,
+                                      IStorage** storage) {
     *storage = nullptr;
     auto bytes = std::make_shared<LockBytesByteArray>(lockBytes);
     std::unique_ptr<engine::cfb::CompoundFile> file;
-    if (access == Access::create) {
-        RETURN_IF_ENGINE_FAILED(engine::cfb::CompoundFile::create(bytes, version, &file));
-    } else {
-        // Through the byte array, whose first read brings in the start of the file at once.
-        std::uint64_t size = 0;
-        RETURN_IF_ENGINE_FAILED(bytes->size(&size));
-        std::array<std::uint8_t, kSignatureSize> signature{};
-        std::size_t read = 0;
-        if (size >= kSignatureSize)
-            RETURN_IF_ENGINE_FAILED(bytes->readAt(0, signature.data(), kSignatureSize, &read));
-        const bool isStorage =
-            read == kSignatureSize &&
-            std::memcmp(signature.data(), engine::cfb::headerSignature.data(), kSignatureSize) == 0;
-        RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !isStorage);
-        const bool needsWrites = canWrite(mode) || exclude != nullptr;
-        RETURN_IF_ENGINE_FAILED(engine::cfb::CompoundFile::open(
-            bytes, needsWrites ? engine::cfb::OpenMode::readWrite : engine::cfb::OpenMode::readOnly,
-            &file));
-    }
+    if (access == Access::create)
+        RETURN_IF_FAILED(createCompoundFile(bytes, mode, version, &file));
+    else
+        RETURN_IF_FAILED(openCompoundFile(bytes, mode, exclude, &file));
     const bool commitsOnChange = !isTransacted(mode) && canWrite(mode);
     auto document = std::make_shared<Document>(bytes, std::move(file), commitsOnChange);
+    document->adoptShareLocks(std::move(locks));
+    if (isSingleWriter(mode))
+        document->requireWriteAccess();
     const bool othersMayWrite =
         shareOf(mode) == STGM_SHARE_DENY_NONE || shareOf(mode) == STGM_SHARE_DENY_READ;
     if (isTransacted(mode) && canWrite(mode) && othersMayWrite)
@@ -179,17 +226,26 @@ enum class Access { read, create };
     if (mode & STGM_CONVERT)
         RETURN_IF_FAILED(readWholeFile(path, &converting, &former));
     const FileDisposition disposition = temporary || (mode & (STGM_CREATE | STGM_CONVERT))
-                                            ? FileDisposition::createOrReplace
+                                            ? FileDisposition::openOrCreate
                                             : FileDisposition::createNew;
     ComPtr<FileLockBytes> file;
     RETURN_IF_FAILED(FileLockBytes::open(path, mode, disposition, security, &file));
+    const ComPtr<ILockBytes> lockBytes(static_cast<ILockBytes*>(file.get()));
+    // The roots open on the file have their say before anything of it is replaced.
+    std::unique_ptr<ShareLocks> locks;
+    RETURN_IF_FAILED(ShareLocks::acquire(lockBytes, mode, &locks));
+    if (isSingleWriter(mode)) {
+        // The single writer that creates the file writes it at once: no reader may be open.
+        const HRESULT access = locks->takeWriteAccess(0);
+        RETURN_HR_IF(STG_E_LOCKVIOLATION, access == STG_E_INUSE);
+        RETURN_IF_FAILED(access);
+    }
     RootDetails details;
     details.fileName = path;
     details.deleteOnRelease = temporary || (mode & STGM_DELETEONRELEASE) != 0;
-    const ComPtr<ILockBytes> lockBytes(static_cast<ILockBytes*>(file.get()));
     details.file = std::move(file);
     RETURN_IF_FAILED(rootOnLockBytes(lockBytes, mode, Access::create, version, nullptr,
-                                     std::move(details), storage));
+                                     std::move(locks), std::move(details), storage));
     if (!converting)
         return S_OK;
     const HRESULT hr = writeConvertedContents(*storage, former);
@@ -209,12 +265,14 @@ enum class Access { read, create };
     ComPtr<FileLockBytes> file;
     RETURN_IF_FAILED(
         FileLockBytes::open(path, mode, FileDisposition::openExisting, nullptr, &file));
+    const ComPtr<ILockBytes> lockBytes(static_cast<ILockBytes*>(file.get()));
+    std::unique_ptr<ShareLocks> locks;
+    RETURN_IF_FAILED(ShareLocks::acquire(lockBytes, mode, &locks));
     RootDetails details;
     details.fileName = path;
-    const ComPtr<ILockBytes> lockBytes(static_cast<ILockBytes*>(file.get()));
     details.file = std::move(file);
     return rootOnLockBytes(lockBytes, mode, Access::read, engine::cfb::Version::v3, exclude,
-                           std::move(details), storage);
+                           std::move(locks), std::move(details), storage);
 }
 
 // The name of a root storage, for reopening it (the pstgPriority parameter).
@@ -316,8 +374,8 @@ HRESULT WINAPI providerStgCreateDocfileOnILockBytes(ILockBytes* lockBytes, DWORD
     RETURN_HR_IF(STG_E_FILEALREADYEXISTS,
                  stat.cbSize.QuadPart != 0 && !(mode & (STGM_CREATE | STGM_CONVERT)));
     return rootOnLockBytes(ComPtr<ILockBytes>(lockBytes), mode & ~STGM_DELETEONRELEASE,
-                           Access::create, engine::cfb::Version::v3, nullptr, RootDetails{},
-                           storage);
+                           Access::create, engine::cfb::Version::v3, nullptr, nullptr,
+                           RootDetails{}, storage);
 }
 
 HRESULT WINAPI providerStgOpenStorage(const WCHAR* name, IStorage* priority, DWORD mode,
@@ -345,7 +403,7 @@ HRESULT WINAPI providerStgOpenStorageOnILockBytes(ILockBytes* lockBytes, IStorag
     RETURN_IF_FAILED(checkMode(mode, ModeUse::openRoot));
     RETURN_HR_IF(STG_E_INVALIDFLAG, exclude != nullptr && !isTransacted(mode));
     return rootOnLockBytes(ComPtr<ILockBytes>(lockBytes), mode, Access::read,
-                           engine::cfb::Version::v3, exclude, RootDetails{}, storage);
+                           engine::cfb::Version::v3, exclude, nullptr, RootDetails{}, storage);
 }
 
 #ifndef Z64STG_EX_ANSWER

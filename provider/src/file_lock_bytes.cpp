@@ -95,8 +95,8 @@ HRESULT FileLockBytes::open(const std::wstring& path, DWORD mode, FileDispositio
     DWORD creation = OPEN_EXISTING;
     if (disposition == FileDisposition::createNew)
         creation = CREATE_NEW;
-    else if (disposition == FileDisposition::createOrReplace)
-        creation = CREATE_ALWAYS;
+    else if (disposition == FileDisposition::openOrCreate)
+        creation = OPEN_ALWAYS;
     support::UniqueFile file(CreateFileW(path.c_str(), fileAccessOf(mode), fileShareOf(mode),
                                          security, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)

@@ -1,7 +1,7 @@
 // ILockBytes over a file handle: the provider's own access to the files of its roots.
 //
-// The file is opened with CreateFileW and the share flags that match the root's STGM share
-// mode, so that the system itself refuses a second opener that conflicts.
+// The file is opened with CreateFileW and the share flags of the root's STGM share mode
+// (fileShareOf in modes.h); the byte-range locks of share_locks.h say the rest.
 #pragma once
 
 #include "com_ptr.h"
@@ -18,8 +18,8 @@ namespace provider {
 
 enum class FileDisposition {
     openExisting,
-    createNew,       // fails when the file exists (STGM_FAILIFTHERE)
-    createOrReplace, // STGM_CREATE
+    createNew,    // fails when the file exists (STGM_FAILIFTHERE)
+    openOrCreate, // STGM_CREATE, STGM_CONVERT: emptied by the caller once the file is its own
 };
 
 class FileLockBytes final : public ILockBytes {

@@ -26,6 +26,52 @@ ComPtr<ILockBytes> LockBytesByteArray::lockBytes() {
     return current();
 }
 
+std::shared_ptr<engine::cfb::MemoryByteArray> LockBytesByteArray::staged() {
+    std::lock_guard lock(mutex_);
+    return staged_;
+}
+
+void LockBytesByteArray::stageInMemory() {
+    std::lock_guard lock(mutex_);
+    staged_ = std::make_shared<engine::cfb::MemoryByteArray>();
+    cache_.clear();
+    cacheLoaded_ = true;
+}
+
+bool LockBytesByteArray::staging() {
+    return staged() != nullptr;
+}
+
+HRESULT LockBytesByteArray::publish() {
+    const std::shared_ptr<engine::cfb::MemoryByteArray> image = staged();
+    if (!image)
+        return S_OK;
+    const ComPtr<ILockBytes> bytes = current();
+    if (!bytes)
+        return STG_E_REVERTED;
+    const std::vector<std::uint8_t>& contents = image->bytes();
+    ULARGE_INTEGER size;
+    size.QuadPart = contents.size();
+    HRESULT hr = bytes->SetSize(size);
+    for (std::size_t done = 0; SUCCEEDED(hr) && done < contents.size();) {
+        const auto piece = static_cast<ULONG>(std::min(contents.size() - done, kLargestTransfer));
+        ULARGE_INTEGER at;
+        at.QuadPart = done;
+        ULONG written = 0;
+        hr = bytes->WriteAt(at, contents.data() + done, piece, &written);
+        if (SUCCEEDED(hr) && written != piece)
+            hr = STG_E_WRITEFAULT;
+        done += piece;
+    }
+    if (SUCCEEDED(hr))
+        hr = bytes->Flush();
+    if (FAILED(hr))
+        return hr;
+    std::lock_guard lock(mutex_);
+    staged_.reset();
+    return S_OK;
+}
+
 void LockBytesByteArray::detach() {
     ComPtr<ILockBytes> released;
     std::lock_guard lock(mutex_);
@@ -72,6 +118,8 @@ bool LockBytesByteArray::readFromCache(std::uint64_t offset, void* buffer, std::
 engine::Status LockBytesByteArray::readAt(std::uint64_t offset, void* buffer, std::size_t count,
                                           std::size_t* read) {
     *read = 0;
+    if (const auto image = staged())
+        return image->readAt(offset, buffer, count, read);
     if (readFromCache(offset, buffer, count, read))
         return engine::Status::ok;
     const ComPtr<ILockBytes> bytes = current();
@@ -95,6 +143,8 @@ engine::Status LockBytesByteArray::readAt(std::uint64_t offset, void* buffer, st
 
 engine::Status LockBytesByteArray::writeAt(std::uint64_t offset, const void* buffer,
                                            std::size_t count) {
+    if (const auto image = staged())
+        return image->writeAt(offset, buffer, count);
     dropCache();
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
@@ -118,6 +168,8 @@ engine::Status LockBytesByteArray::writeAt(std::uint64_t offset, const void* buf
 
 engine::Status LockBytesByteArray::size(std::uint64_t* size) {
     *size = 0;
+    if (const auto image = staged())
+        return image->size(size);
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;
@@ -130,6 +182,8 @@ engine::Status LockBytesByteArray::size(std::uint64_t* size) {
 }
 
 engine::Status LockBytesByteArray::setSize(std::uint64_t size) {
+    if (const auto image = staged())
+        return image->setSize(size);
     dropCache();
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
@@ -140,6 +194,8 @@ engine::Status LockBytesByteArray::setSize(std::uint64_t size) {
 }
 
 engine::Status LockBytesByteArray::flush() {
+    if (staged())
+        return engine::Status::ok;
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;

@@ -8,6 +8,7 @@
 
 #include <objidl.h>
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -32,8 +33,17 @@ public:
     void dropCache();
     [[nodiscard]] ComPtr<ILockBytes> lockBytes();
 
+    // From now until publish(), the array lives in memory and the lock bytes are left alone:
+    // a transacted root created over an existing file replaces it only when it commits.
+    void stageInMemory();
+    [[nodiscard]] bool staging();
+    // Writes the array held in memory over the lock bytes (sized, written, flushed); from
+    // then on reads and writes go to the lock bytes again.
+    [[nodiscard]] HRESULT publish();
+
 private:
     [[nodiscard]] ComPtr<ILockBytes> current();
+    [[nodiscard]] std::shared_ptr<engine::cfb::MemoryByteArray> staged();
 
     // The first bytes of the array, read in one call the first time the header is read and
     // kept until the first write: opening a document then costs one read of the file instead
@@ -45,6 +55,7 @@ private:
     ComPtr<ILockBytes> lockBytes_;
     std::vector<std::uint8_t> cache_;
     bool cacheLoaded_ = false;
+    std::shared_ptr<engine::cfb::MemoryByteArray> staged_;
 };
 
 } // namespace provider

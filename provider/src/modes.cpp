@@ -17,7 +17,9 @@ constexpr DWORD kInvalidAccess = 3;
     RETURN_HR_IF(STG_E_INVALIDFLAG, accessOf(mode) == kInvalidAccess);
     RETURN_HR_IF(STG_E_INVALIDFLAG, (mode & kShareMask) > STGM_SHARE_DENY_NONE);
     RETURN_HR_IF(STG_E_INVALIDFLAG, (mode & STGM_CREATE) && (mode & STGM_CONVERT));
-    RETURN_HR_IF(STG_E_INVALIDFLAG, (mode & STGM_DIRECT_SWMR) != 0);
+    if (mode & STGM_DIRECT_SWMR)
+        RETURN_HR_IF(STG_E_INVALIDFLAG,
+                     (mode & (STGM_TRANSACTED | STGM_PRIORITY | STGM_SIMPLE)) != 0);
     if (mode & (STGM_NOSCRATCH | STGM_NOSNAPSHOT))
         RETURN_HR_IF(STG_E_INVALIDFLAG, !isTransacted(mode));
     if (mode & STGM_NOSNAPSHOT)
@@ -26,13 +28,14 @@ constexpr DWORD kInvalidAccess = 3;
     return S_OK;
 }
 
+// Direct roots share their file only with readers that deny writing; the single writer and
+// its readers say so with STGM_DIRECT_SWMR.
 [[nodiscard]] bool directSharingAllowed(DWORD mode) {
     const DWORD share = shareOf(mode);
-    if (share == STGM_SHARE_EXCLUSIVE)
-        return true;
-    if (share == STGM_SHARE_DENY_WRITE)
-        return accessOf(mode) == STGM_READ || accessOf(mode) == STGM_READWRITE;
-    return share == STGM_SHARE_DENY_NONE && accessOf(mode) == STGM_READ;
+    if (mode & STGM_DIRECT_SWMR)
+        return isSingleWriter(mode) || isSingleWriterReader(mode);
+    return share == STGM_SHARE_EXCLUSIVE ||
+           (share == STGM_SHARE_DENY_WRITE && accessOf(mode) == STGM_READ);
 }
 
 [[nodiscard]] HRESULT checkSimple(DWORD mode, bool creating) {
@@ -52,7 +55,9 @@ constexpr DWORD kInvalidAccess = 3;
     if (creating) {
         RETURN_HR_IF(STG_E_INVALIDFLAG, !canWrite(mode));
         RETURN_HR_IF(STG_E_INVALIDFLAG, (mode & STGM_PRIORITY) != 0);
-        if (!isTransacted(mode))
+        if (mode & STGM_DIRECT_SWMR)
+            RETURN_HR_IF(STG_E_INVALIDFLAG, !isSingleWriter(mode));
+        else if (!isTransacted(mode))
             RETURN_HR_IF(STG_E_INVALIDFLAG, shareOf(mode) != STGM_SHARE_EXCLUSIVE);
         return S_OK;
     }
@@ -69,7 +74,8 @@ constexpr DWORD kInvalidAccess = 3;
     const bool creating = use == ModeUse::createStream || use == ModeUse::createStorage ||
                           use == ModeUse::createPropertySet;
     const bool propertySet = use == ModeUse::openPropertySet || use == ModeUse::createPropertySet;
-    RETURN_HR_IF(STG_E_INVALIDFLAG, (mode & (STGM_PRIORITY | STGM_SIMPLE | STGM_CONVERT)) != 0);
+    RETURN_HR_IF(STG_E_INVALIDFLAG,
+                 (mode & (STGM_PRIORITY | STGM_SIMPLE | STGM_CONVERT | STGM_DIRECT_SWMR)) != 0);
     RETURN_HR_IF(STG_E_INVALIDFLAG, !creating && (mode & STGM_CREATE) != 0);
     if (stream) {
         RETURN_HR_IF(STG_E_INVALIDFLAG, (mode & (STGM_NOSCRATCH | STGM_NOSNAPSHOT)) != 0);
@@ -115,16 +121,12 @@ DWORD fileAccessOf(DWORD mode) {
 }
 
 DWORD fileShareOf(DWORD mode) {
-    switch (shareOf(mode)) {
-    case STGM_SHARE_EXCLUSIVE:
-        return 0;
-    case STGM_SHARE_DENY_WRITE:
+    // As ole32 opens its files: other handles may always read (denying reads is left to the
+    // byte-range locks of share_locks.h), and write unless the root denies writing.
+    const DWORD share = shareOf(mode);
+    if (share == STGM_SHARE_EXCLUSIVE || share == STGM_SHARE_DENY_WRITE)
         return FILE_SHARE_READ;
-    case STGM_SHARE_DENY_READ:
-        return FILE_SHARE_WRITE;
-    default:
-        return FILE_SHARE_READ | FILE_SHARE_WRITE;
-    }
+    return FILE_SHARE_READ | FILE_SHARE_WRITE;
 }
 
 } // namespace provider

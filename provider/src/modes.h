@@ -7,14 +7,16 @@
 //   - a missing share flag means STGM_SHARE_DENY_NONE;
 //   - root, opening: no STGM_CREATE, STGM_CONVERT or STGM_DELETEONRELEASE; STGM_PRIORITY
 //     only with STGM_READ in direct mode; STGM_SIMPLE only with STGM_SHARE_EXCLUSIVE and no
-//     other option; direct mode only with STGM_SHARE_EXCLUSIVE, STGM_READ |
-//     STGM_SHARE_DENY_WRITE, or the single-writer, multiple-reader pairs STGM_READWRITE |
-//     STGM_SHARE_DENY_WRITE and STGM_READ | STGM_SHARE_DENY_NONE;
-//   - root, creating: write access required; direct mode only with STGM_SHARE_EXCLUSIVE;
-//     no STGM_PRIORITY; STGM_SIMPLE only with STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+//     other option; direct mode only with STGM_SHARE_EXCLUSIVE or STGM_READ |
+//     STGM_SHARE_DENY_WRITE, or with STGM_DIRECT_SWMR as the single writer (STGM_READWRITE |
+//     STGM_SHARE_DENY_WRITE) or one of its readers (STGM_READ | STGM_SHARE_DENY_NONE);
+//   - root, creating: write access required; direct mode only with STGM_SHARE_EXCLUSIVE, or
+//     as the single writer; no STGM_PRIORITY; STGM_SIMPLE only with STGM_READWRITE |
+//     STGM_SHARE_EXCLUSIVE;
 //   - STGM_NOSCRATCH and STGM_NOSNAPSHOT only with STGM_TRANSACTED (they change nothing),
 //     STGM_NOSNAPSHOT not with STGM_SHARE_DENY_WRITE or STGM_SHARE_EXCLUSIVE;
-//     STGM_DIRECT_SWMR is refused;
+//     STGM_DIRECT_SWMR not with STGM_TRANSACTED, STGM_PRIORITY or STGM_SIMPLE, and not for
+//     nested elements;
 //   - nested storages: STG_E_INVALIDFUNCTION without STGM_SHARE_EXCLUSIVE; no
 //     STGM_DELETEONRELEASE, STGM_PRIORITY, STGM_SIMPLE or STGM_CONVERT; STGM_CREATE only
 //     when creating;
@@ -58,6 +60,17 @@ enum class ModeUse {
 }
 [[nodiscard]] inline bool isTransacted(DWORD mode) {
     return (mode & STGM_TRANSACTED) != 0;
+}
+
+// STGM_DIRECT_SWMR: the single writer (STGM_READWRITE | STGM_SHARE_DENY_WRITE) and its
+// readers (STGM_READ | STGM_SHARE_DENY_NONE).
+[[nodiscard]] inline bool isSingleWriter(DWORD mode) {
+    return (mode & STGM_DIRECT_SWMR) && accessOf(mode) == STGM_READWRITE &&
+           shareOf(mode) == STGM_SHARE_DENY_WRITE;
+}
+[[nodiscard]] inline bool isSingleWriterReader(DWORD mode) {
+    return (mode & STGM_DIRECT_SWMR) && accessOf(mode) == STGM_READ &&
+           shareOf(mode) == STGM_SHARE_DENY_NONE;
 }
 
 // CreateFileW's access and share flags for a root opened with `mode`.

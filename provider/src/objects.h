@@ -46,7 +46,8 @@ struct TransactedDetails {
     engine::cfb::Storage target;
 };
 
-class StorageObject final : public IStorage, public IPropertySetStorage {
+// Roots also answer IDirectWriterLock when they are the single writer of STGM_DIRECT_SWMR.
+class StorageObject final : public IStorage, public IPropertySetStorage, public IDirectWriterLock {
 public:
     static constexpr const GUID& kIid = kProviderStorageIid;
     // The root storage of `document`.
@@ -92,6 +93,12 @@ public:
                                    IPropertyStorage** storage) override;
     HRESULT STDMETHODCALLTYPE Delete(REFFMTID formatId) override;
     HRESULT STDMETHODCALLTYPE Enum(IEnumSTATPROPSETSTG** enumerator) override;
+
+    // IDirectWriterLock: the single writer changes nothing until it has write access, which
+    // waits for the readers open to go and keeps new ones out; releasing it commits.
+    HRESULT STDMETHODCALLTYPE WaitForWriteAccess(DWORD timeoutMs) override;
+    HRESULT STDMETHODCALLTYPE ReleaseWriteAccess() override;
+    HRESULT STDMETHODCALLTYPE HaveWriteAccess() override;
 
     [[nodiscard]] const std::shared_ptr<Document>& document() const { return document_; }
     [[nodiscard]] engine::cfb::Storage& engineStorage() { return storage_; }

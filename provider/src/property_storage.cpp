@@ -202,7 +202,7 @@ HRESULT readPropertySet(engine::cfb::Storage& storage, std::u16string_view name,
 
 HRESULT writePropertySet(Document& document, engine::cfb::Storage& storage,
                          std::u16string_view name, const ps::PropertySet& set) {
-    document.dataChanged();
+    RETURN_IF_FAILED(document.beginChange());
     std::vector<std::uint8_t> bytes;
     RETURN_IF_ENGINE_FAILED(ps::writePropertySet(set, bytes, windowsCodePages()));
     engine::cfb::Stream stream;
@@ -309,6 +309,11 @@ HRESULT PropertyStorage::writeBufferedChanges() {
     return writeSet();
 }
 
+HRESULT PropertyStorage::checkWritable() const {
+    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    return place_.document->checkChangeAllowed();
+}
+
 HRESULT PropertyStorage::changed() {
     dirty_ = true;
     if ((flags_ & PROPSETFLAG_UNBUFFERED) && !isTransacted(mode_))
@@ -355,7 +360,7 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* selectors,
     RETURN_HR_IF(STG_E_INVALIDPOINTER, selectors == nullptr || values == nullptr);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    RETURN_IF_FAILED(checkWritable());
     // Check and convert everything first, so that a refused property leaves the set as it
     // was without copying the set for every call.
     struct Change {
@@ -412,7 +417,7 @@ HRESULT PropertyStorage::DeleteMultiple(ULONG count, const PROPSPEC* selectors) 
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, selectors);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    RETURN_IF_FAILED(checkWritable());
     ps::Section updated = section();
     for (ULONG index = 0; index < count; ++index) {
         std::optional<PROPID> id;
@@ -460,7 +465,7 @@ HRESULT PropertyStorage::WritePropertyNames(ULONG count, const PROPID* ids, cons
     RETURN_HR_IF(STG_E_INVALIDPOINTER, ids == nullptr || names == nullptr);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    RETURN_IF_FAILED(checkWritable());
     ps::Section updated = section();
     for (ULONG index = 0; index < count; ++index) {
         RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(ids[index]) || names[index] == nullptr);
@@ -476,7 +481,7 @@ HRESULT PropertyStorage::DeletePropertyNames(ULONG count, const PROPID* ids) {
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, ids);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    RETURN_IF_FAILED(checkWritable());
     ps::Section updated = section();
     for (ULONG index = 0; index < count; ++index) {
         RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(ids[index]));
@@ -533,7 +538,7 @@ HRESULT PropertyStorage::SetTimes(const FILETIME* creation, const FILETIME* acce
                                   const FILETIME* modification) {
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    RETURN_IF_FAILED(checkWritable());
     std::optional<std::uint64_t> created;
     std::optional<std::uint64_t> modified;
     if (creation)
@@ -550,7 +555,7 @@ HRESULT PropertyStorage::SetTimes(const FILETIME* creation, const FILETIME* acce
 HRESULT PropertyStorage::SetClass(REFCLSID clsid) {
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
+    RETURN_IF_FAILED(checkWritable());
     set_.classId = toEngineGuid(clsid);
     return changed();
 }

@@ -67,6 +67,7 @@ private:
     ~PropertyStorage() override;
 
     [[nodiscard]] HRESULT checkUsable() const;
+    [[nodiscard]] HRESULT checkWritable() const;
     [[nodiscard]] engine::propset::Section& section();
     [[nodiscard]] HRESULT changed();
     [[nodiscard]] HRESULT writeSet();

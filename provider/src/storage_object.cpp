@@ -203,6 +203,8 @@ HRESULT StorageObject::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IStorage*>(this);
     else if (riid == IID_IPropertySetStorage)
         *object = static_cast<IPropertySetStorage*>(this);
+    else if (riid == IID_IDirectWriterLock && root_ && isSingleWriter(mode_))
+        *object = static_cast<IDirectWriterLock*>(this);
     else if (riid == kIid)
         *object = this;
     else
@@ -265,7 +267,7 @@ HRESULT StorageObject::CreateStream(const OLECHAR* name, DWORD mode, DWORD reser
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     const std::u16string_view elementName = asUtf16(name);
     const std::u16string key = elementKey(elementName);
     engine::cfb::ElementStat existing;
@@ -333,7 +335,7 @@ HRESULT StorageObject::openChildStorage(const OLECHAR* name, DWORD mode, bool cr
     engine::cfb::Storage child;
     if (create) {
         RETURN_IF_FAILED(checkWritable());
-        document_->dataChanged();
+        RETURN_IF_FAILED(document_->beginChange());
         engine::cfb::ElementStat existing;
         if (engine::succeeded(storage_.statChild(elementName, &existing))) {
             RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !(mode & STGM_CREATE));
@@ -409,7 +411,7 @@ HRESULT StorageObject::CopyTo(DWORD excludedIidCount, const IID* excludedIids, S
     RETURN_IF_FAILED(target->checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(target->mode_));
     RETURN_HR_IF(STG_E_ACCESSDENIED, target.get() == this);
-    target->document_->dataChanged();
+    RETURN_IF_FAILED(target->document_->beginChange());
     return copyContents(storage_, target->storage_, exclusions);
 }
 
@@ -428,7 +430,7 @@ HRESULT StorageObject::MoveElementTo(const OLECHAR* name, IStorage* destination,
         RETURN_IF_ENGINE_FAILED(storage_.statChild(elementName, &element));
         if (flags == STGMOVE_MOVE) {
             RETURN_IF_FAILED(checkWritable());
-            document_->dataChanged();
+            RETURN_IF_FAILED(document_->beginChange());
             RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(elementName)));
         }
         // A foreign destination takes the element under its new name through its own methods.
@@ -445,10 +447,10 @@ HRESULT StorageObject::MoveElementTo(const OLECHAR* name, IStorage* destination,
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(target->mode_));
     if (flags == STGMOVE_MOVE) {
         RETURN_IF_FAILED(checkWritable());
-        document_->dataChanged();
+        RETURN_IF_FAILED(document_->beginChange());
         RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(elementName)));
     }
-    target->document_->dataChanged();
+    RETURN_IF_FAILED(target->document_->beginChange());
     RETURN_IF_ENGINE_FAILED(
         storage_.copyElementTo(elementName, target->storage_, asUtf16(newName)));
     if (flags == STGMOVE_MOVE)
@@ -481,7 +483,7 @@ HRESULT StorageObject::Commit(DWORD flags) {
 HRESULT StorageObject::commitTransactedChild(DWORD) {
     Document& parent = *transacted_->parentDocument;
     std::lock_guard parentLock(parent.mutex);
-    parent.dataChanged();
+    RETURN_IF_FAILED(parent.beginChange());
     RETURN_IF_FAILED(document_->writeBufferedChanges());
     engine::cfb::Storage& target = transacted_->target;
     RETURN_IF_FAILED(removeAllChildren(target));
@@ -498,11 +500,42 @@ HRESULT StorageObject::Revert() {
     if (!isTransacted(mode_) || !canWrite(mode_))
         return S_OK;
     scope_->revertChildren();
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     RETURN_IF_FAILED(document_->revert());
     storage_ = document_->file().root();
     openChildren_ = std::make_shared<OpenElements>();
     return S_OK;
+}
+
+// ---- the single writer ------------------------------------------------------------------
+
+HRESULT StorageObject::WaitForWriteAccess(DWORD timeoutMs) {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    ShareLocks* locks = document_->shareLocks();
+    RETURN_HR_IF_NULL(STG_E_INVALIDFUNCTION, locks);
+    if (locks->hasWriteAccess())
+        return S_FALSE;
+    return locks->takeWriteAccess(timeoutMs);
+}
+
+HRESULT StorageObject::ReleaseWriteAccess() {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    ShareLocks* locks = document_->shareLocks();
+    if (!locks || !locks->hasWriteAccess())
+        return S_FALSE;
+    // Readers let in from now on find every change in the file.
+    const HRESULT committed = document_->commit();
+    locks->releaseWriteAccess();
+    return committed;
+}
+
+HRESULT StorageObject::HaveWriteAccess() {
+    std::lock_guard lock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    const ShareLocks* locks = document_->shareLocks();
+    return locks && locks->hasWriteAccess() ? S_OK : S_FALSE;
 }
 
 // ---- elements ---------------------------------------------------------------------------
@@ -522,7 +555,7 @@ HRESULT StorageObject::DestroyElement(const OLECHAR* name) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     const std::u16string_view elementName = asUtf16(name);
     RETURN_IF_ENGINE_FAILED(storage_.remove(elementName));
     openChildren_->forget(elementKey(elementName));
@@ -535,7 +568,7 @@ HRESULT StorageObject::RenameElement(const OLECHAR* oldName, const OLECHAR* newN
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     engine::cfb::ElementStat element;
     RETURN_IF_ENGINE_FAILED(storage_.statChild(asUtf16(oldName), &element));
     RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(asUtf16(oldName))));
@@ -550,7 +583,7 @@ HRESULT StorageObject::SetElementTimes(const OLECHAR* name, const FILETIME* crea
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     std::optional<std::uint64_t> created;
     std::optional<std::uint64_t> modified;
     if (creation)
@@ -569,7 +602,7 @@ HRESULT StorageObject::SetClass(REFCLSID clsid) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     RETURN_IF_ENGINE_FAILED(storage_.setClass(toEngineClsid(clsid)));
     return S_OK;
 }
@@ -578,7 +611,7 @@ HRESULT StorageObject::SetStateBits(DWORD bits, DWORD mask) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     RETURN_IF_ENGINE_FAILED(storage_.setStateBits(bits, mask));
     return S_OK;
 }

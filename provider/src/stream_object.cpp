@@ -124,7 +124,7 @@ HRESULT StreamObject::Write(const void* buffer, ULONG count, ULONG* written) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     std::size_t put = 0;
     RETURN_IF_ENGINE_FAILED(stream_.write(buffer, count, &put));
     if (written)
@@ -154,7 +154,7 @@ HRESULT StreamObject::SetSize(ULARGE_INTEGER size) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(mode_));
-    document_->dataChanged();
+    RETURN_IF_FAILED(document_->beginChange());
     RETURN_IF_ENGINE_FAILED(stream_.setSize(size.QuadPart));
     return S_OK;
 }
@@ -210,7 +210,7 @@ HRESULT StreamObject::CopyTo(IStream* destination, ULARGE_INTEGER count, ULARGE_
         RETURN_IF_FAILED(checkUsable());
         RETURN_IF_FAILED(target->checkUsable());
         RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_) || !canWrite(target->mode_));
-        target->document_->dataChanged();
+        RETURN_IF_FAILED(target->document_->beginChange());
         hr = hresultOf(stream_.copyTo(target->stream_, count.QuadPart, &done, &put));
     }
     if (read)

@@ -520,7 +520,8 @@ TEST(StorageTransactions, TransactedRootShowsNothingUntilCommitAndRevertDiscards
     ASSERT_EQ(root->DestroyElement(L"Existing"), S_OK);
     auto seenByAnotherReader = [&] {
         return listElements(
-            openDocument(providerApi(), path, STGM_READ | STGM_SHARE_DENY_NONE).get());
+            openDocument(providerApi(), path, STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE)
+                .get());
     };
     EXPECT_EQ(seenByAnotherReader(), (std::vector<std::wstring>{L"d:Folder", L"s:Existing"}));
     ASSERT_EQ(root->Revert(), S_OK);

@@ -163,7 +163,9 @@ TEST(StgCreateDocfile, AcceptsAndRefusesModesAsDocumented) {
          STG_E_INVALIDFLAG},
         {"no scratch in direct mode",
          STGM_NOSCRATCH | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
-        {"single writer, many readers",
+        {"single writer", STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
+         S_OK},
+        {"single writer, exclusive",
          STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
         {"simple deny-write", STGM_SIMPLE | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
          STG_E_INVALIDFLAG},
@@ -209,6 +211,37 @@ TEST(StgCreateDocfile, FailIfThereRefusesAndCreateReplaces) {
               "old contents");
     ASSERT_EQ(providerApi().createDocfile(path.c_str(), kCreateMode, 0, storage.put()), S_OK);
     EXPECT_TRUE(listElements(storage.get()).empty());
+}
+
+// As documented for StgCreateDocfile (Wine's ole32 empties the file at once instead).
+TEST(StgCreateDocfile, TransactedCreateReplacesTheFileWhenTheRootCommits) {
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"replaced.stg");
+    {
+        ComPtr<IStorage> storage = createDocument(providerApi(), path);
+        writeStream(storage.get(), L"Old", "old contents");
+    }
+    constexpr DWORD kReplace =
+        STGM_CREATE | STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE;
+    constexpr DWORD kOtherReader = STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE;
+    ComPtr<IStorage> storage = createDocument(providerApi(), path, kReplace);
+    EXPECT_TRUE(listElements(storage.get()).empty());
+    EXPECT_EQ(readStream(openDocument(providerApi(), path, kOtherReader).get(), L"Old"),
+              "old contents");
+    writeStream(storage.get(), L"New", "new contents");
+    ASSERT_EQ(storage->Revert(), S_OK);
+    EXPECT_TRUE(listElements(storage.get()).empty());
+    writeStream(storage.get(), L"New", "new contents");
+    storage.reset();
+    EXPECT_EQ(listElements(openDocument(providerApi(), path, kOtherReader).get()),
+              std::vector<std::wstring>{L"s:Old"});
+    storage = createDocument(providerApi(), path, kReplace);
+    writeStream(storage.get(), L"New", "new contents");
+    ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+    writeStream(storage.get(), L"Later", "later");
+    ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(listElements(openDocument(providerApi(), path, kOtherReader).get()),
+              (std::vector<std::wstring>{L"s:New", L"s:Later"}));
 }
 
 TEST(StgCreateDocfile, ConvertKeepsTheFormerFileInAContentsStream) {
@@ -271,14 +304,21 @@ TEST(StgOpenStorage, AcceptsAndRefusesModesAsDocumented) {
         {"read deny-write", STGM_READ | STGM_SHARE_DENY_WRITE, S_OK},
         {"read exclusive", STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK},
         {"read-write exclusive", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
-        {"single writer", STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
-        {"many readers", STGM_READ | STGM_SHARE_DENY_NONE, S_OK},
+        {"single writer", STGM_DIRECT_SWMR | STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
+        {"reader of a single writer", STGM_DIRECT_SWMR | STGM_READ | STGM_SHARE_DENY_NONE, S_OK},
         {"transacted read-write deny-none", STGM_TRANSACTED | STGM_READWRITE, S_OK},
         {"transacted no snapshot",
          STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_NONE, S_OK},
         {"priority read", STGM_PRIORITY | STGM_READ, S_OK},
         {"simple read", STGM_SIMPLE | STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK},
         {"direct read-write deny-none", STGM_READWRITE | STGM_SHARE_DENY_NONE, STG_E_INVALIDFLAG},
+        {"direct read-write deny-write", STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
+        {"direct read deny-none", STGM_READ | STGM_SHARE_DENY_NONE, STG_E_INVALIDFLAG},
+        {"single writer, transacted",
+         STGM_DIRECT_SWMR | STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
+         STG_E_INVALIDFLAG},
+        {"single writer's reader denying writers",
+         STGM_DIRECT_SWMR | STGM_READ | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
         {"direct read deny-read", STGM_READ | STGM_SHARE_DENY_READ, STG_E_INVALIDFLAG},
         {"create", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
         {"convert", STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
