@@ -11,8 +11,9 @@ namespace {
 constexpr char16_t rootEntryName[] = u"Root Entry";
 // The root keeps one generation for good, so that its handles outlive a revert.
 constexpr std::uint64_t rootGeneration = 0;
-// Nodes reserved up front when a directory is read (most directories hold fewer entries; a
-// damaged one claiming more must not make the engine reserve memory it would never use).
+// Nodes reserved ahead, for the entries of the directory sectors read, while a directory is
+// read (most directories hold fewer entries; a damaged one whose entries refer far ahead must
+// not make the engine reserve memory it would never use).
 constexpr std::uint32_t nodesReservedAtMost = 1u << 18;
 // Largest stream a version 3 file can describe (its sizes are 32-bit and it stays < 2 GiB).
 constexpr std::uint64_t version3MaxStreamSize = version3MaxFileSize;
@@ -191,9 +192,12 @@ Status FileCore::loadDirectory() {
             continue;
         DirectoryEntry entry;
         ENGINE_RETURN_IF_FAILED(directory.read(next.id, &entry));
-        if (reached.size() < directory.entriesRead()) {
-            reached.resize(directory.entriesRead(), false);
-            nodes_.reserve(std::min<std::uint32_t>(directory.entriesRead(), nodesReservedAtMost));
+        const std::size_t entriesRead = directory.entriesRead();
+        if (reached.size() < entriesRead) {
+            reached.resize(entriesRead, false);
+            if (nodes_.capacity() < entriesRead) // in steps that at least double it
+                nodes_.reserve(std::min<std::size_t>(std::max(entriesRead, 2 * nodes_.capacity()),
+                                                     nodesReservedAtMost));
         }
         if (reached[next.id])
             return fail(Status::docfileCorrupt,
