@@ -1,6 +1,7 @@
 #include "property_conversion.h"
 
 #include "objects.h"
+#include "property_arrays.h"
 #include "results.h"
 
 #include <cstring>
@@ -615,7 +616,10 @@ const engine::propset::CodePageConverter& windowsCodePages() {
     return converter;
 }
 
-HRESULT valueFromPropVariant(const PROPVARIANT& variant, Value* value) {
+HRESULT valueFromPropVariant(const PROPVARIANT& variant, engine::propset::CodePage codePage,
+                             Value* value) {
+    if (variant.vt & VT_ARRAY)
+        return arrayValueFromPropVariant(variant, codePage, value);
     if (variant.vt & vt::vector) {
         RETURN_HR_IF(STG_E_INVALIDPARAMETER, (variant.vt & ~(vt::vector | vt::typeMask)) != 0);
         return vectorFromVariant(variant, value);
@@ -626,7 +630,10 @@ HRESULT valueFromPropVariant(const PROPVARIANT& variant, Value* value) {
     return S_OK;
 }
 
-HRESULT propVariantFromValue(const Value& value, PROPVARIANT* variant) {
+HRESULT propVariantFromValue(const Value& value, engine::propset::CodePage codePage,
+                             PROPVARIANT* variant) {
+    if (value.type() & VT_ARRAY)
+        return propVariantFromArrayValue(value, codePage, variant);
     const HRESULT hr = scalarToVariant(value, variant);
     if (FAILED(hr)) {
         PropVariantClear(variant);

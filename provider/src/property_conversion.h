@@ -13,14 +13,18 @@ namespace provider {
 // WideCharToMultiByte for the others.
 [[nodiscard]] const engine::propset::CodePageConverter& windowsCodePages();
 
-// A PROPVARIANT as a value to store. STG_E_INVALIDPARAMETER for a type a property set cannot
-// hold or a malformed payload, STG_E_PROPSETMISMATCHED for types only non-simple sets hold.
+// A PROPVARIANT as a value to store in a section of code page `codePage` (which strings in
+// arrays are stored in). STG_E_INVALIDPARAMETER for a type a property set cannot hold or a
+// malformed payload, STG_E_PROPSETMISMATCHED for types only non-simple sets hold.
 [[nodiscard]] HRESULT valueFromPropVariant(const PROPVARIANT& variant,
+                                           engine::propset::CodePage codePage,
                                            engine::propset::Value* value);
 
 // A stored value as a PROPVARIANT whose memory the caller frees with PropVariantClear.
-// Values of types the engine keeps uninterpreted come out as VT_EMPTY.
+// Arrays come out as SAFEARRAYs (property_arrays.h); values of other types the engine keeps
+// uninterpreted come out as VT_EMPTY.
 [[nodiscard]] HRESULT propVariantFromValue(const engine::propset::Value& value,
+                                           engine::propset::CodePage codePage,
                                            PROPVARIANT* variant);
 
 } // namespace provider

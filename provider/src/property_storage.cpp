@@ -342,7 +342,7 @@ HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* selectors, PR
             value = special ? &*special : current.find(*id);
         }
         if (SUCCEEDED(hr) && value)
-            hr = propVariantFromValue(*value, &values[index]);
+            hr = propVariantFromValue(*value, current.codePage, &values[index]);
         if (FAILED(hr)) {
             for (ULONG done = 0; done < index; ++done)
                 PropVariantClear(&values[done]);
@@ -376,7 +376,7 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* selectors,
             RETURN_HR_IF(STG_E_INVALIDPARAMETER, !isNormalId(firstNamedId));
         else if (*change.id == PID_ILLEGAL)
             continue;
-        RETURN_IF_FAILED(valueFromPropVariant(values[index], &change.value));
+        RETURN_IF_FAILED(valueFromPropVariant(values[index], current.codePage, &change.value));
         if (!change.id)
             continue;
         if (*change.id == ps::kCodePagePropertyId)

@@ -279,6 +279,74 @@ std::vector<ValueRow> valueRows() {
                     v.capropvar.pElems[0].vt == VT_I2 && v.capropvar.pElems[0].iVal == -5 &&
                     v.capropvar.pElems[1].dblVal == 2.5;
          }},
+        {"VT_ARRAY | VT_I4, two dimensions from 1 and -2",
+         [](PROPVARIANT* v) {
+             SAFEARRAYBOUND bounds[] = {{2, 1}, {3, -2}};
+             v->vt = VT_ARRAY | VT_I4;
+             v->parray = SafeArrayCreate(VT_I4, 2, bounds);
+             for (LONG index : {0, 1, 2, 3, 4, 5}) {
+                 LONG at[] = {1 + index % 2, -2 + index / 2};
+                 LONG element = at[0] * 10 + at[1];
+                 SafeArrayPutElement(v->parray, at, &element);
+             }
+         },
+         [](const PROPVARIANT& v) {
+             LONG lower[2] = {};
+             LONG upper[2] = {};
+             if (v.vt != (VT_ARRAY | VT_I4) || SafeArrayGetDim(v.parray) != 2)
+                 return false;
+             for (UINT dimension : {1u, 2u}) {
+                 SafeArrayGetLBound(v.parray, dimension, &lower[dimension - 1]);
+                 SafeArrayGetUBound(v.parray, dimension, &upper[dimension - 1]);
+             }
+             bool same = lower[0] == 1 && upper[0] == 2 && lower[1] == -2 && upper[1] == 0;
+             for (LONG index : {0, 1, 2, 3, 4, 5}) {
+                 LONG at[] = {1 + index % 2, -2 + index / 2};
+                 LONG element = 0;
+                 same &= SUCCEEDED(SafeArrayGetElement(v.parray, at, &element)) &&
+                         element == at[0] * 10 + at[1];
+             }
+             return same;
+         }},
+        {"VT_ARRAY | VT_BSTR",
+         [](PROPVARIANT* v) {
+             v->vt = VT_ARRAY | VT_BSTR;
+             v->parray = SafeArrayCreateVector(VT_BSTR, 0, 3);
+             auto* texts = static_cast<BSTR*>(v->parray->pvData);
+             texts[0] = SysAllocString(L"caf\u00e9");
+             texts[1] = SysAllocString(L"");
+             texts[2] = SysAllocString(L"a longer third text");
+         },
+         [](const PROPVARIANT& v) {
+             if (v.vt != (VT_ARRAY | VT_BSTR) || v.parray->rgsabound[0].cElements != 3)
+                 return false;
+             auto* texts = static_cast<BSTR*>(v.parray->pvData);
+             return lpwstr(texts[0]) == L"caf\u00e9" && SysStringLen(texts[1]) == 0 &&
+                    lpwstr(texts[2]) == L"a longer third text";
+         }},
+        {"VT_ARRAY | VT_VARIANT",
+         [](PROPVARIANT* v) {
+             v->vt = VT_ARRAY | VT_VARIANT;
+             v->parray = SafeArrayCreateVector(VT_VARIANT, 5, 3);
+             auto* items = static_cast<VARIANT*>(v->parray->pvData);
+             items[0].vt = VT_I1;
+             items[0].cVal = -3;
+             items[1].vt = VT_BSTR;
+             items[1].bstrVal = SysAllocString(L"z");
+             VarDecFromI4(-123456, &items[2].decVal);
+             items[2].vt = VT_DECIMAL;
+         },
+         [](const PROPVARIANT& v) {
+             LONG lower = 0;
+             if (v.vt != (VT_ARRAY | VT_VARIANT) ||
+                 FAILED(SafeArrayGetLBound(v.parray, 1, &lower)) || lower != 5)
+                 return false;
+             auto* items = static_cast<VARIANT*>(v.parray->pvData);
+             LONG decimal = 0;
+             return items[0].vt == VT_I1 && items[0].cVal == -3 && items[1].vt == VT_BSTR &&
+                    lpwstr(items[1].bstrVal) == L"z" && items[2].vt == VT_DECIMAL &&
+                    SUCCEEDED(VarI4FromDec(&items[2].decVal, &decimal)) && decimal == -123456;
+         }},
     };
 }
 
@@ -291,8 +359,8 @@ void writeValueRows(IPropertyStorage* set) {
         row.fill(&value);
         if (FAILED(writeOne(set, byId(id++), value)))
             throw std::runtime_error(std::string("cannot write ") + row.label);
-        if (value.vt == VT_BSTR)
-            SysFreeString(value.bstrVal);
+        if (value.vt == VT_BSTR || (value.vt & VT_ARRAY))
+            PropVariantClear(&value);
     }
 }
 
@@ -400,6 +468,39 @@ TEST(PropertyValues, EveryTypeReadsBackAsWritten) {
     }
 }
 
+// An array after its type: element type, dimensions, then size and index offset of each,
+// then the elements packed and padded to four bytes, in a format version 1 set.
+TEST(PropertyValues, ArraysAreStoredAsTheFormatDescribes) {
+    TemporaryDirectory folder;
+    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"array.stg"));
+    {
+        ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        value.vt = VT_ARRAY | VT_I2;
+        value.parray = SafeArrayCreateVector(VT_I2, -1, 3);
+        auto* numbers = static_cast<SHORT*>(value.parray->pvData);
+        numbers[0] = 1;
+        numbers[1] = 2;
+        numbers[2] = 3;
+        ASSERT_EQ(writeOne(set.get(), byId(2), value), S_OK);
+        PropVariantClear(&value);
+    }
+    const std::vector<std::wstring> names = listElements(root.get());
+    ASSERT_EQ(names.size(), 1u);
+    const std::string stream = readStream(root.get(), names[0].substr(2).c_str());
+    const std::string expected("\x02\x20\0\0"
+                               "\x02\0\0\0"
+                               "\x01\0\0\0"
+                               "\x03\0\0\0"
+                               "\xFF\xFF\xFF\xFF"
+                               "\x01\0\x02\0\x03\0\0\0",
+                               28);
+    ASSERT_GE(stream.size(), 4u);
+    EXPECT_EQ(stream[2], 1) << "format version";
+    EXPECT_NE(stream.find(expected), std::string::npos);
+}
+
 TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
     TemporaryDirectory folder;
     ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"refused.stg"));
@@ -416,6 +517,8 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
         {"VT_VARIANT alone", VT_VARIANT, STG_E_INVALIDPARAMETER},
         {"VT_BYREF | VT_I4", VT_BYREF | VT_I4, STG_E_INVALIDPARAMETER},
         {"VT_STREAM in a simple set", VT_STREAM, STG_E_PROPSETMISMATCHED},
+        {"VT_ARRAY | VT_LPWSTR", VT_ARRAY | VT_LPWSTR, STG_E_INVALIDPARAMETER},
+        {"VT_ARRAY | VT_VECTOR | VT_I4", VT_ARRAY | VT_VECTOR | VT_I4, STG_E_INVALIDPARAMETER},
         {"VT_STORAGE in a simple set", VT_STORAGE, STG_E_PROPSETMISMATCHED},
     };
     for (const Row& row : rows) {
