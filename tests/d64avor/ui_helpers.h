@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include <d64avor.h>
-#include <support/unique_resource.h>
+#include <unique_window.h>
 
 #include <functional>
 #include <string>
@@ -13,19 +13,8 @@
 
 namespace d64avor_tests {
 
-struct WindowPolicy {
-    static HWND invalidValue() noexcept { return nullptr; }
-    static bool isValid(HWND window) noexcept { return window != nullptr; }
-    static void close(HWND window) noexcept { DestroyWindow(window); }
-};
-using UniqueWindow = support::UniqueResource<HWND, WindowPolicy>;
-
-struct RegionPolicy {
-    static HRGN invalidValue() noexcept { return nullptr; }
-    static bool isValid(HRGN region) noexcept { return region != nullptr; }
-    static void close(HRGN region) noexcept { DeleteObject(region); }
-};
-using UniqueRegion = support::UniqueResource<HRGN, RegionPolicy>;
+using test_support::UniqueRegion;
+using test_support::UniqueWindow;
 
 // The balloons of the calling thread.
 std::vector<HWND> threadBalloons();

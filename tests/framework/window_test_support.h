@@ -4,20 +4,12 @@
 
 #include <afxwin.h>
 
-#include <support/unique_resource.h>
-
-#include <string>
-#include <vector>
+#include "unique_window.h"
 
 namespace framework_tests {
 
-struct WindowPolicy {
-    static HWND invalidValue() noexcept { return nullptr; }
-    static bool isValid(HWND hWnd) noexcept { return hWnd != nullptr; }
-    static void close(HWND hWnd) noexcept { DestroyWindow(hWnd); }
-};
 // A window made without the framework, destroyed with its owner object.
-using UniqueWindow = support::UniqueResource<HWND, WindowPolicy>;
+using test_support::UniqueWindow;
 
 // A visible popup window of the framework's default class, for `window`.
 inline BOOL createPopup(CWnd& window, const char* title = "framework test") {
