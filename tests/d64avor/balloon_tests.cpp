@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <test_host.h>
+#include <test_names.h>
 #include <ui_driver.h>
 
 #include <vector>
@@ -48,14 +49,31 @@ protected:
 };
 
 TEST_F(BalloonTest, ShowsTheTitleAndTheContentAndReturnsAtOnce) {
-    CBalloonHelp::LaunchBalloon("Ledger closed", "No more entries can be made.", &kAnchor,
-                                IDI_EXCLAMATION, 0, mainWindow(), nullptr, 0, nullptr, 0, 0);
-    HWND balloon = findBalloon();
-    ASSERT_NE(balloon, nullptr);
-    EXPECT_TRUE(IsWindowVisible(balloon));
-    EXPECT_EQ(windowTextOf(balloon), L"Ledger closed");
-    EXPECT_EQ(balloonContent(balloon), L"No more entries can be made.");
-    EXPECT_EQ(GetWindow(balloon, GW_OWNER), mainWindow()->GetSafeHwnd());
+    struct Case {
+        const char* label;
+        const char* title;
+        const char* content;
+        CWnd* owner;
+        const wchar_t* expectedTitle;
+        const wchar_t* expectedContent;
+    };
+    const Case cases[] = {
+        {"texts", "Ledger closed", "No more entries can be made.", mainWindow(), L"Ledger closed",
+         L"No more entries can be made."},
+        {"null texts, no owner", nullptr, nullptr, nullptr, L"", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        CBalloonHelp::LaunchBalloon(c.title, c.content, &kAnchor, IDI_EXCLAMATION, 0, c.owner,
+                                    nullptr, 0, nullptr, 0, 0);
+        HWND balloon = findBalloon();
+        ASSERT_NE(balloon, nullptr);
+        EXPECT_TRUE(IsWindowVisible(balloon));
+        EXPECT_EQ(windowTextOf(balloon), c.expectedTitle);
+        EXPECT_EQ(balloonContent(balloon), c.expectedContent);
+        EXPECT_EQ(GetWindow(balloon, GW_OWNER), c.owner != nullptr ? c.owner->m_hWnd : nullptr);
+        destroyBalloons();
+    }
 }
 
 TEST_F(BalloonTest, TakesNeitherTheActivationNorTheFocus) {
@@ -95,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(StandardIcons, BalloonIconTest,
                                          IconCase{"exclamation", IDI_EXCLAMATION},
                                          IconCase{"asterisk", IDI_ASTERISK},
                                          IconCase{"none", nullptr}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         test_support::LabelName());
 
 // ---------------------------------------------------------------------------------------
 // Closing on input
@@ -165,12 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"key release", kKey, WM_KEYUP, VK_SPACE, Target::mainWindow, false},
         InputCase{"mouse move", kAllInput, WM_MOUSEMOVE, 0, Target::mainWindow, false},
         InputCase{"no options", 0, WM_LBUTTONDOWN, MK_LBUTTON, Target::mainWindow, false}),
-    [](const auto& info) {
-        std::string name = info.param.label;
-        for (char& ch : name)
-            ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        return name;
-    });
+    test_support::LabelName());
 
 TEST_F(BalloonTest, ClosesWhenItsCloseButtonIsClicked) {
     HWND balloon = launch(CBalloonHelp::unSHOW_CLOSE_BUTTON);
@@ -251,16 +264,6 @@ TEST_F(BalloonTest, IsReplacedByTheNextBalloonOfTheThread) {
     EXPECT_EQ(g_callbacks, std::vector<unsigned __int64>{1});
 }
 
-TEST_F(BalloonTest, TakesNullTextsAsEmpty) {
-    CBalloonHelp::LaunchBalloon(nullptr, nullptr, &kAnchor, nullptr, 0, nullptr, nullptr, 0,
-                                nullptr, 0, 0);
-    HWND balloon = findBalloon();
-    ASSERT_NE(balloon, nullptr);
-    EXPECT_EQ(windowTextOf(balloon), L"");
-    EXPECT_EQ(balloonContent(balloon), L"");
-    EXPECT_EQ(GetWindow(balloon, GW_OWNER), nullptr);
-}
-
 // ---------------------------------------------------------------------------------------
 // Placement
 // ---------------------------------------------------------------------------------------
@@ -274,7 +277,8 @@ struct QuadrantCase {
 
 class BalloonQuadrantTest : public BalloonTest, public testing::WithParamInterface<QuadrantCase> {};
 
-TEST_P(BalloonQuadrantTest, LiesInTheForcedQuadrantWithTheTailAtTheAnchor) {
+// Without exactly one forcing bit the balloon takes the bottom-right quadrant when it fits.
+TEST_P(BalloonQuadrantTest, LiesInItsQuadrantWithTheTailAtTheAnchor) {
     const QuadrantCase& row = GetParam();
     HWND balloon = launch(row.option);
     ASSERT_NE(balloon, nullptr);
@@ -304,39 +308,19 @@ TEST_P(BalloonQuadrantTest, LiesInTheForcedQuadrantWithTheTailAtTheAnchor) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ForcedQuadrants, BalloonQuadrantTest,
+    Quadrants, BalloonQuadrantTest,
     testing::Values(
         QuadrantCase{"top_left", CBalloonHelp::unFORCE_QUADRANT_TOPLEFT, true, true},
         QuadrantCase{"top_right", CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT, true, false},
         QuadrantCase{"bottom_left", CBalloonHelp::unFORCE_QUADRANT_BOTTOMLEFT, false, true},
-        QuadrantCase{"bottom_right", CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, false, false}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-// Without exactly one forcing bit the balloon takes the bottom-right quadrant when it fits.
-struct UnforcedCase {
-    const char* label;
-    unsigned options;
-};
-
-class BalloonUnforcedTest : public BalloonTest, public testing::WithParamInterface<UnforcedCase> {};
-
-TEST_P(BalloonUnforcedTest, GoesBelowAndRightOfTheAnchorWhenThereIsRoom) {
-    HWND balloon = launch(GetParam().options);
-    ASSERT_NE(balloon, nullptr);
-    RECT placed{};
-    GetWindowRect(balloon, &placed);
-    const int middle = (kAnchor.left + kAnchor.right) / 2;
-    EXPECT_EQ(placed.top, kAnchor.bottom) << GetParam().label;
-    EXPECT_LT(middle - placed.left, placed.right - middle) << GetParam().label;
-}
-
-INSTANTIATE_TEST_SUITE_P(Options, BalloonUnforcedTest,
-                         testing::Values(UnforcedCase{"no_bits", 0},
-                                         UnforcedCase{"two_quadrants",
-                                                      CBalloonHelp::unFORCE_QUADRANT_TOPLEFT |
-                                                          CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT},
-                                         UnforcedCase{"every_bit", 0xFFFFFFFFu}),
-                         [](const auto& info) { return std::string(info.param.label); });
+        QuadrantCase{"bottom_right", CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, false, false},
+        QuadrantCase{"unforced_no_bits", 0, false, false},
+        QuadrantCase{"unforced_two_quadrants",
+                     CBalloonHelp::unFORCE_QUADRANT_TOPLEFT |
+                         CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT,
+                     false, false},
+        QuadrantCase{"unforced_every_bit", 0xFFFFFFFFu, false, false}),
+    test_support::LabelName());
 
 TEST_F(BalloonTest, GoesAboveAnAnchorAtTheBottomOfTheScreen) {
     const int screenBottom = GetSystemMetrics(SM_CYSCREEN);

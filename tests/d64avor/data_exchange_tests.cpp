@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <host_resources.h>
 #include <test_host.h>
+#include <test_names.h>
 
 namespace {
 
@@ -49,16 +50,12 @@ protected:
     DataDialog dialog_;
 };
 
-TEST_F(DataExchangeTest, AttachesTheControlWhenTheDialogIsCreated) {
+TEST_F(DataExchangeTest, AttachesTheControlAtCreationAndRoutesItsMessagesThroughTheObject) {
     HWND control = GetDlgItem(dialog_.GetSafeHwnd(), IDC_HOST_NAME);
     ASSERT_NE(control, nullptr);
     EXPECT_EQ(dialog_.exchanges, 1);
     EXPECT_EQ(dialog_.name.GetSafeHwnd(), control);
     EXPECT_EQ(CWnd::FromHandlePermanent(control), &dialog_.name);
-}
-
-TEST_F(DataExchangeTest, RoutesTheControlsMessagesThroughTheObject) {
-    HWND control = GetDlgItem(dialog_.GetSafeHwnd(), IDC_HOST_NAME);
     EXPECT_EQ(SendMessageA(control, kProbeMessage, 0, 0), kProbeAnswer);
     EXPECT_EQ(dialog_.name.probes, 1);
     // The control's own behaviour is kept: it still takes its text.
@@ -112,6 +109,6 @@ INSTANTIATE_TEST_SUITE_P(Refusals, DataExchangeRefusalTest,
                          testing::Values(RefusalCase{"no_such_control", 4321, false},
                                          RefusalCase{"held_by_another_object", IDC_HOST_CODE,
                                                      true}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         test_support::LabelName());
 
 } // namespace

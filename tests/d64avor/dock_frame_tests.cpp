@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <test_names.h>
 
 #include <cstring>
 #include <memory>
@@ -104,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ProgressCase{"beyond_32_bits", 0x100000000ull, 0x400000000ull, kFull / 4},
                     ProgressCase{"near_the_64_bit_limit", 0xFFFFFFFFFFFFFFFEull / 2,
                                  0xFFFFFFFFFFFFFFFEull, kFull / 2}),
-    [](const auto& info) { return std::string(info.param.label); });
+    test_support::LabelName());
 
 TEST_F(DockFrameTest, ClearsTheIndicatorWithStateZero) {
     CProcessDockFrame* frame = GetProcessDockFrame();

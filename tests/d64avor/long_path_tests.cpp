@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <support/com_ptr.h>
 #include <support/unique_resource.h>
+#include <test_names.h>
 #include <test_support.h>
 
 #include <objbase.h>
@@ -28,6 +29,8 @@ std::wstring inCurrentDirectory(const std::wstring& name) {
         directory += L'\\';
     return directory + name;
 }
+
+const std::wstring kLongRelative = std::wstring(150, L'r') + L"\\" + std::wstring(150, L's');
 
 struct LongPathCase {
     const char* label;
@@ -59,23 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
         LongPathCase{"relative name", L"file.txt", L"\\\\?\\" + inCurrentDirectory(L"file.txt")},
         LongPathCase{"relative folder and name", L"sub\\file.txt",
                      L"\\\\?\\" + inCurrentDirectory(L"sub\\file.txt")},
+        LongPathCase{"relative longer than MAX_PATH", kLongRelative,
+                     L"\\\\?\\" + inCurrentDirectory(kLongRelative)},
         LongPathCase{"empty", L"", L""}),
-    [](const testing::TestParamInfo<LongPathCase>& info) {
-        std::string name = info.param.label;
-        for (char& ch : name)
-            ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        return name;
-    });
-
-TEST(MakeLongPath, GivesAnEmptyStringForANullPath) {
-    EXPECT_TRUE(MakeLongPath(nullptr).IsEmpty());
-}
-
-TEST(MakeLongPath, MakesARelativePathLongerThanMaxPathAbsolute) {
-    const std::wstring relative = std::wstring(150, L'r') + L"\\" + std::wstring(150, L's');
-    EXPECT_EQ(std::wstring(MakeLongPath(relative.c_str()).GetString()),
-              L"\\\\?\\" + inCurrentDirectory(relative));
-}
+    test_support::LabelName());
 
 struct StgPathCase {
     const char* label;
@@ -109,14 +99,10 @@ INSTANTIATE_TEST_SUITE_P(
                     L"C:\\" + std::wstring(256, L'x')},
         StgPathCase{"260 characters", L"C:\\" + std::wstring(257, L'x'),
                     L"\\\\?\\C:\\" + std::wstring(257, L'x')}),
-    [](const testing::TestParamInfo<StgPathCase>& info) {
-        std::string name = info.param.label;
-        for (char& ch : name)
-            ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        return name;
-    });
+    test_support::LabelName());
 
-TEST(MakeStgFilePath, GivesAnEmptyStringForANullPath) {
+TEST(MakeLongPath, BothFunctionsGiveAnEmptyStringForANullPath) {
+    EXPECT_TRUE(MakeLongPath(nullptr).IsEmpty());
     EXPECT_TRUE(MakeStgFilePath(nullptr).IsEmpty());
 }
 
@@ -145,47 +131,33 @@ protected:
             RemoveDirectoryW(folder->c_str());
     }
 
-    static bool writeFile(const wchar_t* name, const std::string& bytes) {
-        support::UniqueFile file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        return file &&
-               WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                         nullptr) &&
-               written == bytes.size();
-    }
-
-    static std::string readFile(const wchar_t* name) {
-        support::UniqueFile file(CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return "<not opened: " + std::to_string(GetLastError()) + ">";
-        char buffer[256];
-        DWORD read = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr))
-            return "<not read>";
-        return std::string(buffer, read);
-    }
-
     test_support::TemporaryDirectory temporary_;
     std::vector<std::wstring> folders_;
     std::wstring path_;
 };
 
-TEST_F(LongFileTest, IsCreatedThroughMakeLongPathAndOpenedThroughMakeStgFilePath) {
-    const std::string bytes = "ledger of a long path";
-    ASSERT_TRUE(writeFile(MakeLongPath(path_.c_str()), bytes));
-    EXPECT_EQ(readFile(MakeStgFilePath(path_.c_str())), bytes);
-}
-
-TEST_F(LongFileTest, IsCreatedThroughMakeStgFilePathAndOpenedThroughMakeLongPath) {
-    const std::string bytes = "another ledger";
-    ASSERT_TRUE(writeFile(MakeStgFilePath(path_.c_str()), bytes));
-    EXPECT_EQ(readFile(MakeLongPath(path_.c_str())), bytes);
+TEST_F(LongFileTest, IsCreatedThroughOneFunctionsNameAndOpenedThroughTheOthers) {
+    struct Case {
+        const char* label;
+        CStringW (*writtenThrough)(const wchar_t*);
+        CStringW (*readThrough)(const wchar_t*);
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"MakeLongPath, then MakeStgFilePath", &MakeLongPath, &MakeStgFilePath,
+         "ledger of a long path"},
+        {"MakeStgFilePath, then MakeLongPath", &MakeStgFilePath, &MakeLongPath, "another ledger"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        test_support::writeFile(std::wstring(c.writtenThrough(path_.c_str())), c.bytes);
+        EXPECT_EQ(test_support::readFile(std::wstring(c.readThrough(path_.c_str()))), c.bytes);
+        DeleteFileW((L"\\\\?\\" + path_).c_str()); // the next case creates it anew
+    }
 }
 
 TEST_F(LongFileTest, HasAShortNameThroughTheExtendedLengthForm) {
-    ASSERT_TRUE(writeFile(MakeLongPath(path_.c_str()), "x"));
+    test_support::writeFile(std::wstring(MakeLongPath(path_.c_str())), "x");
     wchar_t shortName[MAX_PATH] = L"";
     // What the library's detection functions do with a long path.
     const DWORD length = GetShortPathNameW(MakeLongPath(path_.c_str()), shortName, MAX_PATH);

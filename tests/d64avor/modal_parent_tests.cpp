@@ -4,6 +4,7 @@
 #include "ui_helpers.h"
 
 #include <gtest/gtest.h>
+#include <test_names.h>
 #include <host_resources.h>
 #include <support/scope_exit.h>
 #include <test_host.h>
@@ -97,11 +98,7 @@ INSTANTIATE_TEST_SUITE_P(DialogBoxes, ModalChainTest,
                                          ChainCase{"nested_twice", 2, true},
                                          ChainCase{"nested_three_times", 3, true},
                                          ChainCase{"without_an_owner", 1, false}),
-                         [](const auto& info) { return std::string(info.param.label); });
-
-TEST(GetModalParent, IsNullWithoutModalUserInterface) {
-    EXPECT_EQ(GetModalParent(), nullptr);
-}
+                         test_support::LabelName());
 
 TEST(GetModalParent, AnswersTheMainWindowObjectWhileAMessageBoxRuns) {
     CWnd* answer = nullptr;

@@ -3,6 +3,7 @@
 #include "ui_helpers.h"
 
 #include <gtest/gtest.h>
+#include <test_names.h>
 
 #include <map>
 
@@ -98,6 +99,6 @@ INSTANTIATE_TEST_SUITE_P(
                     FlushCase{"part_of_a_top_level_window", Invalidated::topLevel, true, false},
                     FlushCase{"a_child_window", Invalidated::child, false, true},
                     FlushCase{"a_hidden_window", Invalidated::hiddenTopLevel, false, false}),
-    [](const auto& info) { return std::string(info.param.label); });
+    test_support::LabelName());
 
 } // namespace
