@@ -8,8 +8,8 @@
 #include "ui_driver.h"
 #include "window_test_support.h"
 
-#include <string>
-#include <vector>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -87,6 +87,22 @@ std::function<bool()> observeThen(ModalObservation* observation, CDialog* dialog
     };
 }
 
+// Runs the dialog modally while a step observes it and then ends it with `finish`; answers
+// what DoModal answered.
+INT_PTR runObserved(RecordingDialog& dialog, ModalObservation& observation,
+                    std::function<void(HWND)> finish) {
+    test_host::UiScript script;
+    script.then(observeThen(&observation, &dialog, std::move(finish)));
+    const INT_PTR result = dialog.DoModal();
+    EXPECT_TRUE(script.completed());
+    return result;
+}
+
+void clickOk(HWND hWnd) {
+    clickButton(hWnd, IDOK);
+}
+
+// Without a parent the main window owns the dialog and is disabled while it runs.
 TEST(ModalDialog, EndsTheWayItIsClosed) {
     struct Case {
         const char* label;
@@ -109,28 +125,17 @@ TEST(ModalDialog, EndsTheWayItIsClosed) {
         SCOPED_TRACE(c.label);
         RecordingDialog dialog(IDD_HOST_PLAIN);
         ModalObservation observation;
-        test_host::UiScript script;
-        script.then(observeThen(&observation, &dialog, c.finish));
-        EXPECT_EQ(dialog.DoModal(), c.expectedResult);
-        EXPECT_TRUE(script.completed());
+        EXPECT_EQ(runObserved(dialog, observation, c.finish), c.expectedResult);
+        ASSERT_TRUE(observation.seen);
         EXPECT_TRUE(observation.dialogIsPermanent);
+        EXPECT_EQ(observation.owner, AfxGetMainWnd()->m_hWnd);
+        EXPECT_FALSE(observation.mainWindowEnabled);
+        EXPECT_TRUE(IsWindowEnabled(AfxGetMainWnd()->m_hWnd)) << "enabled again afterwards";
         EXPECT_EQ(dialog.initialisations, 1);
         EXPECT_EQ(dialog.oks, c.expectedOks);
         EXPECT_EQ(dialog.cancels, c.expectedCancels);
         EXPECT_EQ(dialog.m_hWnd, nullptr) << "the window is gone after DoModal";
     }
-}
-
-TEST(ModalDialog, WithoutParentTheMainWindowOwnsItAndIsDisabledMeanwhile) {
-    RecordingDialog dialog(IDD_HOST_PLAIN);
-    ModalObservation observation;
-    test_host::UiScript script;
-    script.then(observeThen(&observation, &dialog, [](HWND hWnd) { clickButton(hWnd, IDOK); }));
-    EXPECT_EQ(dialog.DoModal(), IDOK);
-    ASSERT_TRUE(observation.seen);
-    EXPECT_EQ(observation.owner, AfxGetMainWnd()->m_hWnd);
-    EXPECT_FALSE(observation.mainWindowEnabled);
-    EXPECT_TRUE(IsWindowEnabled(AfxGetMainWnd()->m_hWnd)) << "enabled again afterwards";
 }
 
 TEST(ModalDialog, WithoutParentTheActivePopupOfTheMainWindowOwnsIt) {
@@ -140,9 +145,7 @@ TEST(ModalDialog, WithoutParentTheActivePopupOfTheMainWindowOwnsIt) {
     modeless.SetActiveWindow();
     RecordingDialog dialog(IDD_HOST_PLAIN);
     ModalObservation observation;
-    test_host::UiScript script;
-    script.then(observeThen(&observation, &dialog, [](HWND hWnd) { clickButton(hWnd, IDOK); }));
-    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(runObserved(dialog, observation, clickOk), IDOK);
     EXPECT_EQ(observation.owner, modeless.m_hWnd);
     EXPECT_FALSE(observation.ownerEnabled);
     EXPECT_FALSE(observation.mainWindowEnabled) << "the owner's top-level window too";
@@ -166,10 +169,8 @@ TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow
         SCOPED_TRACE(c.label);
         RecordingDialog dialog(IDD_HOST_PLAIN, c.given);
         ModalObservation observation;
-        test_host::UiScript script;
-        script.then(
-            observeThen(&observation, &dialog, [](HWND hWnd) { clickButton(hWnd, IDCANCEL); }));
-        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+        EXPECT_EQ(runObserved(dialog, observation, [](HWND hWnd) { clickButton(hWnd, IDCANCEL); }),
+                  IDCANCEL);
         EXPECT_EQ(observation.owner, parent.m_hWnd);
         EXPECT_FALSE(observation.ownerEnabled);
         EXPECT_TRUE(observation.mainWindowEnabled) << "the main window is not involved";
@@ -194,9 +195,7 @@ TEST(ModalDialog, RunsFromATemplateHandleAndFromATemplateInMemory) {
         else
             ASSERT_TRUE(dialog.InitModalIndirect(handle));
         ModalObservation observation;
-        test_host::UiScript script;
-        script.then(observeThen(&observation, &dialog, [](HWND hWnd) { clickButton(hWnd, IDOK); }));
-        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(runObserved(dialog, observation, clickOk), IDOK);
         EXPECT_EQ(observation.owner, AfxGetMainWnd()->m_hWnd);
         EXPECT_EQ(dialog.initialisations, 1);
     }

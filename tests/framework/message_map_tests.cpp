@@ -146,21 +146,17 @@ TEST_F(MessageMapTest, MessagesReachTheHandlerOfTheMostDerivedMapThatHasOne) {
     }
 }
 
-TEST_F(MessageMapTest, HandlersGiveTheMessagesResult) {
+TEST_F(MessageMapTest, HandlersGiveTheResultAndSeeTheCurrentMessage) {
     EXPECT_EQ(SendMessageA(window.m_hWnd, kPingMessage, 20, 22), 42);
+    EXPECT_EQ(window.seenMessage.hwnd, window.m_hWnd);
+    EXPECT_EQ(window.seenMessage.message, kPingMessage);
+    EXPECT_EQ(window.seenMessage.wParam, 20u);
+    EXPECT_EQ(window.seenMessage.lParam, 22);
     const LRESULT brush =
         SendMessageA(window.m_hWnd, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
                      reinterpret_cast<LPARAM>(window.m_hWnd));
     EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), window.brush);
     EXPECT_EQ(SendMessageA(window.m_hWnd, WM_COMMAND, kBaseCommand, 0), 1);
-}
-
-TEST_F(MessageMapTest, TheCurrentMessageIsTheOneBeingHandled) {
-    SendMessageA(window.m_hWnd, kPingMessage, 5, 6);
-    EXPECT_EQ(window.seenMessage.hwnd, window.m_hWnd);
-    EXPECT_EQ(window.seenMessage.message, kPingMessage);
-    EXPECT_EQ(window.seenMessage.wParam, 5u);
-    EXPECT_EQ(window.seenMessage.lParam, 6);
 }
 
 TEST_F(MessageMapTest, DefaultHandsTheMessageToTheWindowsProcedure) {

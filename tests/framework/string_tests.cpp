@@ -33,18 +33,14 @@ TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
         EXPECT_STREQ(fromNarrow, c.wide);
         const CStringW roundTrip(fromWide);
         EXPECT_STREQ(roundTrip, c.wide);
+        // Assigning the other character type converts the same way.
+        CStringA assignedNarrow("old");
+        assignedNarrow = c.wide;
+        EXPECT_STREQ(assignedNarrow, c.narrow);
+        CStringW assignedWide(L"old");
+        assignedWide = c.narrow;
+        EXPECT_STREQ(assignedWide, c.wide);
     }
-}
-
-TEST(StringConversion, AssigningTheOtherCharacterTypeConverts) {
-    CString narrow;
-    narrow = L"wide text";
-    EXPECT_STREQ(narrow, "wide text");
-    CStringW wide;
-    wide = "narrow text";
-    EXPECT_STREQ(wide, L"narrow text");
-    const CStringW fromObject(narrow);
-    EXPECT_STREQ(fromObject, L"wide text");
 }
 
 TEST(StringOperations, SearchingAndSlicing) {
