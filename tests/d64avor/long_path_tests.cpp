@@ -32,51 +32,44 @@ std::wstring inCurrentDirectory(const std::wstring& name) {
 
 const std::wstring kLongRelative = std::wstring(150, L'r') + L"\\" + std::wstring(150, L's');
 
-struct LongPathCase {
+struct PathCase {
     const char* label;
     std::wstring path;
     std::wstring expected;
 };
 
-class MakeLongPathTest : public testing::TestWithParam<LongPathCase> {};
+class MakeLongPathTest : public testing::TestWithParam<PathCase> {};
+class MakeStgFilePathTest : public testing::TestWithParam<PathCase> {};
 
 TEST_P(MakeLongPathTest, GivesTheExtendedLengthForm) {
-    const LongPathCase& row = GetParam();
+    const PathCase& row = GetParam();
     EXPECT_EQ(std::wstring(MakeLongPath(row.path.c_str()).GetString()), row.expected) << row.label;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, MakeLongPathTest,
     testing::Values(
-        LongPathCase{"drive", L"C:\\a\\b", L"\\\\?\\C:\\a\\b"},
-        LongPathCase{"drive root", L"C:\\", L"\\\\?\\C:\\"},
-        LongPathCase{"drive with forward slashes", L"C:/a/b.txt", L"\\\\?\\C:\\a\\b.txt"},
-        LongPathCase{"drive with dot steps", L"C:\\a\\.\\b\\..\\c", L"\\\\?\\C:\\a\\c"},
-        LongPathCase{"UNC", L"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
-        LongPathCase{"UNC with a deeper path", L"\\\\server\\share\\x\\y.doc",
-                     L"\\\\?\\UNC\\server\\share\\x\\y.doc"},
-        LongPathCase{"already extended", L"\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b"},
-        LongPathCase{"already extended UNC", L"\\\\?\\UNC\\server\\share",
-                     L"\\\\?\\UNC\\server\\share"},
-        LongPathCase{"device namespace", L"\\\\.\\PhysicalDrive0", L"\\\\.\\PhysicalDrive0"},
-        LongPathCase{"relative name", L"file.txt", L"\\\\?\\" + inCurrentDirectory(L"file.txt")},
-        LongPathCase{"relative folder and name", L"sub\\file.txt",
-                     L"\\\\?\\" + inCurrentDirectory(L"sub\\file.txt")},
-        LongPathCase{"relative longer than MAX_PATH", kLongRelative,
-                     L"\\\\?\\" + inCurrentDirectory(kLongRelative)},
-        LongPathCase{"empty", L"", L""}),
+        PathCase{"drive", L"C:\\a\\b", L"\\\\?\\C:\\a\\b"},
+        PathCase{"drive root", L"C:\\", L"\\\\?\\C:\\"},
+        PathCase{"drive with forward slashes", L"C:/a/b.txt", L"\\\\?\\C:\\a\\b.txt"},
+        PathCase{"drive with dot steps", L"C:\\a\\.\\b\\..\\c", L"\\\\?\\C:\\a\\c"},
+        PathCase{"UNC", L"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+        PathCase{"UNC with a deeper path", L"\\\\server\\share\\x\\y.doc",
+                 L"\\\\?\\UNC\\server\\share\\x\\y.doc"},
+        PathCase{"already extended", L"\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b"},
+        PathCase{"already extended UNC", L"\\\\?\\UNC\\server\\share",
+                 L"\\\\?\\UNC\\server\\share"},
+        PathCase{"device namespace", L"\\\\.\\PhysicalDrive0", L"\\\\.\\PhysicalDrive0"},
+        PathCase{"relative name", L"file.txt", L"\\\\?\\" + inCurrentDirectory(L"file.txt")},
+        PathCase{"relative folder and name", L"sub\\file.txt",
+                 L"\\\\?\\" + inCurrentDirectory(L"sub\\file.txt")},
+        PathCase{"relative longer than MAX_PATH", kLongRelative,
+                 L"\\\\?\\" + inCurrentDirectory(kLongRelative)},
+        PathCase{"empty", L"", L""}),
     test_support::LabelName());
 
-struct StgPathCase {
-    const char* label;
-    std::wstring path;
-    std::wstring expected;
-};
-
-class MakeStgFilePathTest : public testing::TestWithParam<StgPathCase> {};
-
 TEST_P(MakeStgFilePathTest, KeepsShortPathsAndExtendsLongOnes) {
-    const StgPathCase& row = GetParam();
+    const PathCase& row = GetParam();
     EXPECT_EQ(std::wstring(MakeStgFilePath(row.path.c_str()).GetString()), row.expected)
         << row.label;
 }
@@ -86,19 +79,19 @@ const std::wstring kLongName(300, L'n');
 INSTANTIATE_TEST_SUITE_P(
     Paths, MakeStgFilePathTest,
     testing::Values(
-        StgPathCase{"short absolute", L"C:\\data\\book.qvd", L"C:\\data\\book.qvd"},
-        StgPathCase{"short relative", L"book.qvd", L"book.qvd"},
-        StgPathCase{"short UNC", L"\\\\server\\share\\book.qvd", L"\\\\server\\share\\book.qvd"},
-        StgPathCase{"long absolute", L"C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
-        StgPathCase{"long UNC", L"\\\\server\\share\\" + kLongName,
-                    L"\\\\?\\UNC\\server\\share\\" + kLongName},
-        StgPathCase{"long relative", kLongName, L"\\\\?\\" + inCurrentDirectory(kLongName)},
-        StgPathCase{"already extended", L"\\\\?\\C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
+        PathCase{"short absolute", L"C:\\data\\book.qvd", L"C:\\data\\book.qvd"},
+        PathCase{"short relative", L"book.qvd", L"book.qvd"},
+        PathCase{"short UNC", L"\\\\server\\share\\book.qvd", L"\\\\server\\share\\book.qvd"},
+        PathCase{"long absolute", L"C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
+        PathCase{"long UNC", L"\\\\server\\share\\" + kLongName,
+                 L"\\\\?\\UNC\\server\\share\\" + kLongName},
+        PathCase{"long relative", kLongName, L"\\\\?\\" + inCurrentDirectory(kLongName)},
+        PathCase{"already extended", L"\\\\?\\C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
         // 259 characters is the longest full path the file functions take without the prefix.
-        StgPathCase{"259 characters", L"C:\\" + std::wstring(256, L'x'),
-                    L"C:\\" + std::wstring(256, L'x')},
-        StgPathCase{"260 characters", L"C:\\" + std::wstring(257, L'x'),
-                    L"\\\\?\\C:\\" + std::wstring(257, L'x')}),
+        PathCase{"259 characters", L"C:\\" + std::wstring(256, L'x'),
+                 L"C:\\" + std::wstring(256, L'x')},
+        PathCase{"260 characters", L"C:\\" + std::wstring(257, L'x'),
+                 L"\\\\?\\C:\\" + std::wstring(257, L'x')}),
     test_support::LabelName());
 
 TEST(MakeLongPath, BothFunctionsGiveAnEmptyStringForANullPath) {

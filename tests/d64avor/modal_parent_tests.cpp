@@ -10,6 +10,7 @@
 #include <test_host.h>
 #include <ui_driver.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -100,17 +101,23 @@ INSTANTIATE_TEST_SUITE_P(DialogBoxes, ModalChainTest,
                                          ChainCase{"without_an_owner", 1, false}),
                          test_support::LabelName());
 
+// A step that waits for the window with that caption, asks GetModalParent from inside its
+// modal loop and then ends it with the button's command.
+std::function<bool()> askThenClick(const char* caption, int button, CWnd** answer) {
+    return [=] {
+        HWND box = test_host::findDialog(caption);
+        if (box == nullptr)
+            return false;
+        *answer = GetModalParent();
+        test_host::clickButton(box, button);
+        return true;
+    };
+}
+
 TEST(GetModalParent, AnswersTheMainWindowObjectWhileAMessageBoxRuns) {
     CWnd* answer = nullptr;
     test_host::UiScript script;
-    script.then([&] {
-        HWND box = test_host::findDialog("Modal question");
-        if (box == nullptr)
-            return false;
-        answer = GetModalParent();
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        return true;
-    });
+    script.then(askThenClick("Modal question", IDOK, &answer));
     MessageBoxA(mainWindow(), "Post the journal?", "Modal question", MB_OK);
     EXPECT_TRUE(script.completed());
     // The main window has a permanent object; that object is the answer.
@@ -119,20 +126,14 @@ TEST(GetModalParent, AnswersTheMainWindowObjectWhileAMessageBoxRuns) {
 }
 
 TEST(GetModalParent, AnswersTheParentOfAFrameworkDialogInItsModalLoop) {
-    HWND answer = kNotAsked;
+    CWnd* answer = nullptr;
     CDialog dialog(IDD_HOST_PLAIN, &test_host::application().mainWindow());
     test_host::UiScript script;
-    script.then([&] {
-        HWND box = test_host::findDialog("Host Plain");
-        if (box == nullptr)
-            return false;
-        answer = modalParentWindow();
-        test_host::clickButton(box, IDCANCEL);
-        return true;
-    });
+    script.then(askThenClick("Host Plain", IDCANCEL, &answer));
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_TRUE(script.completed());
-    EXPECT_EQ(answer, mainWindow());
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer->m_hWnd, mainWindow());
 }
 
 // A box the application shows modeless while it keeps the owner disabled (as the
