@@ -21,6 +21,8 @@ constexpr std::uint64_t kReadRange = 0x7FFFFF93;
 constexpr std::uint64_t kWriteRange = 0x7FFFFFA7;
 constexpr std::uint64_t kDenyReadRange = 0x7FFFFFBB;
 constexpr std::uint64_t kDenyWriteRange = 0x7FFFFFCF;
+static_assert(kWriteRange == kReadRange + kRangeLength &&
+              kDenyWriteRange == kDenyReadRange + kRangeLength);
 
 // A byte another root holds only for a moment (the check byte, the commit byte) is tried again
 // this many times, this far apart.
@@ -95,6 +97,12 @@ HRESULT ShareLocks::acquire(ComPtr<ILockBytes> bytes, DWORD mode,
     locks->reset();
     std::unique_ptr<ShareLocks> created(new (std::nothrow) ShareLocks(std::move(bytes)));
     RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, created);
+    if (intentOf(mode).holdsNothing) {
+        // Nothing to take, so nothing another opener could miss: no need for the check byte.
+        RETURN_IF_FAILED(created->checkAndHold(mode));
+        *locks = std::move(created);
+        return S_OK;
+    }
     // Checking and taking happen under the check byte, so that two openers cannot both find
     // the other's bytes missing.
     RETURN_IF_FAILED(lockWaiting(created->bytes_.get(), kCheckByte));
@@ -149,13 +157,27 @@ HRESULT ShareLocks::checkAndHold(DWORD mode) {
     const Intent intent = intentOf(mode);
     if (intent.priority)
         RETURN_HR_IF(STG_E_LOCKVIOLATION, rangeIsFree(kCommitByte, 1) != S_OK);
-    if (intent.reads)
+    // The ranges that must be free, merged where they touch so that each run costs one lock
+    // and one unlock: deny-read, deny-write (access), then read, write (what is denied).
+    // Every root that writes holds a write handle, so the file's share flags already refuse
+    // writers to a root whose share mode denies writing; only a root without snapshot, which
+    // shares the file with writers, looks at the write range.
+    const bool deniedWriters = intent.deniesWrite && !intent.noSnapshot;
+    const bool checkDenyRead = intent.reads;
+    const bool checkDenyWrite = intent.writes;
+    if (checkDenyRead && checkDenyWrite)
+        RETURN_HR_IF(STG_E_SHAREVIOLATION, rangeIsFree(kDenyReadRange, 2 * kRangeLength) != S_OK);
+    else if (checkDenyRead)
         RETURN_HR_IF(STG_E_SHAREVIOLATION, rangeIsFree(kDenyReadRange, kRangeLength) != S_OK);
-    if (intent.writes)
+    else if (checkDenyWrite)
         RETURN_HR_IF(STG_E_SHAREVIOLATION, rangeIsFree(kDenyWriteRange, kRangeLength) != S_OK);
-    if (intent.deniesRead)
+    const bool checkRead = intent.deniesRead;
+    const bool checkWrite = intent.deniesWrite && !deniedWriters;
+    if (checkRead && checkWrite)
+        RETURN_HR_IF(STG_E_LOCKVIOLATION, rangeIsFree(kReadRange, 2 * kRangeLength) != S_OK);
+    else if (checkRead)
         RETURN_HR_IF(STG_E_LOCKVIOLATION, rangeIsFree(kReadRange, kRangeLength) != S_OK);
-    if (intent.deniesWrite)
+    else if (checkWrite)
         RETURN_HR_IF(STG_E_LOCKVIOLATION, rangeIsFree(kWriteRange, kRangeLength) != S_OK);
     if (intent.holdsNothing)
         return S_OK;

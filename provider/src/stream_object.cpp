@@ -97,7 +97,11 @@ HRESULT StreamObject::Read(void* buffer, ULONG count, ULONG* read) {
                              position >= readAheadOffset_ &&
                              position + count <= readAheadOffset_ + readAhead_.size();
         if (!current) {
-            readAhead_.resize(kReadAheadSize);
+            // No more than the stream holds: a block of zeros to fill costs more than the read.
+            std::uint64_t size = 0;
+            RETURN_IF_ENGINE_FAILED(stream_.size(&size));
+            readAhead_.resize(static_cast<std::size_t>(
+                std::min<std::uint64_t>(kReadAheadSize, size > position ? size - position : 0)));
             std::size_t filled = 0;
             RETURN_IF_ENGINE_FAILED(
                 stream_.readAt(position, readAhead_.data(), readAhead_.size(), &filled));
