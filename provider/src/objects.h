@@ -189,8 +189,9 @@ private:
     DWORD mode_;
     std::shared_ptr<OpenElements::Registration> registration_; // shared with clones
     // Small reads are served from a block read ahead of them, valid while the document's
-    // data version is unchanged.
+    // data version is unchanged; the block grows while the reads go on where it ended.
     std::vector<std::uint8_t> readAhead_;
+    std::size_t readAheadSize_ = 0;
     std::uint64_t readAheadOffset_ = 0;
     std::uint64_t readAheadVersion_ = ~0ull;
 };

@@ -16,8 +16,10 @@ constexpr DWORD kCommitFlags = STGC_OVERWRITE | STGC_ONLYIFCURRENT |
                                STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE | STGC_CONSOLIDATE;
 // Copies to streams of other implementations go through a buffer of this size.
 constexpr std::size_t kForeignCopyBuffer = 1u << 20;
-// Reads smaller than this are served from a block of kReadAheadSize read ahead of them.
+// Reads smaller than this are served from a block read ahead of them: kFirstReadAhead at
+// first, twice as much each time the reads go on where the block ended, up to kReadAheadSize.
 constexpr std::size_t kSmallRead = 16u << 10;
+constexpr std::size_t kFirstReadAhead = 4u << 10;
 constexpr std::size_t kReadAheadSize = 256u << 10;
 
 } // namespace
@@ -97,11 +99,16 @@ HRESULT StreamObject::Read(void* buffer, ULONG count, ULONG* read) {
                              position >= readAheadOffset_ &&
                              position + count <= readAheadOffset_ + readAhead_.size();
         if (!current) {
+            const bool sequential = readAheadVersion_ == document_->dataVersion() &&
+                                    position == readAheadOffset_ + readAhead_.size();
+            readAheadSize_ =
+                sequential ? std::min(readAheadSize_ * 2, kReadAheadSize) : kFirstReadAhead;
             // No more than the stream holds: a block of zeros to fill costs more than the read.
             std::uint64_t size = 0;
             RETURN_IF_ENGINE_FAILED(stream_.size(&size));
             readAhead_.resize(static_cast<std::size_t>(
-                std::min<std::uint64_t>(kReadAheadSize, size > position ? size - position : 0)));
+                std::min<std::uint64_t>(std::max(readAheadSize_, std::size_t{count}),
+                                        size > position ? size - position : 0)));
             std::size_t filled = 0;
             RETURN_IF_ENGINE_FAILED(
                 stream_.readAt(position, readAhead_.data(), readAhead_.size(), &filled));
