@@ -20,7 +20,7 @@ Status ChainLinks::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::
     }
 }
 
-Status ChainLinks::allocateAfter(std::uint32_t, std::uint32_t* sector) {
+Status ChainLinks::allocateForChain(std::uint32_t, std::uint64_t, std::uint32_t* sector) {
     return allocate(sector);
 }
 
@@ -476,23 +476,49 @@ Status Fat::allocate(std::uint32_t* sector) {
     return lowest < sectorCount_ ? take(lowest, sector) : appendSector(sector);
 }
 
-Status Fat::allocateAfter(std::uint32_t previous, std::uint32_t* sector) {
-    ENGINE_RETURN_IF_FAILED(learnCommittedTables());
-    const std::uint64_t wanted = std::uint64_t{previous} + 1;
-    if (wanted < sectorCount_) {
-        bool available = false;
-        ENGINE_RETURN_IF_FAILED(isAvailable(static_cast<std::uint32_t>(wanted), &available));
-        if (available)
-            return take(static_cast<std::uint32_t>(wanted), sector);
+Status Fat::findRun(std::uint64_t wanted, std::uint32_t* first) {
+    std::uint32_t candidate = 0;
+    ENGINE_RETURN_IF_FAILED(findAvailable(&candidate));
+    while (candidate < sectorCount_) {
+        std::uint32_t end = candidate + 1;
+        bool available = true;
+        while (end < sectorCount_ && end - candidate < wanted) {
+            ENGINE_RETURN_IF_FAILED(isAvailable(end, &available));
+            if (!available)
+                break;
+            ++end;
+        }
+        if (available) { // `wanted` sectors, or a run to the end of the file
+            *first = candidate;
+            return Status::ok;
+        }
+        for (candidate = end + 1; candidate < sectorCount_; ++candidate) {
+            ENGINE_RETURN_IF_FAILED(isAvailable(candidate, &available));
+            if (available)
+                break;
+        }
     }
-    // The chain goes on at the lowest free sector ahead of it, or at the end of the file; it
-    // never goes back to the small holes behind it, which the tables of the next commit and
-    // the first sectors of new streams fill.
-    std::uint32_t lowest = 0;
-    ENGINE_RETURN_IF_FAILED(findAvailable(&lowest));
-    if (lowest > previous && lowest < sectorCount_)
-        return take(lowest, sector);
-    return appendSector(sector);
+    *first = sectorCount_;
+    return Status::ok;
+}
+
+Status Fat::allocateForChain(std::uint32_t previous, std::uint64_t wanted, std::uint32_t* sector) {
+    ENGINE_RETURN_IF_FAILED(learnCommittedTables());
+    if (previous != endOfChain) {
+        const std::uint64_t next = std::uint64_t{previous} + 1;
+        if (next == sectorCount_)
+            return appendSector(sector);
+        bool available = false;
+        if (next < sectorCount_)
+            ENGINE_RETURN_IF_FAILED(isAvailable(static_cast<std::uint32_t>(next), &available));
+        if (available)
+            return take(static_cast<std::uint32_t>(next), sector);
+    }
+    // Holes too small for the sectors still wanted are left to the tables of the next commit
+    // and to small streams.
+    std::uint32_t first = 0;
+    ENGINE_RETURN_IF_FAILED(findRun(wanted, &first));
+    return first < sectorCount_ ? take(first, sector) : appendSector(sector);
 }
 
 std::size_t Fat::difatSectorsNeeded() const {
@@ -703,14 +729,14 @@ Status MiniFat::allocate(std::uint32_t* sector) {
     return Status::ok;
 }
 
-Status MiniFat::allocateAfter(std::uint32_t previous, std::uint32_t* sector) {
-    const std::uint64_t wanted = std::uint64_t{previous} + 1;
-    if (wanted < entries_.size() && entries_[wanted] == freeSector) {
-        *sector = static_cast<std::uint32_t>(wanted);
+Status MiniFat::allocateForChain(std::uint32_t previous, std::uint64_t, std::uint32_t* sector) {
+    const std::uint64_t next = std::uint64_t{previous} + 1;
+    if (previous != endOfChain && next < entries_.size() && entries_[next] == freeSector) {
+        *sector = static_cast<std::uint32_t>(next);
         return setNext(*sector, endOfChain);
     }
-    if (wanted == entries_.size()) {
-        *sector = static_cast<std::uint32_t>(wanted);
+    if (previous != endOfChain && next == entries_.size()) {
+        *sector = static_cast<std::uint32_t>(next);
         entries_.push_back(endOfChain);
         changed_ = true;
         return Status::ok;

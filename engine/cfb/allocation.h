@@ -33,9 +33,12 @@ public:
     // Hands out a free sector, marked end-of-chain: the lowest one, so that tables written at
     // a commit fill the holes that earlier commits left.
     [[nodiscard]] virtual Status allocate(std::uint32_t* sector) = 0;
-    // Hands out the sector right after `previous` when it is free, so that a chain growing at
-    // its end stays one run of consecutive sectors; otherwise any free sector.
-    [[nodiscard]] virtual Status allocateAfter(std::uint32_t previous, std::uint32_t* sector);
+    // Hands out a sector for a chain that grows by `wanted` sectors, this one the first, after
+    // `previous` (endOfChain for an empty chain): the sector right after `previous` when it is
+    // free, else the first of `wanted` free consecutive sectors, so that chains stay in long
+    // runs; failing those, any free sector.
+    [[nodiscard]] virtual Status allocateForChain(std::uint32_t previous, std::uint64_t wanted,
+                                                  std::uint32_t* sector);
     [[nodiscard]] virtual Status release(std::uint32_t sector) = 0;
     [[nodiscard]] virtual std::uint32_t sectorLimit() const = 0;
     [[nodiscard]] virtual const char* tableName() const = 0;
@@ -105,7 +108,8 @@ public:
     [[nodiscard]] Status nextRun(std::uint32_t sector, std::uint64_t maxSectors,
                                  std::uint32_t* count, std::uint32_t* next) override;
     [[nodiscard]] Status allocate(std::uint32_t* sector) override;
-    [[nodiscard]] Status allocateAfter(std::uint32_t previous, std::uint32_t* sector) override;
+    [[nodiscard]] Status allocateForChain(std::uint32_t previous, std::uint64_t wanted,
+                                          std::uint32_t* sector) override;
     [[nodiscard]] Status release(std::uint32_t sector) override;
     [[nodiscard]] std::uint32_t sectorLimit() const override { return sectorCount_; }
     [[nodiscard]] const char* tableName() const override { return "FAT"; }
@@ -140,6 +144,9 @@ private:
     [[nodiscard]] Status isAvailable(std::uint32_t sector, bool* available);
     // The lowest sector that may be handed out, or sectorCount_ when there is none.
     [[nodiscard]] Status findAvailable(std::uint32_t* sector);
+    // The first of the lowest `wanted` consecutive sectors that may be handed out (fewer when
+    // they reach the end of the file, where the run can grow), or sectorCount_.
+    [[nodiscard]] Status findRun(std::uint64_t wanted, std::uint32_t* first);
     [[nodiscard]] Status take(std::uint32_t sector, std::uint32_t* taken);
     [[nodiscard]] Status relocateChangedPages(bool* moved);
     [[nodiscard]] Status relocateDifat(bool* moved);
@@ -187,7 +194,8 @@ public:
     [[nodiscard]] Status next(std::uint32_t sector, std::uint32_t* next) override;
     [[nodiscard]] Status setNext(std::uint32_t sector, std::uint32_t next) override;
     [[nodiscard]] Status allocate(std::uint32_t* sector) override;
-    [[nodiscard]] Status allocateAfter(std::uint32_t previous, std::uint32_t* sector) override;
+    [[nodiscard]] Status allocateForChain(std::uint32_t previous, std::uint64_t wanted,
+                                          std::uint32_t* sector) override;
     [[nodiscard]] Status release(std::uint32_t sector) override;
     [[nodiscard]] std::uint32_t sectorLimit() const override {
         return static_cast<std::uint32_t>(entries_.size());

@@ -469,15 +469,15 @@ Status FileCore::readStream(std::uint32_t id, std::uint64_t offset, void* buffer
     return Status::ok;
 }
 
-// Moves the sector at `position` of a chain to a sector the committed state does not use.
-Status FileCore::moveSector(std::uint32_t id, std::uint64_t position, bool keepBytes) {
+// Moves the sector at `position` of a chain to a sector the committed state does not use,
+// one that can start a run of `wanted` sectors for the positions moved after it.
+Status FileCore::moveSector(std::uint32_t id, std::uint64_t position, std::uint64_t wanted,
+                            bool keepBytes) {
     ChainMap& chain = chainOf(id);
     const std::uint32_t old = chain.sectorAt(position);
     std::uint32_t fresh = 0;
-    if (position > 0)
-        ENGINE_RETURN_IF_FAILED(fat_->allocateAfter(chain.sectorAt(position - 1), &fresh));
-    else
-        ENGINE_RETURN_IF_FAILED(fat_->allocate(&fresh));
+    ENGINE_RETURN_IF_FAILED(fat_->allocateForChain(
+        position > 0 ? chain.sectorAt(position - 1) : endOfChain, wanted, &fresh));
     if (keepBytes) {
         std::vector<std::uint8_t> bytes(header_.sectorSize());
         ENGINE_RETURN_IF_FAILED(file_->read(file_->offsetOf(old), bytes.data(), bytes.size()));
@@ -495,7 +495,8 @@ Status FileCore::moveSector(std::uint32_t id, std::uint64_t position, bool keepB
     return Status::ok;
 }
 
-Status FileCore::makeWritable(std::uint32_t id, std::uint64_t offset, std::size_t count) {
+Status FileCore::makeWritable(std::uint32_t id, std::uint64_t offset, std::size_t count,
+                              std::uint64_t sectorsToFollow) {
     const std::uint32_t sectorSize = header_.sectorSize();
     const std::uint64_t first = offset / sectorSize;
     const std::uint64_t last = (offset + count - 1) / sectorSize;
@@ -513,7 +514,8 @@ Status FileCore::makeWritable(std::uint32_t id, std::uint64_t offset, std::size_
         const std::uint64_t sectorStart = position * sectorSize;
         const bool wholeSector =
             offset <= sectorStart && offset + count >= sectorStart + sectorSize;
-        ENGINE_RETURN_IF_FAILED(moveSector(id, position, !wholeSector));
+        ENGINE_RETURN_IF_FAILED(
+            moveSector(id, position, last - position + 1 + sectorsToFollow, !wholeSector));
     }
     return Status::ok;
 }
@@ -584,14 +586,11 @@ Status FileCore::resizeChain(std::uint32_t id, ChainLinks& links, std::uint64_t 
         chain.truncate(units);
     }
     for (std::uint64_t position = have; position < units; ++position) {
+        const std::uint32_t previous = position > 0 ? chain.sectorAt(position - 1) : endOfChain;
         std::uint32_t sector = 0;
-        if (position == 0) {
-            ENGINE_RETURN_IF_FAILED(links.allocate(&sector));
-        } else {
-            const std::uint32_t previous = chain.sectorAt(position - 1);
-            ENGINE_RETURN_IF_FAILED(links.allocateAfter(previous, &sector));
+        ENGINE_RETURN_IF_FAILED(links.allocateForChain(previous, units - position, &sector));
+        if (position > 0)
             ENGINE_RETURN_IF_FAILED(links.setNext(previous, sector));
-        }
         chain.append(sector);
     }
     nodes_[id].entry.startSector = chain.mappedCount() == 0 ? endOfChain : chain.firstSector();
@@ -648,22 +647,24 @@ Status FileCore::keepConsistent(Status status) {
 Status FileCore::changeStreamSize(std::uint32_t id, std::uint64_t size, std::uint64_t dataStart) {
     const std::uint64_t oldSize = nodes_[id].entry.size;
     if (size > oldSize && !isMini(nodes_[id]))
-        ENGINE_RETURN_IF_FAILED(prepareEnd(id, std::min(dataStart, oldSize)));
+        ENGINE_RETURN_IF_FAILED(prepareEnd(id, std::min(dataStart, oldSize), size));
     ENGINE_RETURN_IF_FAILED(resizeKeepingBytes(id, size));
     if (dataStart > oldSize && size > oldSize)
         return zeroGap(id, oldSize, std::min(dataStart, size));
     return Status::ok;
 }
 
-// Before a regular stream grows, the committed sectors from `from` to the end of its last
-// sector move to free ones (keeping only bytes before `from`), so that the sectors it grows
-// by can follow the moved last sector.
-Status FileCore::prepareEnd(std::uint32_t id, std::uint64_t from) {
+// Before a regular stream grows to `size` bytes, the committed sectors from `from` to the end
+// of its last sector move to free ones (keeping only bytes before `from`) where the sectors
+// it grows by can follow them.
+Status FileCore::prepareEnd(std::uint32_t id, std::uint64_t from, std::uint64_t size) {
     const std::uint32_t sectorSize = header_.sectorSize();
-    const std::uint64_t end = ceilDivide(nodes_[id].entry.size, sectorSize) * sectorSize;
+    const std::uint64_t sectors = ceilDivide(nodes_[id].entry.size, sectorSize);
+    const std::uint64_t end = sectors * sectorSize;
     if (from >= end)
         return Status::ok;
-    return makeWritable(id, from, static_cast<std::size_t>(end - from));
+    return makeWritable(id, from, static_cast<std::size_t>(end - from),
+                        ceilDivide(size, sectorSize) - sectors);
 }
 
 // Bytes a stream grows by without being written read as zeros, whatever the sectors they

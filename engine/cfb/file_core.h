@@ -96,7 +96,7 @@ private:
     // Resizes a stream whose bytes from `dataStart` on are about to be written.
     [[nodiscard]] Status changeStreamSize(std::uint32_t stream, std::uint64_t size,
                                           std::uint64_t dataStart);
-    [[nodiscard]] Status prepareEnd(std::uint32_t stream, std::uint64_t from);
+    [[nodiscard]] Status prepareEnd(std::uint32_t stream, std::uint64_t from, std::uint64_t size);
     [[nodiscard]] Status zeroGap(std::uint32_t stream, std::uint64_t from, std::uint64_t to);
     [[nodiscard]] Status resizeKeepingBytes(std::uint32_t stream, std::uint64_t size);
 
@@ -112,8 +112,12 @@ private:
                                   std::size_t count);
     [[nodiscard]] Status writeMini(std::uint32_t node, std::uint64_t offset, const void* buffer,
                                    std::size_t count);
-    [[nodiscard]] Status makeWritable(std::uint32_t node, std::uint64_t offset, std::size_t count);
-    [[nodiscard]] Status moveSector(std::uint32_t node, std::uint64_t position, bool keepBytes);
+    // Moves the committed sectors holding [offset, offset + count) to free ones, where
+    // `sectorsToFollow` more sectors can follow them.
+    [[nodiscard]] Status makeWritable(std::uint32_t node, std::uint64_t offset, std::size_t count,
+                                      std::uint64_t sectorsToFollow = 0);
+    [[nodiscard]] Status moveSector(std::uint32_t node, std::uint64_t position,
+                                    std::uint64_t wanted, bool keepBytes);
     [[nodiscard]] Status resizeChain(std::uint32_t node, ChainLinks& links, std::uint64_t units);
     [[nodiscard]] Status resizeInPlace(std::uint32_t node, std::uint64_t size);
     [[nodiscard]] Status growMiniStream(std::uint32_t miniSectors);

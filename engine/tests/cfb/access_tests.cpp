@@ -107,6 +107,32 @@ TEST(AccessTest, SmallWritesReachTheArrayAsFewLargeOnes) {
     }
 }
 
+// A stream written a piece per commit, beside a small stream that changes too, stays in one
+// run of consecutive sectors per commit: reading it whole takes one read per run.
+TEST(AccessTest, AStreamGrownAcrossCommitsStaysInLongRuns) {
+    auto counting = std::make_shared<CountingByteArray>(std::make_shared<MemoryByteArray>());
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::create(counting, Version::v3, &file));
+    Stream big;
+    Stream small;
+    ASSERT_OK(file->root().createStream(u"Big", &big));
+    ASSERT_OK(file->root().createStream(u"Small", &small));
+    constexpr int commits = 20;
+    const auto piece = pattern(100000);
+    std::size_t written = 0;
+    for (int i = 0; i < commits; ++i) {
+        ASSERT_OK(big.write(piece.data(), piece.size(), &written));
+        ASSERT_OK(small.write("more", 4, &written));
+        ASSERT_OK(file->commit());
+    }
+    std::vector<std::uint8_t> whole(commits * piece.size());
+    std::size_t read = 0;
+    const std::uint64_t readsBefore = counting->reads;
+    ASSERT_OK(big.readAt(0, whole.data(), whole.size(), &read));
+    ASSERT_EQ(read, whole.size());
+    EXPECT_LE(counting->reads - readsBefore, std::uint64_t{commits} + 8); // and a few FAT reads
+}
+
 TEST(AccessTest, RandomReadsWalkTheChainOnce) {
     auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 8 << 20));
     std::unique_ptr<CompoundFile> file;
