@@ -98,12 +98,9 @@ enum class Access { read, create };
             unlockCommitByte(lockBytes.get());
     });
     // Through the byte array, whose first read brings in the start of the file at once.
-    std::uint64_t size = 0;
-    RETURN_IF_ENGINE_FAILED(bytes->size(&size));
     std::array<std::uint8_t, kSignatureSize> signature{};
     std::size_t read = 0;
-    if (size >= kSignatureSize)
-        RETURN_IF_ENGINE_FAILED(bytes->readAt(0, signature.data(), kSignatureSize, &read));
+    RETURN_IF_ENGINE_FAILED(bytes->readAt(0, signature.data(), kSignatureSize, &read));
     const bool isStorage =
         read == kSignatureSize &&
         std::memcmp(signature.data(), engine::cfb::headerSignature.data(), kSignatureSize) == 0;
@@ -140,6 +137,9 @@ enum class Access { read, create };
                                       IStorage** storage) {
     *storage = nullptr;
     auto bytes = std::make_shared<LockBytesByteArray>(lockBytes);
+    // The file's share flags keep every other writer out.
+    if (shareOf(mode) == STGM_SHARE_EXCLUSIVE || shareOf(mode) == STGM_SHARE_DENY_WRITE)
+        bytes->setUnchangedByOthers();
     std::unique_ptr<engine::cfb::CompoundFile> file;
     if (access == Access::create)
         RETURN_IF_FAILED(createCompoundFile(bytes, mode, version, &file));

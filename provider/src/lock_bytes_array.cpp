@@ -35,7 +35,7 @@ void LockBytesByteArray::stageInMemory() {
     std::lock_guard lock(mutex_);
     staged_ = std::make_shared<engine::cfb::MemoryByteArray>();
     cache_.clear();
-    cacheLoaded_ = true;
+    cacheState_ = CacheState::dropped;
 }
 
 bool LockBytesByteArray::staging() {
@@ -82,37 +82,50 @@ void LockBytesByteArray::detach() {
 void LockBytesByteArray::dropCache() {
     std::lock_guard lock(mutex_);
     cache_.clear();
-    cacheLoaded_ = true; // once dropped, never loaded again
+    cacheState_ = CacheState::dropped; // once dropped, never loaded again
 }
 
 bool LockBytesByteArray::readFromCache(std::uint64_t offset, void* buffer, std::size_t count,
                                        std::size_t* read) {
-    ComPtr<ILockBytes> bytes;
-    {
-        std::lock_guard lock(mutex_);
-        if (cacheLoaded_ || offset != 0 || !lockBytes_) {
-            if (offset + count > cache_.size() || cache_.empty())
-                return false;
+    // Under the mutex: serves the read from the cache when it holds the bytes, or holds the
+    // whole file and the read reaches past its end.
+    auto serve = [&]() {
+        if (offset + count <= cache_.size() && cacheState_ == CacheState::loaded) {
             std::memcpy(buffer, cache_.data() + offset, count);
             *read = count;
             return true;
         }
+        if (!cacheIsWholeFile())
+            return false;
+        const std::size_t available =
+            offset < cache_.size() ? cache_.size() - static_cast<std::size_t>(offset) : 0;
+        const std::size_t part = std::min(count, available);
+        if (part > 0)
+            std::memcpy(buffer, cache_.data() + offset, part);
+        *read = part;
+        return true;
+    };
+    ComPtr<ILockBytes> bytes;
+    {
+        std::lock_guard lock(mutex_);
+        if (cacheState_ != CacheState::unloaded || offset != 0 || !lockBytes_)
+            return serve();
         bytes = lockBytes_;
-        cacheLoaded_ = true;
+        cacheState_ = CacheState::loaded;
     }
     std::vector<std::uint8_t> start(kCacheSize);
     ULONG got = 0;
     ULARGE_INTEGER zero{};
-    if (FAILED(bytes->ReadAt(zero, start.data(), static_cast<ULONG>(start.size()), &got)))
+    if (FAILED(bytes->ReadAt(zero, start.data(), static_cast<ULONG>(start.size()), &got))) {
+        std::lock_guard lock(mutex_);
+        cacheState_ = CacheState::dropped;
         return false;
+    }
     start.resize(got);
     std::lock_guard lock(mutex_);
     cache_ = std::move(start);
-    if (count > cache_.size())
-        return false;
-    std::memcpy(buffer, cache_.data(), count);
-    *read = count;
-    return true;
+    cacheReachesEnd_ = got < kCacheSize;
+    return serve();
 }
 
 engine::Status LockBytesByteArray::readAt(std::uint64_t offset, void* buffer, std::size_t count,
@@ -170,6 +183,13 @@ engine::Status LockBytesByteArray::size(std::uint64_t* size) {
     *size = 0;
     if (const auto image = staged())
         return image->size(size);
+    {
+        std::lock_guard lock(mutex_);
+        if (cacheIsWholeFile()) {
+            *size = cache_.size();
+            return engine::Status::ok;
+        }
+    }
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;

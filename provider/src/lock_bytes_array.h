@@ -26,6 +26,10 @@ public:
     [[nodiscard]] engine::Status setSize(std::uint64_t size) override;
     [[nodiscard]] engine::Status flush() override;
 
+    // Nobody else writes these bytes while the array is used (the root's share mode denies
+    // writing): the start of the file read at once may stand for the whole file, its size
+    // included, until this array writes.
+    void setUnchangedByOthers() { unchangedByOthers_ = true; }
     // Releases the lock bytes; later calls fail with STG_E_REVERTED.
     void detach();
     // Forgets the bytes kept from the start of the array (after a revert, or when another
@@ -50,11 +54,18 @@ private:
     // of one for each of the header, allocation tables, directory and mini stream.
     [[nodiscard]] bool readFromCache(std::uint64_t offset, void* buffer, std::size_t count,
                                      std::size_t* read);
+    // Whether the cache holds the whole file, as it is for as long as the cache is kept.
+    [[nodiscard]] bool cacheIsWholeFile() const {
+        return unchangedByOthers_ && cacheState_ == CacheState::loaded && cacheReachesEnd_;
+    }
 
     std::mutex mutex_;
     ComPtr<ILockBytes> lockBytes_;
+    enum class CacheState { unloaded, loaded, dropped };
     std::vector<std::uint8_t> cache_;
-    bool cacheLoaded_ = false;
+    CacheState cacheState_ = CacheState::unloaded;
+    bool cacheReachesEnd_ = false; // the file ended within the bytes read
+    bool unchangedByOthers_ = false;
     std::shared_ptr<engine::cfb::MemoryByteArray> staged_;
 };
 
