@@ -50,7 +50,7 @@ enum class Access { read, create };
 }
 
 [[nodiscard, maybe_unused]] HRESULT queryResult(IStorage* storage, REFIID riid, void** result) {
-    const ComPtr<IStorage> owner = ComPtr<IStorage>::adopt(storage);
+    const ComPtr<IStorage> owner = ComPtr<IStorage>::attach(storage);
     return owner->QueryInterface(riid, result);
 }
 

@@ -103,7 +103,7 @@ HRESULT FileLockBytes::open(const std::wstring& path, DWORD mode, FileDispositio
         return lastFileError();
     auto* bytes = new (std::nothrow) FileLockBytes(std::move(file), path);
     RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, bytes);
-    *result = ComPtr<FileLockBytes>::adopt(bytes);
+    *result = ComPtr<FileLockBytes>::attach(bytes);
     return S_OK;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace provider {
 namespace {
@@ -75,7 +76,7 @@ HRESULT LockBytesByteArray::publish() {
 void LockBytesByteArray::detach() {
     ComPtr<ILockBytes> released;
     std::lock_guard lock(mutex_);
-    released.swap(lockBytes_);
+    released = std::move(lockBytes_);
     cache_.clear();
 }
 

@@ -288,7 +288,7 @@ HRESULT ElementEnumerator::create(std::shared_ptr<Document> document, engine::cf
     *result = nullptr;
     auto* enumerator = new (std::nothrow) ElementEnumerator();
     RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, enumerator);
-    ComPtr<IEnumSTATSTG> owner = ComPtr<IEnumSTATSTG>::adopt(enumerator);
+    ComPtr<IEnumSTATSTG> owner = ComPtr<IEnumSTATSTG>::attach(enumerator);
     enumerator->document_ = std::move(document);
     enumerator->storage_ = std::move(storage);
     enumerator->parentScope_ = parentScope;
