@@ -155,6 +155,13 @@ std::wstring widen(const std::string& text) {
     return result;
 }
 
+std::string patternBytes(size_t count, unsigned seed) {
+    std::string bytes(count, '\0');
+    for (size_t index = 0; index < count; ++index)
+        bytes[index] = static_cast<char>((index * 7 + seed) & 0xFF);
+    return bytes;
+}
+
 bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -32,6 +32,10 @@ private:
 std::string narrow(const std::wstring& text);
 std::wstring widen(const std::string& text);
 
+// Bytes (index * 7 + seed) & 0xFF: content whose every offset is told apart from its
+// neighbours, and which the native readers' scripts can make again.
+std::string patternBytes(size_t count, unsigned seed = 0);
+
 bool fileExists(const std::wstring& path);
 std::string readFile(const std::wstring& path);
 void writeFile(const std::wstring& path, const std::string& content);

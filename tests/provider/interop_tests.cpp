@@ -4,6 +4,7 @@
 // provider-interop/ beside the test program, for the native readers (check_interop.py).
 #include "provider_api.h"
 
+#include <storage_views.h>
 #include <test_support.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include <cstring>
 
 using namespace provider_test;
+using storage_views::propertiesOf;
+using storage_views::treeOf;
 
 namespace {
 
@@ -23,126 +26,6 @@ std::wstring interopFolder() {
     const std::wstring folder = test_support::programDirectory() + L"\\" + kInteropFolder;
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
-}
-
-std::string hexHash(const std::string& bytes) {
-    // FNV-1a, enough to tell contents apart in a listing.
-    unsigned long long hash = 1469598103934665603ull;
-    for (unsigned char byte : bytes)
-        hash = (hash ^ byte) * 1099511628211ull;
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llx", hash);
-    return text;
-}
-
-std::string guidText(const GUID& guid) {
-    wchar_t text[40];
-    StringFromGUID2(guid, text, 40);
-    return test_support::narrow(text);
-}
-
-// One line per element, sorted: path, type, size, class, state bits and a hash of the bytes.
-void describeTree(IStorage* storage, const std::wstring& prefix, std::vector<std::string>* lines) {
-    ComPtr<IEnumSTATSTG> elements;
-    ASSERT_EQ(storage->EnumElements(0, nullptr, 0, elements.put()), S_OK);
-    STATSTG stat;
-    while (elements->Next(1, &stat, nullptr) == S_OK) {
-        const std::wstring name = stat.pwcsName;
-        CoTaskMemFree(stat.pwcsName);
-        std::string line = test_support::narrow(prefix + name);
-        for (char& c : line)
-            c = c == '\005' ? '#' : c;
-        if (stat.type == STGTY_STREAM) {
-            line += "|stream|" + std::to_string(stat.cbSize.QuadPart) + "|" +
-                    hexHash(readStream(storage, name.c_str()));
-            lines->push_back(line);
-            continue;
-        }
-        ComPtr<IStorage> child;
-        ASSERT_EQ(storage->OpenStorage(name.c_str(), nullptr, kReadMode, nullptr, 0, child.put()),
-                  S_OK);
-        STATSTG own{};
-        ASSERT_EQ(child->Stat(&own, STATFLAG_NONAME), S_OK);
-        line += "|storage|" + guidText(own.clsid) + "|" + std::to_string(own.grfStateBits);
-        lines->push_back(line);
-        describeTree(child.get(), prefix + name + L"/", lines);
-    }
-}
-
-std::vector<std::string> treeOf(IStorage* storage) {
-    std::vector<std::string> lines;
-    describeTree(storage, L"", &lines);
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
-std::string valueText(const PROPVARIANT& value) {
-    char text[64];
-    switch (value.vt) {
-    case VT_I2:
-        return "i2:" + std::to_string(value.iVal);
-    case VT_I4:
-        return "i4:" + std::to_string(value.lVal);
-    case VT_UI4:
-        return "ui4:" + std::to_string(value.ulVal);
-    case VT_R8:
-        std::snprintf(text, sizeof text, "r8:%.6g", value.dblVal);
-        return text;
-    case VT_BOOL:
-        return value.boolVal ? "bool:true" : "bool:false";
-    case VT_LPSTR:
-        return std::string("lpstr:") + value.pszVal;
-    case VT_LPWSTR:
-        return "lpwstr:" + test_support::narrow(value.pwszVal);
-    case VT_BSTR:
-        return "bstr:" + test_support::narrow(value.bstrVal);
-    case VT_FILETIME:
-        std::snprintf(text, sizeof text, "filetime:%08lx%08lx", value.filetime.dwHighDateTime,
-                      value.filetime.dwLowDateTime);
-        return text;
-    case VT_BLOB:
-        return "blob:" + hexHash(std::string(reinterpret_cast<const char*>(value.blob.pBlobData),
-                                             value.blob.cbSize));
-    default:
-        return "vt" + std::to_string(value.vt);
-    }
-}
-
-// One line per property of one set, sorted, or {"absent"} when the set cannot be opened.
-std::vector<std::string> propertiesOf(IStorage* storage, const FMTID& id) {
-    ComPtr<IPropertySetStorage> sets;
-    ComPtr<IPropertyStorage> set;
-    if (FAILED(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid())))
-        return {"no property sets"};
-    const HRESULT opened = sets->Open(id, kReadMode, set.put());
-    if (opened == STG_E_FILENOTFOUND)
-        return {"absent"};
-    if (FAILED(opened)) {
-        char text[40];
-        std::snprintf(text, sizeof text, "cannot open: %08lX", static_cast<unsigned long>(opened));
-        return {text};
-    }
-    std::vector<std::string> lines;
-    ComPtr<IEnumSTATPROPSTG> properties;
-    if (FAILED(set->Enum(properties.put())))
-        return {"cannot enumerate"};
-    STATPROPSTG item;
-    while (properties->Next(1, &item, nullptr) == S_OK) {
-        PROPSPEC selector;
-        selector.ulKind = PRSPEC_PROPID;
-        selector.propid = item.propid;
-        PROPVARIANT value;
-        const HRESULT hr = set->ReadMultiple(1, &selector, &value);
-        std::string line = std::to_string(item.propid) + "|";
-        if (item.lpwstrName)
-            line += test_support::narrow(item.lpwstrName);
-        line += "|" + (SUCCEEDED(hr) ? valueText(value) : "unreadable");
-        lines.push_back(line);
-        PropVariantClear(&value);
-        CoTaskMemFree(item.lpwstrName);
-    }
-    std::sort(lines.begin(), lines.end());
-    return lines;
 }
 
 PROPSPEC byId(PROPID id) {

@@ -110,11 +110,4 @@ std::vector<std::wstring> listElements(IStorage* storage) {
     return names;
 }
 
-std::string patternBytes(size_t count, unsigned seed) {
-    std::string bytes(count, '\0');
-    for (size_t index = 0; index < count; ++index)
-        bytes[index] = static_cast<char>((index * 7 + seed) & 0xFF);
-    return bytes;
-}
-
 } // namespace provider_test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <com_ptr.h>
+#include <test_support.h>
 
 #include <objbase.h>
 #include <propidl.h>
@@ -49,7 +50,6 @@ std::string readAll(IStream* stream);
 // The names of a storage's children, in enumeration order, with a type mark: "s:" for a
 // stream, "d:" for a storage.
 std::vector<std::wstring> listElements(IStorage* storage);
-// Bytes 0, 1, 2 ... 255, 0, 1 ...
-std::string patternBytes(size_t count, unsigned seed = 0);
+using test_support::patternBytes;
 
 } // namespace provider_test
