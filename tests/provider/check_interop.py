@@ -8,16 +8,13 @@ Exits 0 when every check passes, 1 on a mismatch, 77 (skipped) when a reader is 
 the documents were not written yet.
 """
 import os
-import shutil
 import subprocess
 import sys
 
-SKIPPED = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+from native_readers import SKIPPED, check_gsf_props, missing_reader, pattern  # noqa: E402
+
 STORAGE_CLSID = "0000000B-0000-0000-C000-000000000046"
-
-
-def pattern(count, seed):
-    return bytes(((index * 7 + seed) & 0xFF) for index in range(count))
 
 
 def check_with_olefile(path, failures):
@@ -73,27 +70,14 @@ def check_with_gsf(path, failures):
         "Paid": "TRUE",
         "Invoices": "42",
     }
-    shown = subprocess.run(["gsf", "props", path, *expected], capture_output=True, text=True,
-                           check=False).stdout
-    values = {}
-    for line in shown.splitlines():  # name: <tab>= value
-        name, separator, value = line.partition(": \t= ")
-        if separator:
-            values[name.strip()] = value.strip()
-    for name, value in expected.items():
-        if values.get(name) != value:
-            failures.append(f"{path}: gsf shows {name} as {values.get(name)}, not {value}")
+    check_gsf_props(path, expected, failures)
 
 
 def main():
     folder = sys.argv[1]
-    try:
-        import olefile  # noqa: F401
-    except ImportError:
-        print("python3-olefile is not installed")
-        return SKIPPED
-    if shutil.which("gsf") is None:
-        print("gsf (libgsf-bin) is not installed")
+    missing = missing_reader()
+    if missing:
+        print(missing)
         return SKIPPED
     documents = [os.path.join(folder, name) for name in
                  ("written-by-provider-512.stg", "written-by-provider-4096.stg")]

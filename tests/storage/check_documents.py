@@ -9,15 +9,10 @@ Exits 0 when every check passes, 1 on a mismatch, 77 (skipped) when a reader is 
 the documents were not written yet.
 """
 import os
-import shutil
-import subprocess
 import sys
 
-SKIPPED = 77
-
-
-def pattern(count, seed):
-    return bytes(((index * 7 + seed) & 0xFF) for index in range(count))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+from native_readers import SKIPPED, check_gsf_props, missing_reader, pattern  # noqa: E402
 
 
 def text(value):
@@ -43,28 +38,11 @@ def check_olefile(path, streams, summary, failures):
                 failures.append(f"{path}: summary {identifier} is {properties.get(identifier)}")
 
 
-def check_gsf(path, expected, failures):
-    shown = subprocess.run(["gsf", "props", path, *expected], capture_output=True, text=True,
-                           check=False).stdout
-    values = {}
-    for line in shown.splitlines():  # name: <tab>= value
-        name, separator, value = line.partition(": \t= ")
-        if separator:
-            values[name.strip()] = value.strip()
-    for name, value in expected.items():
-        if values.get(name) != value:
-            failures.append(f"{path}: gsf shows {name} as {values.get(name)}, not {value}")
-
-
 def main():
     folder = sys.argv[1]
-    try:
-        import olefile  # noqa: F401
-    except ImportError:
-        print("python3-olefile is not installed")
-        return SKIPPED
-    if shutil.which("gsf") is None:
-        print("gsf (libgsf-bin) is not installed")
+    missing = missing_reader()
+    if missing:
+        print(missing)
         return SKIPPED
     made = os.path.join(folder, "made-by-library.ac")
     converted = os.path.join(folder, "converted.ac")
@@ -79,7 +57,7 @@ def main():
         "Attachment": pattern(2500, 2),
     }, {2: "Quarterly ledger", 14: 7}, failures)
     # The user-defined properties live in the second section of the document summary.
-    check_gsf(made, {
+    check_gsf_props(made, {
         "dc:title": '"Quarterly ledger"',
         "gsf:page-count": "7",
         "Client": '"M\\303\\274ller & Co"',  # gsf prints UTF-8 bytes in octal
