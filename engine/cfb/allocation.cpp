@@ -3,6 +3,7 @@
 #include "common/error.h"
 
 #include <algorithm>
+#include <bit>
 #include <iterator>
 
 namespace engine::cfb {
@@ -22,6 +23,12 @@ Status ChainLinks::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::
 
 Status ChainLinks::allocateForChain(std::uint32_t, std::uint64_t, std::uint32_t* sector) {
     return allocate(sector);
+}
+
+Status ChainLinks::allocateRun(std::uint32_t previous, std::uint64_t wanted, std::uint32_t* first,
+                               std::uint32_t* count) {
+    *count = 1;
+    return allocateForChain(previous, wanted, first);
 }
 
 // ---- ChainMap ---------------------------------------------------------------------------
@@ -46,16 +53,6 @@ bool ChainMap::visited(std::uint32_t first, std::uint32_t count) const {
         return false;
     --it;
     return it->first + static_cast<std::uint64_t>(it->second) > first;
-}
-
-void ChainMap::appendMapped(std::uint32_t sector) {
-    if (!runs_.empty() && runs_.back().first + runs_.back().count == sector) {
-        ++runs_.back().count;
-    } else {
-        runs_.push_back({sector, 1});
-        runStarts_.push_back(mapped_);
-    }
-    ++mapped_;
 }
 
 Status ChainMap::addWalked(ChainLinks& links, std::uint32_t first, std::uint32_t count) {
@@ -129,9 +126,19 @@ std::uint32_t ChainMap::sectorAt(std::uint64_t position) const {
 }
 
 void ChainMap::append(std::uint32_t sector) {
+    appendRun(sector, 1);
+}
+
+void ChainMap::appendRun(std::uint32_t first, std::uint32_t count) {
     if (mapped_ == 0)
-        first_ = sector;
-    appendMapped(sector);
+        first_ = first;
+    if (!runs_.empty() && runs_.back().first + runs_.back().count == first) {
+        runs_.back().count += count;
+    } else {
+        runs_.push_back({first, count});
+        runStarts_.push_back(mapped_);
+    }
+    mapped_ += count;
 }
 
 void ChainMap::truncate(std::uint64_t count) {
@@ -188,6 +195,7 @@ void ChainMap::replace(std::uint64_t position, std::uint32_t sector) {
 
 Fat::Fat(SectorFile& file)
     : file_(file), entriesPerPage_(file.sectorSize() / 4),
+      pageShift_(static_cast<std::uint32_t>(std::countr_zero(file.sectorSize() / 4))),
       rangeLockSector_(static_cast<std::uint32_t>(rangeLockFirstByte / file.sectorSize()) - 1) {}
 
 void Fat::createEmpty() {
@@ -299,7 +307,7 @@ Status Fat::loadPage(std::size_t index) {
 }
 
 Status Fat::pageFor(std::uint32_t sector, Page** page) {
-    const std::size_t index = sector / entriesPerPage_;
+    const std::size_t index = sector >> pageShift_;
     if (index < pages_.size() && pages_[index]) {
         *page = pages_[index].get();
         return Status::ok;
@@ -334,7 +342,7 @@ Status Fat::next(std::uint32_t sector, std::uint32_t* next) {
                                                      " past the last sector ", sectorCount_));
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
-    *next = page->entries[sector % entriesPerPage_];
+    *next = page->entries[sector & (entriesPerPage_ - 1)];
     return Status::ok;
 }
 
@@ -367,15 +375,20 @@ Status Fat::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::uint32_
     }
 }
 
+Status Fat::changedPageFor(std::uint32_t sector, Page** page) {
+    ENGINE_RETURN_IF_FAILED(pageFor(sector, page));
+    if (!(*page)->dirty) {
+        (*page)->dirty = true;
+        if (locations_[sector >> pageShift_] != freeSector && !(*page)->committed)
+            (*page)->committed = std::make_unique<std::vector<std::uint32_t>>((*page)->entries);
+    }
+    return Status::ok;
+}
+
 Status Fat::setNext(std::uint32_t sector, std::uint32_t next) {
     Page* page = nullptr;
-    ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
-    if (!page->dirty) {
-        page->dirty = true;
-        if (locations_[sector / entriesPerPage_] != freeSector && !page->committed)
-            page->committed = std::make_unique<std::vector<std::uint32_t>>(page->entries);
-    }
-    page->entries[sector % entriesPerPage_] = next;
+    ENGINE_RETURN_IF_FAILED(changedPageFor(sector, &page));
+    page->entries[sector & (entriesPerPage_ - 1)] = next;
     return Status::ok;
 }
 
@@ -391,7 +404,7 @@ Status Fat::committedUses(std::uint32_t sector, bool* used) {
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
     const auto& entries = page->committed ? *page->committed : page->entries;
-    *used = entries[sector % entriesPerPage_] != freeSector;
+    *used = entries[sector & (entriesPerPage_ - 1)] != freeSector;
     return Status::ok;
 }
 
@@ -419,6 +432,8 @@ Status Fat::appendSector(std::uint32_t* sector) {
     if (sectorCount_ > maxRegularSector)
         return fail(Status::mediumFull, describe("the file already has ", sectorCount_,
                                                  " sectors, the most a FAT can number"));
+    if (searchFrom_ == sectorCount_)
+        ++searchFrom_; // every sector below it stays in use
     *sector = sectorCount_++;
     return setNext(*sector, endOfChain);
 }
@@ -439,7 +454,7 @@ Status Fat::isAvailable(std::uint32_t sector, bool* available) {
     *available = false;
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
-    if (page->entries[sector % entriesPerPage_] != freeSector || sector == rangeLockSector_)
+    if (page->entries[sector & (entriesPerPage_ - 1)] != freeSector || sector == rangeLockSector_)
         return Status::ok;
     bool used = false;
     ENGINE_RETURN_IF_FAILED(committedUses(sector, &used));
@@ -519,6 +534,64 @@ Status Fat::allocateForChain(std::uint32_t previous, std::uint64_t wanted, std::
     std::uint32_t first = 0;
     ENGINE_RETURN_IF_FAILED(findRun(wanted, &first));
     return first < sectorCount_ ? take(first, sector) : appendSector(sector);
+}
+
+Status Fat::appendRun(std::uint64_t wanted, std::uint32_t* appended) {
+    *appended = 0;
+    std::uint64_t count = std::min<std::uint64_t>(
+        wanted, std::uint64_t{maxRegularSector} + 1 - std::min(sectorCount_, maxRegularSector + 1));
+    if (sectorCount_ <= rangeLockSector_)
+        count = std::min<std::uint64_t>(count, rangeLockSector_ - sectorCount_);
+    const bool version3 = file_.sectorSize() == sectorSizeOf(Version::v3);
+    const std::uint64_t total = sectorCount_ + count;
+    if (count == 0 || (version3 && total + total / (entriesPerPage_ - 1) + 2 >= rangeLockSector_))
+        return Status::ok; // appendSector says why, or steps over the range-lock sector
+    // Consecutive sectors, each linked to the next, written page by page.
+    const std::uint64_t end = total;
+    for (std::uint64_t sector = sectorCount_; sector < end;) {
+        Page* page = nullptr;
+        ENGINE_RETURN_IF_FAILED(changedPageFor(static_cast<std::uint32_t>(sector), &page));
+        const std::uint64_t pageEnd = std::min(end, ((sector >> pageShift_) + 1) << pageShift_);
+        for (; sector < pageEnd; ++sector)
+            page->entries[sector & (entriesPerPage_ - 1)] =
+                sector + 1 < end ? static_cast<std::uint32_t>(sector + 1) : endOfChain;
+    }
+    *appended = static_cast<std::uint32_t>(count);
+    if (searchFrom_ == sectorCount_)
+        searchFrom_ = static_cast<std::uint32_t>(end);
+    sectorCount_ = static_cast<std::uint32_t>(end);
+    return Status::ok;
+}
+
+Status Fat::allocateRun(std::uint32_t previous, std::uint64_t wanted, std::uint32_t* first,
+                        std::uint32_t* count) {
+    ENGINE_RETURN_IF_FAILED(allocateForChain(previous, wanted, first));
+    *count = 1;
+    std::uint32_t last = *first;
+    while (*count < wanted) {
+        const std::uint64_t next = std::uint64_t{last} + 1;
+        if (next == sectorCount_) {
+            std::uint32_t appended = 0;
+            ENGINE_RETURN_IF_FAILED(appendRun(wanted - *count, &appended));
+            if (appended == 0)
+                break;
+            ENGINE_RETURN_IF_FAILED(setNext(last, static_cast<std::uint32_t>(next)));
+            last += appended;
+            *count += appended;
+            continue;
+        }
+        bool available = false;
+        if (next < sectorCount_)
+            ENGINE_RETURN_IF_FAILED(isAvailable(static_cast<std::uint32_t>(next), &available));
+        if (!available)
+            break;
+        std::uint32_t taken = 0;
+        ENGINE_RETURN_IF_FAILED(take(static_cast<std::uint32_t>(next), &taken));
+        ENGINE_RETURN_IF_FAILED(setNext(last, taken));
+        last = taken;
+        ++*count;
+    }
+    return Status::ok;
 }
 
 std::size_t Fat::difatSectorsNeeded() const {

@@ -39,6 +39,11 @@ public:
     // runs; failing those, any free sector.
     [[nodiscard]] virtual Status allocateForChain(std::uint32_t previous, std::uint64_t wanted,
                                                   std::uint32_t* sector);
+    // As allocateForChain, then takes the free sectors right after the one handed out, up to
+    // `wanted` in all: `*count` consecutive sectors from `*first`, each linked to the next,
+    // the last marked end-of-chain.
+    [[nodiscard]] virtual Status allocateRun(std::uint32_t previous, std::uint64_t wanted,
+                                             std::uint32_t* first, std::uint32_t* count);
     [[nodiscard]] virtual Status release(std::uint32_t sector) = 0;
     [[nodiscard]] virtual std::uint32_t sectorLimit() const = 0;
     [[nodiscard]] virtual const char* tableName() const = 0;
@@ -75,12 +80,12 @@ public:
     // Changes to a completely mapped chain (appending, truncating) or to a mapped position
     // (replacing); the caller updates the links.
     void append(std::uint32_t sector);
+    void appendRun(std::uint32_t first, std::uint32_t count);
     void truncate(std::uint64_t count);
     void replace(std::uint64_t position, std::uint32_t sector);
     void reset(std::uint32_t firstSector);
 
 private:
-    void appendMapped(std::uint32_t sector);
     // Maps `count` consecutive sectors from `first` as the next positions.
     [[nodiscard]] Status addWalked(ChainLinks& links, std::uint32_t first, std::uint32_t count);
     [[nodiscard]] bool visited(std::uint32_t first, std::uint32_t count) const;
@@ -110,6 +115,8 @@ public:
     [[nodiscard]] Status allocate(std::uint32_t* sector) override;
     [[nodiscard]] Status allocateForChain(std::uint32_t previous, std::uint64_t wanted,
                                           std::uint32_t* sector) override;
+    [[nodiscard]] Status allocateRun(std::uint32_t previous, std::uint64_t wanted,
+                                     std::uint32_t* first, std::uint32_t* count) override;
     [[nodiscard]] Status release(std::uint32_t sector) override;
     [[nodiscard]] std::uint32_t sectorLimit() const override { return sectorCount_; }
     [[nodiscard]] const char* tableName() const override { return "FAT"; }
@@ -124,6 +131,8 @@ public:
     void markCommitted();
 
     [[nodiscard]] std::uint32_t sectorCount() const { return sectorCount_; }
+    // Sectors at or past this one are not used by the last committed state.
+    [[nodiscard]] std::uint32_t committedCount() const { return committedCount_; }
     [[nodiscard]] std::uint32_t rangeLockSector() const { return rangeLockSector_; }
 
 private:
@@ -140,6 +149,11 @@ private:
     [[nodiscard]] Status learnCommittedTables();
     [[nodiscard]] Status readNextDifatSector();
     [[nodiscard]] Status appendSector(std::uint32_t* sector);
+    // Appends up to `wanted` consecutive sectors at once, linked as one run; none when the
+    // range-lock sector or a size limit is next (appendSector then deals with it).
+    [[nodiscard]] Status appendRun(std::uint64_t wanted, std::uint32_t* appended);
+    // The page of `sector`, marked changed (its committed entries kept when it has any).
+    [[nodiscard]] Status changedPageFor(std::uint32_t sector, Page** page);
     // True when `sector` is free now and in the committed state, and may be handed out.
     [[nodiscard]] Status isAvailable(std::uint32_t sector, bool* available);
     // The lowest sector that may be handed out, or sectorCount_ when there is none.
@@ -155,6 +169,7 @@ private:
 
     SectorFile& file_;
     std::uint32_t entriesPerPage_;
+    std::uint32_t pageShift_; // log2 of entriesPerPage_
     std::uint32_t sectorCount_ = 0;
     std::uint32_t loadLimit_ = 0;      // sectors that existed when the FAT was read
     std::uint32_t committedCount_ = 0; // sectors of the last committed state

@@ -507,8 +507,16 @@ Status FileCore::makeWritable(std::uint32_t id, std::uint64_t offset, std::size_
                     describe("the chain starting at ", chain.firstSector(), " ends after ",
                              chain.mappedCount(), " sectors, but ", last + 1, " are needed"));
     for (std::uint64_t position = first; position <= last; ++position) {
+        const std::size_t run = chain.runIndexOf(position);
+        const std::uint32_t sector =
+            chain.runs()[run].first + static_cast<std::uint32_t>(position - chain.runStart(run));
+        if (sector >= fat_->committedCount()) {
+            // Neither this sector nor the higher ones after it in its run are committed.
+            position = chain.runStart(run) + chain.runs()[run].count - 1;
+            continue;
+        }
         bool used = false;
-        ENGINE_RETURN_IF_FAILED(fat_->committedUses(chain.sectorAt(position), &used));
+        ENGINE_RETURN_IF_FAILED(fat_->committedUses(sector, &used));
         if (!used)
             continue;
         const std::uint64_t sectorStart = position * sectorSize;
@@ -585,13 +593,15 @@ Status FileCore::resizeChain(std::uint32_t id, ChainLinks& links, std::uint64_t 
             ENGINE_RETURN_IF_FAILED(links.setNext(chain.sectorAt(units - 1), endOfChain));
         chain.truncate(units);
     }
-    for (std::uint64_t position = have; position < units; ++position) {
+    for (std::uint64_t position = have; position < units;) {
         const std::uint32_t previous = position > 0 ? chain.sectorAt(position - 1) : endOfChain;
-        std::uint32_t sector = 0;
-        ENGINE_RETURN_IF_FAILED(links.allocateForChain(previous, units - position, &sector));
+        std::uint32_t first = 0;
+        std::uint32_t count = 0;
+        ENGINE_RETURN_IF_FAILED(links.allocateRun(previous, units - position, &first, &count));
         if (position > 0)
-            ENGINE_RETURN_IF_FAILED(links.setNext(previous, sector));
-        chain.append(sector);
+            ENGINE_RETURN_IF_FAILED(links.setNext(previous, first));
+        chain.appendRun(first, count);
+        position += count;
     }
     nodes_[id].entry.startSector = chain.mappedCount() == 0 ? endOfChain : chain.firstSector();
     return Status::ok;
