@@ -97,6 +97,10 @@ enum class Access { read, create };
         if (holdsCommitByte)
             unlockCommitByte(lockBytes.get());
     });
+    // A reader that others may commit to works on a copy of the document as the last commit
+    // left it: later commits reuse the sectors of the state it reads.
+    if (opensUnderCommitByte(mode) && !canWrite(mode))
+        RETURN_IF_FAILED(bytes->takeSnapshot());
     // Through the byte array, whose first read brings in the start of the file at once.
     std::array<std::uint8_t, kSignatureSize> signature{};
     std::size_t read = 0;

@@ -1,7 +1,11 @@
 #include "lock_bytes_array.h"
 
+#include <support/result_macros.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace provider {
@@ -39,13 +43,52 @@ void LockBytesByteArray::stageInMemory() {
     cacheState_ = CacheState::dropped;
 }
 
+HRESULT LockBytesByteArray::takeSnapshot() {
+    const ComPtr<ILockBytes> bytes = current();
+    if (!bytes)
+        return STG_E_REVERTED;
+    STATSTG stat{};
+    RETURN_IF_FAILED(bytes->Stat(&stat, STATFLAG_NONAME));
+    RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, stat.cbSize.QuadPart > SIZE_MAX);
+    const auto size = static_cast<std::size_t>(stat.cbSize.QuadPart);
+    std::vector<std::uint8_t> contents;
+    try {
+        contents.resize(size);
+    } catch (const std::bad_alloc&) {
+        return STG_E_INSUFFICIENTMEMORY;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const auto piece = static_cast<ULONG>(std::min(size - done, kLargestTransfer));
+        ULARGE_INTEGER at;
+        at.QuadPart = done;
+        ULONG read = 0;
+        RETURN_IF_FAILED(bytes->ReadAt(at, contents.data() + done, piece, &read));
+        if (read == 0)
+            break; // the file ended sooner than its size said
+        done += read;
+    }
+    contents.resize(done);
+    std::lock_guard lock(mutex_);
+    staged_ = std::make_shared<engine::cfb::MemoryByteArray>(std::move(contents));
+    snapshot_ = true;
+    cache_.clear();
+    cacheState_ = CacheState::dropped;
+    return S_OK;
+}
+
+bool LockBytesByteArray::isSnapshot() {
+    std::lock_guard lock(mutex_);
+    return snapshot_;
+}
+
 bool LockBytesByteArray::staging() {
     return staged() != nullptr;
 }
 
 HRESULT LockBytesByteArray::publish() {
     const std::shared_ptr<engine::cfb::MemoryByteArray> image = staged();
-    if (!image)
+    if (!image || isSnapshot())
         return S_OK;
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)

@@ -42,11 +42,16 @@ public:
     void stageInMemory();
     [[nodiscard]] bool staging();
     // Writes the array held in memory over the lock bytes (sized, written, flushed); from
-    // then on reads and writes go to the lock bytes again.
+    // then on reads and writes go to the lock bytes again. A snapshot is never written.
     [[nodiscard]] HRESULT publish();
+    // Copies the whole of the lock bytes into memory and works on the copy from then on,
+    // never writing the lock bytes: a transacted reader that others may commit to keeps
+    // seeing the document as it was when it opened, whatever later commits overwrite.
+    [[nodiscard]] HRESULT takeSnapshot();
 
 private:
     [[nodiscard]] ComPtr<ILockBytes> current();
+    [[nodiscard]] bool isSnapshot();
     [[nodiscard]] std::shared_ptr<engine::cfb::MemoryByteArray> staged();
 
     // The first bytes of the array, read in one call the first time the header is read and
@@ -67,6 +72,7 @@ private:
     bool cacheReachesEnd_ = false; // the file ended within the bytes read
     bool unchangedByOthers_ = false;
     std::shared_ptr<engine::cfb::MemoryByteArray> staged_;
+    bool snapshot_ = false;
 };
 
 } // namespace provider

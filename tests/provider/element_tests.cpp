@@ -647,6 +647,37 @@ TEST(RevertedObjects, RevertOfATransactedRootRevertsItsChildren) {
     EXPECT_EQ(statName(root.get()), path);
 }
 
+TEST(StorageTransactions, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
+    // The writer's later commits reuse the sectors of the state the reader opened; the reader
+    // works on a snapshot taken at its open and sees none of it.
+    TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"snapshot.stg");
+    makeSample(providerApi(), path).reset();
+    constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
+    constexpr DWORD kSharedReader = STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE;
+    ComPtr<IStorage> writer = openDocument(providerApi(), path, kSharedWriter);
+    ASSERT_TRUE(writer);
+    writeStream(writer.get(), L"Data", patternBytes(200000, 1));
+    ASSERT_EQ(writer->Commit(STGC_DEFAULT), S_OK);
+    ComPtr<IStorage> reader = openDocument(providerApi(), path, kSharedReader);
+    ASSERT_TRUE(reader);
+    const std::vector<std::wstring> opened = listElements(reader.get());
+    for (unsigned seed = 2; seed < 5; ++seed) {
+        ASSERT_EQ(writer->DestroyElement(L"Data"), S_OK);
+        writeStream(writer.get(), L"Data", patternBytes(200000, seed));
+        writeStream(writer.get(), std::to_wstring(seed).c_str(), patternBytes(5000, seed));
+        ASSERT_EQ(writer->Commit(STGC_DEFAULT), S_OK);
+    }
+    EXPECT_EQ(listElements(reader.get()), opened);
+    EXPECT_TRUE(readStream(reader.get(), L"Data") == patternBytes(200000, 1))
+        << "the reader sees bytes of the writer's later commits";
+    EXPECT_EQ(reader->Commit(STGC_DEFAULT), S_OK); // nothing of a reader's reaches the file
+    reader.reset();
+    writer.reset();
+    ComPtr<IStorage> check = openDocument(providerApi(), path, kReadMode);
+    EXPECT_TRUE(readStream(check.get(), L"Data") == patternBytes(200000, 4));
+}
+
 TEST(StorageTransactions, ASecondWriterCannotCommitOverAFileItNoLongerKnows) {
     TemporaryDirectory folder;
     const std::wstring path = folder.file(L"writers.stg");
