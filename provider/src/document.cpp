@@ -94,11 +94,38 @@ HRESULT Document::commitFile() {
 HRESULT Document::revert() {
     std::lock_guard lock(mutex);
     RETURN_HR_IF(STG_E_REVERTED, closed_);
+    if (bytes_ && bytes_->isSnapshot())
+        return revertToNewSnapshot();
     if (bytes_)
         bytes_->dropCache();
     RETURN_IF_ENGINE_FAILED(file_->revert());
     if (guarded_)
         RETURN_IF_FAILED(readHeader(&knownHeader_));
+    return S_OK;
+}
+
+HRESULT Document::revertToNewSnapshot() {
+    // The file as the last commit of any root left it, taken as for an open.
+    const ComPtr<ILockBytes> lockBytes = bytes_->lockBytes();
+    RETURN_HR_IF(STG_E_REVERTED, !lockBytes);
+    bool holdsCommitByte = false;
+    RETURN_IF_FAILED(lockCommitByte(lockBytes.get(), &holdsCommitByte));
+    const support::ScopeExit unlock([&] {
+        if (holdsCommitByte)
+            unlockCommitByte(lockBytes.get());
+    });
+    RETURN_IF_FAILED(bytes_->takeSnapshot());
+    RETURN_IF_ENGINE_FAILED(file_->revert());
+    if (guarded_)
+        RETURN_IF_FAILED(snapshotHeader(&knownHeader_));
+    return S_OK;
+}
+
+HRESULT Document::snapshotHeader(std::vector<std::uint8_t>* header) {
+    header->assign(kHeaderSize, 0);
+    std::size_t read = 0;
+    RETURN_IF_ENGINE_FAILED(bytes_->readAt(0, header->data(), kHeaderSize, &read));
+    header->resize(read);
     return S_OK;
 }
 
@@ -117,7 +144,8 @@ HRESULT Document::readHeader(std::vector<std::uint8_t>* header) {
 HRESULT Document::guardAgainstOtherWriters() {
     std::lock_guard lock(mutex);
     guarded_ = true;
-    return readHeader(&knownHeader_);
+    // A snapshot knows the commit it was taken from; the file may have moved on since.
+    return bytes_->isSnapshot() ? snapshotHeader(&knownHeader_) : readHeader(&knownHeader_);
 }
 
 HRESULT Document::commitShared() {

@@ -111,6 +111,10 @@ private:
     std::vector<std::uint8_t> knownHeader_;
 
     [[nodiscard]] HRESULT readHeader(std::vector<std::uint8_t>* header);
+    // The header of the snapshot the document works on.
+    [[nodiscard]] HRESULT snapshotHeader(std::vector<std::uint8_t>* header);
+    // A revert of a document working on a snapshot: a new snapshot of the file as it is now.
+    [[nodiscard]] HRESULT revertToNewSnapshot();
     // The engine's commit, then the staged bytes of a replaced file written out.
     [[nodiscard]] HRESULT commitFile();
     // A transacted root's commit while others may use the file: under the commit byte, never

@@ -97,9 +97,10 @@ enum class Access { read, create };
         if (holdsCommitByte)
             unlockCommitByte(lockBytes.get());
     });
-    // A reader that others may commit to works on a copy of the document as the last commit
-    // left it: later commits reuse the sectors of the state it reads.
-    if (opensUnderCommitByte(mode) && !canWrite(mode))
+    // A root that others may commit to works on a copy of the document as the last commit
+    // left it: later commits reuse the sectors of the state it reads, and what it writes
+    // before its own commit would go to free sectors that another writer uses too.
+    if (opensUnderCommitByte(mode))
         RETURN_IF_FAILED(bytes->takeSnapshot());
     // Through the byte array, whose first read brings in the start of the file at once.
     std::array<std::uint8_t, kSignatureSize> signature{};
@@ -141,6 +142,8 @@ enum class Access { read, create };
                                       IStorage** storage) {
     *storage = nullptr;
     auto bytes = std::make_shared<LockBytesByteArray>(lockBytes);
+    if (details.file)
+        bytes->setGrowsWithZeros();
     // The file's share flags keep every other writer out.
     if (shareOf(mode) == STGM_SHARE_EXCLUSIVE || shareOf(mode) == STGM_SHARE_DENY_WRITE)
         bytes->setUnchangedByOthers();

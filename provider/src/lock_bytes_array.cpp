@@ -72,9 +72,94 @@ HRESULT LockBytesByteArray::takeSnapshot() {
     std::lock_guard lock(mutex_);
     staged_ = std::make_shared<engine::cfb::MemoryByteArray>(std::move(contents));
     snapshot_ = true;
+    changed_.clear();
     cache_.clear();
     cacheState_ = CacheState::dropped;
     return S_OK;
+}
+
+namespace {
+
+// The header sector of a compound file: written last, so that the file names its old state
+// until everything of the new one is in place.
+constexpr std::uint64_t kHeaderSize = 512;
+
+[[nodiscard]] HRESULT writeRange(ILockBytes* bytes, const std::vector<std::uint8_t>& contents,
+                                 std::uint64_t start, std::uint64_t end) {
+    for (std::uint64_t at = start; at < end;) {
+        const auto piece = static_cast<ULONG>(std::min<std::uint64_t>(end - at, kLargestTransfer));
+        ULARGE_INTEGER offset;
+        offset.QuadPart = at;
+        ULONG written = 0;
+        RETURN_IF_FAILED(bytes->WriteAt(offset, contents.data() + at, piece, &written));
+        RETURN_HR_IF(STG_E_WRITEFAULT, written != piece);
+        at += piece;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT LockBytesByteArray::publishChanges(ILockBytes* bytes,
+                                           const engine::cfb::MemoryByteArray& image) {
+    std::map<std::uint64_t, std::uint64_t> changed;
+    {
+        std::lock_guard lock(mutex_);
+        changed.swap(changed_);
+    }
+    const std::vector<std::uint8_t>& contents = image.bytes();
+    const std::uint64_t size = contents.size();
+    bool headerChanged = false;
+    STATSTG stat{};
+    HRESULT hr = bytes->Stat(&stat, STATFLAG_NONAME);
+    if (SUCCEEDED(hr) && stat.cbSize.QuadPart < size) {
+        ULARGE_INTEGER newSize;
+        newSize.QuadPart = size;
+        hr = bytes->SetSize(newSize);
+        if (SUCCEEDED(hr) && !growsWithZeros_)
+            hr = writeRange(bytes, contents, stat.cbSize.QuadPart, size);
+    }
+    for (const auto& [start, end] : changed) {
+        headerChanged = headerChanged || start < kHeaderSize;
+        const std::uint64_t from = std::max(start, kHeaderSize);
+        const std::uint64_t to = std::min(end, size);
+        if (SUCCEEDED(hr) && from < to)
+            hr = writeRange(bytes, contents, from, to);
+    }
+    if (SUCCEEDED(hr))
+        hr = bytes->Flush();
+    if (SUCCEEDED(hr) && headerChanged)
+        hr = writeRange(bytes, contents, 0, std::min(kHeaderSize, size));
+    if (SUCCEEDED(hr) && stat.cbSize.QuadPart > size) {
+        ULARGE_INTEGER newSize;
+        newSize.QuadPart = size;
+        hr = bytes->SetSize(newSize); // only once the header no longer needs what is cut off
+    }
+    if (SUCCEEDED(hr))
+        hr = bytes->Flush();
+    if (FAILED(hr)) {
+        // Written again by the next attempt, with whatever changes meanwhile.
+        std::lock_guard lock(mutex_);
+        for (const auto& [start, end] : changed)
+            changed_[start] = std::max(changed_[start], end);
+    }
+    return hr;
+}
+
+void LockBytesByteArray::noteChange(std::uint64_t start, std::uint64_t end) {
+    std::lock_guard lock(mutex_);
+    if (!snapshot_)
+        return;
+    // Merge with the ranges it touches, so that a sequential writer keeps one range.
+    auto next = changed_.upper_bound(start);
+    if (next != changed_.begin() && std::prev(next)->second >= start)
+        --next;
+    while (next != changed_.end() && next->first <= end) {
+        start = std::min(start, next->first);
+        end = std::max(end, next->second);
+        next = changed_.erase(next);
+    }
+    changed_.emplace(start, end);
 }
 
 bool LockBytesByteArray::isSnapshot() {
@@ -88,11 +173,13 @@ bool LockBytesByteArray::staging() {
 
 HRESULT LockBytesByteArray::publish() {
     const std::shared_ptr<engine::cfb::MemoryByteArray> image = staged();
-    if (!image || isSnapshot())
+    if (!image)
         return S_OK;
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return STG_E_REVERTED;
+    if (isSnapshot())
+        return publishChanges(bytes.get(), *image);
     const std::vector<std::uint8_t>& contents = image->bytes();
     ULARGE_INTEGER size;
     size.QuadPart = contents.size();
@@ -200,8 +287,12 @@ engine::Status LockBytesByteArray::readAt(std::uint64_t offset, void* buffer, st
 
 engine::Status LockBytesByteArray::writeAt(std::uint64_t offset, const void* buffer,
                                            std::size_t count) {
-    if (const auto image = staged())
-        return image->writeAt(offset, buffer, count);
+    if (const auto image = staged()) {
+        const engine::Status status = image->writeAt(offset, buffer, count);
+        if (status == engine::Status::ok && count > 0)
+            noteChange(offset, offset + count);
+        return status;
+    }
     dropCache();
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
@@ -252,9 +343,25 @@ engine::Status LockBytesByteArray::setSize(std::uint64_t size) {
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;
+    STATSTG stat{};
+    if (!growsWithZeros_ && FAILED(bytes->Stat(&stat, STATFLAG_NONAME)))
+        stat.cbSize.QuadPart = 0;
     ULARGE_INTEGER newSize;
     newSize.QuadPart = size;
-    return toStatus(bytes->SetSize(newSize));
+    const HRESULT hr = bytes->SetSize(newSize);
+    if (FAILED(hr) || growsWithZeros_ || size <= stat.cbSize.QuadPart)
+        return toStatus(hr);
+    // Other lock bytes leave what they grow by undefined; the engine reads it as zeros.
+    static const std::vector<std::uint8_t> zeros(64u << 10, 0);
+    for (std::uint64_t at = stat.cbSize.QuadPart; at < size;) {
+        const auto piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - at, zeros.size()));
+        const engine::Status status = writeAt(at, zeros.data(), piece);
+        if (status != engine::Status::ok)
+            return status;
+        at += piece;
+    }
+    return engine::Status::ok;
 }
 
 engine::Status LockBytesByteArray::flush() {

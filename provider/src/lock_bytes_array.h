@@ -8,6 +8,7 @@
 
 #include <objidl.h>
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -30,6 +31,9 @@ public:
     // writing): the start of the file read at once may stand for the whole file, its size
     // included, until this array writes.
     void setUnchangedByOthers() { unchangedByOthers_ = true; }
+    // The lock bytes are a file's, which reads what it grows by as zeros; other lock bytes
+    // (memory, a caller's) have their growth written with zeros, as the engine expects.
+    void setGrowsWithZeros() { growsWithZeros_ = true; }
     // Releases the lock bytes; later calls fail with STG_E_REVERTED.
     void detach();
     // Forgets the bytes kept from the start of the array (after a revert, or when another
@@ -42,16 +46,22 @@ public:
     void stageInMemory();
     [[nodiscard]] bool staging();
     // Writes the array held in memory over the lock bytes (sized, written, flushed); from
-    // then on reads and writes go to the lock bytes again. A snapshot is never written.
+    // then on reads and writes go to the lock bytes again. For a snapshot, writes only what
+    // changed since it was taken, the header last, and goes on working on the snapshot.
     [[nodiscard]] HRESULT publish();
-    // Copies the whole of the lock bytes into memory and works on the copy from then on,
-    // never writing the lock bytes: a transacted reader that others may commit to keeps
-    // seeing the document as it was when it opened, whatever later commits overwrite.
+    // Copies the whole of the lock bytes into memory and works on the copy from then on:
+    // a transacted root that others may commit to keeps seeing the document as it was when
+    // it opened, whatever later commits overwrite, and what it writes before its own commit
+    // stays out of the file, where another writer may use the same free sectors. Taken under
+    // the commit byte; taken again by a revert.
     [[nodiscard]] HRESULT takeSnapshot();
+    [[nodiscard]] bool isSnapshot();
 
 private:
     [[nodiscard]] ComPtr<ILockBytes> current();
-    [[nodiscard]] bool isSnapshot();
+    [[nodiscard]] HRESULT publishChanges(ILockBytes* bytes,
+                                         const engine::cfb::MemoryByteArray& image);
+    void noteChange(std::uint64_t start, std::uint64_t end);
     [[nodiscard]] std::shared_ptr<engine::cfb::MemoryByteArray> staged();
 
     // The first bytes of the array, read in one call the first time the header is read and
@@ -71,8 +81,10 @@ private:
     CacheState cacheState_ = CacheState::unloaded;
     bool cacheReachesEnd_ = false; // the file ended within the bytes read
     bool unchangedByOthers_ = false;
+    bool growsWithZeros_ = false;
     std::shared_ptr<engine::cfb::MemoryByteArray> staged_;
     bool snapshot_ = false;
+    std::map<std::uint64_t, std::uint64_t> changed_; // ranges written to a snapshot: start, end
 };
 
 } // namespace provider
