@@ -189,15 +189,8 @@ HRESULT readPropertySet(engine::cfb::Storage& storage, std::u16string_view name,
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     std::size_t read = 0;
     RETURN_IF_ENGINE_FAILED(stream.readAt(0, bytes.data(), bytes.size(), &read));
-    const engine::Status parsed = ps::parsePropertySet(bytes, *set, windowsCodePages());
-    if (parsed != engine::Status::docfileCorrupt || bytes.size() % ps::kAlignment == 0)
-        return hresultOf(parsed);
-    // Some writers (Wine's ole32) leave out the padding after the last value, so that the
-    // section's size reaches past the end of the stream: read it as if the padding were there.
-    bytes.resize(bytes.size() + ps::kAlignment - bytes.size() % ps::kAlignment, 0);
-    *set = ps::PropertySet{};
-    RETURN_IF_ENGINE_FAILED(ps::parsePropertySet(bytes, *set, windowsCodePages()));
-    return S_OK;
+    // The codec also reads the sets of writers that leave out the padding of the last value.
+    return hresultOf(ps::parsePropertySet(bytes, *set, windowsCodePages()));
 }
 
 HRESULT writePropertySet(Document& document, engine::cfb::Storage& storage,
