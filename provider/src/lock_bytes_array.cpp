@@ -297,6 +297,15 @@ engine::Status LockBytesByteArray::writeAt(std::uint64_t offset, const void* buf
     const ComPtr<ILockBytes> bytes = current();
     if (!bytes)
         return engine::Status::reverted;
+    if (!growsWithZeros_) {
+        // A write past the end leaves a gap that these lock bytes may not fill with zeros.
+        STATSTG stat{};
+        if (SUCCEEDED(bytes->Stat(&stat, STATFLAG_NONAME)) && offset > stat.cbSize.QuadPart) {
+            const engine::Status filled = setSize(offset);
+            if (filled != engine::Status::ok)
+                return filled;
+        }
+    }
     const auto* source = static_cast<const std::uint8_t*>(buffer);
     std::size_t done = 0;
     while (done < count) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <set>
+#include <string>
 
 using namespace provider_test;
 using test_support::TemporaryDirectory;
@@ -134,6 +135,87 @@ TEST(StgIsStorageILockBytes, ReadsTheSignatureThroughTheLockBytes) {
               S_OK);
     EXPECT_EQ(providerApi().isStorageLockBytes(bytes.get()), S_OK);
     EXPECT_EQ(providerApi().isStorageLockBytes(nullptr), STG_E_INVALIDPOINTER);
+}
+
+// Lock bytes in memory that leave what they grow by full of 0xA5, as lock bytes of a caller
+// may: nothing of it may reach a document.
+class DirtyGrowthLockBytes final : public ILockBytes {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (riid != IID_IUnknown && riid != IID_ILockBytes) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<ILockBytes*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+    HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count,
+                                     ULONG* read) override {
+        const std::size_t at = std::min<std::size_t>(offset.QuadPart, bytes.size());
+        const std::size_t got = std::min<std::size_t>(count, bytes.size() - at);
+        std::copy_n(bytes.begin() + at, got, static_cast<char*>(buffer));
+        if (read)
+            *read = static_cast<ULONG>(got);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE WriteAt(ULARGE_INTEGER offset, const void* buffer, ULONG count,
+                                      ULONG* written) override {
+        if (offset.QuadPart + count > bytes.size())
+            bytes.resize(offset.QuadPart + count, '\xA5');
+        std::copy_n(static_cast<const char*>(buffer), count, bytes.begin() + offset.QuadPart);
+        if (written)
+            *written = count;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Flush() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override {
+        bytes.resize(size.QuadPart, '\xA5');
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+        *stat = STATSTG{};
+        stat->type = STGTY_LOCKBYTES;
+        stat->cbSize.QuadPart = bytes.size();
+        return S_OK;
+    }
+
+    std::string bytes;
+
+private:
+    ULONG references_ = 1;
+};
+
+TEST(StgCreateDocfileOnILockBytes, WritesWhatLockBytesGrowByAsZeros) {
+    DirtyGrowthLockBytes lockBytes;
+    {
+        ComPtr<IStorage> storage;
+        ASSERT_EQ(providerApi().createDocfileOnLockBytes(&lockBytes, kCreateMode, 0, storage.put()),
+                  S_OK);
+        writeStream(storage.get(), L"Small", patternBytes(100, 1));
+        writeStream(storage.get(), L"Large", patternBytes(70000, 2));
+        ComPtr<IStream> grown;
+        ASSERT_EQ(storage->CreateStream(L"Grown", kCreateMode, 0, 0, grown.put()), S_OK);
+        ULARGE_INTEGER size;
+        size.QuadPart = 10000;
+        ASSERT_EQ(grown->SetSize(size), S_OK);
+        ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+    }
+    EXPECT_EQ(lockBytes.bytes.find(std::string(16, '\xA5')), std::string::npos);
+    ComPtr<IStorage> reopened;
+    ASSERT_EQ(providerApi().openStorageOnLockBytes(&lockBytes, nullptr, kReadMode, nullptr, 0,
+                                                   reopened.put()),
+              S_OK);
+    EXPECT_TRUE(readStream(reopened.get(), L"Large") == patternBytes(70000, 2));
+    EXPECT_TRUE(readStream(reopened.get(), L"Grown") == std::string(10000, '\0'));
 }
 
 TEST(StgCreateDocfile, AcceptsAndRefusesModesAsDocumented) {
