@@ -2,8 +2,6 @@
 
 #include "results.h"
 
-#include <support/scope_exit.h>
-
 #include <cfb/names.h>
 
 #include <algorithm>
@@ -108,12 +106,8 @@ HRESULT Document::revertToNewSnapshot() {
     // The file as the last commit of any root left it, taken as for an open.
     const ComPtr<ILockBytes> lockBytes = bytes_->lockBytes();
     RETURN_HR_IF(STG_E_REVERTED, !lockBytes);
-    bool holdsCommitByte = false;
-    RETURN_IF_FAILED(lockCommitByte(lockBytes.get(), &holdsCommitByte));
-    const support::ScopeExit unlock([&] {
-        if (holdsCommitByte)
-            unlockCommitByte(lockBytes.get());
-    });
+    CommitByte commitByte;
+    RETURN_IF_FAILED(commitByte.acquire(lockBytes));
     RETURN_IF_FAILED(bytes_->takeSnapshot());
     RETURN_IF_ENGINE_FAILED(file_->revert());
     if (guarded_)
@@ -151,12 +145,8 @@ HRESULT Document::guardAgainstOtherWriters() {
 HRESULT Document::commitShared() {
     const ComPtr<ILockBytes> lockBytes = bytes_->lockBytes();
     RETURN_HR_IF(STG_E_REVERTED, !lockBytes);
-    bool holdsCommitByte = false;
-    RETURN_IF_FAILED(lockCommitByte(lockBytes.get(), &holdsCommitByte));
-    const support::ScopeExit unlock([&] {
-        if (holdsCommitByte)
-            unlockCommitByte(lockBytes.get());
-    });
+    CommitByte commitByte;
+    RETURN_IF_FAILED(commitByte.acquire(lockBytes));
     if (locks_)
         RETURN_IF_FAILED(locks_->checkNoPriorityReader());
     if (guarded_) {

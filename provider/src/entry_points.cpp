@@ -6,8 +6,6 @@
 #include "results.h"
 #include "share_locks.h"
 
-#include <support/scope_exit.h>
-
 #include <cfb/constants.h>
 
 #include <array>
@@ -90,18 +88,14 @@ enum class Access { read, create };
                                        SNB exclude,
                                        std::unique_ptr<engine::cfb::CompoundFile>* file) {
     const ComPtr<ILockBytes> lockBytes = bytes->lockBytes();
-    bool holdsCommitByte = false;
-    if (opensUnderCommitByte(mode))
-        RETURN_IF_FAILED(lockCommitByte(lockBytes.get(), &holdsCommitByte));
-    const support::ScopeExit unlock([&] {
-        if (holdsCommitByte)
-            unlockCommitByte(lockBytes.get());
-    });
-    // A root that others may commit to works on a copy of the document as the last commit
-    // left it: later commits reuse the sectors of the state it reads, and what it writes
-    // before its own commit would go to free sectors that another writer uses too.
-    if (opensUnderCommitByte(mode))
+    CommitByte commitByte;
+    if (opensUnderCommitByte(mode)) {
+        RETURN_IF_FAILED(commitByte.acquire(lockBytes));
+        // A root that others may commit to works on a copy of the document as the last
+        // commit left it: later commits reuse the sectors of the state it reads, and what it
+        // writes before its own commit would go to free sectors that another writer uses too.
         RETURN_IF_FAILED(bytes->takeSnapshot());
+    }
     // Through the byte array, whose first read brings in the start of the file at once.
     std::array<std::uint8_t, kSignatureSize> signature{};
     std::size_t read = 0;

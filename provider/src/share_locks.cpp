@@ -5,6 +5,7 @@
 #include <support/result_macros.h>
 
 #include <new>
+#include <utility>
 
 namespace provider {
 namespace {
@@ -79,17 +80,18 @@ struct Intent {
 
 } // namespace
 
-HRESULT lockCommitByte(ILockBytes* bytes, bool* held) {
-    *held = false;
-    const HRESULT hr = lockWaiting(bytes, kCommitByte);
+HRESULT CommitByte::acquire(ComPtr<ILockBytes> bytes) {
+    const HRESULT hr = lockWaiting(bytes.get(), kCommitByte);
     if (hr == STG_E_LOCKVIOLATION)
         return hr;
-    *held = SUCCEEDED(hr);
+    if (SUCCEEDED(hr))
+        held_ = std::move(bytes);
     return S_OK;
 }
 
-void unlockCommitByte(ILockBytes* bytes) {
-    (void)bytes->UnlockRegion(large(kCommitByte), large(1), LOCK_EXCLUSIVE);
+CommitByte::~CommitByte() {
+    if (held_)
+        (void)held_->UnlockRegion(large(kCommitByte), large(1), LOCK_EXCLUSIVE);
 }
 
 HRESULT ShareLocks::acquire(ComPtr<ILockBytes> bytes, DWORD mode,

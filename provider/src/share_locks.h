@@ -76,7 +76,17 @@ private:
 // that others may write reads the file's structure: waits a little while another root holds
 // it, then STG_E_LOCKVIOLATION. `*held` stays false for lock bytes that cannot lock (memory),
 // which no other root shares.
-[[nodiscard]] HRESULT lockCommitByte(ILockBytes* bytes, bool* held);
-void unlockCommitByte(ILockBytes* bytes);
+class CommitByte {
+public:
+    CommitByte() = default;
+    CommitByte(const CommitByte&) = delete;
+    CommitByte& operator=(const CommitByte&) = delete;
+    ~CommitByte();
+    // Takes the commit byte of `bytes` until this object goes.
+    [[nodiscard]] HRESULT acquire(ComPtr<ILockBytes> bytes);
+
+private:
+    ComPtr<ILockBytes> held_; // null while nothing is held
+};
 
 } // namespace provider
