@@ -28,20 +28,6 @@ std::wstring interopFolder() {
     return folder;
 }
 
-PROPSPEC byId(PROPID id) {
-    PROPSPEC selector;
-    selector.ulKind = PRSPEC_PROPID;
-    selector.propid = id;
-    return selector;
-}
-
-PROPSPEC byName(const wchar_t* name) {
-    PROPSPEC selector;
-    selector.ulKind = PRSPEC_LPWSTR;
-    selector.lpwstr = const_cast<wchar_t*>(name);
-    return selector;
-}
-
 void writeSet(IStorage* storage, const FMTID& id, std::vector<PROPSPEC> selectors,
               std::vector<PROPVARIANT> values) {
     ComPtr<IPropertySetStorage> sets;

@@ -41,20 +41,6 @@ ComPtr<IPropertyStorage> openSet(IStorage* storage, const FMTID& id, DWORD mode 
     return set;
 }
 
-PROPSPEC byId(PROPID id) {
-    PROPSPEC selector;
-    selector.ulKind = PRSPEC_PROPID;
-    selector.propid = id;
-    return selector;
-}
-
-PROPSPEC byName(const wchar_t* name) {
-    PROPSPEC selector;
-    selector.ulKind = PRSPEC_LPWSTR;
-    selector.lpwstr = const_cast<wchar_t*>(name);
-    return selector;
-}
-
 HRESULT writeOne(IPropertyStorage* set, PROPSPEC selector, const PROPVARIANT& value,
                  PROPID firstNamed = PID_FIRST_USABLE) {
     return set->WriteMultiple(1, &selector, &value, firstNamed);

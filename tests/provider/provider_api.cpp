@@ -110,4 +110,18 @@ std::vector<std::wstring> listElements(IStorage* storage) {
     return names;
 }
 
+PROPSPEC byId(PROPID id) {
+    PROPSPEC selector;
+    selector.ulKind = PRSPEC_PROPID;
+    selector.propid = id;
+    return selector;
+}
+
+PROPSPEC byName(const wchar_t* name) {
+    PROPSPEC selector;
+    selector.ulKind = PRSPEC_LPWSTR;
+    selector.lpwstr = const_cast<wchar_t*>(name);
+    return selector;
+}
+
 } // namespace provider_test

@@ -52,4 +52,8 @@ std::string readAll(IStream* stream);
 std::vector<std::wstring> listElements(IStorage* storage);
 using test_support::patternBytes;
 
+// A property named by identifier or by name.
+PROPSPEC byId(PROPID id);
+PROPSPEC byName(const wchar_t* name);
+
 } // namespace provider_test
