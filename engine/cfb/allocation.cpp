@@ -71,13 +71,7 @@ Status ChainMap::addWalked(ChainLinks& links, std::uint32_t first, std::uint32_t
         std::prev(before)->second += count;
     else
         walked_.emplace_hint(before, first, count);
-    if (!runs_.empty() && runs_.back().first + runs_.back().count == first) {
-        runs_.back().count += count;
-    } else {
-        runs_.push_back({first, count});
-        runStarts_.push_back(mapped_);
-    }
-    mapped_ += count;
+    appendRun(first, count);
     return Status::ok;
 }
 
