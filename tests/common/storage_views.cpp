@@ -37,18 +37,6 @@ std::string hresultText(const char* what, HRESULT hr) {
     return text;
 }
 
-std::string streamBytes(IStorage* storage, const wchar_t* name) {
-    ComPtr<IStream> stream;
-    if (FAILED(storage->OpenStream(name, nullptr, kReadMode, 0, stream.put())))
-        return "<cannot open>";
-    std::string bytes;
-    char buffer[65536];
-    ULONG read = 0;
-    while (SUCCEEDED(stream->Read(buffer, sizeof buffer, &read)) && read > 0)
-        bytes.append(buffer, read);
-    return bytes;
-}
-
 void describeTree(IStorage* storage, const std::wstring& prefix, std::vector<std::string>* lines) {
     ComPtr<IEnumSTATSTG> elements;
     if (FAILED(storage->EnumElements(0, nullptr, 0, elements.put()))) {
@@ -63,7 +51,7 @@ void describeTree(IStorage* storage, const std::wstring& prefix, std::vector<std
         std::replace(line.begin(), line.end(), '\005', '#');
         if (stat.type == STGTY_STREAM) {
             lines->push_back(line + "|stream|" + std::to_string(stat.cbSize.QuadPart) + "|" +
-                             hexHash(streamBytes(storage, name.c_str())));
+                             hexHash(streamBytes(storage, name.c_str()).value_or("<cannot open>")));
             continue;
         }
         ComPtr<IStorage> child;
@@ -81,6 +69,18 @@ void describeTree(IStorage* storage, const std::wstring& prefix, std::vector<std
 }
 
 } // namespace
+
+std::optional<std::string> streamBytes(IStorage* storage, const wchar_t* name) {
+    ComPtr<IStream> stream;
+    if (FAILED(storage->OpenStream(name, nullptr, kReadMode, 0, stream.put())))
+        return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    ULONG read = 0;
+    while (SUCCEEDED(stream->Read(buffer, sizeof buffer, &read)) && read > 0)
+        bytes.append(buffer, read);
+    return bytes;
+}
 
 std::vector<std::string> treeOf(IStorage* storage) {
     std::vector<std::string> lines;

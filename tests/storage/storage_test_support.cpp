@@ -1,5 +1,7 @@
 #include "storage_test_support.h"
 
+#include <storage_views.h>
+
 #include <gtest/gtest.h>
 
 namespace storage_test {
@@ -47,16 +49,7 @@ support::ComPtr<IPropertyStorage> propertySet(IStorage* storage, REFFMTID format
 }
 
 std::string streamContent(IStorage* storage, const wchar_t* name) {
-    support::ComPtr<IStream> stream;
-    if (FAILED(
-            storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put())))
-        return "<missing>";
-    std::string content;
-    char chunk[4096];
-    ULONG read = 0;
-    while (SUCCEEDED(stream->Read(chunk, sizeof chunk, &read)) && read > 0)
-        content.append(chunk, read);
-    return content;
+    return storage_views::streamBytes(storage, name).value_or("<missing>");
 }
 
 void writeStream(IStorage* storage, const wchar_t* name, const std::string& content) {
