@@ -35,3 +35,11 @@ def check_gsf_props(path, expected, failures):
     for name, value in expected.items():
         if values.get(name) != value:
             failures.append(f"{path}: gsf shows {name} as {values.get(name)}, not {value}")
+
+
+def report(failures, documents):
+    """Prints the mismatches and a summary; the script's exit code."""
+    for failure in failures:
+        print(failure)
+    print(f"{documents} documents, {len(failures)} mismatches")
+    return 1 if failures else 0

@@ -12,7 +12,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
-from native_readers import SKIPPED, check_gsf_props, missing_reader, pattern  # noqa: E402
+from native_readers import (SKIPPED, check_gsf_props, missing_reader, pattern,  # noqa: E402
+                            report)
 
 STORAGE_CLSID = "0000000B-0000-0000-C000-000000000046"
 
@@ -88,10 +89,7 @@ def main():
     for path in documents:
         check_with_olefile(path, failures)
         check_with_gsf(path, failures)
-    for failure in failures:
-        print(failure)
-    print(f"{len(documents)} documents, {len(failures)} mismatches")
-    return 1 if failures else 0
+    return report(failures, len(documents))
 
 
 if __name__ == "__main__":

@@ -12,7 +12,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
-from native_readers import SKIPPED, check_gsf_props, missing_reader, pattern  # noqa: E402
+from native_readers import (SKIPPED, check_gsf_props, missing_reader, pattern,  # noqa: E402
+                            report)
 
 
 def text(value):
@@ -69,10 +70,7 @@ def main():
         "\x05SummaryInformation": None,
         "QuorvaneDocument": b"X8.97" + pattern(5000, 3),
     }, {2: "converted.ac", 6: "5005 bytes", 18: "Quorvane"}, failures)
-    for failure in failures:
-        print(failure)
-    print(f"2 documents, {len(failures)} mismatches")
-    return 1 if failures else 0
+    return report(failures, 2)
 
 
 if __name__ == "__main__":
