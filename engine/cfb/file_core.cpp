@@ -88,8 +88,7 @@ Status FileCore::addLoadedEntry(const DirectoryEntry& entry, std::uint32_t paren
                              static_cast<unsigned>(entry.type), " where the children of node ",
                              parent, " belong"));
     *node = static_cast<std::uint32_t>(nodes_.size());
-    const bool inserted = nodes_[parent].children.emplace(foldName(entry.name), *node).second;
-    if (!inserted)
+    if (!nodes_[parent].children.insert(FoldedKey(entry.name), *node, nameOf()))
         return fail(Status::docfileCorrupt,
                     describe("directory entry ", id, " repeats the name of a sibling"));
     Node added;
@@ -236,16 +235,12 @@ Status FileCore::checkWritable() const {
 
 Status FileCore::findChild(std::uint32_t storage, std::u16string_view name,
                            std::uint32_t* child) const {
-    const auto& children = nodes_[storage].children;
-    char16_t folded[maxNameUnits];
-    const std::size_t units = std::min(name.size(), maxNameUnits);
-    for (std::size_t i = 0; i < units; ++i)
-        folded[i] = upperCaseUnit(name[i]);
-    const auto it = name.size() > maxNameUnits ? children.end() // no element has a longer name
-                                               : children.find(std::u16string_view(folded, units));
-    if (it == children.end())
+    const std::uint32_t found = name.size() > maxNameUnits // no element has a longer name
+                                    ? noStream
+                                    : nodes_[storage].children.find(FoldedKey(name), nameOf());
+    if (found == noStream)
         return fail(Status::fileNotFound, describe("no element '", toUtf8(name), "'"));
-    *child = it->second;
+    *child = found;
     return Status::ok;
 }
 
@@ -254,7 +249,7 @@ Status FileCore::addChild(std::uint32_t storage, std::u16string_view name, Objec
     ENGINE_RETURN_IF_FAILED(checkWritable());
     ENGINE_RETURN_IF_FAILED(checkName(name));
     const auto id = static_cast<std::uint32_t>(nodes_.size());
-    if (!nodes_[storage].children.try_emplace(foldName(name), id).second)
+    if (!nodes_[storage].children.insert(FoldedKey(name), id, nameOf()))
         return fail(Status::fileAlreadyExists,
                     describe("an element '", toUtf8(name), "' already exists"));
     *child = id;
@@ -276,8 +271,7 @@ Status FileCore::releaseSubtree(std::uint32_t top) {
         Node& current = nodes_[id];
         if (current.entry.type == ObjectType::stream)
             ENGINE_RETURN_IF_FAILED(resizeStream(id, 0));
-        for (const auto& [name, child] : current.children)
-            pending.push_back(child);
+        current.children.forEach([&pending](std::uint32_t child) { pending.push_back(child); });
         nodes_[id].alive = false;
         nodes_[id].children.clear();
         nodes_[id].chain.reset();
@@ -291,7 +285,7 @@ Status FileCore::removeChild(std::uint32_t storage, std::u16string_view name) {
     ENGINE_RETURN_IF_FAILED(findChild(storage, name, &child));
     changed_ = true;
     ENGINE_RETURN_IF_FAILED(keepConsistent(releaseSubtree(child)));
-    nodes_[storage].children.erase(foldName(name));
+    nodes_[storage].children.erase(FoldedKey(name), nameOf());
     return Status::ok;
 }
 
@@ -301,22 +295,22 @@ Status FileCore::renameChild(std::uint32_t storage, std::u16string_view oldName,
     ENGINE_RETURN_IF_FAILED(checkName(newName));
     std::uint32_t child = 0;
     ENGINE_RETURN_IF_FAILED(findChild(storage, oldName, &child));
-    auto& children = nodes_[storage].children;
-    auto folded = foldName(newName);
-    const auto existing = children.find(folded);
-    if (existing != children.end() && existing->second != child)
+    ChildIndex& children = nodes_[storage].children;
+    const FoldedKey newKey(newName);
+    const std::uint32_t existing = children.find(newKey, nameOf());
+    if (existing != noStream && existing != child)
         return fail(Status::fileAlreadyExists,
                     describe("an element '", toUtf8(newName), "' already exists"));
-    children.erase(foldName(oldName));
-    children.emplace(std::move(folded), child);
+    children.erase(FoldedKey(oldName), nameOf());
     nodes_[child].entry.name = newName;
+    (void)children.insert(newKey, child, nameOf()); // the name was just found free
     changed_ = true;
     return Status::ok;
 }
 
 std::vector<std::uint32_t> FileCore::sortedChildren(std::uint32_t storage) const {
     // The folded names are copied side by side first: sorting then compares neighbouring
-    // memory rather than names scattered over the hash table.
+    // memory rather than names scattered over the nodes.
     struct SortKey {
         std::uint32_t length;
         std::array<char16_t, maxNameUnits> units;
@@ -326,12 +320,13 @@ std::vector<std::uint32_t> FileCore::sortedChildren(std::uint32_t storage) const
     std::vector<std::uint32_t> ids;
     keys.reserve(index.size());
     ids.reserve(index.size());
-    for (const auto& [folded, child] : index) {
-        SortKey key{static_cast<std::uint32_t>(std::min(folded.size(), maxNameUnits)), {}};
-        std::copy_n(folded.begin(), key.length, key.units.begin());
+    index.forEach([&](std::uint32_t child) {
+        const std::u16string& name = nodes_[child].entry.name;
+        SortKey key{static_cast<std::uint32_t>(std::min(name.size(), maxNameUnits)), {}};
+        std::transform(name.begin(), name.begin() + key.length, key.units.begin(), upperCaseUnit);
         keys.push_back(key);
         ids.push_back(child);
-    }
+    });
     std::vector<std::uint32_t> order(keys.size());
     for (std::uint32_t i = 0; i < order.size(); ++i)
         order[i] = i;

@@ -1,6 +1,7 @@
 // The state behind a CompoundFile and its handles: the sector file, the allocation tables,
-// and the element tree held in memory as nodes whose children are found by a hash of their
-// upper-cased names and put in the directory's name order when listed or written.
+// and the element tree held in memory as nodes whose children are found through a hash
+// index of their upper-cased names and put in the directory's name order when listed or
+// written.
 //
 // Streams are read and written through their chains mapped as runs of sectors; data the
 // last committed state holds is never overwritten (a written sector that the committed state
@@ -9,35 +10,23 @@
 #pragma once
 
 #include "cfb/allocation.h"
+#include "cfb/child_index.h"
 #include "cfb/compound_file.h"
 #include "cfb/names.h"
 #include "cfb/sector_file.h"
 
-#include <functional>
-#include <string_view>
-#include <unordered_map>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace engine::cfb::detail {
-
-// Children are found by their upper-cased names; lookups fold the name asked for into a
-// small buffer instead of a new string.
-struct FoldedNameHash {
-    using is_transparent = void;
-    [[nodiscard]] std::size_t operator()(std::u16string_view name) const {
-        return std::hash<std::u16string_view>{}(name);
-    }
-};
-using ChildIndex =
-    std::unordered_map<std::u16string, std::uint32_t, FoldedNameHash, std::equal_to<>>;
 
 struct Node {
     DirectoryEntry entry; // name, type, class, state bits, times, start sector and size
     std::uint32_t parent = noStream;
     std::uint64_t generation = 0;
     bool alive = true;
-    ChildIndex children;             // folded name -> node
+    ChildIndex children;
     std::unique_ptr<ChainMap> chain; // mapped on first access
 };
 
@@ -100,6 +89,12 @@ private:
     [[nodiscard]] Status zeroGap(std::uint32_t stream, std::uint64_t from, std::uint64_t to);
     [[nodiscard]] Status resizeKeepingBytes(std::uint32_t stream, std::uint64_t size);
 
+    // What the child indexes read the names of nodes through.
+    [[nodiscard]] auto nameOf() const {
+        return [this](std::uint32_t id) {
+            return std::u16string_view(nodes_[id].entry.name);
+        };
+    }
     [[nodiscard]] bool isMini(const Node& node) const {
         return node.entry.type == ObjectType::stream && node.entry.size < miniStreamCutoffValue;
     }

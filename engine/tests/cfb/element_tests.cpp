@@ -470,9 +470,24 @@ TEST_P(ElementTest, ThousandsOfElementsAndDeepStoragesRoundTrip) {
         ASSERT_OK(at.openStorage(u"level", &next));
         at = next;
     }
+    // Removing and renaming half of them leaves every other one findable by name.
+    const auto nameOf = [](int i) {
+        return u"n" + fromUtf8(std::to_string(i * 7919 % 10007));
+    };
     for (int i = 0; i < streamCount; i += 2)
-        ASSERT_OK(root_.remove(u"n" + fromUtf8(std::to_string(i * 7919 % 10007))));
+        ASSERT_OK(root_.remove(nameOf(i)));
+    for (int i = 1; i < streamCount; i += 4)
+        ASSERT_OK(root_.rename(nameOf(i), u"N" + nameOf(i).substr(1) + u"r"));
+    for (int i = 0; i < streamCount; ++i) {
+        Stream stream;
+        const Status expected = i % 2 == 0 ? Status::fileNotFound : Status::ok;
+        ASSERT_EQ(root_.openStream(i % 4 == 1 ? nameOf(i) + u"R" : nameOf(i), &stream), expected)
+            << i;
+    }
     commitAndCheck();
+    reopen();
+    ASSERT_OK(root_.list(&children));
+    EXPECT_EQ(children.size(), static_cast<std::size_t>(streamCount / 2 + 2));
 }
 
 TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
