@@ -308,41 +308,53 @@ Status FileCore::renameChild(std::uint32_t storage, std::u16string_view oldName,
     return Status::ok;
 }
 
+namespace {
+
+// A child's place in the directory's order packed into words that compare as unsigned
+// integers: the name's length, then its upper-cased units, four units to a word. Two keys
+// then compare in at most eight word comparisons, most often one or two.
+struct SortKey {
+    static constexpr std::size_t wordCount = (maxNameUnits + 1 + 3) / 4;
+    std::array<std::uint64_t, wordCount> words;
+    std::uint32_t node;
+
+    SortKey(std::u16string_view name, std::uint32_t id) : words{}, node(id) {
+        const std::size_t length = std::min(name.size(), maxNameUnits);
+        words[0] = std::uint64_t{length} << 48;
+        for (std::size_t i = 0; i < length; ++i) {
+            const std::size_t position = i + 1; // after the length
+            words[position / 4] |= std::uint64_t{upperCaseUnit(name[i])}
+                                   << (48 - 16 * (position % 4));
+        }
+    }
+
+    friend bool operator<(const SortKey& left, const SortKey& right) {
+        for (std::size_t i = 0; i < wordCount; ++i)
+            if (left.words[i] != right.words[i])
+                return left.words[i] < right.words[i];
+        return false;
+    }
+};
+
+} // namespace
+
 std::vector<std::uint32_t> FileCore::sortedChildren(std::uint32_t storage) const {
-    // The folded names are copied side by side first: sorting then compares neighbouring
-    // memory rather than names scattered over the nodes.
-    struct SortKey {
-        std::uint32_t length;
-        std::array<char16_t, maxNameUnits> units;
-    };
+    // The nodes are visited in the order they lie in memory, not in the index's hash order:
+    // for a storage with many children that saves a cache miss or two per child.
     const ChildIndex& index = nodes_[storage].children;
+    std::vector<std::uint32_t> children;
+    children.reserve(index.size());
+    index.forEach([&children](std::uint32_t child) { children.push_back(child); });
+    std::sort(children.begin(), children.end());
     std::vector<SortKey> keys;
-    std::vector<std::uint32_t> ids;
-    keys.reserve(index.size());
-    ids.reserve(index.size());
-    index.forEach([&](std::uint32_t child) {
-        const std::u16string& name = nodes_[child].entry.name;
-        SortKey key{static_cast<std::uint32_t>(std::min(name.size(), maxNameUnits)), {}};
-        std::transform(name.begin(), name.begin() + key.length, key.units.begin(), upperCaseUnit);
-        keys.push_back(key);
-        ids.push_back(child);
-    });
-    std::vector<std::uint32_t> order(keys.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&keys](std::uint32_t a, std::uint32_t b) {
-        const SortKey& left = keys[a];
-        const SortKey& right = keys[b];
-        if (left.length != right.length)
-            return left.length < right.length;
-        return std::lexicographical_compare(left.units.begin(), left.units.begin() + left.length,
-                                            right.units.begin(),
-                                            right.units.begin() + right.length);
-    });
+    keys.reserve(children.size());
+    for (const std::uint32_t child : children)
+        keys.emplace_back(nodes_[child].entry.name, child);
+    std::sort(keys.begin(), keys.end());
     std::vector<std::uint32_t> sorted;
-    sorted.reserve(order.size());
-    for (const std::uint32_t position : order)
-        sorted.push_back(ids[position]);
+    sorted.reserve(keys.size());
+    for (const SortKey& key : keys)
+        sorted.push_back(key.node);
     return sorted;
 }
 
