@@ -1,9 +1,10 @@
 // Timings of the compound-file engine against raw file I/O of the same call pattern and
 // against libgsf's reader and writer on the same files. A plain timing program, not a test:
-// run it through bench/engine/run. Every figure is the best of a few runs, in milliseconds.
+// run it through bench/engine/run. Times are in milliseconds, each the best or the median of
+// several runs as its table says.
 //
-//   cfb_bench [--folder DIR] [--quick]    all figures
-//   cfb_bench [--folder DIR] --many-streams  only the figures of 10,000 and 100,000 streams
+//   cfb_bench [--folder DIR] [--quick] [--only TABLE]
+//       all tables, or one: stream, open, names or memory
 //   cfb_bench --peak-memory BYTES DIR     streams BYTES in and out, prints peak memory (KiB)
 #include "cfb/compound_file.h"
 #include "common/error.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,8 +81,25 @@ double medianOf(int runs, const std::function<void()>& work) {
     return times[times.size() / 2];
 }
 
-std::vector<std::uint8_t> payload(std::size_t size) {
-    std::vector<std::uint8_t> bytes(size);
+// Every run writes from and reads into page-aligned memory: how fast the kernel copies
+// between a file's pages and a buffer depends on their relative alignment, which must come
+// from the file's layout, not from where the allocator happened to place the buffer.
+struct FreeAligned {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+};
+using Buffer = std::unique_ptr<std::uint8_t[], FreeAligned>;
+
+Buffer pageAligned(std::size_t size) {
+    constexpr std::size_t page = 4096;
+    auto* bytes =
+        static_cast<std::uint8_t*>(std::aligned_alloc(page, (size + page - 1) / page * page));
+    if (!bytes)
+        std::exit(5);
+    return Buffer(bytes);
+}
+
+Buffer payload(std::size_t size) {
+    Buffer bytes = pageAligned(size);
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
     return bytes;
@@ -92,17 +111,17 @@ void rawWrite(const std::string& path, std::uint64_t total, std::size_t call) {
     const auto bytes = payload(call);
     const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     for (std::uint64_t done = 0; done < total; done += call)
-        if (::write(descriptor, bytes.data(), call) != static_cast<ssize_t>(call))
+        if (::write(descriptor, bytes.get(), call) != static_cast<ssize_t>(call))
             std::exit(2);
     ::fdatasync(descriptor);
     ::close(descriptor);
 }
 
 void rawRead(const std::string& path, std::uint64_t total, std::size_t call) {
-    std::vector<std::uint8_t> bytes(call);
+    Buffer bytes = pageAligned(call);
     const int descriptor = ::open(path.c_str(), O_RDONLY);
     for (std::uint64_t done = 0; done < total; done += call)
-        if (::read(descriptor, bytes.data(), call) != static_cast<ssize_t>(call))
+        if (::read(descriptor, bytes.get(), call) != static_cast<ssize_t>(call))
             std::exit(2);
     ::close(descriptor);
 }
@@ -122,7 +141,7 @@ void engineWrite(const std::string& path, Version version, std::uint64_t total, 
           "create stream");
     std::size_t written = 0;
     for (std::uint64_t done = 0; done < total; done += call)
-        check(stream.write(bytes.data(), call, &written), "write");
+        check(stream.write(bytes.get(), call, &written), "write");
     Stream small;
     check(root.createStream(u"Small", &small), "create stream");
     check(small.write("four", 4, &written), "write");
@@ -130,7 +149,7 @@ void engineWrite(const std::string& path, Version version, std::uint64_t total, 
 }
 
 void engineRead(const std::string& path, std::uint64_t total, std::size_t call) {
-    std::vector<std::uint8_t> bytes(call);
+    Buffer bytes = pageAligned(call);
     std::shared_ptr<FileByteArray> file;
     check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
     std::unique_ptr<CompoundFile> document;
@@ -139,7 +158,7 @@ void engineRead(const std::string& path, std::uint64_t total, std::size_t call) 
     check(document->root().openStream(u"Data", &stream), "open stream");
     std::size_t read = 0;
     for (std::uint64_t done = 0; done < total; done += call) {
-        check(stream.read(bytes.data(), call, &read), "read");
+        check(stream.read(bytes.get(), call, &read), "read");
         if (read != call)
             std::exit(3);
     }
@@ -169,7 +188,7 @@ void gsfWrite(const std::string& path, std::uint32_t sectorSize, std::uint64_t t
     GsfOutfile* outfile = gsf_outfile_msole_new_full(output, sectorSize, 64);
     GsfOutput* child = gsf_outfile_new_child(outfile, "Data", FALSE);
     for (std::uint64_t done = 0; done < total; done += call)
-        gsf_output_write(child, call, bytes.data());
+        gsf_output_write(child, call, bytes.get());
     gsf_output_close(child);
     g_object_unref(child);
     gsf_output_close(GSF_OUTPUT(outfile));
@@ -182,14 +201,14 @@ void gsfWrite(const std::string& path, std::uint32_t sectorSize, std::uint64_t t
 }
 
 void gsfRead(const std::string& path, std::uint64_t total, std::size_t call) {
-    std::vector<std::uint8_t> bytes(call);
+    Buffer bytes = pageAligned(call);
     GsfInput* input = gsf_input_stdio_new(path.c_str(), nullptr);
     GsfInfile* infile = gsf_infile_msole_new(input, nullptr);
     if (!infile)
         std::exit(4);
     GsfInput* child = gsf_infile_child_by_name(infile, "Data");
     for (std::uint64_t done = 0; done < total; done += call)
-        if (!gsf_input_read(child, call, bytes.data()))
+        if (!gsf_input_read(child, call, bytes.get()))
             std::exit(4);
     g_object_unref(child);
     g_object_unref(infile);
@@ -243,8 +262,42 @@ void gsfManyStreams(const std::string& path, int count, double* create, double* 
 
 // ---- figures ------------------------------------------------------------------------------
 
+// Something timed, and what is done before each run of it without being timed.
+struct Timed {
+    std::function<void()> work;
+    std::function<void()> prepare = [] {
+    };
+};
+
+// Runs each of `works` once a round for `rounds` rounds, so that a slow spell of the
+// machine falls on all of them alike, and returns the best time of each.
+std::vector<double> bestOfInterleaved(int rounds, const std::vector<Timed>& works) {
+    std::vector<double> best(works.size(), 1e300);
+    for (int round = 0; round < rounds; ++round) {
+        for (std::size_t i = 0; i < works.size(); ++i) {
+            works[i].prepare();
+            best[i] = std::min(best[i], millisecondsOf(works[i].work));
+        }
+    }
+    return best;
+}
+
+// Each write starts without a file: the file the previous run left is removed before the
+// timing starts, so that no figure includes freeing the old file's blocks (which the writers
+// would pay differently: truncating it, or replacing it by renaming a new one over it).
+std::function<void()> removing(const std::string& path) {
+    return [path] {
+        std::remove(path.c_str());
+    };
+}
+
 void streamFigures() {
-    std::printf("\n64 MiB stream, best of %d, ms (ratio to raw in brackets)\n", repetitions);
+    // Reads take a few milliseconds each and vary more: they get more rounds.
+    constexpr int writeRounds = repetitions;
+    constexpr int readRounds = 3 * repetitions;
+    std::printf("\n64 MiB stream, best of %d writes (each to a new file) and %d reads, run in "
+                "turn, ms (ratio to raw in brackets)\n",
+                writeRounds, readRounds);
     std::printf("%-8s %-6s %10s %16s %16s %10s %16s %16s\n", "sector", "call", "raw write",
                 "engine write", "gsf write", "raw read", "engine read", "gsf read");
     const std::string rawPath = folder + "/cfb-bench-raw.bin";
@@ -253,25 +306,33 @@ void streamFigures() {
     for (Version version : {Version::v3, Version::v4}) {
         for (std::size_t call :
              {static_cast<std::size_t>(kibibyte), static_cast<std::size_t>(mebibyte)}) {
-            const double rawW =
-                bestOf(repetitions, [&] { rawWrite(rawPath, streamBenchSize, call); });
-            const double rawR =
-                bestOf(repetitions, [&] { rawRead(rawPath, streamBenchSize, call); });
-            const double engW = bestOf(
-                repetitions, [&] { engineWrite(enginePath, version, streamBenchSize, call); });
-            const double engR =
-                bestOf(repetitions, [&] { engineRead(enginePath, streamBenchSize, call); });
-            double gsfW = 0;
-            double gsfR = 0;
+            std::vector<Timed> writes = {
+                {[&] { rawWrite(rawPath, streamBenchSize, call); }, removing(rawPath)},
+                {[&] { engineWrite(enginePath, version, streamBenchSize, call); },
+                 removing(enginePath)}};
+            std::vector<Timed> reads = {{[&] {
+                                            rawRead(rawPath, streamBenchSize, call);
+                                        }},
+                                        {[&] {
+                                            engineRead(enginePath, streamBenchSize, call);
+                                        }}};
 #ifdef CFB_BENCH_WITH_GSF
-            gsfW = bestOf(repetitions,
-                          [&] { gsfWrite(gsfPath, sectorSizeOf(version), streamBenchSize, call); });
-            gsfR = bestOf(repetitions, [&] { gsfRead(gsfPath, streamBenchSize, call); });
+            writes.push_back(
+                {[&] { gsfWrite(gsfPath, sectorSizeOf(version), streamBenchSize, call); },
+                 removing(gsfPath)});
+            reads.push_back({[&] {
+                gsfRead(gsfPath, streamBenchSize, call);
+            }});
 #endif
+            auto written = bestOfInterleaved(writeRounds, writes);
+            auto read = bestOfInterleaved(readRounds, reads);
+            written.resize(3, 0.0); // no libgsf: its columns read 0
+            read.resize(3, 0.0);
             std::printf("%-8u %-6s %10.1f %9.1f (%4.2f) %9.1f (%4.2f) %10.1f %9.1f (%4.2f) "
                         "%9.1f (%4.2f)\n",
-                        sectorSizeOf(version), call == kibibyte ? "1 KiB" : "1 MiB", rawW, engW,
-                        engW / rawW, gsfW, gsfW / rawW, rawR, engR, engR / rawR, gsfR, gsfR / rawR);
+                        sectorSizeOf(version), call == kibibyte ? "1 KiB" : "1 MiB", written[0],
+                        written[1], written[1] / written[0], written[2], written[2] / written[0],
+                        read[0], read[1], read[1] / read[0], read[2], read[2] / read[0]);
         }
     }
     std::remove(rawPath.c_str());
@@ -399,24 +460,27 @@ int main(int argc, char** argv) {
         return peakMemory(std::strtoull(argv[2], nullptr, 10));
     }
     bool quick = false;
-    bool streamsOnly = false;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0)
             quick = true;
-        else if (std::strcmp(argv[i], "--many-streams") == 0)
-            streamsOnly = true;
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = argv[++i];
         else if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc)
             folder = argv[++i];
     }
     std::printf("compound-file engine benchmark, files in %s%s\n", folder.c_str(),
                 quick ? " (quick)" : "");
-    if (streamsOnly) {
+    const auto wanted = [&only](const char* table) {
+        return only.empty() || only == table;
+    };
+    if (wanted("stream"))
+        streamFigures();
+    if (wanted("open"))
+        openFigures(quick);
+    if (wanted("names"))
         manyStreamFigures();
-        return 0;
-    }
-    streamFigures();
-    openFigures(quick);
-    manyStreamFigures();
-    memoryFigures(argv[0], quick);
+    if (wanted("memory"))
+        memoryFigures(argv[0], quick);
     return 0;
 }

@@ -135,11 +135,34 @@ Status FileByteArray::flush() {
 #else
 
 // Elsewhere: positioned reads and writes on a descriptor.
+//
+// On Linux, a run of consecutive writes is handed to the disk each time it reaches
+// `writeBehindBytes` (write-behind): the flush of a commit then finds most of a large stream
+// already written and waits only for the rest, instead of starting all of it at once.
 struct FileByteArray::Handle {
+    static constexpr std::uint64_t writeBehindBytes = 8u << 20;
+
     int descriptor = -1;
+    std::uint64_t runStart = 0; // the consecutive writes not yet handed to the disk
+    std::uint64_t runEnd = 0;
+
     ~Handle() {
         if (descriptor >= 0)
             ::close(descriptor);
+    }
+
+    void noteWritten(std::uint64_t offset, std::size_t count) {
+        if (offset != runEnd)
+            runStart = offset;
+        runEnd = offset + count;
+        if (runEnd - runStart < writeBehindBytes)
+            return;
+#ifdef __linux__
+        // Only a hint: a failure here shows up, if it matters, in the flush.
+        (void)::sync_file_range(descriptor, static_cast<off_t>(runStart),
+                                static_cast<off_t>(runEnd - runStart), SYNC_FILE_RANGE_WRITE);
+#endif
+        runStart = runEnd;
     }
 };
 
@@ -186,6 +209,7 @@ Status FileByteArray::writeAt(std::uint64_t offset, const void* buffer, std::siz
                         describe("write of ", count, " bytes at ", offset, " failed"));
         done += static_cast<std::size_t>(put);
     }
+    handle_->noteWritten(offset, count);
     return Status::ok;
 }
 
