@@ -128,8 +128,26 @@ void rawRead(const std::string& path, std::uint64_t total, std::size_t call) {
 
 // ---- engine -----------------------------------------------------------------------------
 
-void engineWrite(const std::string& path, Version version, std::uint64_t total, std::size_t call,
-                 const char* name = "Data") {
+std::unique_ptr<CompoundFile> openDocument(const std::string& path) {
+    std::shared_ptr<FileByteArray> file;
+    check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
+    std::unique_ptr<CompoundFile> document;
+    check(CompoundFile::open(file, OpenMode::readOnly, &document), "open document");
+    return document;
+}
+
+// The name of the i-th of many streams, as the engine and libgsf are given it.
+std::string manyStreamName(int i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "stream%08d", i);
+    return name;
+}
+
+std::u16string widened(const std::string& name) {
+    return {name.begin(), name.end()};
+}
+
+void engineWrite(const std::string& path, Version version, std::uint64_t total, std::size_t call) {
     const auto bytes = payload(call);
     std::shared_ptr<FileByteArray> file;
     check(FileByteArray::open(path, FileMode::createAlways, &file), "open");
@@ -137,8 +155,7 @@ void engineWrite(const std::string& path, Version version, std::uint64_t total, 
     check(CompoundFile::create(file, version, &document), "create");
     Stream stream;
     Storage root = document->root();
-    check(root.createStream(std::u16string(name, name + std::strlen(name)), &stream),
-          "create stream");
+    check(root.createStream(u"Data", &stream), "create stream");
     std::size_t written = 0;
     for (std::uint64_t done = 0; done < total; done += call)
         check(stream.write(bytes.get(), call, &written), "write");
@@ -150,10 +167,7 @@ void engineWrite(const std::string& path, Version version, std::uint64_t total, 
 
 void engineRead(const std::string& path, std::uint64_t total, std::size_t call) {
     Buffer bytes = pageAligned(call);
-    std::shared_ptr<FileByteArray> file;
-    check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
-    std::unique_ptr<CompoundFile> document;
-    check(CompoundFile::open(file, OpenMode::readOnly, &document), "open document");
+    const std::unique_ptr<CompoundFile> document = openDocument(path);
     Stream stream;
     check(document->root().openStream(u"Data", &stream), "open stream");
     std::size_t read = 0;
@@ -165,10 +179,7 @@ void engineRead(const std::string& path, std::uint64_t total, std::size_t call) 
 }
 
 void engineOpenAndReadFour(const std::string& path) {
-    std::shared_ptr<FileByteArray> file;
-    check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
-    std::unique_ptr<CompoundFile> document;
-    check(CompoundFile::open(file, OpenMode::readOnly, &document), "open document");
+    const std::unique_ptr<CompoundFile> document = openDocument(path);
     Stream stream;
     check(document->root().openStream(u"Data", &stream), "open stream");
     char four[4];
@@ -231,10 +242,8 @@ void gsfManyStreams(const std::string& path, int count, double* create, double* 
     *create = millisecondsOf([&] {
         GsfOutput* output = gsf_output_stdio_new(path.c_str(), nullptr);
         GsfOutfile* outfile = gsf_outfile_msole_new(output);
-        char name[32];
         for (int i = 0; i < count; ++i) {
-            std::snprintf(name, sizeof name, "stream%08d", i);
-            GsfOutput* child = gsf_outfile_new_child(outfile, name, FALSE);
+            GsfOutput* child = gsf_outfile_new_child(outfile, manyStreamName(i).c_str(), FALSE);
             gsf_output_write(child, 4, reinterpret_cast<const guint8*>("four"));
             gsf_output_close(child);
             g_object_unref(child);
@@ -246,10 +255,8 @@ void gsfManyStreams(const std::string& path, int count, double* create, double* 
     *open = millisecondsOf([&] {
         GsfInput* input = gsf_input_stdio_new(path.c_str(), nullptr);
         GsfInfile* infile = gsf_infile_msole_new(input, nullptr);
-        char name[32];
         for (int i = 0; i < count; ++i) {
-            std::snprintf(name, sizeof name, "stream%08d", i);
-            GsfInput* child = gsf_infile_child_by_name(infile, name);
+            GsfInput* child = gsf_infile_child_by_name(infile, manyStreamName(i).c_str());
             if (!child)
                 std::exit(4);
             g_object_unref(child);
@@ -371,30 +378,21 @@ void createManyStreams(const std::string& path, int count) {
     std::unique_ptr<CompoundFile> document;
     check(CompoundFile::create(file, Version::v3, &document), "create");
     Storage root = document->root();
-    char name[32];
     std::size_t written = 0;
     for (int i = 0; i < count; ++i) {
-        std::snprintf(name, sizeof name, "stream%08d", i);
         Stream stream;
-        check(root.createStream(std::u16string(name, name + std::strlen(name)), &stream),
-              "create stream");
+        check(root.createStream(widened(manyStreamName(i)), &stream), "create stream");
         check(stream.write("four", 4, &written), "write");
     }
     check(document->commit(), "commit");
 }
 
 void openManyStreams(const std::string& path, int count) {
-    std::shared_ptr<FileByteArray> file;
-    check(FileByteArray::open(path, FileMode::openReadOnly, &file), "open");
-    std::unique_ptr<CompoundFile> document;
-    check(CompoundFile::open(file, OpenMode::readOnly, &document), "open document");
+    const std::unique_ptr<CompoundFile> document = openDocument(path);
     Storage root = document->root();
-    char name[32];
     for (int i = 0; i < count; ++i) {
-        std::snprintf(name, sizeof name, "stream%08d", i);
         Stream stream;
-        check(root.openStream(std::u16string(name, name + std::strlen(name)), &stream),
-              "open stream");
+        check(root.openStream(widened(manyStreamName(i)), &stream), "open stream");
     }
 }
 
