@@ -23,17 +23,8 @@ namespace engine::cfb {
                                                 std::u16string_view right);
 
 // A name with every unit upper-cased: two names are the same element name exactly when their
-// folded forms are equal, and folded forms sort in the directory's order when compared by
-// length and then unit by unit.
+// folded forms are equal.
 [[nodiscard]] std::u16string foldName(std::u16string_view name);
-
-struct FoldedNameLess {
-    [[nodiscard]] bool operator()(const std::u16string& left, const std::u16string& right) const {
-        if (left.size() != right.size())
-            return left.size() < right.size();
-        return left < right;
-    }
-};
 
 // Accepts names of 1 to 31 units that contain none of '/', '\\', ':', '!' and no NUL;
 // refuses others with Status::invalidName.
