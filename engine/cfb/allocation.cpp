@@ -275,14 +275,42 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
     return Status::ok;
 }
 
+Fat::Entries::Entries(std::uint32_t base, std::uint32_t count, std::uint32_t value)
+    : base_(base), count_(count), values_(count, value) {
+    for (std::uint32_t k = 0; k < count; ++k)
+        unlinked_ += linksOn(k, value) ? 0 : 1;
+    if (unlinked_ == 0)
+        std::vector<std::uint32_t>().swap(values_);
+}
+
+void Fat::Entries::set(std::uint32_t k, std::uint32_t value) {
+    if (linked()) {
+        if (linksOn(k, value))
+            return;
+        values_.resize(count_);
+        for (std::uint32_t i = 0; i < count_; ++i)
+            values_[i] = base_ + i + 1;
+    }
+    unlinked_ -= linksOn(k, values_[k]) ? 0 : 1;
+    unlinked_ += linksOn(k, value) ? 0 : 1;
+    values_[k] = value;
+    if (unlinked_ == 0) // the page lies inside one run: its entries say nothing
+        std::vector<std::uint32_t>().swap(values_);
+}
+
+std::unique_ptr<Fat::Page> Fat::newPage(std::size_t index, std::uint32_t value) const {
+    return std::make_unique<Page>(Page{
+        false, Entries(static_cast<std::uint32_t>(index << pageShift_), entriesPerPage_, value),
+        nullptr});
+}
+
 Status Fat::loadPage(std::size_t index) {
     ENGINE_RETURN_IF_FAILED(locatePage(index));
-    auto page = std::make_unique<Page>();
+    auto page = newPage(index, freeSector);
     std::vector<std::uint8_t>& bytes = sectorBuffer_;
     bytes.resize(file_.sectorSize());
     ENGINE_RETURN_IF_FAILED(
         file_.read(file_.offsetOf(locations_[index]), bytes.data(), bytes.size()));
-    page->entries.resize(entriesPerPage_);
     const std::uint64_t base = static_cast<std::uint64_t>(index) * entriesPerPage_;
     for (std::uint32_t k = 0; k < entriesPerPage_; ++k) {
         std::uint32_t entry = load32(bytes.data() + 4 * k);
@@ -292,7 +320,7 @@ Status Fat::loadPage(std::size_t index) {
             return fail(Status::docfileCorrupt,
                         describe("FAT entry ", base + k, " points to sector ", entry,
                                  ", past the last sector ", loadLimit_));
-        page->entries[k] = entry;
+        page->entries.set(k, entry);
     }
     if (pages_.size() <= index)
         pages_.resize(index + 1);
@@ -318,9 +346,8 @@ Status Fat::pageFor(std::uint32_t sector, Page** page) {
     if (pages_.size() <= index)
         pages_.resize(index + 1);
     while (locations_.size() <= index) {
-        auto fresh = std::make_unique<Page>();
+        auto fresh = newPage(locations_.size(), freeSector);
         fresh->dirty = true;
-        fresh->entries.assign(entriesPerPage_, freeSector);
         pages_[locations_.size()] = std::move(fresh);
         locations_.push_back(freeSector);
         difatChanged_ = true;
@@ -336,7 +363,7 @@ Status Fat::next(std::uint32_t sector, std::uint32_t* next) {
                                                      " past the last sector ", sectorCount_));
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
-    *next = page->entries[sector & (entriesPerPage_ - 1)];
+    *next = page->entries.at(sector & (entriesPerPage_ - 1));
     return Status::ok;
 }
 
@@ -353,16 +380,20 @@ Status Fat::nextRun(std::uint32_t sector, std::uint64_t maxSectors, std::uint32_
         // Within one FAT sector, scan for the first entry that does not link to the sector
         // right after its own, within the sectors still wanted.
         const std::uint32_t base = at - at % entriesPerPage_;
-        const std::uint32_t* entries = page->entries.data();
         const std::uint64_t wanted = maxSectors - *count;
         const std::uint32_t first = at - base;
         const auto stop = static_cast<std::uint32_t>(
             std::min<std::uint64_t>({entriesPerPage_, first + wanted, sectorCount_ - base}));
         std::uint32_t k = first;
-        while (k + 1 < stop && entries[k] == base + k + 1)
-            ++k;
+        if (page->entries.linked()) {
+            k = stop - 1;
+        } else {
+            const std::uint32_t* entries = page->entries.data();
+            while (k + 1 < stop && entries[k] == base + k + 1)
+                ++k;
+        }
         *count += k - first + 1;
-        *next = entries[k];
+        *next = page->entries.at(k);
         if (*next != base + k + 1 || *count >= maxSectors || *next >= sectorCount_)
             return Status::ok;
         at = *next; // the run goes on in the next FAT sector
@@ -374,7 +405,7 @@ Status Fat::changedPageFor(std::uint32_t sector, Page** page) {
     if (!(*page)->dirty) {
         (*page)->dirty = true;
         if (locations_[sector >> pageShift_] != freeSector && !(*page)->committed)
-            (*page)->committed = std::make_unique<std::vector<std::uint32_t>>((*page)->entries);
+            (*page)->committed = std::make_unique<Entries>((*page)->entries);
     }
     return Status::ok;
 }
@@ -382,7 +413,7 @@ Status Fat::changedPageFor(std::uint32_t sector, Page** page) {
 Status Fat::setNext(std::uint32_t sector, std::uint32_t next) {
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(changedPageFor(sector, &page));
-    page->entries[sector & (entriesPerPage_ - 1)] = next;
+    page->entries.set(sector & (entriesPerPage_ - 1), next);
     return Status::ok;
 }
 
@@ -397,8 +428,8 @@ Status Fat::committedUses(std::uint32_t sector, bool* used) {
     }
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
-    const auto& entries = page->committed ? *page->committed : page->entries;
-    *used = entries[sector & (entriesPerPage_ - 1)] != freeSector;
+    const Entries& entries = page->committed ? *page->committed : page->entries;
+    *used = entries.at(sector & (entriesPerPage_ - 1)) != freeSector;
     return Status::ok;
 }
 
@@ -448,7 +479,8 @@ Status Fat::isAvailable(std::uint32_t sector, bool* available) {
     *available = false;
     Page* page = nullptr;
     ENGINE_RETURN_IF_FAILED(pageFor(sector, &page));
-    if (page->entries[sector & (entriesPerPage_ - 1)] != freeSector || sector == rangeLockSector_)
+    if (page->entries.at(sector & (entriesPerPage_ - 1)) != freeSector ||
+        sector == rangeLockSector_)
         return Status::ok;
     bool used = false;
     ENGINE_RETURN_IF_FAILED(committedUses(sector, &used));
@@ -547,8 +579,9 @@ Status Fat::appendRun(std::uint64_t wanted, std::uint32_t* appended) {
         ENGINE_RETURN_IF_FAILED(changedPageFor(static_cast<std::uint32_t>(sector), &page));
         const std::uint64_t pageEnd = std::min(end, ((sector >> pageShift_) + 1) << pageShift_);
         for (; sector < pageEnd; ++sector)
-            page->entries[sector & (entriesPerPage_ - 1)] =
-                sector + 1 < end ? static_cast<std::uint32_t>(sector + 1) : endOfChain;
+            page->entries.set(static_cast<std::uint32_t>(sector & (entriesPerPage_ - 1)),
+                              sector + 1 < end ? static_cast<std::uint32_t>(sector + 1)
+                                               : endOfChain);
     }
     *appended = static_cast<std::uint32_t>(count);
     if (searchFrom_ == sectorCount_)
@@ -681,7 +714,7 @@ Status Fat::writeForCommit(Header* header) {
         if (!pages_[i] || !pages_[i]->dirty)
             continue;
         for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
-            store32(bytes.data() + 4 * k, pages_[i]->entries[k]);
+            store32(bytes.data() + 4 * k, pages_[i]->entries.at(k));
         ENGINE_RETURN_IF_FAILED(
             file_.write(file_.offsetOf(locations_[i]), bytes.data(), bytes.size()));
     }

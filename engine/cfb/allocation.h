@@ -136,14 +136,42 @@ public:
     [[nodiscard]] std::uint32_t rangeLockSector() const { return rangeLockSector_; }
 
 private:
+    // The entries of one FAT sector. Inside a long run every entry links to the sector after
+    // its own; such a page keeps no entries at all, so that the memory a large stream costs
+    // does not grow with its size.
+    class Entries {
+    public:
+        // `count` entries of `value`, the first one for sector `base`.
+        Entries(std::uint32_t base, std::uint32_t count, std::uint32_t value);
+
+        [[nodiscard]] bool linked() const { return values_.empty(); }
+        [[nodiscard]] std::uint32_t at(std::uint32_t k) const {
+            return linked() ? base_ + k + 1 : values_[k];
+        }
+        // The entries, valid while none changes; only when the page is not linked.
+        [[nodiscard]] const std::uint32_t* data() const { return values_.data(); }
+        void set(std::uint32_t k, std::uint32_t value);
+
+    private:
+        [[nodiscard]] bool linksOn(std::uint32_t k, std::uint32_t value) const {
+            return value == base_ + k + 1;
+        }
+
+        std::uint32_t base_;
+        std::uint32_t count_;
+        std::uint32_t unlinked_ = 0; // entries that do not link to the next sector
+        std::vector<std::uint32_t> values_;
+    };
+
     // A FAT sector read or created, with the entries of the committed state once it changes.
     struct Page {
         bool dirty = false;
-        std::vector<std::uint32_t> entries;
-        std::unique_ptr<std::vector<std::uint32_t>> committed;
+        Entries entries;
+        std::unique_ptr<Entries> committed;
     };
 
     [[nodiscard]] Status loadPage(std::size_t index);
+    [[nodiscard]] std::unique_ptr<Page> newPage(std::size_t index, std::uint32_t value) const;
     [[nodiscard]] Status pageFor(std::uint32_t sector, Page** page);
     [[nodiscard]] Status locatePage(std::size_t index);
     [[nodiscard]] Status learnCommittedTables();

@@ -127,5 +127,52 @@ TEST(ChainMapTest, ReplaceSplitsAndMergesRuns) {
     EXPECT_EQ(chain.mappedCount(), 4u);
 }
 
+// A FAT page inside one run keeps no entries; every change to such a page, and reading it
+// back from the file, must give the same links as a page that keeps them.
+TEST(FatTest, PagesInsideOneRunKeepTheirLinksThroughChanges) {
+    auto bytes = std::make_shared<MemoryByteArray>();
+    SectorFile file(bytes, sectorSizeOf(Version::v3)); // 128 entries a page
+    ASSERT_OK(file.initialize());
+    Fat fat(file);
+    fat.createEmpty();
+    constexpr std::uint32_t length = 1000;
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    ASSERT_OK(fat.allocateRun(endOfChain, length, &first, &count));
+    ASSERT_EQ(first, 0u);
+    ASSERT_EQ(count, length);
+    const auto expectChain = [&fat](std::uint32_t cut) {
+        for (std::uint32_t sector = 0; sector < length; ++sector) {
+            std::uint32_t next = 0;
+            ASSERT_OK(fat.next(sector, &next));
+            ASSERT_EQ(next, sector + 1 == length || sector == cut ? E : sector + 1) << sector;
+        }
+        std::uint32_t runLength = 0;
+        std::uint32_t after = 0;
+        ASSERT_OK(fat.nextRun(0, length, &runLength, &after));
+        EXPECT_EQ(runLength, std::min(cut, length - 1) + 1);
+        EXPECT_EQ(after, E);
+    };
+    expectChain(length);
+    ASSERT_OK(fat.setNext(300, E)); // in the middle of a page inside the run
+    expectChain(300);
+    ASSERT_OK(fat.setNext(300, 301));
+    expectChain(length);
+    ASSERT_OK(fat.setNext(383, E)); // the last entry of a page
+    expectChain(383);
+
+    Header header;
+    ASSERT_OK(fat.writeForCommit(&header));
+    fat.markCommitted();
+    ASSERT_OK(file.flush());
+    Fat reread(file);
+    ASSERT_OK(reread.load(header, fat.sectorCount()));
+    for (std::uint32_t sector = 0; sector < length; ++sector) {
+        std::uint32_t next = 0;
+        ASSERT_OK(reread.next(sector, &next));
+        ASSERT_EQ(next, sector + 1 == length || sector == 383 ? E : sector + 1) << sector;
+    }
+}
+
 } // namespace
 } // namespace engine::cfb::testing
