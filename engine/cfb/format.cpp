@@ -126,9 +126,10 @@ Status parseDirectoryEntry(const std::uint8_t* bytes, std::uint32_t id, Version 
         return fail(
             Status::docfileCorrupt,
             describe("directory entry ", id, " has no terminator after ", units, " name units"));
-    entry->name.resize(units);
+    std::array<char16_t, maxNameUnits> name;
     for (std::size_t i = 0; i < units; ++i)
-        entry->name[i] = static_cast<char16_t>(load16(bytes + 2 * i));
+        name[i] = static_cast<char16_t>(load16(bytes + 2 * i));
+    entry->name = std::u16string_view(name.data(), units);
     return Status::ok;
 }
 

@@ -7,8 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace engine::cfb {
 
@@ -79,8 +81,36 @@ void serializeHeader(const Header& header, std::uint8_t* bytes);
 
 // ---- directory entry --------------------------------------------------------------------
 
+// An element name held inline, at most maxNameUnits units: the element tree of a large
+// document then costs no allocation per name, and a node's name lies beside the node.
+class ElementName {
+public:
+    ElementName() = default;
+    // Names longer than maxNameUnits are cut there; callers check names before.
+    ElementName(std::u16string_view name) { *this = name; } // NOLINT: converts like a string
+    ElementName(const char16_t* name) : ElementName(std::u16string_view(name)) {}
+    ElementName& operator=(std::u16string_view name) {
+        length_ = static_cast<std::uint8_t>(std::min(name.size(), maxNameUnits));
+        std::copy_n(name.begin(), length_, units_.begin());
+        return *this;
+    }
+    ElementName& operator=(const char16_t* name) { return *this = std::u16string_view(name); }
+
+    operator std::u16string_view() const { return {units_.data(), length_}; }
+    [[nodiscard]] std::size_t size() const { return length_; }
+    [[nodiscard]] char16_t operator[](std::size_t i) const { return units_[i]; }
+
+    friend bool operator==(const ElementName& left, std::u16string_view right) {
+        return std::u16string_view(left) == right;
+    }
+
+private:
+    std::array<char16_t, maxNameUnits> units_{};
+    std::uint8_t length_ = 0;
+};
+
 struct DirectoryEntry {
-    std::u16string name;
+    ElementName name;
     ObjectType type = ObjectType::unused;
     Colour colour = Colour::black;
     std::uint32_t left = noStream;

@@ -244,9 +244,8 @@ private:
     }
 
     // Checks one storage's sibling tree; returns its black height, or -1 when broken.
-    int checkSubtree(std::uint32_t id, int depth, const std::u16string* low,
-                     const std::u16string* high, std::size_t* count, int* maxDepth,
-                     std::vector<std::uint32_t>& storages) {
+    int checkSubtree(std::uint32_t id, int depth, const ElementName* low, const ElementName* high,
+                     std::size_t* count, int* maxDepth, std::vector<std::uint32_t>& storages) {
         if (id == noStream)
             return 1;
         if (depth > deepestTree) {
