@@ -7,6 +7,13 @@
 #include <iterator>
 
 namespace engine::cfb {
+namespace {
+
+// How much of the FAT is read at once when the file keeps its FAT sectors side by side:
+// 16 sectors of 4096 bytes (a 64 MiB stream) or 128 of 512 bytes (8 MiB).
+constexpr std::uint32_t fatReadAheadBytes = 64u << 10;
+
+} // namespace
 
 // ---- ChainLinks -------------------------------------------------------------------------
 
@@ -194,6 +201,7 @@ Fat::Fat(SectorFile& file)
 
 void Fat::createEmpty() {
     pages_.clear();
+    aheadCount_ = 0;
     locations_.clear();
     committedTables_.clear();
     tablesKnown_ = true; // nothing is committed yet
@@ -276,9 +284,12 @@ Status Fat::load(const Header& header, std::uint64_t fileSectors) {
 }
 
 Fat::Entries::Entries(std::uint32_t base, std::uint32_t count, std::uint32_t value)
-    : base_(base), count_(count), values_(count, value) {
-    for (std::uint32_t k = 0; k < count; ++k)
-        unlinked_ += linksOn(k, value) ? 0 : 1;
+    : Entries(base, std::vector<std::uint32_t>(count, value)) {}
+
+Fat::Entries::Entries(std::uint32_t base, std::vector<std::uint32_t> values)
+    : base_(base), count_(static_cast<std::uint32_t>(values.size())), values_(std::move(values)) {
+    for (std::uint32_t k = 0; k < count_; ++k)
+        unlinked_ += linksOn(k, values_[k]) ? 0 : 1;
     if (unlinked_ == 0)
         std::vector<std::uint32_t>().swap(values_);
 }
@@ -298,33 +309,56 @@ void Fat::Entries::set(std::uint32_t k, std::uint32_t value) {
         std::vector<std::uint32_t>().swap(values_);
 }
 
-std::unique_ptr<Fat::Page> Fat::newPage(std::size_t index, std::uint32_t value) const {
-    return std::make_unique<Page>(Page{
-        false, Entries(static_cast<std::uint32_t>(index << pageShift_), entriesPerPage_, value),
-        nullptr});
+std::unique_ptr<Fat::Page> Fat::newPage(Entries entries) {
+    return std::make_unique<Page>(Page{false, std::move(entries), nullptr});
+}
+
+std::uint32_t Fat::pageBase(std::size_t index) const {
+    return static_cast<std::uint32_t>(index << pageShift_);
+}
+
+Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
+    const std::uint32_t sectorSize = file_.sectorSize();
+    const std::uint32_t location = locations_[index];
+    if (location - aheadFirst_ < aheadCount_) {
+        *bytes = aheadBytes_.data() + std::size_t{location - aheadFirst_} * sectorSize;
+        return Status::ok;
+    }
+    const std::uint32_t most = fatReadAheadBytes / sectorSize;
+    std::uint32_t count = 1;
+    while (count < most && index + count < std::min(locations_.size(), pagesOnDisk_) &&
+           locations_[index + count] == location + count &&
+           (index + count >= pages_.size() || !pages_[index + count]))
+        ++count;
+    aheadCount_ = 0;
+    aheadFirst_ = location;
+    aheadBytes_.resize(std::size_t{count} * sectorSize);
+    ENGINE_RETURN_IF_FAILED(
+        file_.read(file_.offsetOf(location), aheadBytes_.data(), aheadBytes_.size()));
+    aheadCount_ = count;
+    *bytes = aheadBytes_.data();
+    return Status::ok;
 }
 
 Status Fat::loadPage(std::size_t index) {
     ENGINE_RETURN_IF_FAILED(locatePage(index));
-    auto page = newPage(index, freeSector);
-    std::vector<std::uint8_t>& bytes = sectorBuffer_;
-    bytes.resize(file_.sectorSize());
-    ENGINE_RETURN_IF_FAILED(
-        file_.read(file_.offsetOf(locations_[index]), bytes.data(), bytes.size()));
-    const std::uint64_t base = static_cast<std::uint64_t>(index) * entriesPerPage_;
+    const std::uint8_t* bytes = nullptr;
+    ENGINE_RETURN_IF_FAILED(readPageBytes(index, &bytes));
+    const std::uint64_t base = pageBase(index);
+    std::vector<std::uint32_t> entries(entriesPerPage_);
     for (std::uint32_t k = 0; k < entriesPerPage_; ++k) {
-        std::uint32_t entry = load32(bytes.data() + 4 * k);
+        std::uint32_t entry = load32(bytes + 4 * k);
         if (base + k >= loadLimit_)
             entry = freeSector; // no sector behind this entry: nothing can use it
         else if (entry <= maxRegularSector && entry >= loadLimit_)
             return fail(Status::docfileCorrupt,
                         describe("FAT entry ", base + k, " points to sector ", entry,
                                  ", past the last sector ", loadLimit_));
-        page->entries.set(k, entry);
+        entries[k] = entry;
     }
     if (pages_.size() <= index)
         pages_.resize(index + 1);
-    pages_[index] = std::move(page);
+    pages_[index] = newPage(Entries(pageBase(index), std::move(entries)));
     return Status::ok;
 }
 
@@ -346,7 +380,7 @@ Status Fat::pageFor(std::uint32_t sector, Page** page) {
     if (pages_.size() <= index)
         pages_.resize(index + 1);
     while (locations_.size() <= index) {
-        auto fresh = newPage(locations_.size(), freeSector);
+        auto fresh = newPage(Entries(pageBase(locations_.size()), entriesPerPage_, freeSector));
         fresh->dirty = true;
         pages_[locations_.size()] = std::move(fresh);
         locations_.push_back(freeSector);
@@ -736,6 +770,7 @@ void Fat::markCommitted() {
         page->committed.reset();
     }
     difatChanged_ = false;
+    aheadCount_ = 0; // the sectors it holds may be reused from now on
     pagesOnDisk_ = locations_.size();
     committedTables_.clear();
     committedTables_.insert(locations_.begin(), locations_.end());

@@ -143,6 +143,7 @@ private:
     public:
         // `count` entries of `value`, the first one for sector `base`.
         Entries(std::uint32_t base, std::uint32_t count, std::uint32_t value);
+        Entries(std::uint32_t base, std::vector<std::uint32_t> values);
 
         [[nodiscard]] bool linked() const { return values_.empty(); }
         [[nodiscard]] std::uint32_t at(std::uint32_t k) const {
@@ -171,7 +172,12 @@ private:
     };
 
     [[nodiscard]] Status loadPage(std::size_t index);
-    [[nodiscard]] std::unique_ptr<Page> newPage(std::size_t index, std::uint32_t value) const;
+    // The bytes of FAT page `index`, read together with the pages after it that lie in the
+    // sectors right after its own and are not loaded yet.
+    [[nodiscard]] Status readPageBytes(std::size_t index, const std::uint8_t** bytes);
+    [[nodiscard]] static std::unique_ptr<Page> newPage(Entries entries);
+    // The sector that the first entry of FAT page `index` describes.
+    [[nodiscard]] std::uint32_t pageBase(std::size_t index) const;
     [[nodiscard]] Status pageFor(std::uint32_t sector, Page** page);
     [[nodiscard]] Status locatePage(std::size_t index);
     [[nodiscard]] Status learnCommittedTables();
@@ -208,6 +214,11 @@ private:
     std::vector<std::uint32_t> locations_;
     std::vector<std::unique_ptr<Page>> pages_;
     std::vector<std::uint8_t> sectorBuffer_;
+    // FAT sectors read ahead, as bytes: a long chain is walked with a few large reads of the
+    // FAT rather than one per sector. Each page is still checked only when first used.
+    std::vector<std::uint8_t> aheadBytes_;
+    std::uint32_t aheadFirst_ = 0; // the sector of aheadBytes_[0]
+    std::uint32_t aheadCount_ = 0; // sectors held
     // The DIFAT is read lazily, one sector when a FAT page it locates is first needed, so
     // that opening a large file costs no more than opening a small one.
     std::vector<std::uint32_t> difatSectors_;

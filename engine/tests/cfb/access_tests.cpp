@@ -133,6 +133,26 @@ TEST(AccessTest, AStreamGrownAcrossCommitsStaysInLongRuns) {
     EXPECT_LE(counting->reads - readsBefore, std::uint64_t{commits} + 8); // and a few FAT reads
 }
 
+// The FAT sectors of a long chain lie side by side: reading the stream through reads them a
+// few dozen at a time, between the reads of the data, not one sector per read.
+TEST(AccessTest, ReadingALongStreamReadsItsFatInLargePieces) {
+    constexpr std::size_t size = 8 << 20; // 128 FAT sectors of 512 bytes
+    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, size));
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(CompoundFile::open(counting, OpenMode::readOnly, &file));
+    Stream big;
+    ASSERT_OK(file->root().openStream(u"Big", &big));
+    const std::uint64_t readsToOpen = counting->reads;
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (std::size_t done = 0; done < size; done += buffer.size()) {
+        std::size_t read = 0;
+        ASSERT_OK(big.read(buffer.data(), buffer.size(), &read));
+        ASSERT_EQ(read, buffer.size());
+    }
+    const std::uint64_t dataReads = size / buffer.size();
+    EXPECT_LE(counting->reads - readsToOpen, dataReads + 4);
+}
+
 TEST(AccessTest, RandomReadsWalkTheChainOnce) {
     auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 8 << 20));
     std::unique_ptr<CompoundFile> file;
