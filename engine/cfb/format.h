@@ -5,9 +5,9 @@
 #include "cfb/constants.h"
 #include "common/status.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
