@@ -140,6 +140,12 @@ HRESULT ShareLocks::rangeIsFree(std::uint64_t first, std::uint64_t count) {
     return S_OK;
 }
 
+HRESULT ShareLocks::pairIsFree(std::uint64_t first, bool checkFirst, bool checkSecond) {
+    const std::uint64_t start = checkFirst ? first : first + kRangeLength;
+    const std::uint64_t ranges = (checkFirst ? 1 : 0) + (checkSecond ? 1 : 0);
+    return rangeIsFree(start, ranges * kRangeLength);
+}
+
 HRESULT ShareLocks::holdOneOf(std::uint64_t first, std::uint64_t count, std::uint64_t* byte) {
     for (std::uint64_t offset = first; offset < first + count; ++offset) {
         const HRESULT hr = lock(offset, 1);
@@ -165,22 +171,10 @@ HRESULT ShareLocks::checkAndHold(DWORD mode) {
     // writers to a root whose share mode denies writing; only a root without snapshot, which
     // shares the file with writers, looks at the write range.
     const bool deniedWriters = intent.deniesWrite && !intent.noSnapshot;
-    const bool checkDenyRead = intent.reads;
-    const bool checkDenyWrite = intent.writes;
-    if (checkDenyRead && checkDenyWrite)
-        RETURN_HR_IF(STG_E_SHAREVIOLATION, rangeIsFree(kDenyReadRange, 2 * kRangeLength) != S_OK);
-    else if (checkDenyRead)
-        RETURN_HR_IF(STG_E_SHAREVIOLATION, rangeIsFree(kDenyReadRange, kRangeLength) != S_OK);
-    else if (checkDenyWrite)
-        RETURN_HR_IF(STG_E_SHAREVIOLATION, rangeIsFree(kDenyWriteRange, kRangeLength) != S_OK);
-    const bool checkRead = intent.deniesRead;
-    const bool checkWrite = intent.deniesWrite && !deniedWriters;
-    if (checkRead && checkWrite)
-        RETURN_HR_IF(STG_E_LOCKVIOLATION, rangeIsFree(kReadRange, 2 * kRangeLength) != S_OK);
-    else if (checkRead)
-        RETURN_HR_IF(STG_E_LOCKVIOLATION, rangeIsFree(kReadRange, kRangeLength) != S_OK);
-    else if (checkWrite)
-        RETURN_HR_IF(STG_E_LOCKVIOLATION, rangeIsFree(kWriteRange, kRangeLength) != S_OK);
+    RETURN_HR_IF(STG_E_SHAREVIOLATION,
+                 pairIsFree(kDenyReadRange, intent.reads, intent.writes) != S_OK);
+    RETURN_HR_IF(STG_E_LOCKVIOLATION, pairIsFree(kReadRange, intent.deniesRead,
+                                                 intent.deniesWrite && !deniedWriters) != S_OK);
     if (intent.holdsNothing)
         return S_OK;
     if (intent.priority) {

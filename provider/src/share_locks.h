@@ -58,6 +58,9 @@ private:
     void unlock(std::uint64_t offset, std::uint64_t count);
     // Whether none of the bytes is locked by another root (S_OK, S_FALSE when one is).
     [[nodiscard]] HRESULT rangeIsFree(std::uint64_t first, std::uint64_t count);
+    // Whether the chosen ones of two adjacent ranges (the one at `first` and the one after
+    // it) are free, checked in one call when both are chosen.
+    [[nodiscard]] HRESULT pairIsFree(std::uint64_t first, bool checkFirst, bool checkSecond);
     // Locks the first free byte of a range, remembering it; `*byte` receives its offset.
     [[nodiscard]] HRESULT holdOneOf(std::uint64_t first, std::uint64_t count,
                                     std::uint64_t* byte = nullptr);
