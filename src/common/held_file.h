@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-namespace common {
+namespace z64::common {
 
 // Plain file opening: sharing and lock violations are retried every 200 ms, 500 times.
 inline constexpr DWORD kHeldFileRetryDelayMilliseconds = 200;
@@ -31,4 +31,4 @@ template <typename Open>
     return file;
 }
 
-} // namespace common
+} // namespace z64::common

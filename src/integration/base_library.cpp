@@ -8,7 +8,7 @@ QVSHFileOperationFunction g_pfnSHFileOperation = nullptr;
 StringToGUIDFunction g_pfnStringToGUID = nullptr;
 GUIDToStringFunction g_pfnGUIDToString = nullptr;
 
-namespace integration {
+namespace z64::integration {
 namespace {
 
 constexpr char kBaseLibraryName[] = "x64Quorpb32.dll";
@@ -94,19 +94,21 @@ int getLocaleInfo(LCID locale, LCTYPE type, char* buffer, int size) {
     return GetLocaleInfoA(locale, type, buffer, size);
 }
 
-} // namespace integration
+} // namespace z64::integration
 
 // Ordinal-only entry for the test programs; see kBaseLibraryBridgesOrdinal.
-extern "C" __declspec(dllexport) const integration::BaseLibraryBridges* GetBaseLibraryBridges() {
-    static const integration::BaseLibraryBridges bridges = {g_hBaseLibrary,
-                                                            g_pfnDeleteFile,
-                                                            g_pfnMoveFile,
-                                                            g_pfnMoveFileEx,
-                                                            g_pfnSHFileOperation,
-                                                            g_pfnStringToGUID,
-                                                            g_pfnGUIDToString,
-                                                            &integration::writeBaseLog,
-                                                            &integration::isRunningInSilentMode,
-                                                            &integration::getLocaleInfo};
+extern "C" __declspec(
+    dllexport) const z64::integration::BaseLibraryBridges* GetBaseLibraryBridges() {
+    static const z64::integration::BaseLibraryBridges bridges = {
+        g_hBaseLibrary,
+        g_pfnDeleteFile,
+        g_pfnMoveFile,
+        g_pfnMoveFileEx,
+        g_pfnSHFileOperation,
+        g_pfnStringToGUID,
+        g_pfnGUIDToString,
+        &z64::integration::writeBaseLog,
+        &z64::integration::isRunningInSilentMode,
+        &z64::integration::getLocaleInfo};
     return &bridges;
 }

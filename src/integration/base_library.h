@@ -29,7 +29,7 @@ extern QVSHFileOperationFunction g_pfnSHFileOperation;
 extern StringToGUIDFunction g_pfnStringToGUID; // null without the base library
 extern GUIDToStringFunction g_pfnGUIDToString; // null without the base library
 
-namespace integration {
+namespace z64::integration {
 
 // The size of the narrow buffer that GUIDToString writes into.
 inline constexpr int kGuidTextBufferSize = 1024;
@@ -64,4 +64,4 @@ struct BaseLibraryBridges {
 inline constexpr WORD kBaseLibraryBridgesOrdinal = 1000;
 using GetBaseLibraryBridgesFunction = const BaseLibraryBridges* (*)();
 
-} // namespace integration
+} // namespace z64::integration

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace integration {
+namespace z64::integration {
 namespace {
 
 bool isMultiByteCodePage(UINT codePage) {
@@ -43,4 +43,4 @@ _locale_t libraryLocale() {
     return g_libraryLocale.get();
 }
 
-} // namespace integration
+} // namespace z64::integration

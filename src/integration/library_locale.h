@@ -9,8 +9,8 @@
 
 #include <locale.h>
 
-namespace integration {
+namespace z64::integration {
 
 [[nodiscard]] _locale_t libraryLocale();
 
-} // namespace integration
+} // namespace z64::integration

@@ -20,12 +20,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
             return FALSE;
         // Owned by the framework's chain, which deletes it at AfxTermExtensionModule.
         new CDynLinkLibrary(g_extensionModule);
-        integration::bindBaseLibrary();
-        storage::loadStorageProvider();
+        z64::integration::bindBaseLibrary();
+        z64::storage::loadStorageProvider();
         break;
     case DLL_PROCESS_DETACH:
-        storage::releaseStorageProvider();
-        integration::releaseBaseLibrary();
+        z64::storage::releaseStorageProvider();
+        z64::integration::releaseBaseLibrary();
         AfxTermExtensionModule(g_extensionModule);
         break;
     default:

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace logging {
+namespace z64::logging {
 namespace {
 
 constexpr int kPathSize = MAX_PATH;
@@ -53,31 +53,31 @@ std::string settingsFilePath() {
     return path;
 }
 
-} // namespace logging
+} // namespace z64::logging
 
 Z64EVEZE_API void GetSystemFilePaths(char* directory, char* settingsFile) {
-    logging::copyBounded(directory, MAX_PATH, logging::libraryDirectory());
-    logging::copyBounded(settingsFile, MAX_PATH, logging::settingsFilePath());
+    z64::logging::copyBounded(directory, MAX_PATH, z64::logging::libraryDirectory());
+    z64::logging::copyBounded(settingsFile, MAX_PATH, z64::logging::settingsFilePath());
 }
 
 Z64EVEZE_API char* DetermineLogPath(const char* section, const char* directoryKey,
                                     const char* fileKey, const char* defaultFile, char* path) {
     if (!path)
         return nullptr;
-    const std::string settings = logging::settingsFilePath();
-    char directory[logging::kSettingValueSize] = {};
+    const std::string settings = z64::logging::settingsFilePath();
+    char directory[z64::logging::kSettingValueSize] = {};
     if (GetPrivateProfileStringA(section, directoryKey, "", directory, sizeof directory,
                                  settings.c_str()) == 0)
-        logging::copyBounded(directory, sizeof directory, logging::libraryDirectory());
-    char file[logging::kSettingValueSize] = {};
+        z64::logging::copyBounded(directory, sizeof directory, z64::logging::libraryDirectory());
+    char file[z64::logging::kSettingValueSize] = {};
     GetPrivateProfileStringA(section, fileKey, defaultFile ? defaultFile : "", file, sizeof file,
                              settings.c_str());
     // No separator is inserted: a directory in the settings must end with a backslash.
-    std::snprintf(path, logging::kLogPathSize, "%s%s", directory, file);
+    std::snprintf(path, z64::logging::kLogPathSize, "%s%s", directory, file);
     return path;
 }
 
 Z64EVEZE_API int GetLogTypeEnabled(const char* section, const char* key, int defaultValue) {
-    return static_cast<int>(
-        GetPrivateProfileIntA(section, key, defaultValue, logging::settingsFilePath().c_str()));
+    return static_cast<int>(GetPrivateProfileIntA(section, key, defaultValue,
+                                                  z64::logging::settingsFilePath().c_str()));
 }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace logging {
+namespace z64::logging {
 
 // The folder of this library's own file, with its trailing backslash (a path without any
 // backslash is kept whole).
@@ -12,4 +12,4 @@ namespace logging {
 // The path of the settings file: the library directory followed by "tq.ver".
 [[nodiscard]] std::string settingsFilePath();
 
-} // namespace logging
+} // namespace z64::logging

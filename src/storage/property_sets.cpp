@@ -309,21 +309,21 @@ Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, int 
 Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, GUID* id) {
     RETURN_HR_IF_NULL(E_POINTER, id);
     RETURN_HR_IF_NULL(kIdentifierTextUnavailable, g_pfnGUIDToString);
-    char text[integration::kGuidTextBufferSize] = {};
+    char text[z64::integration::kGuidTextBufferSize] = {};
     g_pfnGUIDToString(id, text);
     return QVStgWriteProperty(set, property, text);
 }
 
 Z64EVEZE_API long QVStgWriteProperty(IPropertyStorage* set, void* property, FILETIME* time) {
     RETURN_HR_IF_NULL(E_POINTER, time);
-    ULONGLONG ticks = qvtime::ticksOf(*time);
-    if (ticks == qvtime::kEmptyDateTicks) {
+    ULONGLONG ticks = z64::time::ticksOf(*time);
+    if (ticks == z64::time::kEmptyDateTicks) {
         (void)QVStgDeleteProperty(set, property);
         return S_OK;
     }
     if (set && property && ticks != 0 && isLockdownDate(set, property)) {
         ticks -= kOneSecond;
-        *time = qvtime::fileTimeOf(ticks);
+        *time = z64::time::fileTimeOf(ticks);
     }
     return QVStgWriteProperty(set, property, VT_FILETIME, time, false);
 }
@@ -398,10 +398,10 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, FILET
     const HRESULT hr = QVStgReadProperty(set, property, value.get());
     if (FAILED(hr))
         return hr;
-    *time = (*value).vt == VT_FILETIME ? (*value).filetime : qvtime::kEmptyDate;
-    const ULONGLONG ticks = qvtime::ticksOf(*time);
-    if (ticks != 0 && ticks != qvtime::kEmptyDateTicks && isLockdownDate(set, property))
-        *time = qvtime::fileTimeOf(ticks + kOneSecond);
+    *time = (*value).vt == VT_FILETIME ? (*value).filetime : z64::time::kEmptyDate;
+    const ULONGLONG ticks = z64::time::ticksOf(*time);
+    if (ticks != 0 && ticks != z64::time::kEmptyDateTicks && isLockdownDate(set, property))
+        *time = z64::time::fileTimeOf(ticks + kOneSecond);
     return hr;
 }
 

@@ -97,8 +97,8 @@ STGOPTIONS documentOptions() {
 }
 
 HRESULT isStorageFile(const wchar_t* path) {
-    const auto isStorage = storage::providerEntry<storage::StgIsStorageFileFunction>(
-        storage::storageProvider(), "StgIsStorageFile");
+    const auto isStorage = z64::storage::providerEntry<z64::storage::StgIsStorageFileFunction>(
+        z64::storage::storageProvider(), "StgIsStorageFile");
     RETURN_HR_IF_NULL(E_FAIL, isStorage);
     const DetectionName name(path);
     return isStorage(name.get());
@@ -106,8 +106,8 @@ HRESULT isStorageFile(const wchar_t* path) {
 
 // One attempt to open: the newer entry point when there is one, else (or when it is not
 // implemented) the classic one with the same path and mode.
-HRESULT openOnce(HMODULE provider, storage::StgOpenStorageExFunction openEx, const wchar_t* path,
-                 DWORD mode, IStorage** storage) {
+HRESULT openOnce(HMODULE provider, z64::storage::StgOpenStorageExFunction openEx,
+                 const wchar_t* path, DWORD mode, IStorage** storage) {
     if (openEx) {
         STGOPTIONS options = documentOptions();
         const HRESULT hr = openEx(MakeStgFilePath(path), mode, STGFMT_DOCFILE, 0, &options, nullptr,
@@ -115,8 +115,8 @@ HRESULT openOnce(HMODULE provider, storage::StgOpenStorageExFunction openEx, con
         if (!isUnimplemented(hr))
             return hr;
     }
-    const auto open =
-        storage::providerEntry<storage::StgOpenStorageFunction>(provider, "StgOpenStorage");
+    const auto open = z64::storage::providerEntry<z64::storage::StgOpenStorageFunction>(
+        provider, "StgOpenStorage");
     RETURN_HR_IF_NULL(E_FAIL, open);
     return open(MakeStgFilePath(path), nullptr, mode, nullptr, 0, storage);
 }
@@ -149,9 +149,9 @@ Z64EVEZE_API long QVStgIsStorageFileEx(const char* path) {
 Z64EVEZE_API long QVStgCreateStorageW(const wchar_t* path, IStorage** storage) {
     RETURN_HR_IF_NULL(E_POINTER, storage);
     RETURN_HR_IF_NULL(E_POINTER, path);
-    const HMODULE provider = storage::storageProvider();
+    const HMODULE provider = z64::storage::storageProvider();
     RETURN_HR_IF_NULL(E_FAIL, provider);
-    if (const auto createEx = storage::providerEntry<storage::StgCreateStorageExFunction>(
+    if (const auto createEx = z64::storage::providerEntry<z64::storage::StgCreateStorageExFunction>(
             provider, "StgCreateStorageEx")) {
         STGOPTIONS options = documentOptions();
         const HRESULT hr = createEx(MakeStgFilePath(path), kCreateMode, STGFMT_DOCFILE, 0, &options,
@@ -159,8 +159,8 @@ Z64EVEZE_API long QVStgCreateStorageW(const wchar_t* path, IStorage** storage) {
         if (!isUnimplemented(hr))
             return hr;
     }
-    const auto create =
-        storage::providerEntry<storage::StgCreateDocfileFunction>(provider, "StgCreateDocfile");
+    const auto create = z64::storage::providerEntry<z64::storage::StgCreateDocfileFunction>(
+        provider, "StgCreateDocfile");
     RETURN_HR_IF_NULL(E_FAIL, create);
     return create(MakeStgFilePath(path), kCreateMode, 0, storage);
 }
@@ -175,11 +175,11 @@ Z64EVEZE_API long QVStgCreateStorage(const char* path, IStorage** storage) {
 Z64EVEZE_API long QVStgOpenStorageW(const wchar_t* path, IStorage** storage, unsigned long mode) {
     RETURN_HR_IF_NULL(E_POINTER, storage);
     RETURN_HR_IF_NULL(E_POINTER, path);
-    const HMODULE provider = storage::storageProvider();
+    const HMODULE provider = z64::storage::storageProvider();
     RETURN_HR_IF_NULL(E_FAIL, provider);
     // Looked up once, before the first attempt.
-    const auto openEx =
-        storage::providerEntry<storage::StgOpenStorageExFunction>(provider, "StgOpenStorageEx");
+    const auto openEx = z64::storage::providerEntry<z64::storage::StgOpenStorageExFunction>(
+        provider, "StgOpenStorageEx");
     return retryWhileHeld([&] { return openOnce(provider, openEx, path, mode, storage); });
 }
 

@@ -1,13 +1,15 @@
 #include "storage/storage_provider.h"
 
-namespace storage {
+namespace z64::storage {
 namespace {
 
 HMODULE g_loadedProvider = nullptr;
 
 } // namespace
 
-void loadStorageProvider() { g_loadedProvider = LoadLibraryA(kStorageProviderName); }
+void loadStorageProvider() {
+    g_loadedProvider = LoadLibraryA(kStorageProviderName);
+}
 
 void releaseStorageProvider() {
     if (g_loadedProvider)
@@ -15,7 +17,9 @@ void releaseStorageProvider() {
     g_loadedProvider = nullptr;
 }
 
-HMODULE storageProvider() { return GetModuleHandleA(kStorageProviderName); }
+HMODULE storageProvider() {
+    return GetModuleHandleA(kStorageProviderName);
+}
 
 HRESULT isStorageILockBytes(ILockBytes* bytes) {
     const auto isStorage =
@@ -29,4 +33,4 @@ HRESULT openStorageOnILockBytes(ILockBytes* bytes, DWORD mode, IStorage** storag
     return open ? open(bytes, nullptr, mode, nullptr, 0, storage) : E_FAIL;
 }
 
-} // namespace storage
+} // namespace z64::storage

@@ -8,7 +8,7 @@
 
 #include <objbase.h>
 
-namespace storage {
+namespace z64::storage {
 
 inline constexpr char kStorageProviderName[] = "z64STG.dll";
 
@@ -34,20 +34,18 @@ using StgCreateStorageExFunction = HRESULT(WINAPI*)(const WCHAR* name, DWORD mod
                                                     DWORD attributes, STGOPTIONS* options,
                                                     PSECURITY_DESCRIPTOR security, REFIID iid,
                                                     void** object);
-using StgOpenStorageFunction = HRESULT(WINAPI*)(const WCHAR* name, IStorage* priority,
-                                                DWORD mode, SNB exclude, DWORD reserved,
-                                                IStorage** storage);
+using StgOpenStorageFunction = HRESULT(WINAPI*)(const WCHAR* name, IStorage* priority, DWORD mode,
+                                                SNB exclude, DWORD reserved, IStorage** storage);
 using StgOpenStorageExFunction = HRESULT(WINAPI*)(const WCHAR* name, DWORD mode, DWORD format,
                                                   DWORD attributes, STGOPTIONS* options,
                                                   PSECURITY_DESCRIPTOR security, REFIID iid,
                                                   void** object);
-using StgOpenStorageOnILockBytesFunction = HRESULT(WINAPI*)(ILockBytes* bytes,
-                                                            IStorage* priority, DWORD mode,
-                                                            SNB exclude, DWORD reserved,
+using StgOpenStorageOnILockBytesFunction = HRESULT(WINAPI*)(ILockBytes* bytes, IStorage* priority,
+                                                            DWORD mode, SNB exclude, DWORD reserved,
                                                             IStorage** storage);
 
 // The provider's answers for lock bytes; E_FAIL when it is missing.
 [[nodiscard]] HRESULT isStorageILockBytes(ILockBytes* bytes);
 [[nodiscard]] HRESULT openStorageOnILockBytes(ILockBytes* bytes, DWORD mode, IStorage** storage);
 
-} // namespace storage
+} // namespace z64::storage

@@ -51,7 +51,7 @@ SYSTEMTIME dateOf(const char* stamp) {
 // A locale item through the base library; a failed look-up leaves the buffer empty.
 void fetchLocaleItem(LCID locale, LCTYPE type, char* buffer, int size) {
     std::memset(buffer, 0, size);
-    if (integration::getLocaleInfo(locale, type, buffer, size) == 0)
+    if (z64::integration::getLocaleInfo(locale, type, buffer, size) == 0)
         std::memset(buffer, 0, size);
 }
 
@@ -217,5 +217,5 @@ Z64EVEZE_C_API void TimeOfModification(const char* stamp, char* text, size_t tex
     // _sprintf_s_l would call the invalid-parameter handler for a text that does not fit;
     // such a text leaves the buffer empty instead.
     if (result.size() < textSize)
-        _sprintf_s_l(text, textSize, "%s", integration::libraryLocale(), result.c_str());
+        _sprintf_s_l(text, textSize, "%s", z64::integration::libraryLocale(), result.c_str());
 }

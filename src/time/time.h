@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace qvtime {
+namespace z64::time {
 
 // 30 December 1899 00:00, the zero of the variant time: a FILETIME that holds no date.
 inline constexpr ULONGLONG kEmptyDateTicks = 0x014F35A9A90CC000ULL;
@@ -28,4 +28,4 @@ inline constexpr FILETIME kLatestDate = {0xC602C000, 0x7FFF352B};
 static_assert(ticksOf(kEmptyDate) == kEmptyDateTicks);
 static_assert(ticksOf(kLatestDate) == kLatestDateTicks);
 
-} // namespace qvtime
+} // namespace z64::time

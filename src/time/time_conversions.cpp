@@ -18,8 +18,8 @@ namespace {
 constexpr int kDiagnosticTextSize = 128;
 
 [[nodiscard]] bool holdsNoDate(const FILETIME& time) {
-    const ULONGLONG ticks = qvtime::ticksOf(time);
-    return ticks == 0 || ticks == qvtime::kEmptyDateTicks;
+    const ULONGLONG ticks = z64::time::ticksOf(time);
+    return ticks == 0 || ticks == z64::time::kEmptyDateTicks;
 }
 
 // GetFileTime on a handle opened for reading without sharing; each out pointer may be null.
@@ -34,14 +34,14 @@ int readFileTimes(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIM
 
 Z64EVEZE_API void MaxFileTime(FILETIME* time) {
     if (time)
-        *time = qvtime::kLatestDate;
+        *time = z64::time::kLatestDate;
 }
 
 Z64EVEZE_API int FileTimeToVariantTime(FILETIME* time, double* variantTime) {
     if (!time || !variantTime)
         return 0;
     if (holdsNoDate(*time)) {
-        *variantTime = qvtime::kEmptyVariantTime;
+        *variantTime = z64::time::kEmptyVariantTime;
         return 1;
     }
     SYSTEMTIME systemTime;
@@ -59,11 +59,11 @@ Z64EVEZE_API int VariantTimeToFileTime(double variantTime, FILETIME* time) {
 
 Z64EVEZE_API void SetEmptyVariantTime(double* variantTime) {
     if (variantTime)
-        *variantTime = qvtime::kEmptyVariantTime;
+        *variantTime = z64::time::kEmptyVariantTime;
 }
 
 Z64EVEZE_API void PropvariantToFiletime(FILETIME* time, PROPVARIANT* value) {
-    *time = value->vt == VT_FILETIME ? value->filetime : qvtime::kEmptyDate;
+    *time = value->vt == VT_FILETIME ? value->filetime : z64::time::kEmptyDate;
 }
 
 Z64EVEZE_API FILETIME* DateTimeAdd(__int64 ticks, long count, FILETIME* time) {
@@ -72,7 +72,7 @@ Z64EVEZE_API FILETIME* DateTimeAdd(__int64 ticks, long count, FILETIME* time) {
     // Signed 64-bit arithmetic that wraps on overflow, done on unsigned values.
     const ULONGLONG step =
         static_cast<ULONGLONG>(ticks) * static_cast<ULONGLONG>(static_cast<__int64>(count));
-    *time = qvtime::fileTimeOf(qvtime::ticksOf(*time) + step);
+    *time = z64::time::fileTimeOf(z64::time::ticksOf(*time) + step);
     return time;
 }
 
@@ -80,7 +80,7 @@ Z64EVEZE_API int QVGetFileTime(const char* path, FILETIME* creation, FILETIME* l
                                FILETIME* lastWrite) {
     if (!path)
         return 0;
-    const HANDLE file = common::openRetryingWhileHeld([path] {
+    const HANDLE file = z64::common::openRetryingWhileHeld([path] {
         return CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     });
@@ -92,7 +92,7 @@ Z64EVEZE_API int QVGetFileTimeW(const wchar_t* path, FILETIME* creation, FILETIM
     if (!path)
         return 0;
     // The long path is made anew for every attempt.
-    const HANDLE file = common::openRetryingWhileHeld([path] {
+    const HANDLE file = z64::common::openRetryingWhileHeld([path] {
         return CreateFileW(MakeLongPath(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     });

@@ -91,11 +91,11 @@ OpenedDocument openDocument(const char* path) {
         for (;;) {
             HANDLE file = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file != INVALID_HANDLE_VALUE || !common::isHeldFileError(GetLastError()) ||
-                retries >= common::kHeldFileRetries)
+            if (file != INVALID_HANDLE_VALUE || !z64::common::isHeldFileError(GetLastError()) ||
+                retries >= z64::common::kHeldFileRetries)
                 return file;
             ++retries;
-            Sleep(common::kHeldFileRetryDelayMilliseconds);
+            Sleep(z64::common::kHeldFileRetryDelayMilliseconds);
         }
     };
     OpenedDocument document;
@@ -132,7 +132,7 @@ ComPtr<ILockBytes> lockBytesOn(HANDLE file, const char* path, DWORD access) {
 // Writes collected metadata into a document that already is a compound file.
 int rewriteMetadata(ILockBytes* bytes, const MetadataLibrary& metadata, void* context) {
     ComPtr<IStorage> storage;
-    if (FAILED(storage::openStorageOnILockBytes(bytes, kOpenReadWrite, storage.put())) ||
+    if (FAILED(z64::storage::openStorageOnILockBytes(bytes, kOpenReadWrite, storage.put())) ||
         !metadata.write(storage.get(), context))
         return failed;
     return SUCCEEDED(storage->Commit(STGC_DEFAULT)) ? alreadyCompound : failed;
@@ -242,7 +242,7 @@ int convertDocument(const char* documentPath, bool withMetadata, const MetadataL
     }
     if (!bytes)
         return failed;
-    if (storage::isStorageILockBytes(bytes.get()) == S_OK) {
+    if (z64::storage::isStorageILockBytes(bytes.get()) == S_OK) {
         if (!withMetadata)
             return alreadyCompound;
         try {
@@ -305,7 +305,7 @@ Z64EVEZE_API bool CopyFileToHandle(void* file, const char* sourcePath) {
 Z64EVEZE_API int QVCopyAC(char* documentPath, const char* sourcePath) {
     constexpr int kCopied = 0;
     constexpr int kNotCopied = 1;
-    support::UniqueFile document(common::openRetryingWhileHeld([documentPath] {
+    support::UniqueFile document(z64::common::openRetryingWhileHeld([documentPath] {
         return CreateFileA(documentPath, kReadWrite, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }));
@@ -314,14 +314,14 @@ Z64EVEZE_API int QVCopyAC(char* documentPath, const char* sourcePath) {
     ComPtr<ILockBytes> bytes = lockBytesOn(document.get(), documentPath, kReadWrite);
     if (!bytes)
         return kNotCopied;
-    if (storage::isStorageILockBytes(bytes.get()) != S_OK) {
+    if (z64::storage::isStorageILockBytes(bytes.get()) != S_OK) {
         bytes.reset();
         return CopyFileToHandle(document.get(), sourcePath) ? kCopied : kNotCopied;
     }
 
     ComPtr<IStorage> storage;
     ComPtr<IStream> stream;
-    if (storage::openStorageOnILockBytes(bytes.get(), kOpenReadWrite, storage.put()) != S_OK ||
+    if (z64::storage::openStorageOnILockBytes(bytes.get(), kOpenReadWrite, storage.put()) != S_OK ||
         !storage ||
         storage->OpenStream(kDocumentStream, nullptr, kOpenReadWrite, 0, stream.put()) != S_OK ||
         !stream)

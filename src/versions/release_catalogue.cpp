@@ -39,7 +39,7 @@ const RELEASEINFO g_ReleaseTable[kReleaseCount] = {
     {6.31, "2001.00", "QuorvaneClass42", "System"},
 };
 
-namespace versions {
+namespace z64::versions {
 namespace {
 
 constexpr unsigned kPrivateTextLength = 256;
@@ -61,10 +61,10 @@ const RELEASEINFO* releaseFor(double version) {
     return nullptr;
 }
 
-} // namespace versions
+} // namespace z64::versions
 
 Z64EVEZE_API int IsKnownFileVersion(double version) {
-    return version > 0.0 && version <= versions::kPlausibilityCeiling ? 1 : 0;
+    return version > 0.0 && version <= z64::versions::kPlausibilityCeiling ? 1 : 0;
 }
 
 Z64EVEZE_API void GetUserFriendlyFileVersionW(double version, wchar_t* buffer,
@@ -72,14 +72,15 @@ Z64EVEZE_API void GetUserFriendlyFileVersionW(double version, wchar_t* buffer,
     // A zero length leaves no room even for the terminator.
     if (!buffer || bufferLen == 0)
         return;
-    if (const RELEASEINFO* release = versions::releaseFor(version)) {
-        wchar_t label[versions::kLabelCapacity];
-        versions::wideLabel(*release, label);
+    if (const RELEASEINFO* release = z64::versions::releaseFor(version)) {
+        wchar_t label[z64::versions::kLabelCapacity];
+        z64::versions::wideLabel(*release, label);
         std::wcsncpy(buffer, label, bufferLen);
     } else {
         // From the module state of the caller: the application's own string table.
         LoadStringW(AfxGetModuleState()->m_hCurrentInstanceHandle,
-                    versions::kOlderThanEveryReleaseString, buffer, static_cast<int>(bufferLen));
+                    z64::versions::kOlderThanEveryReleaseString, buffer,
+                    static_cast<int>(bufferLen));
     }
     buffer[bufferLen - 1] = L'\0';
 }
@@ -87,9 +88,9 @@ Z64EVEZE_API void GetUserFriendlyFileVersionW(double version, wchar_t* buffer,
 Z64EVEZE_API void GetUserFriendlyFileVersion(double version, char* buffer, unsigned int bufferLen) {
     if (!buffer || bufferLen == 0)
         return;
-    wchar_t text[versions::kPrivateTextLength] = {};
-    GetUserFriendlyFileVersionW(version, text, versions::kPrivateTextLength);
-    char narrow[2 * versions::kPrivateTextLength] = {};
+    wchar_t text[z64::versions::kPrivateTextLength] = {};
+    GetUserFriendlyFileVersionW(version, text, z64::versions::kPrivateTextLength);
+    char narrow[2 * z64::versions::kPrivateTextLength] = {};
     if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr) == 0)
         AfxThrowOleException(HRESULT_FROM_WIN32(GetLastError()));
     _mbsnbcpy(reinterpret_cast<unsigned char*>(buffer),
@@ -100,10 +101,10 @@ Z64EVEZE_API void GetUserFriendlyFileVersion(double version, char* buffer, unsig
 Z64EVEZE_API void GetFileVersionGroup(double version, double* group) {
     if (!group)
         return;
-    const RELEASEINFO* release = versions::releaseFor(version);
+    const RELEASEINFO* release = z64::versions::releaseFor(version);
     *group = release ? release->dVersion : 0.0;
 }
 
 Z64EVEZE_API double GetMaxUserFriendlyCompatibleFileVersion() {
-    return versions::kNewestVersion;
+    return z64::versions::kNewestVersion;
 }

@@ -22,7 +22,7 @@ inline constexpr std::size_t kReleaseCount = 28;
 // hit, so the order is part of the behaviour.
 extern const RELEASEINFO g_ReleaseTable[kReleaseCount];
 
-namespace versions {
+namespace z64::versions {
 
 // The newest document version number this build understands.
 inline constexpr double kNewestVersion = 8.99;
@@ -35,4 +35,4 @@ inline constexpr unsigned kOlderThanEveryReleaseString = 870;
 // zero, negative or NaN).
 [[nodiscard]] const RELEASEINFO* releaseFor(double version);
 
-} // namespace versions
+} // namespace z64::versions

@@ -84,7 +84,7 @@ std::string lockBytesName(const wchar_t* path) {
 }
 
 HANDLE openDocument(const wchar_t* path, DWORD shareMode) {
-    return common::openRetryingWhileHeld([&] {
+    return z64::common::openRetryingWhileHeld([&] {
         return CreateFileW(MakeLongPath(path), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     });
@@ -170,7 +170,7 @@ HRESULT readVersionProperty(IStorage* storage, char* versionText) {
 
 HRESULT readCompoundFile(ILockBytes* bytes, const wchar_t* path, char* versionText) {
     ComPtr<IStorage> storage;
-    RETURN_IF_FAILED(storage::openStorageOnILockBytes(bytes, kReadExclusive, storage.put()));
+    RETURN_IF_FAILED(z64::storage::openStorageOnILockBytes(bytes, kReadExclusive, storage.put()));
     if (_wcsicmp(extensionOf(path).c_str(), kCompressedExtension) == 0)
         return readVersionProperty(storage.get(), versionText);
     return readDocumentStream(storage.get(), versionText);
@@ -187,7 +187,7 @@ HRESULT readVersionText(const wchar_t* path, char* versionText, DWORD shareMode)
                              bytes.put()) ||
         !bytes)
         return E_FAIL;
-    if (storage::isStorageILockBytes(bytes.get()) != S_OK) {
+    if (z64::storage::isStorageILockBytes(bytes.get()) != S_OK) {
         bytes.reset();
         RETURN_HR_IF(E_FAIL, endsWithUnderscore(path));
         return readFlatFile(file.get(), versionText);
@@ -260,12 +260,13 @@ Z64EVEZE_API long GetQVVersionFromStream(IStream* stream, void* versionText) {
     ComPtr<ILockBytes> bytes;
     if (!CreateLockBytesOnStream(stream, GENERIC_READ, bytes.put()) || !bytes)
         return E_FAIL;
-    if (storage::isStorageILockBytes(bytes.get()) != S_OK) {
+    if (z64::storage::isStorageILockBytes(bytes.get()) != S_OK) {
         bytes.reset();
         return readFlatStream(stream, text);
     }
     ComPtr<IStorage> storage;
-    RETURN_IF_FAILED(storage::openStorageOnILockBytes(bytes.get(), kReadExclusive, storage.put()));
+    RETURN_IF_FAILED(
+        z64::storage::openStorageOnILockBytes(bytes.get(), kReadExclusive, storage.put()));
     return readDocumentStream(storage.get(), text);
 }
 

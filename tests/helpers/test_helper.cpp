@@ -36,9 +36,9 @@ Function entryPoint(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-const integration::BaseLibraryBridges* libraryBridges(HMODULE library) {
-    const auto get = entryPoint<integration::GetBaseLibraryBridgesFunction>(
-        library, MAKEINTRESOURCEA(integration::kBaseLibraryBridgesOrdinal));
+const z64::integration::BaseLibraryBridges* libraryBridges(HMODULE library) {
+    const auto get = entryPoint<z64::integration::GetBaseLibraryBridgesFunction>(
+        library, MAKEINTRESOURCEA(z64::integration::kBaseLibraryBridgesOrdinal));
     return get ? get() : nullptr;
 }
 
@@ -46,7 +46,7 @@ int runBridgeCommand(int argc, char** argv) {
     support::UniqueModule library(LoadLibraryA("z64EVEZE.dll"));
     if (!library)
         return kMissingLibrary;
-    const integration::BaseLibraryBridges* bridges = libraryBridges(library.get());
+    const z64::integration::BaseLibraryBridges* bridges = libraryBridges(library.get());
     if (!bridges)
         return kMissingLibrary;
 

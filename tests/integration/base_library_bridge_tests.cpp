@@ -15,12 +15,12 @@ using test_support::TemporaryDirectory;
 constexpr char kCallerText[] = "BridgeTest : bridges";
 constexpr int kCallerLine = 812;
 
-const integration::BaseLibraryBridges& loadedBridges() {
+const z64::integration::BaseLibraryBridges& loadedBridges() {
     HMODULE library = GetModuleHandleW(L"z64EVEZE.dll");
     EXPECT_NE(library, nullptr);
-    const auto get =
-        reinterpret_cast<integration::GetBaseLibraryBridgesFunction>(reinterpret_cast<void*>(
-            GetProcAddress(library, MAKEINTRESOURCEA(integration::kBaseLibraryBridgesOrdinal))));
+    const auto get = reinterpret_cast<z64::integration::GetBaseLibraryBridgesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(
+            library, MAKEINTRESOURCEA(z64::integration::kBaseLibraryBridgesOrdinal))));
     EXPECT_NE(get, nullptr);
     return *get();
 }
@@ -76,7 +76,7 @@ TEST_F(BridgesWithBaseLibrary, BindTheIdentifierConversionsAndServices) {
 
     const GUID userDefined = {
         0xD5CDD505, 0x2E9C, 0x101B, {0x93, 0x97, 0x08, 0x00, 0x2B, 0x2C, 0xF9, 0xAE}};
-    char text[integration::kGuidTextBufferSize];
+    char text[z64::integration::kGuidTextBufferSize];
     bridges.guidToString(&userDefined, text);
     EXPECT_STREQ(text, "{D5CDD505-2E9C-101B-9397-08002B2CF9AE}");
     GUID parsed{};
