@@ -1,5 +1,6 @@
 #include "integration/library_locale.h"
 
+#include <support/locale_owner.h>
 #include <windows.h>
 
 #include <string>
@@ -19,23 +20,8 @@ _locale_t createLibraryLocale() {
     return _create_locale(LC_NUMERIC, "C");
 }
 
-class LibraryLocale {
-public:
-    LibraryLocale() : locale_(createLibraryLocale()) {}
-    LibraryLocale(const LibraryLocale&) = delete;
-    LibraryLocale& operator=(const LibraryLocale&) = delete;
-    ~LibraryLocale() {
-        if (locale_)
-            _free_locale(locale_);
-    }
-    [[nodiscard]] _locale_t get() const { return locale_; }
-
-private:
-    _locale_t locale_;
-};
-
 // A static object: constructed while the library attaches, destroyed when it unloads.
-const LibraryLocale g_libraryLocale;
+const support::UniqueLocale g_libraryLocale(createLibraryLocale());
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include <afxwin.h>
 #include <d64avor.h>
 #include <support/com_ptr.h>
+#include <support/locale_owner.h>
 #include <support/result_macros.h>
 #include <support/unique_resource.h>
 #include <x64qvatl.h>
@@ -33,20 +34,9 @@ constexpr size_t kNumberTextCapacity = 32;
 constexpr HRESULT kVersionTextTooLong = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
 // A "C" locale made for one call, so that texts never take the user's separators.
-class CLocale {
-public:
-    CLocale() : locale_(_create_locale(LC_NUMERIC, "C")) {}
-    CLocale(const CLocale&) = delete;
-    CLocale& operator=(const CLocale&) = delete;
-    ~CLocale() {
-        if (locale_)
-            _free_locale(locale_);
-    }
-    [[nodiscard]] _locale_t get() const { return locale_; }
-
-private:
-    _locale_t locale_;
-};
+support::UniqueLocale cLocale() {
+    return support::UniqueLocale(_create_locale(LC_NUMERIC, "C"));
+}
 
 // The extension of the path's last component, dot included ("" when it has none).
 std::wstring extensionOf(const wchar_t* path) {
@@ -140,7 +130,7 @@ HRESULT readDocumentStream(IStorage* storage, char* versionText) {
 }
 
 HRESULT formatVersion(double version, char* versionText) {
-    const CLocale c;
+    const support::UniqueLocale c = cLocale();
     char text[64] = {};
     if (_snprintf_l(text, sizeof text, "%2.2f", c.get(), version) < 0)
         return E_FAIL;
@@ -216,7 +206,7 @@ bool readVersionNumber(const wchar_t* path, double* version, DWORD shareMode) {
     char text[kNumberTextCapacity] = {};
     if (FAILED(readVersionText(path, text, shareMode)))
         return false;
-    const CLocale c;
+    const support::UniqueLocale c = cLocale();
     *version = _atof_l(text, c.get());
     return true;
 }
