@@ -86,17 +86,14 @@ struct OpenedDocument {
 };
 
 OpenedDocument openDocument(const char* path) {
-    int retries = 0;
+    z64::common::HeldFileRetries budget;
     auto open = [&](DWORD access) {
-        for (;;) {
-            HANDLE file = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file != INVALID_HANDLE_VALUE || !z64::common::isHeldFileError(GetLastError()) ||
-                retries >= z64::common::kHeldFileRetries)
-                return file;
-            ++retries;
-            Sleep(z64::common::kHeldFileRetryDelayMilliseconds);
-        }
+        return z64::common::openRetryingWhileHeld(
+            [&] {
+                return CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr);
+            },
+            budget);
     };
     OpenedDocument document;
     document.file.reset(open(kReadWrite));
@@ -138,45 +135,58 @@ int rewriteMetadata(ILockBytes* bytes, const MetadataLibrary& metadata, void* co
     return SUCCEEDED(storage->Commit(STGC_DEFAULT)) ? alreadyCompound : failed;
 }
 
-// Copies the document's bytes into the stream; false when anything is lost on the way.
-bool copyDocumentInto(HANDLE file, IStream* stream) {
-    ULONGLONG size = 0;
-    if (!fileSizeFromStart(file, &size))
-        return false;
-    char chunk[kChunkSize];
+// Reads the file from its position to its end in chunks of `ChunkSize` bytes, handing each
+// to `write`; true when every chunk was written whole and `size` bytes were copied.
+template <DWORD ChunkSize, typename Write>
+bool copyInChunks(HANDLE file, ULONGLONG size, Write write) {
+    char chunk[ChunkSize];
     ULONGLONG copied = 0;
     DWORD read = 0;
-    while (ReadFile(file, chunk, kChunkSize, &read, nullptr) && read > 0) {
-        ULONG written = 0;
-        if (FAILED(stream->Write(chunk, read, &written)) || written != read)
+    while (ReadFile(file, chunk, ChunkSize, &read, nullptr) && read > 0) {
+        if (!write(chunk, read))
             return false;
         copied += read;
     }
     return copied == size;
 }
 
-// Reads `size` bytes from the file into `block`, in as many calls as the size needs.
-bool readWhole(HANDLE file, char* block, ULONGLONG size) {
+// Copies the document's bytes into the stream; false when anything is lost on the way.
+bool copyDocumentInto(HANDLE file, IStream* stream) {
+    ULONGLONG size = 0;
+    return fileSizeFromStart(file, &size) &&
+           copyInChunks<kChunkSize>(file, size, [stream](const char* chunk, DWORD length) {
+               ULONG written = 0;
+               return SUCCEEDED(stream->Write(chunk, length, &written)) && written == length;
+           });
+}
+
+// Calls `move(offset, length)` for consecutive pieces of at most kLargestTransfer bytes that
+// together cover `size` bytes; false as soon as one piece fails.
+template <typename Move>
+bool inLargestTransfers(ULONGLONG size, Move move) {
     for (ULONGLONG done = 0; done < size;) {
-        const DWORD wanted = static_cast<DWORD>(std::min(size - done, kLargestTransfer));
-        DWORD read = 0;
-        if (!ReadFile(file, block + done, wanted, &read, nullptr) || read != wanted)
+        const auto length = static_cast<DWORD>(std::min(size - done, kLargestTransfer));
+        if (!move(done, length))
             return false;
-        done += read;
+        done += length;
     }
     return true;
 }
 
-// Writes `size` bytes into the stream at its position, in as many calls as the size needs.
+// Reads `size` bytes from the file into `block`.
+bool readWhole(HANDLE file, char* block, ULONGLONG size) {
+    return inLargestTransfers(size, [&](ULONGLONG offset, DWORD length) {
+        DWORD read = 0;
+        return ReadFile(file, block + offset, length, &read, nullptr) && read == length;
+    });
+}
+
+// Writes `size` bytes into the stream at its position.
 bool writeWhole(IStream* stream, const char* block, ULONGLONG size) {
-    for (ULONGLONG done = 0; done < size;) {
-        const ULONG wanted = static_cast<ULONG>(std::min(size - done, kLargestTransfer));
+    return inLargestTransfers(size, [&](ULONGLONG offset, DWORD length) {
         ULONG written = 0;
-        if (FAILED(stream->Write(block + done, wanted, &written)))
-            return false;
-        done += wanted;
-    }
-    return true;
+        return SUCCEEDED(stream->Write(block + offset, length, &written));
+    });
 }
 
 // Builds the compound document in the temporary file; false when a step failed.
@@ -290,16 +300,12 @@ Z64EVEZE_API bool CopyFileToHandle(void* file, const char* sourcePath) {
     if (!fileSizeFromStart(source.get(), &size) ||
         !SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN))
         return false;
-    char chunk[kCopyToHandleChunkSize];
-    ULONGLONG copied = 0;
-    DWORD read = 0;
-    while (ReadFile(source.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, chunk, read, &written, nullptr) || written != read)
-            break;
-        copied += written;
-    }
-    return copied == size && SetEndOfFile(file);
+    const bool copied = copyInChunks<kCopyToHandleChunkSize>(
+        source.get(), size, [file](const char* chunk, DWORD length) {
+            DWORD written = 0;
+            return WriteFile(file, chunk, length, &written, nullptr) && written == length;
+        });
+    return copied && SetEndOfFile(file);
 }
 
 Z64EVEZE_API int QVCopyAC(char* documentPath, const char* sourcePath) {

@@ -248,6 +248,35 @@ HeldFile::~HeldFile() {
     CloseHandle(helper_);
 }
 
+namespace {
+
+// The library's ordinal-only entry that sets its waits for held files, and the documented rule.
+constexpr WORD kSetHeldFileRetryOrdinal = 1001;
+constexpr int kDocumentedHeldFileRetries = 500;
+constexpr DWORD kDocumentedHeldFileDelayMilliseconds = 200;
+
+void setHeldFileRetry(int retries, DWORD delayMilliseconds) {
+    using SetHeldFileRetry = void (*)(int, DWORD);
+    const HMODULE library = GetModuleHandleW(L"z64EVEZE.dll");
+    const auto set = library
+                         ? reinterpret_cast<SetHeldFileRetry>(reinterpret_cast<void*>(
+                               GetProcAddress(library, MAKEINTRESOURCEA(kSetHeldFileRetryOrdinal))))
+                         : nullptr;
+    if (!set)
+        throw std::runtime_error("z64EVEZE.dll does not offer its held-file waits");
+    set(retries, delayMilliseconds);
+}
+
+} // namespace
+
+ShortHeldFileWaits::ShortHeldFileWaits(int retries, DWORD delayMilliseconds) {
+    setHeldFileRetry(retries, delayMilliseconds);
+}
+
+ShortHeldFileWaits::~ShortHeldFileWaits() {
+    setHeldFileRetry(kDocumentedHeldFileRetries, kDocumentedHeldFileDelayMilliseconds);
+}
+
 std::set<std::string> exportedNames(HMODULE module) {
     const auto* base = reinterpret_cast<const BYTE*>(module);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);

@@ -77,6 +77,17 @@ private:
     HANDLE helper_;
 };
 
+// For its lifetime, z64EVEZE.dll (when loaded) waits for held files `retries` times every
+// `delayMilliseconds` instead of its documented 500 times every 200 ms, so that tests of held
+// files keep their meaning and take milliseconds.
+class ShortHeldFileWaits {
+public:
+    ShortHeldFileWaits(int retries, DWORD delayMilliseconds);
+    ShortHeldFileWaits(const ShortHeldFileWaits&) = delete;
+    ShortHeldFileWaits& operator=(const ShortHeldFileWaits&) = delete;
+    ~ShortHeldFileWaits();
+};
+
 // The names in a loaded module's export directory, as stored (C++ names decorated).
 std::set<std::string> exportedNames(HMODULE module);
 

@@ -147,7 +147,8 @@ TEST_F(VersionDetectionTest, SharesTheDocumentAsTheCallerAsks) {
 
 TEST_F(VersionDetectionTest, WaitsForAWriterThatHoldsTheDocument) {
     const std::wstring path = flat(L"held.ac", "X8.97");
-    test_support::HeldFile held(path, 600);
+    const test_support::ShortHeldFileWaits waits(200, 5);
+    const test_support::HeldFile held(path, 100);
     HRESULT hr;
     EXPECT_EQ(text(path, &hr), "8.97");
     EXPECT_EQ(hr, S_OK);
