@@ -6,7 +6,7 @@ if(NOT EXISTS "${Z64_GOOGLETEST_SOURCE}/CMakeLists.txt")
 endif()
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory("${Z64_GOOGLETEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
 
@@ -15,7 +15,7 @@ add_subdirectory("${Z64_GOOGLETEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest" EXC
 function(z64_add_test name)
     cmake_parse_arguments(arg "" "WORKING_DIRECTORY" "SOURCES;LIBRARIES;LABELS" ${ARGN})
     add_executable(${name} ${arg_SOURCES})
-    target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest GTest::gmock)
+    target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest)
     z64_set_warnings(${name})
     if(NOT arg_WORKING_DIRECTORY)
         set(arg_WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")

@@ -14,7 +14,8 @@ set(Z64_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_SHARED_LIBRARY_PREFIX "")
 set(CMAKE_IMPORT_LIBRARY_PREFIX "lib")
 
-foreach(runtime_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+set(Z64_RUNTIME_DLLS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+foreach(runtime_dll IN LISTS Z64_RUNTIME_DLLS)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime_dll}
                     OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
     if(NOT IS_ABSOLUTE "${runtime_path}")
@@ -29,6 +30,20 @@ foreach(runtime_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     endif()
     file(COPY "${runtime_path}" DESTINATION ${Z64_BIN_DIR})
 endforeach()
+
+# z64_variant_in_own_folder(<target> <folder>): a variant of a DLL that keeps the DLL's file
+# name goes to a folder of its own, for tests of callers that must cope with it; the folder
+# also gets the C++ runtime DLLs, so that a program started there finds everything it needs.
+function(z64_variant_in_own_folder target folder)
+    set_target_properties(${target} PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${folder}
+        ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${target})
+    foreach(runtime_dll IN LISTS Z64_RUNTIME_DLLS)
+        add_custom_command(TARGET ${target} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} -E copy_if_different
+                    ${Z64_BIN_DIR}/${runtime_dll} ${folder}/${runtime_dll})
+    endforeach()
+endfunction()
 
 # Wine runs the test programs; the wrapper sets the private prefix of this build tree.
 configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
