@@ -1,6 +1,9 @@
 // Files (CFile on a handle, CMemFile in memory) and the archives that serialise through them.
 #include "framework_internal.h"
 
+#include <cstdlib>
+#include <cstring>
+
 // ---------------------------------------------------------------------------------------
 // Files
 // ---------------------------------------------------------------------------------------
