@@ -2,7 +2,7 @@
 // of framework libraries, binds the base library and loads the storage provider; at detach
 // it undoes each step.
 #include "integration/base_library.h"
-#include "storage/storage_provider.h"
+#include "storage/storage.h"
 
 #include <afxdllx.h>
 

@@ -1,7 +1,6 @@
 // Modification stamps (14 characters, YYYYMMDDhhmmss) as numbers and as the user's date
 // and time texts.
-#include "integration/base_library.h"
-#include "integration/library_locale.h"
+#include "integration/integration.h"
 
 #include <z64eveze.h>
 

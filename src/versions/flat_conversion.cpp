@@ -2,9 +2,8 @@
 // stream "QuorvaneDocument" of a new compound file, next to the document's metadata, and
 // the new file takes the document's place under its own name.
 #include "common/held_file.h"
-#include "integration/base_library.h"
-#include "storage/file_lock_bytes.h"
-#include "storage/storage_provider.h"
+#include "integration/integration.h"
+#include "storage/storage.h"
 
 #include <afxwin.h>
 #include <support/com_ptr.h>

@@ -3,7 +3,7 @@
 // "QuorvaneDocument" of a compound document, or from the property "QVFileVersion" of a
 // compressed compound document (extension ".ac_").
 #include "common/held_file.h"
-#include "storage/storage_provider.h"
+#include "storage/storage.h"
 
 #include <afxwin.h>
 #include <d64avor.h>
