@@ -1,4 +1,4 @@
-#include "cfb/validator.h"
+#include "validator/validator.h"
 
 #include "cfb/format.h"
 #include "cfb/names.h"
