@@ -12,6 +12,8 @@ namespace {
 // How much of the FAT is read at once when the file keeps its FAT sectors side by side:
 // 16 sectors of 4096 bytes (a 64 MiB stream) or 128 of 512 bytes (8 MiB).
 constexpr std::uint32_t fatReadAheadBytes = 64u << 10;
+// DIFAT sectors read with one call at most (each lists 127 or 1023 FAT pages).
+constexpr std::size_t maxDifatSectorsPerRead = 256;
 
 } // namespace
 
@@ -217,7 +219,7 @@ void Fat::createEmpty() {
     difatChanged_ = true;
 }
 
-Status Fat::readNextDifatSector() {
+Status Fat::checkNextDifatSector() {
     const std::uint32_t sector = nextDifatSector_;
     const auto n = difatSectors_.size();
     if (n >= declaredDifatSectors_ || sector >= fileSectors_)
@@ -228,25 +230,47 @@ Status Fat::readNextDifatSector() {
     if (std::find(difatSectors_.begin(), difatSectors_.end(), sector) != difatSectors_.end())
         return fail(Status::docfileCorrupt,
                     describe("the DIFAT chain loops back to sector ", sector));
-    difatSectors_.push_back(sector);
-    std::vector<std::uint8_t>& bytes = sectorBuffer_;
-    bytes.resize(file_.sectorSize());
-    ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(sector), bytes.data(), bytes.size()));
+    return Status::ok;
+}
+
+Status Fat::takeDifatSector(const std::uint8_t* bytes) {
+    difatSectors_.push_back(nextDifatSector_);
     for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && locations_.size() < pagesOnDisk_; ++k) {
-        const std::uint32_t location = load32(bytes.data() + 4 * k);
+        const std::uint32_t location = load32(bytes + 4 * k);
         if (location >= fileSectors_)
             return fail(Status::docfileCorrupt,
                         describe("FAT sector ", locations_.size(), " is located at sector ",
                                  location, ", past the last sector ", fileSectors_));
         locations_.push_back(location);
     }
-    nextDifatSector_ = load32(bytes.data() + 4 * (entriesPerPage_ - 1));
+    nextDifatSector_ = load32(bytes + 4 * (entriesPerPage_ - 1));
     return Status::ok;
 }
 
+Status Fat::readDifatSectors(std::size_t wanted) {
+    ENGINE_RETURN_IF_FAILED(checkNextDifatSector());
+    const std::uint32_t first = nextDifatSector_;
+    const std::size_t count =
+        std::min<std::size_t>({wanted, maxDifatSectorsPerRead, fileSectors_ - first,
+                               declaredDifatSectors_ - difatSectors_.size()});
+    std::vector<std::uint8_t>& bytes = sectorBuffer_;
+    bytes.resize(count * file_.sectorSize());
+    ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(first), bytes.data(), bytes.size()));
+    ENGINE_RETURN_IF_FAILED(takeDifatSector(bytes.data()));
+    for (std::size_t j = 1; j < count && nextDifatSector_ == first + j; ++j) {
+        ENGINE_RETURN_IF_FAILED(checkNextDifatSector());
+        ENGINE_RETURN_IF_FAILED(takeDifatSector(bytes.data() + j * file_.sectorSize()));
+    }
+    return Status::ok;
+}
+
+// The DIFAT sectors still needed to locate a page are read with one call as far as they lie
+// side by side, as this engine writes them: opening a large version 3 file, whose directory
+// sits past the pages the header locates, then costs the same calls as a small one.
 Status Fat::locatePage(std::size_t index) {
+    const std::size_t perSector = entriesPerPage_ - 1;
     while (index >= locations_.size() && index < pagesOnDisk_)
-        ENGINE_RETURN_IF_FAILED(readNextDifatSector());
+        ENGINE_RETURN_IF_FAILED(readDifatSectors((index - locations_.size()) / perSector + 1));
     return Status::ok;
 }
 

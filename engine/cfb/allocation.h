@@ -181,7 +181,12 @@ private:
     [[nodiscard]] Status pageFor(std::uint32_t sector, Page** page);
     [[nodiscard]] Status locatePage(std::size_t index);
     [[nodiscard]] Status learnCommittedTables();
-    [[nodiscard]] Status readNextDifatSector();
+    // The DIFAT chain, read from nextDifatSector_: checks the next sector's number, takes
+    // the page locations of a sector read, and reads up to `wanted` sectors (at least one)
+    // with one call as far as they lie side by side.
+    [[nodiscard]] Status checkNextDifatSector();
+    [[nodiscard]] Status takeDifatSector(const std::uint8_t* bytes);
+    [[nodiscard]] Status readDifatSectors(std::size_t wanted);
     [[nodiscard]] Status appendSector(std::uint32_t* sector);
     // Appends up to `wanted` consecutive sectors at once, linked as one run; none when the
     // range-lock sector or a size limit is next (appendSector then deals with it).

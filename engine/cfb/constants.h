@@ -50,9 +50,8 @@ inline constexpr std::size_t difatSectorCount = 0x48;
 inline constexpr std::size_t difat = 0x4C;
 } // namespace headerOffset
 
+// Written by this engine; readers accept any minor version (other writers use 0x3B, 0x21).
 inline constexpr std::uint16_t minorVersionValue = 0x003E;
-// Written by older implementations; read like the current value.
-inline constexpr std::uint16_t olderMinorVersionValue = 0x003B;
 inline constexpr std::uint16_t majorVersion3 = 3;
 inline constexpr std::uint16_t majorVersion4 = 4;
 inline constexpr std::uint16_t byteOrderMark = 0xFFFE;

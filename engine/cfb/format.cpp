@@ -11,23 +11,19 @@ namespace {
     return fail(Status::invalidHeader, describe("header field ", field, " is ", value));
 }
 
+// Refuses only what changes how the rest of the file is read: the signature, the major
+// version, the sector and mini sector sizes, and the mini-stream cut-off. The fields the
+// format asks writers to set but that carry nothing a reader needs (minor version, class
+// id, byte order, reserved bytes, the directory sector count of version 3) are read in
+// any state, as other readers read them; the strict validator remarks on them.
 [[nodiscard]] Status checkHeaderConstants(const std::uint8_t* bytes, Version* version) {
     if (!std::equal(headerSignature.begin(), headerSignature.end(), bytes))
         return fail(Status::invalidHeader, "the file does not start with the compound-file "
                                            "signature");
-    const std::uint16_t minor = load16(bytes + headerOffset::minorVersion);
-    if (minor != minorVersionValue && minor != olderMinorVersionValue)
-        return badHeader("minor version", minor);
-    for (std::size_t i = 0; i < sizeof(Clsid); ++i)
-        if (bytes[headerOffset::clsid + i] != 0)
-            return badHeader("class id byte", bytes[headerOffset::clsid + i]);
     const std::uint16_t major = load16(bytes + headerOffset::majorVersion);
     if (major != majorVersion3 && major != majorVersion4)
         return badHeader("major version", major);
     *version = static_cast<Version>(major);
-    const std::uint16_t byteOrder = load16(bytes + headerOffset::byteOrder);
-    if (byteOrder != byteOrderMark)
-        return badHeader("byte order", byteOrder);
     const std::uint16_t shift = load16(bytes + headerOffset::sectorShift);
     const std::uint16_t expectedShift =
         *version == Version::v3 ? sectorShiftVersion3 : sectorShiftVersion4;
@@ -37,9 +33,6 @@ namespace {
     const std::uint16_t miniShift = load16(bytes + headerOffset::miniSectorShift);
     if (miniShift != miniSectorShiftValue)
         return badHeader("mini sector shift", miniShift);
-    for (std::size_t i = 0; i < headerOffset::reservedSize; ++i)
-        if (bytes[headerOffset::reserved + i] != 0)
-            return badHeader("reserved byte", bytes[headerOffset::reserved + i]);
     const std::uint32_t cutoff = load32(bytes + headerOffset::miniStreamCutoff);
     if (cutoff != miniStreamCutoffValue)
         return badHeader("mini stream cut-off", cutoff);
@@ -51,9 +44,9 @@ namespace {
 Status parseHeader(const std::uint8_t* bytes, Header* header) {
     *header = Header{};
     ENGINE_RETURN_IF_FAILED(checkHeaderConstants(bytes, &header->version));
-    header->directorySectorCount = load32(bytes + headerOffset::directorySectorCount);
-    if (header->version == Version::v3 && header->directorySectorCount != 0)
-        return badHeader("directory sector count", header->directorySectorCount);
+    // Version 3 keeps no directory sector count: whatever the field holds is not used.
+    if (header->version == Version::v4)
+        header->directorySectorCount = load32(bytes + headerOffset::directorySectorCount);
     header->fatSectorCount = load32(bytes + headerOffset::fatSectorCount);
     header->firstDirectorySector = load32(bytes + headerOffset::firstDirectorySector);
     header->transactionSignature = load32(bytes + headerOffset::transactionSignature);
@@ -66,6 +59,29 @@ Status parseHeader(const std::uint8_t* bytes, Header* header) {
     if (header->firstDirectorySector > maxRegularSector)
         return badHeader("first directory sector", header->firstDirectorySector);
     return Status::ok;
+}
+
+std::vector<std::string> headerRemarks(const std::uint8_t* bytes) {
+    std::vector<std::string> remarks;
+    const std::uint16_t minor = load16(bytes + headerOffset::minorVersion);
+    if (minor != minorVersionValue)
+        remarks.push_back(
+            describe("header field minor version is ", minor, ", not ", minorVersionValue));
+    if (std::any_of(bytes + headerOffset::clsid, bytes + headerOffset::clsid + sizeof(Clsid),
+                    [](std::uint8_t byte) { return byte != 0; }))
+        remarks.push_back("header field class id is not null");
+    const std::uint16_t byteOrder = load16(bytes + headerOffset::byteOrder);
+    if (byteOrder != byteOrderMark)
+        remarks.push_back(describe("header field byte order is ", byteOrder));
+    const std::uint8_t* reserved = bytes + headerOffset::reserved;
+    if (std::any_of(reserved, reserved + headerOffset::reservedSize,
+                    [](std::uint8_t byte) { return byte != 0; }))
+        remarks.push_back("header field reserved is not zero");
+    const std::uint32_t directorySectors = load32(bytes + headerOffset::directorySectorCount);
+    if (load16(bytes + headerOffset::majorVersion) == majorVersion3 && directorySectors != 0)
+        remarks.push_back(
+            describe("header field directory sector count is ", directorySectors, " in version 3"));
+    return remarks;
 }
 
 void serializeHeader(const Header& header, std::uint8_t* bytes) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace engine::cfb {
 
@@ -68,13 +69,18 @@ struct Header {
     [[nodiscard]] std::uint32_t sectorSize() const { return sectorSizeOf(version); }
 };
 
-// Decodes and checks the first 512 bytes of a file. Refuses a bad signature, class id (which
-// must be null), minor version (0x3E, or 0x3B from older writers), major version, byte
-// order, sector shift, mini sector shift, reserved field, directory sector count (version
-// 3) or mini-stream cut-off with Status::invalidHeader and a message naming the field and
-// its value. The DIFAT entries are checked when the FAT is read, against the FAT sector
-// count (entries past it are ignored, as other writers leave them in any state).
+// Decodes and checks the first 512 bytes of a file. Refuses a bad signature, major version,
+// sector shift, mini sector shift or mini-stream cut-off, and a first directory sector that
+// is a mark, with Status::invalidHeader and a message naming the field and its value. The
+// fields that only should hold a value (minor version, class id, byte order, reserved bytes,
+// the version 3 directory sector count) are not checked: headerRemarks names them. The
+// DIFAT entries are checked when the FAT is read, against the FAT sector count (entries
+// past it are ignored, as other writers leave them in any state).
 [[nodiscard]] Status parseHeader(const std::uint8_t* bytes, Header* header);
+
+// What a header holds that a reader accepts but this engine never writes, one remark each
+// (the minor version that is not 0x3E, a class id that is not null, ...).
+[[nodiscard]] std::vector<std::string> headerRemarks(const std::uint8_t* bytes);
 
 // Encodes a header; the buffer is headerSize bytes.
 void serializeHeader(const Header& header, std::uint8_t* bytes);

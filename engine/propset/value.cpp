@@ -15,7 +15,6 @@ enum class PayloadKind {
     signedInteger,
     unsignedInteger,
     real,
-    boolean,
     guid,
     text,
     wideText,
@@ -43,13 +42,12 @@ std::optional<PayloadKind> payloadKindOf(VarType type) {
     case vt::ui8:
     case vt::error:
     case vt::filetime:
+    case vt::boolean:
         return PayloadKind::unsignedInteger;
     case vt::r4:
     case vt::r8:
     case vt::date:
         return PayloadKind::real;
-    case vt::boolean:
-        return PayloadKind::boolean;
     case vt::clsid:
         return PayloadKind::guid;
     case vt::bstr:
@@ -78,8 +76,6 @@ bool payloadHoldsKind(const Value::Payload& payload, PayloadKind kind) {
         return std::holds_alternative<std::uint64_t>(payload);
     case PayloadKind::real:
         return std::holds_alternative<double>(payload);
-    case PayloadKind::boolean:
-        return std::holds_alternative<bool>(payload);
     case PayloadKind::guid:
         return std::holds_alternative<Guid>(payload);
     case PayloadKind::text:
@@ -124,6 +120,7 @@ bool numberFitsType(VarType type, const Value::Payload& payload) {
     case vt::ui1:
         return fitsUnsigned<std::uint8_t>(std::get<std::uint64_t>(payload));
     case vt::ui2:
+    case vt::boolean:
         return fitsUnsigned<std::uint16_t>(std::get<std::uint64_t>(payload));
     case vt::ui4:
     case vt::uint_:

@@ -6,9 +6,10 @@
 //   payload kind            VARTYPEs
 //   std::monostate          VT_EMPTY, VT_NULL
 //   std::int64_t            VT_I1, VT_I2, VT_I4, VT_INT, VT_I8, VT_CY (units of 1/10,000)
-//   std::uint64_t           VT_UI1, VT_UI2, VT_UI4, VT_UINT, VT_UI8, VT_ERROR, VT_FILETIME
+//   std::uint64_t           VT_UI1, VT_UI2, VT_UI4, VT_UINT, VT_UI8, VT_ERROR, VT_FILETIME,
+//                           VT_BOOL (its 16 bits as stored: only 0xFFFF is VARIANT_TRUE, and
+//                           another writer's 1 or 5 is kept, neither true nor false)
 //   double                  VT_R4, VT_R8, VT_DATE
-//   bool                    VT_BOOL
 //   Guid                    VT_CLSID
 //   CodePageText            VT_BSTR, VT_LPSTR
 //   std::u16string          VT_LPWSTR
@@ -82,7 +83,7 @@ using ValueVector = std::vector<Value>;
 class Value {
 public:
     using Payload =
-        std::variant<std::monostate, std::int64_t, std::uint64_t, double, bool, Guid, CodePageText,
+        std::variant<std::monostate, std::int64_t, std::uint64_t, double, Guid, CodePageText,
                      std::u16string, Blob, ClipboardData, Decimal, ValueVector, Uninterpreted>;
 
     Value() = default;
@@ -107,7 +108,14 @@ public:
     [[nodiscard]] static Value r8(double v) { return {vt::r8, v}; }
     [[nodiscard]] static Value currency(std::int64_t units) { return {vt::cy, units}; }
     [[nodiscard]] static Value date(double days) { return {vt::date, days}; }
-    [[nodiscard]] static Value boolean(bool v) { return {vt::boolean, v}; }
+    // VARIANT_TRUE (0xFFFF) or VARIANT_FALSE (0).
+    [[nodiscard]] static Value boolean(bool v) {
+        return booleanBits(v ? kVariantTrue : kVariantFalse);
+    }
+    // A VT_BOOL with the 16 bits another writer stored, whatever they are.
+    [[nodiscard]] static Value booleanBits(std::uint16_t bits) {
+        return {vt::boolean, std::uint64_t{bits}};
+    }
     [[nodiscard]] static Value error(std::uint32_t code) {
         return {vt::error, std::uint64_t{code}};
     }
@@ -140,7 +148,11 @@ public:
     [[nodiscard]] std::int64_t asSigned() const { return std::get<std::int64_t>(payload_); }
     [[nodiscard]] std::uint64_t asUnsigned() const { return std::get<std::uint64_t>(payload_); }
     [[nodiscard]] double asReal() const { return std::get<double>(payload_); }
-    [[nodiscard]] bool asBool() const { return std::get<bool>(payload_); }
+    // A VT_BOOL's stored bits, and whether they are anything but VARIANT_FALSE.
+    [[nodiscard]] std::uint16_t asBooleanBits() const {
+        return static_cast<std::uint16_t>(asUnsigned());
+    }
+    [[nodiscard]] bool asBool() const { return asBooleanBits() != kVariantFalse; }
     [[nodiscard]] const Guid& asGuid() const { return std::get<Guid>(payload_); }
     [[nodiscard]] const CodePageText& asText() const { return std::get<CodePageText>(payload_); }
     [[nodiscard]] const std::u16string& asWideText() const {

@@ -138,7 +138,7 @@ private:
             std::uint16_t raw = 0;
             ENGINE_RETURN_IF_FAILED(reader_.u16(raw, "2-byte value"));
             if (type == vt::boolean)
-                value = Value::boolean(raw != kVariantFalse);
+                value = Value::booleanBits(raw);
             else
                 value =
                     type == vt::i2 ? Value::i2(static_cast<std::int16_t>(raw)) : Value::ui2(raw);
@@ -370,12 +370,8 @@ private:
                 type == vt::i1 ? value.asSigned() : static_cast<std::int64_t>(value.asUnsigned())));
             break;
         case 2:
-            if (type == vt::boolean)
-                writer_.u16(value.asBool() ? kVariantTrue : kVariantFalse);
-            else
-                writer_.u16(static_cast<std::uint16_t>(
-                    type == vt::i2 ? value.asSigned()
-                                   : static_cast<std::int64_t>(value.asUnsigned())));
+            writer_.u16(static_cast<std::uint16_t>(
+                type == vt::i2 ? value.asSigned() : static_cast<std::int64_t>(value.asUnsigned())));
             break;
         case 4:
             if (type == vt::r4)

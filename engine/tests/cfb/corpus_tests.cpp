@@ -4,6 +4,7 @@
 #include "tool_support.h"
 
 #include <chrono>
+#include <fstream>
 #include <iostream>
 #include <filesystem>
 
@@ -90,6 +91,37 @@ TEST_F(CorpusTest, RealFilesReadAsGsfReadsThem) {
         expectGsfAgrees(path.string(), engineManifest(*file, &status));
         EXPECT_OK(status);
     }
+}
+
+// A workbook whose header carries another writer's minor version (0x21) and nothing else
+// changed: the format only asks for 0x3E, so it reads as the independent readers read it,
+// and the strict validator remarks on the field instead of calling it damage.
+TEST_F(CorpusTest, AnyMinorVersionReadsAsOlefileReadsIt) {
+    if (!olefileAvailable())
+        GTEST_SKIP() << "python3 with olefile is not installed";
+    const fs::path original = corpus / "cfb-peers" / "real" / "Office365BlankSample_v2507.xls";
+    std::ifstream in(original, std::ios::binary);
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(bytes.size(), headerSize);
+    store16(&bytes[headerOffset::minorVersion], 0x21);
+    const fs::path changed =
+        fs::temp_directory_path() / ("minor-version-" + std::to_string(::getpid()) + ".xls");
+    std::ofstream(changed, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+
+    std::unique_ptr<CompoundFile> file;
+    ASSERT_OK(openFile(changed, OpenMode::readOnly, &file));
+    Status status = Status::ok;
+    const auto manifest = engineManifest(*file, &status);
+    EXPECT_OK(status);
+    EXPECT_EQ(manifest.size(), 3u);
+    EXPECT_EQ(manifest, olefileManifest(changed.string(), manifestScript));
+    MemoryByteArray memory(bytes);
+    std::vector<std::string> problems, remarks;
+    EXPECT_OK(validateFile(memory, &problems, &remarks));
+    EXPECT_EQ(remarks, std::vector<std::string>{"header field minor version is 33, not 62"});
+    fs::remove(changed);
 }
 
 // The TestStream files say in their names how long their one stream is, and its byte i is

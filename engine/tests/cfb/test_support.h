@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cfb/compound_file.h"
-#include "cfb/validator.h"
+#include "validator/validator.h"
 #include "common/error.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "cfb/validator.h"
+#include "validator/validator.h"
 
 #include "cfb/format.h"
 #include "cfb/names.h"
@@ -24,8 +24,8 @@ constexpr std::size_t maxProblems = 50;
 
 class Checker {
 public:
-    Checker(ByteArray& bytes, std::vector<std::string>& problems)
-        : bytes_(bytes), problems_(problems) {}
+    Checker(ByteArray& bytes, std::vector<std::string>& problems, std::vector<std::string>& remarks)
+        : bytes_(bytes), problems_(problems), remarks_(remarks) {}
 
     void run() {
         if (!readHeader() || !readFat())
@@ -73,8 +73,7 @@ private:
             problem("header: ", lastFailureMessage());
             return false;
         }
-        if (load16(bytes.data() + headerOffset::minorVersion) != minorVersionValue)
-            problem("minor version is not ", minorVersionValue);
+        remarks_ = headerRemarks(bytes.data());
         sectorSize_ = header_.sectorSize();
         // Bytes past the last whole sector may be left by an update that never committed.
         fileSectors_ = static_cast<std::uint32_t>((size + sectorSize_ - 1) / sectorSize_ - 1);
@@ -374,6 +373,7 @@ private:
 
     ByteArray& bytes_;
     std::vector<std::string>& problems_;
+    std::vector<std::string>& remarks_;
     Header header_;
     std::uint32_t sectorSize_ = 0;
     std::uint32_t fileSectors_ = 0;
@@ -390,11 +390,15 @@ private:
 
 } // namespace
 
-Status validateFile(ByteArray& bytes, std::vector<std::string>* problems) {
+Status validateFile(ByteArray& bytes, std::vector<std::string>* problems,
+                    std::vector<std::string>* remarks) {
     std::vector<std::string> found;
-    Checker(bytes, found).run();
+    std::vector<std::string> noted;
+    Checker(bytes, found, noted).run();
     if (problems)
         *problems = found;
+    if (remarks)
+        *remarks = noted;
     if (found.empty())
         return Status::ok;
     return fail(Status::docfileCorrupt, found.front());
