@@ -38,6 +38,13 @@ bool Scope::valid() const {
     return true;
 }
 
+bool Scope::isWithin(const Scope& ancestor) const {
+    for (const Scope* scope = this; scope; scope = scope->parent_.get())
+        if (scope == &ancestor)
+            return true;
+    return false;
+}
+
 // ---- Document ---------------------------------------------------------------------------
 
 Document::Document(std::shared_ptr<LockBytesByteArray> bytes,

@@ -34,6 +34,8 @@ public:
     // True while this object and every object above it are alive and none was reverted
     // since this one was opened.
     [[nodiscard]] bool valid() const;
+    // Whether this is `ancestor` or was opened, at any depth, below it.
+    [[nodiscard]] bool isWithin(const Scope& ancestor) const;
     // The object was released: it and everything below it are reverted.
     void end() { alive_ = false; }
     // The object was reverted: everything opened below it so far is reverted.

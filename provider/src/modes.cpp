@@ -86,6 +86,8 @@ constexpr DWORD kInvalidAccess = 3;
     if (propertySet) {
         RETURN_HR_IF(STG_E_INVALIDFLAG, shareOf(mode) != STGM_SHARE_EXCLUSIVE);
         RETURN_HR_IF(STG_E_INVALIDFLAG, accessOf(mode) == STGM_WRITE);
+        // A set is created to be written.
+        RETURN_HR_IF(STG_E_INVALIDFLAG, creating && !canWrite(mode));
     }
     RETURN_HR_IF(STG_E_INVALIDFUNCTION, shareOf(mode) != STGM_SHARE_EXCLUSIVE);
     RETURN_HR_IF(STG_E_ACCESSDENIED, canWrite(mode) && !canWrite(parentMode));

@@ -6,13 +6,16 @@
 //   - unknown bits, access 3, share values 0x50-0x70, STGM_CREATE with STGM_CONVERT;
 //   - a missing share flag means STGM_SHARE_DENY_NONE;
 //   - root, opening: no STGM_CREATE, STGM_CONVERT or STGM_DELETEONRELEASE; STGM_PRIORITY
-//     only with STGM_READ in direct mode; STGM_SIMPLE only with STGM_SHARE_EXCLUSIVE and no
-//     other option; direct mode only with STGM_SHARE_EXCLUSIVE or STGM_READ |
+//     only with STGM_READ in direct mode; direct mode only with STGM_SHARE_EXCLUSIVE or STGM_READ |
 //     STGM_SHARE_DENY_WRITE, or with STGM_DIRECT_SWMR as the single writer (STGM_READWRITE |
 //     STGM_SHARE_DENY_WRITE) or one of its readers (STGM_READ | STGM_SHARE_DENY_NONE);
 //   - root, creating: write access required; direct mode only with STGM_SHARE_EXCLUSIVE, or
-//     as the single writer; no STGM_PRIORITY; STGM_SIMPLE only with STGM_READWRITE |
-//     STGM_SHARE_EXCLUSIVE;
+//     as the single writer; no STGM_PRIORITY;
+//   - simple mode (STGM_SIMPLE), narrower than direct mode: a root opened with
+//     STGM_SHARE_EXCLUSIVE and without write-only access, or created with STGM_READWRITE |
+//     STGM_SHARE_EXCLUSIVE, no other option; no nested storages (STG_E_INVALIDFUNCTION from
+//     CreateStorage and OpenStorage); CreateStream never replaces an existing element
+//     (STGM_CREATE over an existing name: STG_E_INVALIDFLAG);
 //   - STGM_NOSCRATCH and STGM_NOSNAPSHOT only with STGM_TRANSACTED (they change nothing),
 //     STGM_NOSNAPSHOT not with STGM_SHARE_DENY_WRITE or STGM_SHARE_EXCLUSIVE;
 //     STGM_DIRECT_SWMR not with STGM_TRANSACTED, STGM_PRIORITY or STGM_SIMPLE, and not for
@@ -23,6 +26,8 @@
 //   - streams: STG_E_INVALIDFUNCTION without STGM_SHARE_EXCLUSIVE, with STGM_TRANSACTED or
 //     with STGM_DELETEONRELEASE; no STGM_PRIORITY, STGM_SIMPLE, STGM_CONVERT, STGM_NOSCRATCH
 //     or STGM_NOSNAPSHOT; STGM_CREATE only when creating;
+//   - property sets: STGM_SHARE_EXCLUSIVE, no write-only access, and write access to create
+//     one; no STGM_DELETEONRELEASE;
 //   - a nested element asking for more access than its parent has: STG_E_ACCESSDENIED.
 #pragma once
 

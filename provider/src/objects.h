@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,8 @@ private:
                                            IStorage** storage);
     [[nodiscard]] HRESULT commitTransactedChild(DWORD flags);
     [[nodiscard]] HRESULT checkWritable() const;
+    // A root opened or created with STGM_SIMPLE (modes.h lists what it refuses).
+    [[nodiscard]] bool isSimple() const { return root_ && root_->simpleMode; }
     void releaseRoot();
 
     std::atomic<ULONG> references_{1};
@@ -196,8 +199,9 @@ private:
     std::uint64_t readAheadVersion_ = ~0ull;
 };
 
-// IEnumSTATSTG over a storage's children, listed when the enumerator is made and again at
-// Reset.
+// IEnumSTATSTG over a storage's children as they are at each call: every Next and Skip goes
+// on, in the directory's name order, after the last name it passed, so that elements destroyed
+// since are not returned and elements created since are.
 class ElementEnumerator final : public IEnumSTATSTG {
 public:
     [[nodiscard]] static HRESULT create(std::shared_ptr<Document> document,
@@ -217,14 +221,15 @@ private:
     ElementEnumerator() = default;
     ~ElementEnumerator() = default;
     [[nodiscard]] HRESULT checkUsable() const;
+    // The children after the last name passed, in name order, at most `count` of them.
+    [[nodiscard]] HRESULT nextElements(ULONG count, std::vector<engine::cfb::ElementStat>* next);
 
     std::atomic<ULONG> references_{1};
     std::shared_ptr<Document> document_;
     engine::cfb::Storage storage_;
     std::shared_ptr<Scope> parentScope_;
     std::shared_ptr<Scope> scope_;
-    std::vector<engine::cfb::ElementStat> elements_;
-    std::size_t position_ = 0;
+    std::optional<std::u16string> lastName_; // empty at the start
 };
 
 // Shared by the objects: STATSTG from an engine stat (the name copied with CoTaskMemAlloc

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <variant>
 
 namespace provider {
 namespace {
@@ -113,6 +114,26 @@ private:
     return result;
 }
 
+// A VT_BOOL passes its 16 bits through unchanged both ways, as the system's property sets
+// do: another writer's 5 is read back as 5, not as VARIANT_TRUE.
+[[nodiscard]] Value booleanValue(VARIANT_BOOL bits) {
+    return Value::boolean(static_cast<std::uint16_t>(bits));
+}
+
+[[nodiscard]] VARIANT_BOOL variantBoolOf(const Value& value) {
+    return std::visit(
+        [](const auto& payload) -> VARIANT_BOOL {
+            using Payload = std::decay_t<decltype(payload)>;
+            if constexpr (std::is_same_v<Payload, bool>)
+                return payload ? VARIANT_TRUE : VARIANT_FALSE;
+            else if constexpr (std::is_integral_v<Payload>)
+                return static_cast<VARIANT_BOOL>(payload);
+            else
+                return VARIANT_FALSE;
+        },
+        value.payload());
+}
+
 template <typename T>
 [[nodiscard]] T* allocateArray(std::size_t count) {
     return static_cast<T*>(CoTaskMemAlloc(count == 0 ? 1 : count * sizeof(T)));
@@ -214,9 +235,9 @@ template <typename T, typename Make>
         return vectorFrom(element, v.cadate, plain<DATE>([](DATE x) { return Value::date(x); }),
                           value);
     case vt::boolean:
-        return vectorFrom(
-            element, v.cabool,
-            plain<VARIANT_BOOL>([](VARIANT_BOOL x) { return Value::boolean(x != 0); }), value);
+        return vectorFrom(element, v.cabool,
+                          plain<VARIANT_BOOL>([](VARIANT_BOOL x) { return booleanValue(x); }),
+                          value);
     case vt::error:
         return vectorFrom(element, v.cascode, plain<SCODE>([](SCODE x) {
                               return Value::error(static_cast<std::uint32_t>(x));
@@ -307,7 +328,7 @@ HRESULT scalarFromVariant(VarType type, const PROPVARIANT& v, Value* value) {
         *value = Value::date(v.date);
         return S_OK;
     case vt::boolean:
-        *value = Value::boolean(v.boolVal != VARIANT_FALSE);
+        *value = booleanValue(v.boolVal);
         return S_OK;
     case vt::error:
         *value = Value::error(static_cast<std::uint32_t>(v.scode));
@@ -471,7 +492,7 @@ template <typename T>
         });
     case vt::boolean:
         return vectorTo<VARIANT_BOOL>(elements, &v->cabool, [](const Value& e, VARIANT_BOOL* out) {
-            *out = e.asBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            *out = variantBoolOf(e);
             return S_OK;
         });
     case vt::error:
@@ -554,7 +575,7 @@ HRESULT scalarToVariant(const Value& value, PROPVARIANT* v) {
         v->cyVal.int64 = value.asSigned();
         break;
     case vt::boolean:
-        v->boolVal = value.asBool() ? VARIANT_TRUE : VARIANT_FALSE;
+        v->boolVal = variantBoolOf(value);
         break;
     case vt::error:
         v->scode = static_cast<SCODE>(value.asUnsigned());

@@ -41,6 +41,7 @@ HRESULT StorageObject::Create(REFFMTID formatId, const CLSID* clsid, DWORD flags
                               IPropertyStorage** storage) {
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, storage);
     *storage = nullptr;
+    RETURN_HR_IF(E_INVALIDARG, isNullReference(formatId));
     RETURN_HR_IF(STG_E_INVALIDFLAG, (flags & ~kKnownSetFlags) != 0);
     // Non-simple property sets (a storage with a "CONTENTS" stream) are not offered.
     RETURN_HR_IF(STG_E_INVALIDFLAG, (flags & PROPSETFLAG_NONSIMPLE) != 0);
@@ -54,6 +55,9 @@ HRESULT StorageObject::Create(REFFMTID formatId, const CLSID* clsid, DWORD flags
     const bool exists = engine::succeeded(storage_.statChild(streamName, &existing));
     ps::PropertySet set;
     if (exists) {
+        // A storage of the set's stream name: there, but not replaceable by a set.
+        RETURN_HR_IF(STG_E_FILEALREADYEXISTS,
+                     existing.type != engine::cfb::ElementType::stream && !(mode & STGM_CREATE));
         RETURN_HR_IF(STG_E_ACCESSDENIED, existing.type != engine::cfb::ElementType::stream);
         ps::PropertySet stored;
         const bool readable = SUCCEEDED(readPropertySet(storage_, streamName, &stored));
@@ -82,6 +86,7 @@ HRESULT StorageObject::Create(REFFMTID formatId, const CLSID* clsid, DWORD flags
 HRESULT StorageObject::Open(REFFMTID formatId, DWORD mode, IPropertyStorage** storage) {
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, storage);
     *storage = nullptr;
+    RETURN_HR_IF(E_INVALIDARG, isNullReference(formatId));
     RETURN_IF_FAILED(checkMode(mode, ModeUse::openPropertySet, mode_));
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
@@ -103,6 +108,7 @@ HRESULT StorageObject::Open(REFFMTID formatId, DWORD mode, IPropertyStorage** st
 }
 
 HRESULT StorageObject::Delete(REFFMTID formatId) {
+    RETURN_HR_IF(E_INVALIDARG, isNullReference(formatId));
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());

@@ -317,7 +317,7 @@ HRESULT PropertyStorage::changed() {
 HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* selectors, PROPVARIANT* values) {
     if (count == 0)
         return S_FALSE;
-    RETURN_HR_IF(STG_E_INVALIDPOINTER, selectors == nullptr || values == nullptr);
+    RETURN_HR_IF(E_INVALIDARG, selectors == nullptr || values == nullptr);
     for (ULONG index = 0; index < count; ++index)
         PropVariantInit(&values[index]);
     std::lock_guard lock(place_.document->mutex);
@@ -350,7 +350,7 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* selectors,
                                        const PROPVARIANT* values, PROPID firstNamedId) {
     if (count == 0)
         return S_OK;
-    RETURN_HR_IF(STG_E_INVALIDPOINTER, selectors == nullptr || values == nullptr);
+    RETURN_HR_IF(E_INVALIDARG, selectors == nullptr || values == nullptr);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
@@ -398,6 +398,8 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* selectors,
             current.codePage = static_cast<ps::CodePage>(change.value.asSigned());
         else if (*change.id == ps::kLocalePropertyId)
             current.locale = static_cast<std::uint32_t>(change.value.asUnsigned());
+        else if (change.value.type() == VT_EMPTY)
+            current.properties.erase(*change.id); // an empty value is nothing to store
         else
             current.properties[*change.id] = std::move(change.value);
     }
@@ -407,7 +409,7 @@ HRESULT PropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* selectors,
 HRESULT PropertyStorage::DeleteMultiple(ULONG count, const PROPSPEC* selectors) {
     if (count == 0)
         return S_OK;
-    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, selectors);
+    RETURN_HR_IF_NULL(E_INVALIDARG, selectors);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
@@ -427,7 +429,7 @@ HRESULT PropertyStorage::DeleteMultiple(ULONG count, const PROPSPEC* selectors) 
 HRESULT PropertyStorage::ReadPropertyNames(ULONG count, const PROPID* ids, LPOLESTR* names) {
     if (count == 0)
         return S_FALSE;
-    RETURN_HR_IF(STG_E_INVALIDPOINTER, ids == nullptr || names == nullptr);
+    RETURN_HR_IF(E_INVALIDARG, ids == nullptr || names == nullptr);
     for (ULONG index = 0; index < count; ++index)
         names[index] = nullptr;
     std::lock_guard lock(place_.document->mutex);
@@ -455,7 +457,7 @@ HRESULT PropertyStorage::ReadPropertyNames(ULONG count, const PROPID* ids, LPOLE
 HRESULT PropertyStorage::WritePropertyNames(ULONG count, const PROPID* ids, const LPOLESTR* names) {
     if (count == 0)
         return S_OK;
-    RETURN_HR_IF(STG_E_INVALIDPOINTER, ids == nullptr || names == nullptr);
+    RETURN_HR_IF(E_INVALIDARG, ids == nullptr || names == nullptr);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
@@ -471,7 +473,7 @@ HRESULT PropertyStorage::WritePropertyNames(ULONG count, const PROPID* ids, cons
 HRESULT PropertyStorage::DeletePropertyNames(ULONG count, const PROPID* ids) {
     if (count == 0)
         return S_OK;
-    RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, ids);
+    RETURN_HR_IF_NULL(E_INVALIDARG, ids);
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());
@@ -546,6 +548,7 @@ HRESULT PropertyStorage::SetTimes(const FILETIME* creation, const FILETIME* acce
 }
 
 HRESULT PropertyStorage::SetClass(REFCLSID clsid) {
+    RETURN_HR_IF(E_INVALIDARG, isNullReference(clsid));
     std::lock_guard lock(place_.document->mutex);
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(checkWritable());

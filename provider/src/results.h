@@ -18,6 +18,15 @@ namespace provider {
 // Converts a Win32 error of a file operation to the HRESULT structured storage reports.
 [[nodiscard]] HRESULT fileErrorToHresult(DWORD error);
 
+// Whether a reference parameter (REFFMTID, REFCLSID) arrived as a null pointer, as callers in
+// C pass them. The address is read through a volatile copy: the language lets a compiler
+// assume that a reference is never null and drop a plain comparison.
+template <typename T>
+[[nodiscard]] bool isNullReference(const T& reference) {
+    const T* volatile address = &reference;
+    return address == nullptr;
+}
+
 } // namespace provider
 
 // Returns the engine status, as an HRESULT, when it is a failure.

@@ -81,6 +81,11 @@ struct Intent {
 } // namespace
 
 HRESULT CommitByte::acquire(ComPtr<ILockBytes> bytes) {
+    // Lock bytes that say they cannot lock are not asked to.
+    STATSTG stat{};
+    if (SUCCEEDED(bytes->Stat(&stat, STATFLAG_NONAME)) &&
+        (stat.grfLocksSupported & LOCK_EXCLUSIVE) == 0)
+        return S_OK;
     const HRESULT hr = lockWaiting(bytes.get(), kCommitByte);
     if (hr == STG_E_LOCKVIOLATION)
         return hr;

@@ -63,11 +63,16 @@ private:
     return false;
 }
 
+// What IStorage::CopyTo leaves out: the names at the top level only, the kinds of element
+// (IID_IStream, IID_IStorage, IID_IPropertySetStorage) at every level.
 struct CopyExclusions {
     std::vector<std::u16string> names;
     bool streams = false;
     bool storages = false;
     bool propertySets = false;
+
+    [[nodiscard]] bool excludesKinds() const { return streams || storages || propertySets; }
+    [[nodiscard]] CopyExclusions below() const { return {{}, streams, storages, propertySets}; }
 
     [[nodiscard]] bool excludes(const engine::cfb::ElementStat& element) const {
         if (contains(names, element.name))
@@ -81,7 +86,8 @@ struct CopyExclusions {
 // Copies one element of an engine storage into a storage of any implementation.
 [[nodiscard]] HRESULT copyElementToForeign(engine::cfb::Storage& source,
                                            const engine::cfb::ElementStat& element,
-                                           IStorage* destination, std::u16string_view targetName);
+                                           IStorage* destination, std::u16string_view targetName,
+                                           const CopyExclusions& exclusions);
 
 [[nodiscard]] HRESULT copyContentsToForeign(engine::cfb::Storage& source, IStorage* destination,
                                             const CopyExclusions& exclusions) {
@@ -95,13 +101,15 @@ struct CopyExclusions {
     RETURN_IF_ENGINE_FAILED(source.list(&children));
     for (const engine::cfb::ElementStat& child : children) {
         if (!exclusions.excludes(child))
-            RETURN_IF_FAILED(copyElementToForeign(source, child, destination, child.name));
+            RETURN_IF_FAILED(
+                copyElementToForeign(source, child, destination, child.name, exclusions.below()));
     }
     return S_OK;
 }
 
 HRESULT copyElementToForeign(engine::cfb::Storage& source, const engine::cfb::ElementStat& element,
-                             IStorage* destination, std::u16string_view targetName) {
+                             IStorage* destination, std::u16string_view targetName,
+                             const CopyExclusions& exclusions) {
     const std::wstring name(targetName.begin(), targetName.end());
     constexpr DWORD kChildMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
     if (element.type == engine::cfb::ElementType::stream) {
@@ -129,11 +137,17 @@ HRESULT copyElementToForeign(engine::cfb::Storage& source, const engine::cfb::El
     if (FAILED(hr))
         RETURN_IF_FAILED(
             destination->CreateStorage(name.c_str(), kChildMode | STGM_CREATE, 0, 0, target.put()));
-    return copyContentsToForeign(child, target.get(), CopyExclusions{});
+    return copyContentsToForeign(child, target.get(), exclusions);
 }
 
-// The engine's copy, with exclusions at the top level: streams replace streams of the same
-// name, storages merge into storages of the same name.
+// Copies a child storage into a storage of the same name, merging into it when it exists.
+[[nodiscard]] HRESULT copyChildStorage(engine::cfb::Storage& source,
+                                       const engine::cfb::ElementStat& child,
+                                       engine::cfb::Storage& destination, bool exists,
+                                       const CopyExclusions& exclusions);
+
+// The engine's copy: streams replace streams of the same name, storages merge into storages
+// of the same name.
 [[nodiscard]] HRESULT copyContents(engine::cfb::Storage& source, engine::cfb::Storage& destination,
                                    const CopyExclusions& exclusions) {
     engine::cfb::ElementStat self;
@@ -147,21 +161,36 @@ HRESULT copyElementToForeign(engine::cfb::Storage& source, const engine::cfb::El
             continue;
         engine::cfb::ElementStat existing;
         const bool exists = engine::succeeded(destination.statChild(child.name, &existing));
-        const bool bothStorages = exists && existing.type != engine::cfb::ElementType::stream &&
-                                  child.type != engine::cfb::ElementType::stream;
-        if (bothStorages) {
-            engine::cfb::Storage from;
-            engine::cfb::Storage into;
-            RETURN_IF_ENGINE_FAILED(source.openStorage(child.name, &from));
-            RETURN_IF_ENGINE_FAILED(destination.openStorage(child.name, &into));
-            RETURN_IF_ENGINE_FAILED(from.copyTo(into));
-            continue;
-        }
-        if (exists)
+        const bool isStorage = child.type != engine::cfb::ElementType::stream;
+        const bool bothStorages =
+            isStorage && exists && existing.type != engine::cfb::ElementType::stream;
+        if (exists && !bothStorages)
             RETURN_IF_ENGINE_FAILED(destination.remove(child.name));
-        RETURN_IF_ENGINE_FAILED(source.copyElementTo(child.name, destination, child.name));
+        if (isStorage && (bothStorages || exclusions.excludesKinds()))
+            RETURN_IF_FAILED(
+                copyChildStorage(source, child, destination, bothStorages, exclusions.below()));
+        else
+            RETURN_IF_ENGINE_FAILED(source.copyElementTo(child.name, destination, child.name));
     }
     return S_OK;
+}
+
+HRESULT copyChildStorage(engine::cfb::Storage& source, const engine::cfb::ElementStat& child,
+                         engine::cfb::Storage& destination, bool exists,
+                         const CopyExclusions& exclusions) {
+    engine::cfb::Storage from;
+    engine::cfb::Storage into;
+    RETURN_IF_ENGINE_FAILED(source.openStorage(child.name, &from));
+    if (exists) {
+        RETURN_IF_ENGINE_FAILED(destination.openStorage(child.name, &into));
+    } else {
+        RETURN_IF_ENGINE_FAILED(destination.createStorage(child.name, &into));
+        RETURN_IF_ENGINE_FAILED(
+            destination.setChildTimes(child.name, child.creationTime, child.modifiedTime));
+    }
+    if (!exclusions.excludesKinds())
+        return hresultOf(from.copyTo(into));
+    return copyContents(from, into, exclusions);
 }
 
 // Empties every child of a storage.
@@ -273,6 +302,7 @@ HRESULT StorageObject::CreateStream(const OLECHAR* name, DWORD mode, DWORD reser
     engine::cfb::ElementStat existing;
     if (engine::succeeded(storage_.statChild(elementName, &existing))) {
         RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !(mode & STGM_CREATE));
+        RETURN_HR_IF(STG_E_INVALIDFLAG, isSimple());
         RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(key));
         RETURN_IF_ENGINE_FAILED(storage_.remove(elementName));
     }
@@ -329,7 +359,7 @@ HRESULT StorageObject::openChildStorage(const OLECHAR* name, DWORD mode, bool cr
                                         IStorage** storage) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_HR_IF(STG_E_INVALIDFUNCTION, root_ && root_->simpleMode);
+    RETURN_HR_IF(STG_E_INVALIDFUNCTION, isSimple());
     const std::u16string_view elementName = asUtf16(name);
     const std::u16string key = elementKey(elementName);
     engine::cfb::Storage child;
@@ -410,7 +440,9 @@ HRESULT StorageObject::CopyTo(DWORD excludedIidCount, const IID* excludedIids, S
     RETURN_IF_FAILED(checkUsable());
     RETURN_IF_FAILED(target->checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canWrite(target->mode_));
-    RETURN_HR_IF(STG_E_ACCESSDENIED, target.get() == this);
+    // Into itself or anything opened below it, transacted copies included: the copy would
+    // never end.
+    RETURN_HR_IF(STG_E_ACCESSDENIED, target->scope_->isWithin(*scope_));
     RETURN_IF_FAILED(target->document_->beginChange());
     return copyContents(storage_, target->storage_, exclusions);
 }
@@ -434,7 +466,8 @@ HRESULT StorageObject::MoveElementTo(const OLECHAR* name, IStorage* destination,
             RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(elementName)));
         }
         // A foreign destination takes the element under its new name through its own methods.
-        RETURN_IF_FAILED(copyElementToForeign(storage_, element, destination, asUtf16(newName)));
+        RETURN_IF_FAILED(copyElementToForeign(storage_, element, destination, asUtf16(newName),
+                                              CopyExclusions{}));
         if (flags == STGMOVE_MOVE)
             RETURN_IF_ENGINE_FAILED(storage_.remove(elementName));
         return S_OK;
@@ -647,7 +680,8 @@ HRESULT StorageObject::Stat(STATSTG* stat, DWORD flags) {
     RETURN_IF_FAILED(fillStatStg(element, flags, stat));
     stat->atime = access;
     stat->type = STGTY_STORAGE;
-    stat->grfMode = mode_;
+    // What the storage is open for: STGM_CREATE only said how it came to be.
+    stat->grfMode = mode_ & ~STGM_CREATE;
     if (root_ && root_->fileName.empty() && flags == STATFLAG_DEFAULT) {
         CoTaskMemFree(stat->pwcsName);
         stat->pwcsName = nullptr;

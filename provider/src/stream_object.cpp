@@ -3,6 +3,8 @@
 #include "objects.h"
 #include "results.h"
 
+#include <cfb/names.h>
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -288,13 +290,11 @@ HRESULT ElementEnumerator::create(std::shared_ptr<Document> document, engine::cf
     *result = nullptr;
     auto* enumerator = new (std::nothrow) ElementEnumerator();
     RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, enumerator);
-    ComPtr<IEnumSTATSTG> owner = ComPtr<IEnumSTATSTG>::attach(enumerator);
     enumerator->document_ = std::move(document);
     enumerator->storage_ = std::move(storage);
     enumerator->parentScope_ = parentScope;
     enumerator->scope_ = Scope::makeChild(parentScope);
-    RETURN_IF_ENGINE_FAILED(enumerator->storage_.list(&enumerator->elements_));
-    *result = owner.detach();
+    *result = enumerator;
     return S_OK;
 }
 
@@ -324,24 +324,49 @@ HRESULT ElementEnumerator::checkUsable() const {
     return S_OK;
 }
 
+HRESULT ElementEnumerator::nextElements(ULONG count, std::vector<engine::cfb::ElementStat>* next) {
+    next->clear();
+    std::vector<engine::cfb::ElementStat> children;
+    RETURN_IF_ENGINE_FAILED(storage_.list(&children));
+    const auto byName = [](const engine::cfb::ElementStat& left,
+                           const engine::cfb::ElementStat& right) {
+        return engine::cfb::compareNames(left.name, right.name) < 0;
+    };
+    std::sort(children.begin(), children.end(), byName);
+    auto first = children.begin();
+    if (lastName_)
+        first = std::find_if(children.begin(), children.end(), [&](const auto& child) {
+            return engine::cfb::compareNames(child.name, *lastName_) > 0;
+        });
+    const std::size_t left = static_cast<std::size_t>(children.end() - first);
+    next->assign(first, first + static_cast<std::ptrdiff_t>(std::min<std::size_t>(left, count)));
+    return S_OK;
+}
+
 HRESULT ElementEnumerator::Next(ULONG count, STATSTG* elements, ULONG* fetched) {
     if (fetched)
         *fetched = 0;
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, elements);
     RETURN_HR_IF(STG_E_INVALIDPARAMETER, fetched == nullptr && count != 1);
+    // Entries left unfilled read as zeros, so that a caller may free every name.
+    std::fill_n(elements, count, STATSTG{});
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
-    ULONG done = 0;
-    while (done < count && position_ < elements_.size()) {
-        const HRESULT hr = fillStatStg(elements_[position_], STATFLAG_DEFAULT, &elements[done]);
+    std::vector<engine::cfb::ElementStat> next;
+    RETURN_IF_FAILED(nextElements(count, &next));
+    for (std::size_t index = 0; index < next.size(); ++index) {
+        const HRESULT hr = fillStatStg(next[index], STATFLAG_DEFAULT, &elements[index]);
         if (FAILED(hr)) {
-            for (ULONG index = 0; index < done; ++index)
-                CoTaskMemFree(elements[index].pwcsName);
+            for (std::size_t filled = 0; filled <= index; ++filled) {
+                CoTaskMemFree(elements[filled].pwcsName);
+                elements[filled] = STATSTG{};
+            }
             return hr;
         }
-        ++position_;
-        ++done;
     }
+    if (!next.empty())
+        lastName_ = next.back().name;
+    const auto done = static_cast<ULONG>(next.size());
     if (fetched)
         *fetched = done;
     return done == count ? S_OK : S_FALSE;
@@ -350,16 +375,17 @@ HRESULT ElementEnumerator::Next(ULONG count, STATSTG* elements, ULONG* fetched) 
 HRESULT ElementEnumerator::Skip(ULONG count) {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
-    const std::size_t left = elements_.size() - position_;
-    position_ += std::min<std::size_t>(left, count);
-    return count <= left ? S_OK : S_FALSE;
+    std::vector<engine::cfb::ElementStat> next;
+    RETURN_IF_FAILED(nextElements(count, &next));
+    if (!next.empty())
+        lastName_ = next.back().name;
+    return next.size() == count ? S_OK : S_FALSE;
 }
 
 HRESULT ElementEnumerator::Reset() {
     std::lock_guard lock(document_->mutex);
     RETURN_IF_FAILED(checkUsable());
-    RETURN_IF_ENGINE_FAILED(storage_.list(&elements_));
-    position_ = 0;
+    lastName_.reset();
     return S_OK;
 }
 
@@ -374,8 +400,7 @@ HRESULT ElementEnumerator::Clone(IEnumSTATSTG** clone) {
     copy->storage_ = storage_;
     copy->parentScope_ = parentScope_;
     copy->scope_ = Scope::makeChild(parentScope_);
-    copy->elements_ = elements_;
-    copy->position_ = position_;
+    copy->lastName_ = lastName_;
     *clone = copy;
     return S_OK;
 }

@@ -138,7 +138,8 @@ TEST(StgIsStorageILockBytes, ReadsTheSignatureThroughTheLockBytes) {
 }
 
 // Lock bytes in memory that leave what they grow by full of 0xA5, as lock bytes of a caller
-// may: nothing of it may reach a document.
+// may (nothing of it may reach a document), and that report no lock support (so nothing may
+// ask them to lock).
 class DirtyGrowthLockBytes final : public ILockBytes {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -176,9 +177,11 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        ++lockCalls;
         return STG_E_INVALIDFUNCTION;
     }
     HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        ++lockCalls;
         return STG_E_INVALIDFUNCTION;
     }
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
@@ -189,10 +192,71 @@ public:
     }
 
     std::string bytes;
+    int lockCalls = 0;
 
 private:
     ULONG references_ = 1;
 };
+
+TEST(StgOpenStorageOnILockBytes, LockBytesWithoutLockSupportAreNeverLocked) {
+    // A transacted root that others may share takes the commit byte, where it can.
+    constexpr DWORD kShared = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
+    for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
+        SCOPED_TRACE(api->label);
+        DirtyGrowthLockBytes lockBytes;
+        ComPtr<IStorage> storage;
+        ASSERT_EQ(
+            api->createDocfileOnLockBytes(&lockBytes, STGM_CREATE | kShared, 0, storage.put()),
+            S_OK);
+        writeStream(storage.get(), L"Data", "data");
+        ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+        storage.reset();
+        ASSERT_EQ(
+            api->openStorageOnLockBytes(&lockBytes, nullptr, kShared, nullptr, 0, storage.put()),
+            S_OK);
+        writeStream(storage.get(), L"More", "more");
+        ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+        storage.reset();
+        EXPECT_EQ(lockBytes.lockCalls, 0);
+    }
+}
+
+TEST(RootStat, ReportsTheModeTheRootIsOpenFor) {
+    // STGM_CREATE says how a root came to be, not what it is open for.
+    TemporaryDirectory folder;
+    struct Row {
+        const char* label;
+        bool onLockBytes;
+        DWORD mode;
+        DWORD expected;
+    };
+    const Row rows[] = {
+        {"file", false, kCreateMode, kReadWriteMode},
+        {"file, transacted", false, kCreateMode | STGM_TRANSACTED,
+         kReadWriteMode | STGM_TRANSACTED},
+        {"lock bytes", true, kCreateMode, kReadWriteMode},
+        {"lock bytes, transacted", true, kCreateMode | STGM_TRANSACTED,
+         kReadWriteMode | STGM_TRANSACTED},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
+            SCOPED_TRACE(api->label);
+            ComPtr<ILockBytes> lockBytes;
+            ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, lockBytes.put()), S_OK);
+            ComPtr<IStorage> storage;
+            const HRESULT created =
+                row.onLockBytes
+                    ? api->createDocfileOnLockBytes(lockBytes.get(), row.mode, 0, storage.put())
+                    : api->createDocfile(folder.file(L"stat.stg").c_str(), row.mode, 0,
+                                         storage.put());
+            ASSERT_EQ(created, S_OK);
+            STATSTG stat{};
+            ASSERT_EQ(storage->Stat(&stat, STATFLAG_NONAME), S_OK);
+            EXPECT_EQ(stat.grfMode, row.expected);
+        }
+    }
+}
 
 TEST(StgCreateDocfileOnILockBytes, WritesWhatLockBytesGrowByAsZeros) {
     DirtyGrowthLockBytes lockBytes;
