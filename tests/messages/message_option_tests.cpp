@@ -200,51 +200,6 @@ TEST(MessagePresentation, RouteStyleAndBalloon) {
     }
 }
 
-TEST(MessagePresentation, StandardIconsAndDefaultIds) {
-    EXPECT_EQ(standardIconId(MB_ICONSTOP), 32513);
-    EXPECT_EQ(standardIconId(MB_ICONQUESTION), 32514);
-    EXPECT_EQ(standardIconId(MB_ICONEXCLAMATION), 32515);
-    EXPECT_EQ(standardIconId(MB_ICONINFORMATION), 32516);
-    EXPECT_EQ(standardIconId(0x50), 32514);
-    EXPECT_EQ(yesNoAllDefaultId(1), IDYES);
-    EXPECT_EQ(yesNoAllDefaultId(2), IDNO);
-    EXPECT_EQ(yesNoAllDefaultId(3), IDCANCEL);
-}
-
-TEST(BalloonText, SplitsTitleFromBody) {
-    const std::string before254 = std::string(254, 'a');
-    const std::string before255 = std::string(255, 'a');
-    const std::string text254 = before254 + ".Rest";
-    const std::string text255 = before255 + ".Rest";
-    const struct {
-        const char* label;
-        const char* caption;
-        const char* text;
-        std::string title;
-        const char* body; // null: no body
-    } rows[] = {
-        {"two sentences", nullptr, "Saved. All is well.", "Saved", "All is well."},
-        {"line feed", nullptr, "Saved\nAll is well", "Saved", "All is well"},
-        {"no separator", nullptr, "Saved", "Saved", nullptr},
-        {"leading full stop", nullptr, ".Saved", "", "Saved"},
-        {"one white space skipped", nullptr, "A.  B", "A", " B"},
-        {"tab skipped", nullptr, "A.\tB", "A", "B"},
-        {"separator at the end", nullptr, "A.", "A", ""},
-        {"254 bytes before", nullptr, text254.c_str(), before254, "Rest"},
-        {"255 bytes before", nullptr, text255.c_str(), text255, nullptr},
-        {"caption as title", "Title", "A. B", "Title", "A. B"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        const BalloonText split = splitBalloonText(row.caption, row.text);
-        EXPECT_EQ(split.title, row.title);
-        if (row.body == nullptr)
-            EXPECT_EQ(split.body, nullptr);
-        else
-            EXPECT_STREQ(split.body, row.body);
-    }
-}
-
 TEST(BalloonText, NeverSplitsADoubleByteCharacter) {
     const int previous = _getmbcp();
     ASSERT_EQ(_setmbcp(932), 0);
