@@ -284,3 +284,94 @@ Z64EVEZE_API int QVCopyAC(char* documentPath, const char* sourcePath);
 Z64EVEZE_API bool CopyFileToHandle(void* file, const char* sourcePath);
 // 1 when the extension is ".AC_" in any case, else 0.
 Z64EVEZE_API int IsFileCompressed(const char* path);
+
+// ---------------------------------------------------------------------------------------
+// Messages: per-thread error list and suppress mode
+// ---------------------------------------------------------------------------------------
+// Each thread has its own error list and suppress mode; nothing carries over between
+// threads. While the suppress mode is non-zero, QVMessageBox collects its texts into the
+// list (joined by "\n") instead of showing them. The functions raise the framework's
+// invalid-argument exception when the thread's state cannot be created.
+
+// The collected texts, or "" (never null); turns the suppress mode off and keeps the list.
+// The text stays valid until the next collected text, QVClearErrorList or the thread's end.
+Z64EVEZE_C_API const char* QVErrorList();
+// Frees the list and sets the suppress mode.
+Z64EVEZE_C_API void QVClearErrorList(int nSuppressMode);
+Z64EVEZE_C_API int QVMessageSupressMode();
+
+// ---------------------------------------------------------------------------------------
+// Messages: message box
+// ---------------------------------------------------------------------------------------
+// QVMessageBox takes MessageBoxA's arguments. A text may start with an option prefix in
+// curly braces ("{Y*}Replace the file?") that chooses the buttons, icon and default button
+// shown, including the library's yes-to-all and no-to-all dialogs; the answers are mapped
+// back onto the pair the caller's uType understands. Messages are shown only on the thread
+// of the calling application's CWinApp and while the thread's suppress mode is off; others
+// are collected (or, for yes/no questions with a prefix, just answered) with the default
+// answer. In the application's silent mode nothing is shown and the text goes to the base
+// library's log. A null lpText is the empty text; a null lpCaption the default caption.
+
+// The button ids of the yes-to-all and no-to-all dialogs (the numbers of IDCLOSE, IDHELP).
+#ifndef IDYESTOALL
+#define IDYESTOALL 8
+#endif
+#ifndef IDNOTOALL
+#define IDNOTOALL 9
+#endif
+
+Z64EVEZE_C_API int QVMessageBox(HWND hWnd, const char* lpText, const char* lpCaption,
+                                unsigned int uType);
+// Sets the caption of messages that come without one, for every thread. A caption of 256
+// bytes or more keeps its first 255 (never half a double-byte character); null empties it.
+Z64EVEZE_C_API void QVSetDefaultMessageCaption(const char* lpCaption);
+
+// ---------------------------------------------------------------------------------------
+// Messages: balloon messages and owner window
+// ---------------------------------------------------------------------------------------
+// Per thread: once a position is set, plain notices appear as balloon tips anchored at the
+// rectangle (screen coordinates) instead of as modal boxes, until the mode is cleared.
+
+// Quadrant 0 top left, 1 top right, 2 bottom left, anything else bottom right. A null
+// rectangle changes nothing.
+Z64EVEZE_C_API void QVSetBalloonMessagePosition(HWND hWnd, const RECT* pRect, int nQuadrant);
+Z64EVEZE_C_API void QVClearBalloonMessage();
+// 1 while balloon mode is on, else 0.
+Z64EVEZE_C_API int QVBalloonMessageMode();
+// 1 and the stored window and rectangle while balloon mode is on; else 0, a null window and
+// an all-zero rectangle. Null out-pointers are skipped.
+Z64EVEZE_C_API int QVGetBalloonMessagePosition(HWND* phWnd, RECT* pRect);
+// The window that should own a new modal window: the visible last active popup of the
+// thread's active window (or of the fallback), else the fallback: hWnd, the owner of the
+// running modal user interface, or the application's main window. Windows parked at
+// (-32768, -32768) or beyond are never chosen. Null when there is nothing.
+Z64EVEZE_C_API HWND GetActiveVisibleWnd(HWND hWnd);
+
+// ---------------------------------------------------------------------------------------
+// Application integration: active application windows
+// ---------------------------------------------------------------------------------------
+// The running instances of every release: top-level windows of a release's main-window
+// class whose property "PROP_QVPATH" holds (in its low 16 bits) a global atom naming the
+// open document's path without its extension.
+
+#include <afxtempl.h>
+
+struct tagACTIVEQVWINDOW {
+    HWND hWnd;
+    char szPath[260]; // the document's path with ".AC" appended
+};
+
+// The list and its records are the object's: RemoveAll and the destructor delete the
+// records, while the inherited RemoveHead, RemoveTail and RemoveAt drop only the nodes (a
+// caller that takes a record out deletes it). Use an object on one thread.
+class Z64EVEZE_API CActiveQVWindows : public CList<tagACTIVEQVWINDOW*, tagACTIVEQVWINDOW*> {
+public:
+    // Enumerates at once unless bFind is 0.
+    CActiveQVWindows(int bFind = TRUE);
+    ~CActiveQVWindows() override;
+    // Replaces the list by the windows running now, in EnumWindows order; non-zero when at
+    // least one was found.
+    int FindWindows();
+    // Deletes every record and empties the list.
+    void RemoveAll();
+};

@@ -114,6 +114,63 @@ const std::vector<std::string> kDocumentedExports = {
     "WriteLog(char const*, int, int, char const*, char const*, char*)",
     // Application integration
     "GetPatchInformation",
+    // Messages: error list and suppress mode, message box, balloons and owner window
+    "QVErrorList",
+    "QVClearErrorList",
+    "QVMessageSupressMode",
+    "QVMessageBox",
+    "QVSetDefaultMessageCaption",
+    "QVSetBalloonMessagePosition",
+    "QVClearBalloonMessage",
+    "QVBalloonMessageMode",
+    "QVGetBalloonMessagePosition",
+    "GetActiveVisibleWnd",
+    // Active application windows
+    "CActiveQVWindows::CActiveQVWindows(int)",
+    "CActiveQVWindows::~CActiveQVWindows()",
+    "CActiveQVWindows::FindWindows()",
+    "CActiveQVWindows::RemoveAll()",
+    // An exported polymorphic class brings its type information and virtual table.
+    "typeinfo for CActiveQVWindows",
+    "vtable for CActiveQVWindows",
+};
+
+// The members of the exported CList<tagACTIVEQVWINDOW*, tagACTIVEQVWINDOW*>, by decorated
+// name (the list's private helpers are not exported).
+const std::vector<std::string> kDecoratedListMembers = {
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_EC1Ex",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_ED1Ev",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E8GetCountEv",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E7GetSizeEv",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E7IsEmptyEv",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7GetHeadEv",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E7GetHeadEv",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7GetTailEv",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E7GetTailEv",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E10RemoveHeadEv",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E10RemoveTailEv",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7AddHeadES1_",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7AddHeadEPS2_",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7AddTailES1_",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7AddTailEPS2_",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E9RemoveAllEv",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E15GetHeadPositionEv",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E15GetTailPositionEv",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7GetNextERP10__POSITION",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E7GetNextERP10__POSITION",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7GetPrevERP10__POSITION",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E7GetPrevERP10__POSITION",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E5GetAtEP10__POSITION",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E5GetAtEP10__POSITION",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E5SetAtEP10__POSITIONS1_",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E8RemoveAtEP10__POSITION",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E12InsertBeforeEP10__POSITIONS1_",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E11InsertAfterEP10__POSITIONS1_",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E4FindES1_P10__POSITION",
+    "_ZNK5CListIP17tagACTIVEQVWINDOWS1_E9FindIndexEx",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E7NewNodeEPNS2_5CNodeES4_",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E8FreeNodeEPNS2_5CNodeE",
+    "_ZN5CListIP17tagACTIVEQVWINDOWS1_E9SerializeER8CArchive",
 };
 
 std::string demangled(const char* name) {
@@ -138,7 +195,9 @@ TEST(ExportTable, HoldsExactlyTheDocumentedNames) {
     HMODULE library = LoadLibraryW(L"z64EVEZE.dll");
     ASSERT_NE(library, nullptr);
     const std::set<std::string> actual = exportedNames(library);
-    const std::set<std::string> documented(kDocumentedExports.begin(), kDocumentedExports.end());
+    std::set<std::string> documented(kDocumentedExports.begin(), kDocumentedExports.end());
+    for (const std::string& name : kDecoratedListMembers)
+        documented.insert(demangled(name.c_str()));
 
     std::vector<std::string> missing, unexpected;
     std::set_difference(documented.begin(), documented.end(), actual.begin(), actual.end(),
