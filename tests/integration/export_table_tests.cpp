@@ -114,6 +114,20 @@ const std::vector<std::string> kDocumentedExports = {
     "WriteLog(char const*, int, int, char const*, char const*, char*)",
     // Application integration
     "GetPatchInformation",
+    // Dialog categories
+    "LoadDlgCategory",
+    "CreateDlgCategoryIndirect",
+    "ShowDlgCategory",
+    "DestroyDlgCategoryControls",
+    "DeleteDlgCategory",
+    // Dialog sections
+    "InitDlgSection",
+    "AddDlgSectionCategory",
+    "SelectDlgSectionCategory",
+    "SetDlgSectionThreshold",
+    "DeleteDlgSection",
+    // Micro-scroll control
+    "FRegisterControl",
 };
 
 std::string demangled(const char* name) {
@@ -154,6 +168,13 @@ TEST(ExportTable, KeepsTheTestEntryUnnamed) {
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(GetProcAddress(library, "GetBaseLibraryBridges"), nullptr);
     EXPECT_NE(GetProcAddress(library, MAKEINTRESOURCEA(1000)), nullptr);
+}
+
+TEST(ExportTable, KeepsTheVisualThemeSwitchUnnamed) {
+    HMODULE library = LoadLibraryW(L"z64EVEZE.dll");
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(GetProcAddress(library, "ForceVisualTheme"), nullptr);
+    EXPECT_NE(GetProcAddress(library, MAKEINTRESOURCEA(1800)), nullptr);
 }
 
 } // namespace
