@@ -116,12 +116,16 @@ TEST_F(Categories, CreateHiddenControlsBehindTheAnchorAtItsPlace) {
         EXPECT_FALSE(IsWindowVisible(handles[index]));
         EXPECT_EQ(created.instance, instance);
         // Icon statics and micro-scroll controls keep no font.
-        if (index != kIconItem && index != kScrollItem)
+        if (index != kIconItem && index != kScrollItem) {
             EXPECT_EQ(SendMessageA(handles[index], WM_GETFONT, 0, 0), font);
+        }
         EXPECT_EQ(GetWindow(after, GW_HWNDNEXT), handles[index]) << "Z-order";
         after = handles[index];
     }
     EXPECT_EQ(GetWindow(after, GW_HWNDNEXT), GetDlgItem(host.get(), IDC_AFTER));
+    // The micro-scroll item read its range from the template text "0,100,50".
+    EXPECT_EQ(SendMessageA(handles[kScrollItem], MSCM_GETRANGE, 0, 0), MAKELONG(0, 100));
+    EXPECT_EQ(SendMessageA(handles[kScrollItem], MSCM_GETPOS, 0, 0), 50);
     EXPECT_EQ(GetWindow(host.anchor(), GW_HWNDPREV), GetDlgItem(host.get(), IDC_BEFORE));
     EXPECT_EQ(GetDlgCtrlID(host.anchor()), IDC_ANCHOR);
 
@@ -209,8 +213,9 @@ TEST_F(Categories, ShowWithTemplateTextsAndHideEmptied) {
     for (size_t index = 0; index < controls.size(); ++index) {
         EXPECT_FALSE(GetWindowLongPtrA(controls[index], GWL_STYLE) & WS_VISIBLE);
         // An icon static takes its text as an icon name and keeps no text of its own.
-        if (index != kIconItem)
+        if (index != kIconItem) {
             EXPECT_EQ(textOf(controls[index]), "") << index;
+        }
     }
     ShowDlgCategory(&category, TRUE);
     EXPECT_EQ(textOf(code), "code");

@@ -209,11 +209,12 @@ TEST_F(MicroScroll, StepsOnClicks) {
         EXPECT_EQ(position(), row.after);
         const UINT other = row.scroll == WM_VSCROLL ? WM_HSCROLL : WM_VSCROLL;
         EXPECT_TRUE(scrolls(other).empty());
-        if (row.scroll == 0)
+        if (row.scroll == 0) {
             EXPECT_TRUE(host.messages().empty());
-        else
+        } else {
             EXPECT_EQ(scrolls(row.scroll),
                       (std::vector<std::pair<int, int>>{{row.code, row.after}}));
+        }
         send(WM_LBUTTONUP);
         EXPECT_EQ(GetCapture(), nullptr);
     }
