@@ -375,3 +375,158 @@ public:
     // Deletes every record and empties the list.
     void RemoveAll();
 };
+// Dialog categories and sections
+// ---------------------------------------------------------------------------------------
+// A category is a group of controls described by a dialog template (DIALOG or DIALOGEX)
+// and created inside an existing dialog behind a placeholder control, the anchor: the
+// controls become children of that dialog, follow the anchor in its tab order, take its
+// font and start hidden. A section shows one of several categories at a time at one
+// anchor. The records are the caller's; they are packed to 4 bytes.
+
+#include <stddef.h>
+
+#pragma pack(push, 4)
+
+typedef struct DLGCATEGORY {
+    HINSTANCE hInstance;    // module holding the template; set by the caller
+    LPCSTR lpszTemplate;    // RT_DIALOG name or MAKEINTRESOURCE id; set by the caller
+    LPARAM lParam;          // the caller's value
+    BOOL fExtended;         // nonzero for the extended (DLGTEMPLATEEX) form
+    HGLOBAL hTemplate;      // the loaded template resource
+    int cItems;             // number of controls the template declares
+    const void* pFirstItem; // first control item inside the template
+    HGLOBAL hControls;      // moveable block of cItems window handles; NULL without controls
+} DLGCATEGORY;
+
+typedef struct DLGSECTIONENTRY {
+    int id;
+    DWORD dwFlags; // DLGSECTION_ flags
+    DLGCATEGORY category;
+} DLGSECTIONENTRY;
+
+typedef struct DLGSECTION {
+    DWORD dwUser;
+    HWND hDlg;
+    int nAnchorId;
+    int cCategories;
+    int cCreated;   // categories with live controls made by the section
+    int nTrimAbove; // trimming starts when cCreated exceeds this
+    int nTrimTo;    // and stops when cCreated reaches this; 0 never trims
+    int idCurrent;  // -1 when no category is selected
+    LPARAM lUser;
+    DLGSECTIONENTRY* pEntries; // on the process heap; NULL while empty
+} DLGSECTION;
+
+#pragma pack(pop)
+
+#ifdef __cplusplus
+static_assert(sizeof(DLGCATEGORY) == 56, "DLGCATEGORY is 56 bytes");
+static_assert(offsetof(DLGCATEGORY, hInstance) == 0, "DLGCATEGORY layout");
+static_assert(offsetof(DLGCATEGORY, lpszTemplate) == 8, "DLGCATEGORY layout");
+static_assert(offsetof(DLGCATEGORY, lParam) == 16, "DLGCATEGORY layout");
+static_assert(offsetof(DLGCATEGORY, fExtended) == 24, "DLGCATEGORY layout");
+static_assert(offsetof(DLGCATEGORY, hTemplate) == 28, "DLGCATEGORY layout");
+static_assert(offsetof(DLGCATEGORY, cItems) == 36, "DLGCATEGORY layout");
+static_assert(offsetof(DLGCATEGORY, pFirstItem) == 40, "DLGCATEGORY layout");
+static_assert(offsetof(DLGCATEGORY, hControls) == 48, "DLGCATEGORY layout");
+static_assert(sizeof(DLGSECTIONENTRY) == 64, "DLGSECTIONENTRY is 64 bytes");
+static_assert(offsetof(DLGSECTIONENTRY, dwFlags) == 4, "DLGSECTIONENTRY layout");
+static_assert(offsetof(DLGSECTIONENTRY, category) == 8, "DLGSECTIONENTRY layout");
+static_assert(sizeof(DLGSECTION) == 52, "DLGSECTION is 52 bytes");
+static_assert(offsetof(DLGSECTION, hDlg) == 4, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, nAnchorId) == 12, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, cCategories) == 16, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, cCreated) == 20, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, nTrimAbove) == 24, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, nTrimTo) == 28, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, idCurrent) == 32, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, lUser) == 36, "DLGSECTION layout");
+static_assert(offsetof(DLGSECTION, pEntries) == 44, "DLGSECTION layout");
+#endif
+
+// Flags of a section's category.
+#define DLGSECTION_DISCARDABLE 0x1 // its controls may be destroyed by trimming
+#define DLGSECTION_CREATENOW 0x2   // create its controls (hidden) when it is added
+// Sent (wParam 0, lParam 0) to the host dialog at the end of every selection.
+#define WM_DLGSECTIONCHANGED (WM_USER + 300)
+
+// 1 when the template was found and its header and items lie inside the resource.
+Z64EVEZE_C_API int LoadDlgCategory(DLGCATEGORY* category);
+// Creates the controls, hidden, behind the anchor: 1 when every control was created. A
+// record that already holds controls is refused (0) and left as it is.
+Z64EVEZE_C_API int CreateDlgCategoryIndirect(DLGCATEGORY* category, HWND dialog, int anchorId,
+                                             HINSTANCE instance);
+// Shows (with the template's texts) or hides (emptying the texts) every control; answers the
+// first control with WS_TABSTOP, or NULL.
+Z64EVEZE_C_API HWND ShowDlgCategory(DLGCATEGORY* category, BOOL show);
+// Destroys the controls and the framework objects attached to them: 1, or 0 for a NULL
+// record or a list that cannot be locked.
+Z64EVEZE_C_API int DestroyDlgCategoryControls(DLGCATEGORY* category);
+// Destroys the controls and forgets the template; always 0.
+Z64EVEZE_C_API int DeleteDlgCategory(DLGCATEGORY* category);
+
+Z64EVEZE_C_API int InitDlgSection(DLGSECTION* section, DWORD dwUser, HWND dialog, int anchorId,
+                                  LPARAM lUser);
+// Loads (and with DLGSECTION_CREATENOW creates) a category: the new number of categories,
+// or 0 when it is not added.
+Z64EVEZE_C_API int AddDlgSectionCategory(DLGSECTION* section, HINSTANCE templateModule,
+                                         LPCSTR templateName, int id, DWORD flags, LPARAM lParam,
+                                         HINSTANCE instance);
+// Hides the current category and shows the one with `id`, creating its controls when
+// needed: answers the first tab stop of the category hidden, or NULL.
+Z64EVEZE_C_API HWND SelectDlgSectionCategory(DLGSECTION* section, int id, HINSTANCE instance);
+// 0 when nTrimTo is negative or nTrimAbove below it; trims at once.
+Z64EVEZE_C_API int SetDlgSectionThreshold(DLGSECTION* section, int nTrimTo, int nTrimAbove);
+Z64EVEZE_C_API int DeleteDlgSection(DLGSECTION* section);
+
+// ---------------------------------------------------------------------------------------
+// Application dialogs and controls: the micro-scroll control
+// ---------------------------------------------------------------------------------------
+// Window class "MicroScroll": two arrows stepping an unsigned 16-bit position through a
+// range, each step reported to the notify window as WM_VSCROLL (vertical) or WM_HSCROLL.
+
+#define MSCS_VERTICAL 0x0001
+#define MSCS_HORIZONTAL 0x0002
+#define MSCS_STOPATLIMIT 0x0004
+#define MSCS_TEXTRANGE 0x0008 // the creation text holds "min,max,pos"
+#define MSCS_REVERSED 0x0010
+
+#define MSCM_SETNOTIFYWND (WM_USER + 1)
+#define MSCM_GETNOTIFYWND (WM_USER + 2)
+#define MSCM_SETRANGE (WM_USER + 3)
+#define MSCM_GETRANGE (WM_USER + 4)
+#define MSCM_SETPOS (WM_USER + 5)
+#define MSCM_GETPOS (WM_USER + 6)
+#define MSCM_SETSTOPATLIMIT (WM_USER + 7)
+#define MSCM_GETSTOPATLIMIT (WM_USER + 8)
+#define MSCM_SETREVERSED (WM_USER + 9)
+#define MSCM_GETREVERSED (WM_USER + 10)
+#define MSCM_SETCOLOR (WM_USER + 11)
+#define MSCM_GETCOLOR (WM_USER + 12)
+
+// WM_COMMAND notification codes (high word of wParam).
+#define MSCN_NOTIFYGAINED 1
+#define MSCN_NOTIFYLOST 2
+#define MSCN_RANGECHANGING 3
+
+// Colour slots of MSCM_SETCOLOR and MSCM_GETCOLOR.
+#define MSCC_FACE 0
+#define MSCC_ARROW 1
+#define MSCC_SHADOW 2
+#define MSCC_HIGHLIGHT 3
+#define MSCC_FRAME 4
+
+// The record the window's first extra pointer (offset 0) refers to.
+typedef struct MICROSCROLLDATA {
+    HWND hwndNotify;
+    DWORD dwStyle;
+    WORD wMin;
+    WORD wMax;
+    WORD wPos;
+    WORD wState;         // 0x1 disabled, 0x4 pointer outside the held arrow, 0x8/0x10 arrow held
+    COLORREF rgColor[5]; // 0xFFFFFFFF: the slot's system colour
+} MICROSCROLLDATA;
+
+// Registers "MicroScroll" once per process: the class atom, or 0 when registration fails
+// (the next call tries again).
+Z64EVEZE_C_API int FRegisterControl(HINSTANCE instance);

@@ -133,6 +133,20 @@ const std::vector<std::string> kDocumentedExports = {
     // An exported polymorphic class brings its type information and virtual table.
     "typeinfo for CActiveQVWindows",
     "vtable for CActiveQVWindows",
+    // Dialog categories
+    "LoadDlgCategory",
+    "CreateDlgCategoryIndirect",
+    "ShowDlgCategory",
+    "DestroyDlgCategoryControls",
+    "DeleteDlgCategory",
+    // Dialog sections
+    "InitDlgSection",
+    "AddDlgSectionCategory",
+    "SelectDlgSectionCategory",
+    "SetDlgSectionThreshold",
+    "DeleteDlgSection",
+    // Micro-scroll control
+    "FRegisterControl",
 };
 
 // The members of the exported CList<tagACTIVEQVWINDOW*, tagACTIVEQVWINDOW*>, by decorated
@@ -213,6 +227,13 @@ TEST(ExportTable, KeepsTheTestEntryUnnamed) {
     ASSERT_NE(library, nullptr);
     EXPECT_EQ(GetProcAddress(library, "GetBaseLibraryBridges"), nullptr);
     EXPECT_NE(GetProcAddress(library, MAKEINTRESOURCEA(1000)), nullptr);
+}
+
+TEST(ExportTable, KeepsTheVisualThemeSwitchUnnamed) {
+    HMODULE library = LoadLibraryW(L"z64EVEZE.dll");
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(GetProcAddress(library, "ForceVisualTheme"), nullptr);
+    EXPECT_NE(GetProcAddress(library, MAKEINTRESOURCEA(1800)), nullptr);
 }
 
 } // namespace

@@ -8,8 +8,9 @@
 
 #include "../include/d64avor_windows.h"
 #include "balloon_layout.h"
-#include "gdi_resources.h"
 #include "module.h"
+
+#include <support/gdi_resources.h>
 
 #include <windowsx.h>
 
@@ -20,6 +21,13 @@
 #include <vector>
 
 namespace d64avor {
+
+using support::PaintDC;
+using support::SelectedObject;
+using support::UniqueFont;
+using support::UniquePen;
+using support::UniqueRegion;
+using support::WindowDC;
 
 namespace {
 

@@ -106,6 +106,13 @@ struct GlobalMemoryPolicy {
     static void close(HGLOBAL memory) noexcept { GlobalFree(memory); }
 };
 
+// Windows the owner made itself; a borrowed window is only ever a plain HWND.
+struct WindowPolicy {
+    static HWND invalidValue() noexcept { return nullptr; }
+    static bool isValid(HWND window) noexcept { return window != nullptr; }
+    static void close(HWND window) noexcept { DestroyWindow(window); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, KernelHandlePolicy>;
 using UniqueFile = UniqueResource<HANDLE, FileHandlePolicy>;
 using UniqueFind = UniqueResource<HANDLE, FindHandlePolicy>;
@@ -113,5 +120,6 @@ using UniqueRegistryKey = UniqueResource<HKEY, RegistryKeyPolicy>;
 using UniqueModule = UniqueResource<HMODULE, ModulePolicy>;
 using UniqueHook = UniqueResource<HHOOK, HookPolicy>;
 using UniqueGlobal = UniqueResource<HGLOBAL, GlobalMemoryPolicy>;
+using UniqueWindow = UniqueResource<HWND, WindowPolicy>;
 
 } // namespace support

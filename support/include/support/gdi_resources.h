@@ -1,11 +1,18 @@
-// Owning types for the GDI objects, device contexts and windows the library makes.
+// Owning types for GDI objects and device contexts.
+//
+//   UniquePen pen(CreatePen(PS_SOLID, 1, colour));   // deleted with its owner
+//   PaintDC paint(window);                          // BeginPaint ... EndPaint
+//   SelectedObject selected(paint.get(), pen.get()); // the previous pen comes back
+//
+// Declare an owner before the SelectedObject that selects it, so that the object is out of
+// the device context again before it is deleted.
 #pragma once
 
 #include <windows.h>
 
 #include <support/unique_resource.h>
 
-namespace d64avor {
+namespace support {
 
 template <typename Object>
 struct GdiObjectPolicy {
@@ -14,17 +21,19 @@ struct GdiObjectPolicy {
     static void close(Object object) noexcept { DeleteObject(object); }
 };
 
-using UniqueFont = support::UniqueResource<HFONT, GdiObjectPolicy<HFONT>>;
-using UniqueRegion = support::UniqueResource<HRGN, GdiObjectPolicy<HRGN>>;
-using UniqueBrush = support::UniqueResource<HBRUSH, GdiObjectPolicy<HBRUSH>>;
-using UniquePen = support::UniqueResource<HPEN, GdiObjectPolicy<HPEN>>;
+using UniqueFont = UniqueResource<HFONT, GdiObjectPolicy<HFONT>>;
+using UniqueRegion = UniqueResource<HRGN, GdiObjectPolicy<HRGN>>;
+using UniqueBrush = UniqueResource<HBRUSH, GdiObjectPolicy<HBRUSH>>;
+using UniquePen = UniqueResource<HPEN, GdiObjectPolicy<HPEN>>;
+using UniqueBitmap = UniqueResource<HBITMAP, GdiObjectPolicy<HBITMAP>>;
 
-struct WindowPolicy {
-    static HWND invalidValue() noexcept { return nullptr; }
-    static bool isValid(HWND window) noexcept { return window != nullptr; }
-    static void close(HWND window) noexcept { DestroyWindow(window); }
+// A memory device context made with CreateCompatibleDC.
+struct MemoryDCPolicy {
+    static HDC invalidValue() noexcept { return nullptr; }
+    static bool isValid(HDC dc) noexcept { return dc != nullptr; }
+    static void close(HDC dc) noexcept { DeleteDC(dc); }
 };
-using UniqueWindow = support::UniqueResource<HWND, WindowPolicy>;
+using UniqueMemoryDC = UniqueResource<HDC, MemoryDCPolicy>;
 
 // The device context of one WM_PAINT: BeginPaint when made, EndPaint when destroyed.
 class PaintDC {
@@ -43,7 +52,8 @@ private:
     HDC dc_;
 };
 
-// A window's client-area context: GetDC when made, ReleaseDC when destroyed.
+// A window's client-area context (the screen's for a null window): GetDC when made,
+// ReleaseDC when destroyed.
 class WindowDC {
 public:
     explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
@@ -77,4 +87,4 @@ private:
     HGDIOBJ previous_;
 };
 
-} // namespace d64avor
+} // namespace support

@@ -1,0 +1,207 @@
+// The template reader on templates built word by word: where the first item starts, what
+// one item yields, and that nothing is read past the end of the bytes it is given.
+#include "dialogs/dialog_template.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using z64::dialogs::DLGITEMINFO;
+using z64::dialogs::TemplateView;
+
+constexpr WORD kOrdinal = 0xFFFF;
+
+// Little-endian words of a template.
+struct Words {
+    std::vector<WORD> words;
+    Words& add(std::initializer_list<WORD> more) {
+        words.insert(words.end(), more);
+        return *this;
+    }
+    Words& dword(DWORD value) { return add({LOWORD(value), HIWORD(value)}); }
+    Words& text(const std::wstring& value) {
+        for (wchar_t unit : value)
+            words.push_back(static_cast<WORD>(unit));
+        words.push_back(0);
+        return *this;
+    }
+    Words& padTo4() {
+        if (words.size() % 2 != 0)
+            words.push_back(0);
+        return *this;
+    }
+    [[nodiscard]] TemplateView view(size_t cut = 0) const {
+        return {reinterpret_cast<const BYTE*>(words.data()), words.size() * 2 - cut};
+    }
+};
+
+Words classicHeader(DWORD style, WORD count) {
+    return Words{}.dword(style).dword(0).add({count, 0, 0, 100, 40});
+}
+Words extendedHeader(DWORD style, WORD count) {
+    return Words{}.add({1, kOrdinal}).dword(0).dword(0).dword(style).add({count, 0, 0, 100, 40});
+}
+
+TEST(TemplateHeader, FindsTheFirstItemBehindEveryKindOfHeader) {
+    struct Row {
+        const char* label;
+        Words bytes;
+        bool extended;
+        size_t firstItem;
+    };
+    const Row rows[] = {
+        {"classic, all empty", classicHeader(WS_CHILD, 2).add({0, 0, 0}), false, 24},
+        {"classic, menu and class numbers",
+         classicHeader(WS_CHILD, 2).add({kOrdinal, 5, kOrdinal, 7, 0}), false, 28},
+        {"classic, names, title and font",
+         classicHeader(WS_CHILD | DS_SETFONT, 2)
+             .text(L"M")
+             .text(L"CL")
+             .text(L"T")
+             .add({8})
+             .text(L"F"),
+         false, 40},
+        {"classic, DS_FIXEDSYS has no font block",
+         classicHeader(WS_CHILD | DS_FIXEDSYS, 2).add({0, 0, 0, 8, 'F', 0}), false, 24},
+        {"extended, all empty", extendedHeader(WS_CHILD, 2).add({0, 0, 0}), true, 32},
+        {"extended, font block",
+         extendedHeader(WS_CHILD | DS_SHELLFONT, 2).add({0, 0, 0, 8, 400, 0x0100}).text(L"F"), true,
+         44},
+        {"extended, DS_FIXEDSYS has no font block",
+         extendedHeader(WS_CHILD | DS_FIXEDSYS, 2).add({0, 0, 0, 8, 400, 0x0100, 'F', 0}), true,
+         32},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto header = z64::dialogs::readTemplateHeader(row.bytes.view());
+        ASSERT_TRUE(header.has_value());
+        EXPECT_EQ(header->extended, row.extended);
+        EXPECT_EQ(header->itemCount, 2);
+        EXPECT_EQ(header->firstItemOffset, row.firstItem);
+    }
+}
+
+TEST(TemplateHeader, RefusesHeadersCutShort) {
+    struct Row {
+        const char* label;
+        Words bytes;
+        size_t cut; // bytes taken off the end
+    };
+    const Row rows[] = {
+        {"classic fixed part", classicHeader(WS_CHILD, 1), 2},
+        {"extended fixed part", extendedHeader(WS_CHILD, 1), 2},
+        {"menu string unterminated", classicHeader(WS_CHILD, 1).add({'M', 'N'}), 0},
+        {"class ordinal without its number", classicHeader(WS_CHILD, 1).add({0, kOrdinal}), 0},
+        {"title unterminated", classicHeader(WS_CHILD, 1).add({0, 0, 'T'}), 0},
+        {"font size missing", classicHeader(WS_CHILD | DS_SETFONT, 1).add({0, 0, 0}), 0},
+        {"extended font face missing",
+         extendedHeader(WS_CHILD | DS_SETFONT, 1).add({0, 0, 0, 8, 400, 0}), 0},
+        {"one byte", Words{}.add({0}), 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_FALSE(z64::dialogs::readTemplateHeader(row.bytes.view(row.cut)).has_value());
+    }
+}
+
+// One classic item: style, extended style, rectangle, id, then class, text and data.
+Words classicItem(WORD id) {
+    return Words{}.dword(WS_CHILD | WS_TABSTOP).dword(WS_EX_STATICEDGE).add({1, 2, 30, 8, id});
+}
+Words extendedItem(DWORD id) {
+    return Words{}
+        .dword(0)
+        .dword(WS_EX_STATICEDGE)
+        .dword(WS_CHILD | WS_TABSTOP)
+        .add({1, 2, 30, 8})
+        .dword(id);
+}
+
+TEST(TemplateItem, YieldsClassTextDataAndTheNextItem) {
+    struct Row {
+        const char* label;
+        bool extended;
+        Words bytes;
+        const char* className;
+        const char* text;
+        bool classUsable;
+        size_t next;
+        int dataOffset; // of the creation data, -1 for none
+    };
+    const std::wstring longText(300, L'x');
+    const std::wstring longClass(80, L'C');
+    const std::string cutText(255, 'x');
+    const Row rows[] = {
+        {"ordinal class, text", false, classicItem(7).add({kOrdinal, 0x81}).text(L"abc").add({0}),
+         "Edit", "abc", true, 32, -1},
+        {"class name, resource number", false,
+         classicItem(7).text(L"Button").add({kOrdinal, 150, 0}), "Button", "#150", true, 40, -1},
+        {"number 40000 read unsigned", false,
+         classicItem(7).add({kOrdinal, 0x85, kOrdinal, 40000, 0}), "Combobox", "#40000", true, 28,
+         -1},
+        {"ordinal 0x0086 is no class", false, classicItem(7).add({kOrdinal, 0x86, 0, 0}), "", "",
+         false, 28, -1},
+        {"ordinal 0x0180 is no class", false, classicItem(7).add({kOrdinal, 0x180, 0, 0}), "", "",
+         false, 28, -1},
+        {"class name of 80 bytes does not fit", false, classicItem(7).text(longClass).add({0, 0}),
+         "", "", false, 184, -1},
+        {"text of 300 characters cut to 255", false,
+         classicItem(7).add({kOrdinal, 0x82}).text(longText).add({0}), "Static", cutText.c_str(),
+         true, 628, -1},
+        {"creation data", false, classicItem(7).add({kOrdinal, 0x80, 0, 4, 0x1234, 0x5678}),
+         "Button", "", true, 32, 26},
+        {"extended form", true, extendedItem(0x12345).add({kOrdinal, 0x82}).text(L"e").add({0}),
+         "Static", "e", true, 36, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        char className[80] = "?";
+        char text[256] = "?";
+        DLGITEMINFO info{className, sizeof className, text, sizeof text, nullptr};
+        const auto item = z64::dialogs::parseItem(row.extended, row.bytes.view(), 0, info);
+        ASSERT_TRUE(item.has_value());
+        EXPECT_STREQ(className, row.className);
+        EXPECT_STREQ(text, row.text);
+        EXPECT_EQ(item->classUsable, row.classUsable);
+        EXPECT_EQ(item->nextOffset, row.next);
+        const BYTE* data = row.dataOffset < 0 ? nullptr : row.bytes.view().base + row.dataOffset;
+        EXPECT_EQ(info.pCreationData, data);
+        EXPECT_EQ(item->style, static_cast<DWORD>(WS_CHILD | WS_TABSTOP));
+        EXPECT_EQ(item->extendedStyle, static_cast<DWORD>(WS_EX_STATICEDGE));
+        EXPECT_EQ(item->rect.right, 30);
+        EXPECT_EQ(item->id, row.extended ? 0x2345 : 7);
+    }
+}
+
+TEST(TemplateItem, RefusesItemsThatRunPastTheEnd) {
+    const Words whole = classicItem(7).add({kOrdinal, 0x82}).text(L"ab").add({2, 0x1234});
+    // Every shorter length, down to the fixed part, is refused; the whole item is not.
+    for (size_t cut = 1; cut <= whole.words.size() * 2; ++cut) {
+        DLGITEMINFO info{};
+        EXPECT_FALSE(z64::dialogs::ParseDlgItem(whole.view(cut), 0, info).has_value())
+            << "cut " << cut;
+    }
+    DLGITEMINFO info{};
+    EXPECT_TRUE(z64::dialogs::ParseDlgItem(whole.view(), 0, info).has_value());
+}
+
+TEST(TemplateItem, WalksEveryItemWithoutTheLastPadding) {
+    Words bytes = classicHeader(WS_CHILD, 2).add({0, 0, 0});
+    const Words first = classicItem(1), second = classicItem(2);
+    bytes.words.insert(bytes.words.end(), first.words.begin(), first.words.end());
+    bytes.add({kOrdinal, 0x82, 'a', 0, 0}).padTo4();
+    bytes.words.insert(bytes.words.end(), second.words.begin(), second.words.end());
+    bytes.add({kOrdinal, 0x82, 'b', 'c', 0, 0}); // ends 2 bytes short of a 4-byte boundary
+    const auto header = z64::dialogs::readTemplateHeader(bytes.view());
+    ASSERT_TRUE(header.has_value());
+    EXPECT_TRUE(z64::dialogs::itemsLieInside(bytes.view(), *header));
+    EXPECT_FALSE(z64::dialogs::itemsLieInside(bytes.view(2), *header));
+    z64::dialogs::TemplateHeader oneMore = *header;
+    oneMore.itemCount = 3;
+    EXPECT_FALSE(z64::dialogs::itemsLieInside(bytes.view(), oneMore));
+}
+
+} // namespace
