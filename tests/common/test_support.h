@@ -36,6 +36,14 @@ std::wstring widen(const std::string& text);
 // neighbours, and which the native readers' scripts can make again.
 std::string patternBytes(size_t count, unsigned seed = 0);
 
+// A FILETIME and its 64-bit count of 100-nanosecond ticks.
+inline FILETIME fileTimeOf(ULONGLONG ticks) {
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+inline ULONGLONG ticksOf(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 bool fileExists(const std::wstring& path);
 std::string readFile(const std::wstring& path);
 void writeFile(const std::wstring& path, const std::string& content);

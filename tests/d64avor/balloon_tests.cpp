@@ -87,33 +87,24 @@ TEST_F(BalloonTest, TakesNeitherTheActivationNorTheFocus) {
               MA_NOACTIVATE);
 }
 
-struct IconCase {
-    const char* label;
-    const char* icon;
-};
-
-class BalloonIconTest : public BalloonTest, public testing::WithParamInterface<IconCase> {};
-
-TEST_P(BalloonIconTest, ShowsTheStandardIcon) {
-    const IconCase& row = GetParam();
-    HWND balloon = launch(0, 0, row.icon);
-    ASSERT_NE(balloon, nullptr);
-    const auto shown = reinterpret_cast<HICON>(SendMessageW(balloon, WM_GETICON, ICON_SMALL, 0));
-    if (row.icon == nullptr) {
-        EXPECT_EQ(shown, nullptr);
-        return;
+TEST_F(BalloonTest, ShowsTheStandardIcon) {
+    const struct {
+        const char* label;
+        const char* icon;
+    } cases[] = {{"hand", IDI_HAND},
+                 {"question", IDI_QUESTION},
+                 {"exclamation", IDI_EXCLAMATION},
+                 {"asterisk", IDI_ASTERISK},
+                 {"none", nullptr}};
+    for (const auto& row : cases) {
+        HWND balloon = launch(0, 0, row.icon);
+        ASSERT_NE(balloon, nullptr) << row.label;
+        const auto shown =
+            reinterpret_cast<HICON>(SendMessageW(balloon, WM_GETICON, ICON_SMALL, 0));
+        EXPECT_EQ(shown, row.icon ? LoadIconA(nullptr, row.icon) : nullptr) << row.label;
+        destroyBalloons();
     }
-    EXPECT_NE(shown, nullptr) << row.label;
-    EXPECT_EQ(shown, LoadIconA(nullptr, row.icon)) << row.label;
 }
-
-INSTANTIATE_TEST_SUITE_P(StandardIcons, BalloonIconTest,
-                         testing::Values(IconCase{"hand", IDI_HAND},
-                                         IconCase{"question", IDI_QUESTION},
-                                         IconCase{"exclamation", IDI_EXCLAMATION},
-                                         IconCase{"asterisk", IDI_ASTERISK},
-                                         IconCase{"none", nullptr}),
-                         test_support::LabelName());
 
 // ---------------------------------------------------------------------------------------
 // Closing on input
@@ -155,37 +146,36 @@ const unsigned kRight = CBalloonHelp::unCLOSE_ON_RBUTTON_DOWN;
 const unsigned kKey = CBalloonHelp::unCLOSE_ON_KEYPRESS;
 const unsigned kAllInput = kLeft | kMiddle | kRight | kKey;
 
-INSTANTIATE_TEST_SUITE_P(
-    Input, BalloonInputTest,
-    testing::Values(
-        InputCase{"left click elsewhere", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, Target::mainWindow,
-                  true},
-        InputCase{"left click on the balloon", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, Target::balloon,
-                  true},
-        InputCase{"left click outside a client area", kLeft, WM_NCLBUTTONDOWN, HTNOWHERE,
-                  Target::mainWindow, true},
-        InputCase{"middle click", kMiddle, WM_MBUTTONDOWN, MK_MBUTTON, Target::mainWindow, true},
-        InputCase{"right click", kRight, WM_RBUTTONDOWN, MK_RBUTTON, Target::mainWindow, true},
-        InputCase{"key press", kKey, WM_KEYDOWN, VK_SPACE, Target::mainWindow, true},
-        InputCase{"system key press", kKey, WM_SYSKEYDOWN, 'X', Target::mainWindow, true},
-        InputCase{"every option, right click", kAllInput, WM_RBUTTONDOWN, MK_RBUTTON,
-                  Target::mainWindow, true},
-        InputCase{"left click without the option", kAllInput & ~kLeft, WM_LBUTTONDOWN, MK_LBUTTON,
-                  Target::mainWindow, false},
-        InputCase{"left click on the balloon without the option", kKey, WM_LBUTTONDOWN, MK_LBUTTON,
-                  Target::balloon, false},
-        InputCase{"middle click without the option", kLeft | kRight | kKey, WM_MBUTTONDOWN,
-                  MK_MBUTTON, Target::mainWindow, false},
-        InputCase{"right click without the option", kLeft | kMiddle | kKey, WM_RBUTTONDOWN,
-                  MK_RBUTTON, Target::mainWindow, false},
-        InputCase{"key press without the option", kLeft | kMiddle | kRight, WM_KEYDOWN, VK_SPACE,
-                  Target::mainWindow, false},
-        InputCase{"key release", kKey, WM_KEYUP, VK_SPACE, Target::mainWindow, false},
-        InputCase{"mouse move", kAllInput, WM_MOUSEMOVE, 0, Target::mainWindow, false},
-        InputCase{"no options", 0, WM_LBUTTONDOWN, MK_LBUTTON, Target::mainWindow, false}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Input, BalloonInputTest, testing::Values(
+    InputCase{"left click elsewhere", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, Target::mainWindow, true},
+    InputCase{"left click on the balloon", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, Target::balloon, true},
+    InputCase{"left click outside a client area", kLeft, WM_NCLBUTTONDOWN, HTNOWHERE, Target::mainWindow, true},
+    InputCase{"middle click", kMiddle, WM_MBUTTONDOWN, MK_MBUTTON, Target::mainWindow, true},
+    InputCase{"right click", kRight, WM_RBUTTONDOWN, MK_RBUTTON, Target::mainWindow, true},
+    InputCase{"key press", kKey, WM_KEYDOWN, VK_SPACE, Target::mainWindow, true},
+    InputCase{"system key press", kKey, WM_SYSKEYDOWN, 'X', Target::mainWindow, true},
+    InputCase{"every option, right click", kAllInput, WM_RBUTTONDOWN, MK_RBUTTON, Target::mainWindow, true},
+    InputCase{"left click without the option", kAllInput & ~kLeft, WM_LBUTTONDOWN, MK_LBUTTON, Target::mainWindow, false},
+    InputCase{"left click on the balloon without the option", kKey, WM_LBUTTONDOWN, MK_LBUTTON, Target::balloon, false},
+    InputCase{"middle click without the option", kLeft | kRight | kKey, WM_MBUTTONDOWN, MK_MBUTTON, Target::mainWindow, false},
+    InputCase{"right click without the option", kLeft | kMiddle | kKey, WM_RBUTTONDOWN, MK_RBUTTON, Target::mainWindow, false},
+    InputCase{"key press without the option", kLeft | kMiddle | kRight, WM_KEYDOWN, VK_SPACE, Target::mainWindow, false},
+    InputCase{"key release", kKey, WM_KEYUP, VK_SPACE, Target::mainWindow, false},
+    InputCase{"mouse move", kAllInput, WM_MOUSEMOVE, 0, Target::mainWindow, false},
+    InputCase{"no options", 0, WM_LBUTTONDOWN, MK_LBUTTON, Target::mainWindow, false}),
     test_support::LabelName());
+// clang-format on
 
-TEST_F(BalloonTest, ClosesWhenItsCloseButtonIsClicked) {
+TEST_F(BalloonTest, HasACloseButtonOnlyWhenAskedAndClosesWhenItIsClicked) {
+    HWND plain = launch(0);
+    ASSERT_NE(plain, nullptr);
+    RECT none{1, 1, 2, 2};
+    EXPECT_FALSE(
+        SendMessageW(plain, D64AVOR_BALLOON_GETCLOSEBUTTON, 0, reinterpret_cast<LPARAM>(&none)));
+    EXPECT_TRUE(IsRectEmpty(&none));
+    destroyBalloons();
+
     HWND balloon = launch(CBalloonHelp::unSHOW_CLOSE_BUTTON);
     ASSERT_NE(balloon, nullptr);
     RECT button{};
@@ -201,20 +191,18 @@ TEST_F(BalloonTest, ClosesWhenItsCloseButtonIsClicked) {
     EXPECT_TRUE(pumpUntil([&] { return !IsWindow(balloon); }));
 }
 
-TEST_F(BalloonTest, HasNoCloseButtonUnlessAsked) {
-    HWND balloon = launch(0);
-    ASSERT_NE(balloon, nullptr);
-    RECT button{1, 1, 2, 2};
-    EXPECT_FALSE(SendMessageW(balloon, D64AVOR_BALLOON_GETCLOSEBUTTON, 0,
-                              reinterpret_cast<LPARAM>(&button)));
-    EXPECT_TRUE(IsRectEmpty(&button));
-}
-
 // ---------------------------------------------------------------------------------------
 // Time-out, owner and replacement
 // ---------------------------------------------------------------------------------------
 
-TEST_F(BalloonTest, ClosesAfterItsTimeOut) {
+TEST_F(BalloonTest, ClosesAfterItsTimeOutAndStaysWithoutOne) {
+    HWND lasting = launch(0, 0);
+    ASSERT_NE(lasting, nullptr);
+    pumpFor(2 * kStayMilliseconds);
+    EXPECT_TRUE(IsWindow(lasting));
+    destroyBalloons();
+    g_callbacks.clear();
+
     constexpr unsigned kTimeout = 150;
     const DWORD start = GetTickCount();
     HWND balloon = launch(0, kTimeout, IDI_ASTERISK, 5);
@@ -222,13 +210,6 @@ TEST_F(BalloonTest, ClosesAfterItsTimeOut) {
     EXPECT_TRUE(pumpUntil([&] { return !IsWindow(balloon); }));
     EXPECT_GE(GetTickCount() - start, kTimeout - 20); // the tick count is coarse
     EXPECT_EQ(g_callbacks, std::vector<unsigned __int64>{5});
-}
-
-TEST_F(BalloonTest, StaysWithoutATimeOut) {
-    HWND balloon = launch(0, 0);
-    ASSERT_NE(balloon, nullptr);
-    pumpFor(2 * kStayMilliseconds);
-    EXPECT_TRUE(IsWindow(balloon));
 }
 
 TEST_F(BalloonTest, ClosesOnCancelSoThatStrayWindowsCanBeClosed) {
@@ -307,20 +288,20 @@ TEST_P(BalloonQuadrantTest, LiesInItsQuadrantWithTheTailAtTheAnchor) {
     EXPECT_FALSE(PtInRegion(shape.get(), outerColumn, tailRow)) << row.label;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Quadrants, BalloonQuadrantTest,
-    testing::Values(
-        QuadrantCase{"top_left", CBalloonHelp::unFORCE_QUADRANT_TOPLEFT, true, true},
-        QuadrantCase{"top_right", CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT, true, false},
-        QuadrantCase{"bottom_left", CBalloonHelp::unFORCE_QUADRANT_BOTTOMLEFT, false, true},
-        QuadrantCase{"bottom_right", CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, false, false},
-        QuadrantCase{"unforced_no_bits", 0, false, false},
-        QuadrantCase{"unforced_two_quadrants",
-                     CBalloonHelp::unFORCE_QUADRANT_TOPLEFT |
-                         CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT,
-                     false, false},
-        QuadrantCase{"unforced_every_bit", 0xFFFFFFFFu, false, false}),
+const unsigned kTopLeft = CBalloonHelp::unFORCE_QUADRANT_TOPLEFT;
+const unsigned kTopRight = CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Quadrants, BalloonQuadrantTest, testing::Values(
+    QuadrantCase{"top_left", kTopLeft, true, true},
+    QuadrantCase{"top_right", kTopRight, true, false},
+    QuadrantCase{"bottom_left", CBalloonHelp::unFORCE_QUADRANT_BOTTOMLEFT, false, true},
+    QuadrantCase{"bottom_right", CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, false, false},
+    QuadrantCase{"unforced_no_bits", 0, false, false},
+    QuadrantCase{"unforced_two_quadrants", kTopLeft | kTopRight, false, false},
+    QuadrantCase{"unforced_every_bit", 0xFFFFFFFFu, false, false}),
     test_support::LabelName());
+// clang-format on
 
 TEST_F(BalloonTest, GoesAboveAnAnchorAtTheBottomOfTheScreen) {
     const int screenBottom = GetSystemMetrics(SM_CYSCREEN);
@@ -348,108 +329,6 @@ TEST_F(BalloonTest, PointsAtTheParentsCentreWithoutAnAnchor) {
     EXPECT_EQ(placed.top, 150); // the parent's vertical middle
     EXPECT_LT(placed.left, 200);
     EXPECT_GT(placed.right, 200);
-}
-
-// ---------------------------------------------------------------------------------------
-// Drawing
-// ---------------------------------------------------------------------------------------
-
-// What a window draws on WM_PRINTCLIENT, on a 32-bit bitmap first filled with a marker.
-class Snapshot {
-public:
-    static constexpr COLORREF kMarker = RGB(1, 2, 3);
-
-    explicit Snapshot(HWND window) {
-        RECT client{};
-        GetClientRect(window, &client);
-        width_ = client.right;
-        height_ = client.bottom;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_; // top-down rows
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<const DWORD*>(bits);
-        previous_ = SelectObject(dc_, bitmap_);
-        HBRUSH marker = CreateSolidBrush(kMarker);
-        FillRect(dc_, &client, marker);
-        DeleteObject(marker);
-        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
-        GdiFlush();
-    }
-    Snapshot(const Snapshot&) = delete;
-    Snapshot& operator=(const Snapshot&) = delete;
-    ~Snapshot() {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-
-    [[nodiscard]] COLORREF at(int x, int y) const {
-        const DWORD pixel = bits_[y * width_ + x];
-        return RGB(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF);
-    }
-
-    // Pixels of that colour all of whose neighbours were drawn on: inside the shape, away
-    // from its outline.
-    [[nodiscard]] int countInside(COLORREF color) const {
-        int count = 0;
-        for (int y = 1; y + 1 < height_; ++y) {
-            for (int x = 1; x + 1 < width_; ++x)
-                count += at(x, y) == color && surroundedByDrawing(x, y) ? 1 : 0;
-        }
-        return count;
-    }
-
-private:
-    [[nodiscard]] bool surroundedByDrawing(int x, int y) const {
-        for (int dy = -1; dy <= 1; ++dy) {
-            for (int dx = -1; dx <= 1; ++dx) {
-                if (at(x + dx, y + dy) == kMarker)
-                    return false;
-            }
-        }
-        return true;
-    }
-
-    int width_ = 0;
-    int height_ = 0;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-    const DWORD* bits_ = nullptr;
-};
-
-TEST_F(BalloonTest, DrawsItsShapeInTheTipColoursAndLeavesTheRestAlone) {
-    HWND balloon = launch(CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT, 0, nullptr);
-    ASSERT_NE(balloon, nullptr);
-    RECT placed{};
-    GetWindowRect(balloon, &placed);
-    const int middle = (kAnchor.left + kAnchor.right) / 2 - placed.left;
-    Snapshot snapshot(balloon);
-    EXPECT_EQ(snapshot.at(middle + 2, 6), GetSysColor(COLOR_INFOBK)) << "in the tail";
-    EXPECT_EQ(snapshot.at(1, 6), Snapshot::kMarker) << "beside the tail";
-    const int bottom = placed.bottom - placed.top - 1;
-    EXPECT_EQ(snapshot.at(0, bottom), Snapshot::kMarker) << "outside the rounded corner";
-    EXPECT_EQ(snapshot.at(placed.right - placed.left - 1, bottom), Snapshot::kMarker)
-        << "outside the rounded corner";
-}
-
-TEST_F(BalloonTest, DrawsItsTextsInTheTipTextColour) {
-    const COLORREF text = GetSysColor(COLOR_INFOTEXT);
-    HWND withTexts = launch(0, 0, nullptr);
-    ASSERT_NE(withTexts, nullptr);
-    EXPECT_GT(Snapshot(withTexts).countInside(text), 0);
-    CBalloonHelp::LaunchBalloon("", "", &kAnchor, nullptr, 0, mainWindow(), nullptr, 0, nullptr, 0,
-                                0);
-    HWND empty = findBalloon();
-    ASSERT_NE(empty, nullptr);
-    EXPECT_EQ(Snapshot(empty).countInside(text), 0);
 }
 
 } // namespace

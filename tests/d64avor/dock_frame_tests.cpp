@@ -29,37 +29,24 @@ int barPosition(CProcessDockFrame& frame) {
     return static_cast<int>(SendMessageA(progressBar(frame), PBM_GETPOS, 0, 0));
 }
 
-TEST(ProcessDockFrame, IsTheProcessFrameWhileItsWindowExists) {
+// The process frame is the most recently created frame whose window still exists.
+TEST(ProcessDockFrame, IsTheNewestFrameWhileItsWindowExists) {
     EXPECT_EQ(GetProcessDockFrame(), nullptr);
-    CProcessDockFrame frame;
-    EXPECT_EQ(GetProcessDockFrame(), nullptr) << "no window yet";
-    ASSERT_TRUE(frame.CreateFrame("Books", kFrameRect));
-    EXPECT_EQ(GetProcessDockFrame(), &frame);
-    char className[64] = "";
-    GetClassNameA(frame.GetSafeHwnd(), className, sizeof className);
-    EXPECT_STREQ(className, D64AVOR_DOCK_FRAME_CLASS);
-    EXPECT_FALSE(GetWindowLongA(frame.GetSafeHwnd(), GWL_STYLE) & WS_CHILD);
-    frame.DestroyWindow();
-    EXPECT_EQ(GetProcessDockFrame(), nullptr);
-}
-
-TEST(ProcessDockFrame, IsTheMostRecentlyCreatedFrame) {
     CProcessDockFrame older;
-    CProcessDockFrame newer;
+    auto newer = std::make_unique<CProcessDockFrame>();
+    EXPECT_EQ(GetProcessDockFrame(), nullptr) << "no window yet";
     ASSERT_TRUE(older.CreateFrame("Older", kFrameRect));
-    ASSERT_TRUE(newer.CreateFrame("Newer", kFrameRect));
-    EXPECT_EQ(GetProcessDockFrame(), &newer);
+    EXPECT_EQ(GetProcessDockFrame(), &older);
+    char className[64] = "";
+    GetClassNameA(older.GetSafeHwnd(), className, sizeof className);
+    EXPECT_STREQ(className, D64AVOR_DOCK_FRAME_CLASS);
+    EXPECT_FALSE(GetWindowLongA(older.GetSafeHwnd(), GWL_STYLE) & WS_CHILD);
+    ASSERT_TRUE(newer->CreateFrame("Newer", kFrameRect));
+    EXPECT_EQ(GetProcessDockFrame(), newer.get());
     older.DestroyWindow();
-    EXPECT_EQ(GetProcessDockFrame(), &newer) << "destroying another frame leaves it";
-    newer.DestroyWindow();
-    EXPECT_EQ(GetProcessDockFrame(), nullptr);
-}
-
-TEST(ProcessDockFrame, IsNoLongerTheProcessFrameOnceDeleted) {
-    auto frame = std::make_unique<CProcessDockFrame>();
-    ASSERT_TRUE(frame->CreateFrame("Books", kFrameRect));
-    frame.reset();
-    EXPECT_EQ(GetProcessDockFrame(), nullptr);
+    EXPECT_EQ(GetProcessDockFrame(), newer.get()) << "destroying another frame leaves it";
+    newer.reset();
+    EXPECT_EQ(GetProcessDockFrame(), nullptr) << "deleting the object ends its window";
 }
 
 struct ProgressCase {
@@ -96,16 +83,18 @@ TEST_P(DockFrameProgressTest, ShowsThePositionOfTheUpperBound) {
 
 constexpr int kFull = CProcessDockFrame::kProgressBarScale;
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, DockFrameProgressTest,
-    testing::Values(ProgressCase{"start", 0, 100, 0}, ProgressCase{"forty_percent", 40, 100, 400},
-                    ProgressCase{"done", 100, 100, kFull},
-                    ProgressCase{"beyond_the_bound", 150, 100, kFull},
-                    ProgressCase{"no_bound", 5, 0, 0}, ProgressCase{"a_third", 1, 3, kFull / 3},
-                    ProgressCase{"beyond_32_bits", 0x100000000ull, 0x400000000ull, kFull / 4},
-                    ProgressCase{"near_the_64_bit_limit", 0xFFFFFFFFFFFFFFFEull / 2,
-                                 0xFFFFFFFFFFFFFFFEull, kFull / 2}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Values, DockFrameProgressTest, testing::Values(
+    ProgressCase{"start", 0, 100, 0},
+    ProgressCase{"forty_percent", 40, 100, 400},
+    ProgressCase{"done", 100, 100, kFull},
+    ProgressCase{"beyond_the_bound", 150, 100, kFull},
+    ProgressCase{"no_bound", 5, 0, 0},
+    ProgressCase{"a_third", 1, 3, kFull / 3},
+    ProgressCase{"beyond_32_bits", 0x100000000ull, 0x400000000ull, kFull / 4},
+    ProgressCase{"near_the_64_bit_limit", 0xFFFFFFFFFFFFFFFEull / 2, 0xFFFFFFFFFFFFFFFEull, kFull / 2}),
     test_support::LabelName());
+// clang-format on
 
 TEST_F(DockFrameTest, ClearsTheIndicatorWithStateZero) {
     CProcessDockFrame* frame = GetProcessDockFrame();

@@ -1,5 +1,5 @@
 // The library's export table holds every entry point callers import, under its decorated
-// name, and the option constants are distinct bits.
+// name.
 #include "test_support.h"
 
 #include <d64avor.h>
@@ -41,32 +41,6 @@ TEST(Exports, HoldEveryImportedName) {
     const std::set<std::string> exported = test_support::exportedNames(module);
     for (const std::string& name : kImportedNames)
         EXPECT_TRUE(exported.contains(name)) << name;
-}
-
-struct OptionCase {
-    const char* label;
-    unsigned value;
-};
-
-TEST(BalloonOptions, AreDistinctSingleBits) {
-    const OptionCase options[] = {
-        {"unCLOSE_ON_LBUTTON_DOWN", CBalloonHelp::unCLOSE_ON_LBUTTON_DOWN},
-        {"unCLOSE_ON_MBUTTON_DOWN", CBalloonHelp::unCLOSE_ON_MBUTTON_DOWN},
-        {"unCLOSE_ON_RBUTTON_DOWN", CBalloonHelp::unCLOSE_ON_RBUTTON_DOWN},
-        {"unCLOSE_ON_KEYPRESS", CBalloonHelp::unCLOSE_ON_KEYPRESS},
-        {"unSHOW_CLOSE_BUTTON", CBalloonHelp::unSHOW_CLOSE_BUTTON},
-        {"unFORCE_QUADRANT_TOPLEFT", CBalloonHelp::unFORCE_QUADRANT_TOPLEFT},
-        {"unFORCE_QUADRANT_TOPRIGHT", CBalloonHelp::unFORCE_QUADRANT_TOPRIGHT},
-        {"unFORCE_QUADRANT_BOTTOMLEFT", CBalloonHelp::unFORCE_QUADRANT_BOTTOMLEFT},
-        {"unFORCE_QUADRANT_BOTTOMRIGHT", CBalloonHelp::unFORCE_QUADRANT_BOTTOMRIGHT},
-    };
-    unsigned seen = 0;
-    for (const OptionCase& option : options) {
-        EXPECT_NE(option.value, 0u) << option.label;
-        EXPECT_EQ(option.value & (option.value - 1), 0u) << option.label << " is not one bit";
-        EXPECT_EQ(seen & option.value, 0u) << option.label << " repeats a bit";
-        seen |= option.value;
-    }
 }
 
 } // namespace

@@ -46,27 +46,23 @@ TEST_P(MakeLongPathTest, GivesTheExtendedLengthForm) {
     EXPECT_EQ(std::wstring(MakeLongPath(row.path.c_str()).GetString()), row.expected) << row.label;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, MakeLongPathTest,
-    testing::Values(
-        PathCase{"drive", L"C:\\a\\b", L"\\\\?\\C:\\a\\b"},
-        PathCase{"drive root", L"C:\\", L"\\\\?\\C:\\"},
-        PathCase{"drive with forward slashes", L"C:/a/b.txt", L"\\\\?\\C:\\a\\b.txt"},
-        PathCase{"drive with dot steps", L"C:\\a\\.\\b\\..\\c", L"\\\\?\\C:\\a\\c"},
-        PathCase{"UNC", L"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
-        PathCase{"UNC with a deeper path", L"\\\\server\\share\\x\\y.doc",
-                 L"\\\\?\\UNC\\server\\share\\x\\y.doc"},
-        PathCase{"already extended", L"\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b"},
-        PathCase{"already extended UNC", L"\\\\?\\UNC\\server\\share",
-                 L"\\\\?\\UNC\\server\\share"},
-        PathCase{"device namespace", L"\\\\.\\PhysicalDrive0", L"\\\\.\\PhysicalDrive0"},
-        PathCase{"relative name", L"file.txt", L"\\\\?\\" + inCurrentDirectory(L"file.txt")},
-        PathCase{"relative folder and name", L"sub\\file.txt",
-                 L"\\\\?\\" + inCurrentDirectory(L"sub\\file.txt")},
-        PathCase{"relative longer than MAX_PATH", kLongRelative,
-                 L"\\\\?\\" + inCurrentDirectory(kLongRelative)},
-        PathCase{"empty", L"", L""}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Paths, MakeLongPathTest, testing::Values(
+    PathCase{"drive", L"C:\\a\\b", L"\\\\?\\C:\\a\\b"},
+    PathCase{"drive root", L"C:\\", L"\\\\?\\C:\\"},
+    PathCase{"drive with forward slashes", L"C:/a/b.txt", L"\\\\?\\C:\\a\\b.txt"},
+    PathCase{"drive with dot steps", L"C:\\a\\.\\b\\..\\c", L"\\\\?\\C:\\a\\c"},
+    PathCase{"UNC", L"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+    PathCase{"UNC with a deeper path", L"\\\\server\\share\\x\\y.doc", L"\\\\?\\UNC\\server\\share\\x\\y.doc"},
+    PathCase{"already extended", L"\\\\?\\C:\\a\\..\\b", L"\\\\?\\C:\\a\\..\\b"},
+    PathCase{"already extended UNC", L"\\\\?\\UNC\\server\\share", L"\\\\?\\UNC\\server\\share"},
+    PathCase{"device namespace", L"\\\\.\\PhysicalDrive0", L"\\\\.\\PhysicalDrive0"},
+    PathCase{"relative name", L"file.txt", L"\\\\?\\" + inCurrentDirectory(L"file.txt")},
+    PathCase{"relative folder and name", L"sub\\file.txt", L"\\\\?\\" + inCurrentDirectory(L"sub\\file.txt")},
+    PathCase{"relative longer than MAX_PATH", kLongRelative, L"\\\\?\\" + inCurrentDirectory(kLongRelative)},
+    PathCase{"empty", L"", L""}),
     test_support::LabelName());
+// clang-format on
 
 TEST_P(MakeStgFilePathTest, KeepsShortPathsAndExtendsLongOnes) {
     const PathCase& row = GetParam();
@@ -76,23 +72,20 @@ TEST_P(MakeStgFilePathTest, KeepsShortPathsAndExtendsLongOnes) {
 
 const std::wstring kLongName(300, L'n');
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, MakeStgFilePathTest,
-    testing::Values(
-        PathCase{"short absolute", L"C:\\data\\book.qvd", L"C:\\data\\book.qvd"},
-        PathCase{"short relative", L"book.qvd", L"book.qvd"},
-        PathCase{"short UNC", L"\\\\server\\share\\book.qvd", L"\\\\server\\share\\book.qvd"},
-        PathCase{"long absolute", L"C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
-        PathCase{"long UNC", L"\\\\server\\share\\" + kLongName,
-                 L"\\\\?\\UNC\\server\\share\\" + kLongName},
-        PathCase{"long relative", kLongName, L"\\\\?\\" + inCurrentDirectory(kLongName)},
-        PathCase{"already extended", L"\\\\?\\C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
-        // 259 characters is the longest full path the file functions take without the prefix.
-        PathCase{"259 characters", L"C:\\" + std::wstring(256, L'x'),
-                 L"C:\\" + std::wstring(256, L'x')},
-        PathCase{"260 characters", L"C:\\" + std::wstring(257, L'x'),
-                 L"\\\\?\\C:\\" + std::wstring(257, L'x')}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Paths, MakeStgFilePathTest, testing::Values(
+    PathCase{"short absolute", L"C:\\data\\book.qvd", L"C:\\data\\book.qvd"},
+    PathCase{"short relative", L"book.qvd", L"book.qvd"},
+    PathCase{"short UNC", L"\\\\server\\share\\book.qvd", L"\\\\server\\share\\book.qvd"},
+    PathCase{"long absolute", L"C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
+    PathCase{"long UNC", L"\\\\server\\share\\" + kLongName, L"\\\\?\\UNC\\server\\share\\" + kLongName},
+    PathCase{"long relative", kLongName, L"\\\\?\\" + inCurrentDirectory(kLongName)},
+    PathCase{"already extended", L"\\\\?\\C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
+    // 259 characters is the longest full path the file functions take without the prefix.
+    PathCase{"259 characters", L"C:\\" + std::wstring(256, L'x'), L"C:\\" + std::wstring(256, L'x')},
+    PathCase{"260 characters", L"C:\\" + std::wstring(257, L'x'), L"\\\\?\\C:\\" + std::wstring(257, L'x')}),
     test_support::LabelName());
+// clang-format on
 
 TEST(MakeLongPath, BothFunctionsGiveAnEmptyStringForANullPath) {
     EXPECT_TRUE(MakeLongPath(nullptr).IsEmpty());
@@ -149,20 +142,11 @@ TEST_F(LongFileTest, IsCreatedThroughOneFunctionsNameAndOpenedThroughTheOthers) 
     }
 }
 
-TEST_F(LongFileTest, HasAShortNameThroughTheExtendedLengthForm) {
-    test_support::writeFile(std::wstring(MakeLongPath(path_.c_str())), "x");
-    wchar_t shortName[MAX_PATH] = L"";
-    // What the library's detection functions do with a long path.
-    const DWORD length = GetShortPathNameW(MakeLongPath(path_.c_str()), shortName, MAX_PATH);
-    EXPECT_GT(length, 0u) << GetLastError();
-}
-
 // The storage provider of the product opens the names MakeStgFilePath gives it.
 TEST_F(LongFileTest, IsADocumentTheStorageProviderCreatesAndOpensThroughMakeStgFilePath) {
     support::UniqueModule provider(
         LoadLibraryW((test_support::programDirectory() + L"\\z64STG.dll").c_str()));
-    if (!provider)
-        GTEST_SKIP() << "the storage provider is not built";
+    ASSERT_TRUE(provider);
     const auto create = reinterpret_cast<decltype(&StgCreateDocfile)>(
         reinterpret_cast<void*>(GetProcAddress(provider.get(), "StgCreateDocfile")));
     const auto open = reinterpret_cast<decltype(&StgOpenStorage)>(

@@ -111,16 +111,15 @@ TEST(ModalDialog, EndsTheWayItIsClosed) {
         int expectedOks;
         int expectedCancels;
     };
+    // clang-format off
     const Case cases[] = {
         {"OK button", [](HWND hWnd) { clickButton(hWnd, IDOK); }, IDOK, 1, 0},
         {"Cancel button", [](HWND hWnd) { clickButton(hWnd, IDCANCEL); }, IDCANCEL, 0, 1},
-        {"Escape key", [](HWND hWnd) { test_host::pressKey(GetDlgItem(hWnd, IDOK), VK_ESCAPE); },
-         IDCANCEL, 0, 1},
-        {"closing the window", [](HWND hWnd) { PostMessageA(hWnd, WM_CLOSE, 0, 0); }, IDCANCEL, 0,
-         1},
-        {"EndDialog with a custom result",
-         [](HWND hWnd) { PostMessageA(hWnd, kEndWithCustomResult, 0, 0); }, kCustomResult, 0, 0},
+        {"Escape key", [](HWND hWnd) { test_host::pressKey(GetDlgItem(hWnd, IDOK), VK_ESCAPE); }, IDCANCEL, 0, 1},
+        {"closing the window", [](HWND hWnd) { PostMessageA(hWnd, WM_CLOSE, 0, 0); }, IDCANCEL, 0, 1},
+        {"EndDialog with a custom result", [](HWND hWnd) { PostMessageA(hWnd, kEndWithCustomResult, 0, 0); }, kCustomResult, 0, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         RecordingDialog dialog(IDD_HOST_PLAIN);

@@ -33,40 +33,22 @@ TEST(ListOperations, EditsKeepBothDirectionsConsistent) {
         void (*edit)(IntList&);
         std::vector<int> expected;
     };
+    // clang-format off
     const Case cases[] = {
-        {"add head and tail",
-         [](IntList& l) {
-             l.AddHead(0);
-             l.AddTail(9);
-         },
-         {0, 1, 2, 3, 9}},
-        {"insert before the head",
-         [](IntList& l) { l.InsertBefore(l.GetHeadPosition(), 7); },
-         {7, 1, 2, 3}},
-        {"insert before the middle",
-         [](IntList& l) { l.InsertBefore(l.FindIndex(1), 7); },
-         {1, 7, 2, 3}},
-        {"insert after the tail",
-         [](IntList& l) { l.InsertAfter(l.GetTailPosition(), 7); },
-         {1, 2, 3, 7}},
-        {"insert after the middle",
-         [](IntList& l) { l.InsertAfter(l.FindIndex(1), 7); },
-         {1, 2, 7, 3}},
-        {"insert before null adds at the head",
-         [](IntList& l) { l.InsertBefore(nullptr, 7); },
-         {7, 1, 2, 3}},
+        {"add head and tail", [](IntList& l) { l.AddHead(0); l.AddTail(9); }, {0, 1, 2, 3, 9}},
+        {"insert before the head", [](IntList& l) { l.InsertBefore(l.GetHeadPosition(), 7); }, {7, 1, 2, 3}},
+        {"insert before the middle", [](IntList& l) { l.InsertBefore(l.FindIndex(1), 7); }, {1, 7, 2, 3}},
+        {"insert after the tail", [](IntList& l) { l.InsertAfter(l.GetTailPosition(), 7); }, {1, 2, 3, 7}},
+        {"insert after the middle", [](IntList& l) { l.InsertAfter(l.FindIndex(1), 7); }, {1, 2, 7, 3}},
+        {"insert before null adds at the head", [](IntList& l) { l.InsertBefore(nullptr, 7); }, {7, 1, 2, 3}},
         {"remove the head", [](IntList& l) { l.RemoveAt(l.GetHeadPosition()); }, {2, 3}},
         {"remove the middle", [](IntList& l) { l.RemoveAt(l.Find(2)); }, {1, 3}},
         {"remove the tail", [](IntList& l) { l.RemoveAt(l.GetTailPosition()); }, {1, 2}},
-        {"remove head and tail",
-         [](IntList& l) {
-             EXPECT_EQ(l.RemoveHead(), 1);
-             EXPECT_EQ(l.RemoveTail(), 3);
-         },
-         {2}},
+        {"remove head and tail", [](IntList& l) { EXPECT_EQ(l.RemoveHead(), 1); EXPECT_EQ(l.RemoveTail(), 3); }, {2}},
         {"set at", [](IntList& l) { l.SetAt(l.FindIndex(2), 30); }, {1, 2, 30}},
         {"remove everything", [](IntList& l) { l.RemoveAll(); }, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         IntList list;

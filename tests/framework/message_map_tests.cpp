@@ -104,40 +104,22 @@ TEST_F(MessageMapTest, MessagesReachTheHandlerOfTheMostDerivedMapThatHasOne) {
         LPARAM lParam;
         std::vector<std::string> calls;
     };
+    // clang-format off
     const Case cases[] = {
         {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}},
-        {"accelerator of the base map",
-         WM_COMMAND,
-         MAKEWPARAM(kBaseCommand, 1),
-         0,
-         {"base:command"}},
+        {"accelerator of the base map", WM_COMMAND, MAKEWPARAM(kBaseCommand, 1), 0, {"base:command"}},
         {"command in both maps", WM_COMMAND, kSharedCommand, 0, {"derived:shared"}},
         {"first id of a range", WM_COMMAND, kRangeFirst, 0, {"base:range 3010"}},
         {"last id of a range", WM_COMMAND, kRangeLast, 0, {"base:range 3019"}},
-        {"button click",
-         WM_COMMAND,
-         MAKEWPARAM(kButtonId, BN_CLICKED),
-         reinterpret_cast<LPARAM>(child),
-         {"derived:clicked"}},
-        {"other notification of the button",
-         WM_COMMAND,
-         MAKEWPARAM(kButtonId, BN_DOUBLECLICKED),
-         reinterpret_cast<LPARAM>(window.m_hWnd),
-         {}},
+        {"button click", WM_COMMAND, MAKEWPARAM(kButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(child), {"derived:clicked"}},
+        {"other notification of the button", WM_COMMAND, MAKEWPARAM(kButtonId, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(window.m_hWnd), {}},
         {"unmapped command", WM_COMMAND, kUnmappedCommand, 0, {}},
         {"window message of the base map", kPingMessage, 2, 3, {"base:ping"}},
         {"size", WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 40), {"derived:size 0 30x40"}},
-        {"colour of a static",
-         WM_CTLCOLORSTATIC,
-         reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
-         reinterpret_cast<LPARAM>(window.m_hWnd),
-         {"derived:ctlcolor 6"}},
-        {"colour of an edit",
-         WM_CTLCOLOREDIT,
-         reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
-         reinterpret_cast<LPARAM>(window.m_hWnd),
-         {"derived:ctlcolor 1"}},
+        {"colour of a static", WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)), reinterpret_cast<LPARAM>(window.m_hWnd), {"derived:ctlcolor 6"}},
+        {"colour of an edit", WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)), reinterpret_cast<LPARAM>(window.m_hWnd), {"derived:ctlcolor 1"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         window.calls.clear();
@@ -247,37 +229,6 @@ TEST(WindowLifetime, DeletingTheObjectDestroysItsWindow) {
     }
     EXPECT_FALSE(IsWindow(hWnd));
     EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-}
-
-TEST(WindowWrappers, ThinWrappersActOnTheWindow) {
-    CWnd window;
-    ASSERT_TRUE(createPopup(window, "wrapped"));
-    window.MoveWindow(20, 30, 120, 80);
-    CRect rect;
-    window.GetWindowRect(&rect);
-    EXPECT_EQ(rect, CRect(20, 30, 140, 110));
-    window.GetClientRect(&rect);
-    EXPECT_EQ(rect.Width(), 120);
-    window.EnableWindow(FALSE);
-    EXPECT_FALSE(window.IsWindowEnabled());
-    window.EnableWindow(TRUE);
-    window.ShowWindow(SW_HIDE);
-    EXPECT_FALSE(window.IsWindowVisible());
-    EXPECT_EQ(window.GetWindowTextLength(), 7);
-    char text[16];
-    EXPECT_EQ(window.GetWindowText(text, sizeof text), 7);
-    EXPECT_STREQ(text, "wrapped");
-    framework_tests::UniqueWindow label = framework_tests::createRawWindow("STATIC", window.m_hWnd);
-    CWnd* control = CWnd::FromHandle(label.get());
-    CFont* font = CFont::FromHandle(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-    control->SetFont(font);
-    EXPECT_EQ(control->GetFont()->GetSafeHandle(), font->GetSafeHandle());
-    EXPECT_TRUE(window.PostMessage(WM_NULL));
-    EXPECT_EQ(CWnd::GetSafeOwner_(nullptr, nullptr), AfxGetMainWnd()->GetSafeHwnd());
-    window.DestroyWindow();
-    EXPECT_EQ(window.GetSafeHwnd(), nullptr);
-    CWnd* none = nullptr;
-    EXPECT_EQ(none->GetSafeHwnd(), nullptr);
 }
 
 // Decides at WM_CREATE whether it may be created, and at WM_CLOSE whether it closes.

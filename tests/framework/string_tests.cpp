@@ -15,14 +15,14 @@ TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
         const wchar_t* wide;
         const char* narrow;
     };
+    // clang-format off
     const Case cases[] = {
         {"empty", L"", ""},
         {"ascii", L"Ledger 2025", "Ledger 2025"},
-        {"latin letters", L"Gr\u00fc\u00dfe \u00e9t\u00e9",
-         "Gr\xfc\xdf"
-         "e \xe9t\xe9"},
+        {"latin letters", L"Gr\u00fc\u00dfe \u00e9t\u00e9", "Gr\xfc\xdf" "e \xe9t\xe9"},
         {"euro sign", L"\u20ac 12", "\x80 12"},
     };
+    // clang-format on
     ASSERT_EQ(GetACP(), 1252u) << "the cases are written for code page 1252";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -91,49 +91,22 @@ TEST(StringOperations, TrimmingCaseAndEditing) {
         const char* input;
         const char* expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"trim", [](CString s) { return s.Trim(); }, " \t ledger \r\n", "ledger"},
         {"trim left", [](CString s) { return s.TrimLeft(); }, "  a b ", "a b "},
         {"trim right", [](CString s) { return s.TrimRight(); }, "  a b ", "  a b"},
         {"trim characters", [](CString s) { return s.Trim("*-"); }, "*-*value-*", "value"},
-        {"upper", [](CString s) { return s.MakeUpper(); },
-         "Gr\xfc\xdf"
-         "e",
-         "GR\xdc\xdf"
-         "E"},
+        {"upper", [](CString s) { return s.MakeUpper(); }, "Gr\xfc\xdf" "e", "GR\xdc\xdf" "E"},
         {"lower", [](CString s) { return s.MakeLower(); }, "ABC def", "abc def"},
         {"reverse", [](CString s) { return s.MakeReverse(); }, "abc", "cba"},
-        {"replace text",
-         [](CString s) {
-             s.Replace("ab", "xyz");
-             return s;
-         },
-         "abcab", "xyzcxyz"},
-        {"replace character",
-         [](CString s) {
-             s.Replace('\\', '/');
-             return s;
-         },
-         "C:\\a\\b", "C:/a/b"},
-        {"remove",
-         [](CString s) {
-             s.Remove('-');
-             return s;
-         },
-         "1-2-3", "123"},
-        {"insert",
-         [](CString s) {
-             s.Insert(2, "XY");
-             return s;
-         },
-         "abcd", "abXYcd"},
-        {"delete",
-         [](CString s) {
-             s.Delete(1, 2);
-             return s;
-         },
-         "abcd", "ad"},
+        {"replace text", [](CString s) { s.Replace("ab", "xyz"); return s; }, "abcab", "xyzcxyz"},
+        {"replace character", [](CString s) { s.Replace('\\', '/'); return s; }, "C:\\a\\b", "C:/a/b"},
+        {"remove", [](CString s) { s.Remove('-'); return s; }, "1-2-3", "123"},
+        {"insert", [](CString s) { s.Insert(2, "XY"); return s; }, "abcd", "abXYcd"},
+        {"delete", [](CString s) { s.Delete(1, 2); return s; }, "abcd", "ad"},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_STREQ(c.apply(CString(c.input)), c.expected) << c.label;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using test_support::TemporaryDirectory;
@@ -21,54 +23,52 @@ protected:
     TemporaryDirectory folder_;
 };
 
-TEST_F(BaseFileOperationTest, DeleteRemovesTheFileAndRecordsTheCaller) {
+// Each operation does what the platform call does, logs its caller and line with the result,
+// and keeps the platform's last error after logging.
+TEST_F(BaseFileOperationTest, OperationsActLogTheCallerAndKeepTheLastError) {
     test_support::writeFile(folder_.file(L"a.txt"), "a");
-    const std::string path = folder_.narrowFile(L"a.txt");
-    EXPECT_TRUE(QVDeleteFile(path.c_str(), "Caller : module", 17));
-    EXPECT_FALSE(test_support::fileExists(folder_.file(L"a.txt")));
-    EXPECT_TRUE(logged("QVDeleteFile(\"" + path + "\") from Caller : module, line 17: succeeded"))
-        << log();
-}
-
-TEST_F(BaseFileOperationTest, FailuresKeepTheLastErrorAfterLogging) {
-    const std::string missing = folder_.narrowFile(L"missing.txt");
-    SetLastError(0);
-    EXPECT_FALSE(QVDeleteFile(missing.c_str(), "Caller", 1));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    SetLastError(0);
-    EXPECT_FALSE(QVMoveFile(missing.c_str(), folder_.narrowFile(L"b.txt").c_str(), "Caller", 2));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(QVDeleteFile(nullptr, nullptr, 3));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_TRUE(logged("QVDeleteFile(null) from (unknown caller), line 3: failed with error 87"))
-        << log();
-}
-
-TEST_F(BaseFileOperationTest, MoveExReplacesOnlyWhenAsked) {
     test_support::writeFile(folder_.file(L"from.txt"), "new");
     test_support::writeFile(folder_.file(L"to.txt"), "old");
+    const std::string a = folder_.narrowFile(L"a.txt");
     const std::string from = folder_.narrowFile(L"from.txt");
     const std::string to = folder_.narrowFile(L"to.txt");
-
-    EXPECT_FALSE(QVMoveFileEx(from.c_str(), to.c_str(), 0, "Caller", 5));
-    EXPECT_EQ(test_support::readFile(folder_.file(L"to.txt")), "old");
-    EXPECT_TRUE(QVMoveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING, "Caller", 6));
+    const std::string missing = folder_.narrowFile(L"missing.txt");
+    const std::string shellFrom = to + '\0';
+    const std::string shellTo = folder_.narrowFile(L"copy.txt") + '\0';
+    SHFILEOPSTRUCTA copy{};
+    copy.wFunc = FO_COPY;
+    copy.pFrom = shellFrom.c_str();
+    copy.pTo = shellTo.c_str();
+    copy.fFlags = FOF_NO_UI;
+    // clang-format off
+    const struct {
+        const char* label;
+        std::function<BOOL()> call;
+        BOOL result;
+        DWORD error; // 0: not checked
+        std::string logged;
+    } cases[] = {
+        {"delete", [&] { return QVDeleteFile(a.c_str(), "Caller : module", 17); }, TRUE, 0, "QVDeleteFile(\"" + a + "\") from Caller : module, line 17: succeeded"},
+        {"delete a missing file", [&] { return QVDeleteFile(missing.c_str(), "Caller", 1); }, FALSE, ERROR_FILE_NOT_FOUND, "line 1: failed with error 2"},
+        {"delete without a path", [&] { return QVDeleteFile(nullptr, nullptr, 3); }, FALSE, ERROR_INVALID_PARAMETER, "QVDeleteFile(null) from (unknown caller), line 3: failed with error 87"},
+        {"move a missing file", [&] { return QVMoveFile(missing.c_str(), a.c_str(), "Caller", 2); }, FALSE, ERROR_FILE_NOT_FOUND, "line 2: failed"},
+        {"move onto a file", [&] { return QVMoveFileEx(from.c_str(), to.c_str(), 0, "Caller", 5); }, FALSE, 0, "line 5: failed"},
+        {"move replacing a file", [&] { return QVMoveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING, "Caller", 6); }, TRUE, 0, ", 0x1) from Caller, line 6: succeeded"},
+        {"shell copy", [&] { return QVSHFileOperation(&copy, "Caller", 9) == 0; }, TRUE, 0, "line 9"},
+        {"shell operation without a structure", [&] { return QVSHFileOperation(nullptr, "Caller", 10) == 0; }, FALSE, 0, "line 10"},
+    };
+    // clang-format on
+    for (const auto& row : cases) {
+        SetLastError(0);
+        EXPECT_EQ(row.call(), row.result) << row.label;
+        if (row.error != 0) {
+            EXPECT_EQ(GetLastError(), row.error) << row.label;
+        }
+        EXPECT_TRUE(logged(row.logged)) << row.label << "\n" << log();
+    }
+    EXPECT_FALSE(test_support::fileExists(folder_.file(L"a.txt")));
     EXPECT_EQ(test_support::readFile(folder_.file(L"to.txt")), "new");
-    EXPECT_TRUE(logged(", 0x1) from Caller, line 6: succeeded")) << log();
-}
-
-TEST_F(BaseFileOperationTest, ShellOperationCopiesFiles) {
-    test_support::writeFile(folder_.file(L"source.txt"), "content");
-    const std::string from = folder_.narrowFile(L"source.txt") + '\0';
-    const std::string to = folder_.narrowFile(L"copy.txt") + '\0';
-    SHFILEOPSTRUCTA operation{};
-    operation.wFunc = FO_COPY;
-    operation.pFrom = from.c_str();
-    operation.pTo = to.c_str();
-    operation.fFlags = FOF_NO_UI;
-    EXPECT_EQ(QVSHFileOperation(&operation, "Caller", 9), 0);
-    EXPECT_EQ(test_support::readFile(folder_.file(L"copy.txt")), "content");
-    EXPECT_NE(QVSHFileOperation(nullptr, "Caller", 10), 0);
+    EXPECT_EQ(test_support::readFile(folder_.file(L"copy.txt")), "new") << "copied after the move";
 }
 
 } // namespace

@@ -55,16 +55,9 @@ std::string summaryText(IStorage* storage, PROPID id) {
 
 ULONGLONG summaryTime(IStorage* storage, PROPID id) {
     PROPVARIANT value = summaryValue(storage, id);
-    const ULONGLONG time = value.vt == VT_FILETIME
-                               ? (static_cast<ULONGLONG>(value.filetime.dwHighDateTime) << 32) |
-                                     value.filetime.dwLowDateTime
-                               : 0;
+    const ULONGLONG time = value.vt == VT_FILETIME ? test_support::ticksOf(value.filetime) : 0;
     PropVariantClear(&value);
     return time;
-}
-
-ULONGLONG asNumber(const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 TEST(MetadataLibrary, WritesWhatItCollectedAsSummaryInformation) {
@@ -83,8 +76,10 @@ TEST(MetadataLibrary, WritesWhatItCollectedAsSummaryInformation) {
     EXPECT_EQ(summaryText(storage.get(), PIDSI_TITLE), "ledger 2026.ac");
     EXPECT_EQ(summaryText(storage.get(), PIDSI_COMMENTS), "1234 bytes");
     EXPECT_EQ(summaryText(storage.get(), PIDSI_APPNAME), "Quorvane");
-    EXPECT_EQ(summaryTime(storage.get(), PIDSI_CREATE_DTM), asNumber(attributes.ftCreationTime));
-    EXPECT_EQ(summaryTime(storage.get(), PIDSI_LASTSAVE_DTM), asNumber(attributes.ftLastWriteTime));
+    EXPECT_EQ(summaryTime(storage.get(), PIDSI_CREATE_DTM),
+              test_support::ticksOf(attributes.ftCreationTime));
+    EXPECT_EQ(summaryTime(storage.get(), PIDSI_LASTSAVE_DTM),
+              test_support::ticksOf(attributes.ftLastWriteTime));
 }
 
 TEST(MetadataLibrary, RefusesWhatItCannotCollectOrWrite) {

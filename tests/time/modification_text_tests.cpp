@@ -39,12 +39,18 @@ protected:
     }
 };
 
+// Pictures of the user locale, with its designator and separator, into a buffer of `size`.
 TEST_F(ModificationTextTest, TimePicturesOfTheUserLocale) {
-    const struct {
+    struct Case {
         const char* picture;
         const char* stamp;
         const char* expected;
-    } cases[] = {
+        size_t size = 64;
+        const char* morning = "AM";
+        const char* separator = ":";
+    };
+    // clang-format off
+    const Case cases[] = {
         {"h:mm:ss tt", kStamp, "2:30:05 PM"},
         {"HH:mm:ss", kStamp, "14:30:05"},
         {"H.mm 'Uhr'", kStamp, "14.30 Uhr"},
@@ -59,37 +65,28 @@ TEST_F(ModificationTextTest, TimePicturesOfTheUserLocale) {
         {"'open H", kStamp, "open H"},
         {"HHH:mmmm", kStamp, "14:30"},
         {"H-5", "20230315-50000", "-5"},
+        // A negative hour yields nothing; the colon after it still prints, and a second h is
+        // still the first of its run.
+        {"H:mm", "20230315-50700", ":07"},
+        {"Hh", "20230315-50700", ""},
+        // Designators pad to two with "tt".
+        {"tt|H", "20230315080000", " a|8", 64, "a"},
+        {"t|H", "20230315080000", "a|8", 64, "a"},
+        // Only a one-character separator is taken; a longer one prints as it stands.
+        {"H.mm", kStamp, "14.30", 64, "AM", "."},
+        {"H::mm", kStamp, "14::30", 64, "AM", "::"},
+        // Text that does not fit leaves the buffer empty.
+        {"HH:mm:ss", kStamp, "", 4},
+        {"HH:mm:ss", kStamp, "14:30:05", 9},
+        {"HH:mm:ss", kStamp, "", 8},
     };
-    for (const auto& row : cases)
-        EXPECT_EQ(timeText(row.picture, row.stamp), row.expected)
-            << row.picture << " " << row.stamp;
-}
-
-TEST_F(ModificationTextTest, NegativeFieldsYieldNothingAndKeepThePreviousLetter) {
-    // Hour "-5": H yields nothing and the colon after it still prints; the minute prints.
-    EXPECT_EQ(timeText("H:mm", "20230315-50700"), ":07");
-    // "hh" after a skipped h: the second h is still the first of its run.
-    EXPECT_EQ(timeText("Hh", "20230315-50700"), "");
-}
-
-TEST_F(ModificationTextTest, DesignatorsPadToTwoWithDoubleT) {
-    QVSetLocaleOverrideA(LOCALE_S1159, "a");
-    EXPECT_EQ(timeText("tt|H", "20230315080000"), " a|8");
-    EXPECT_EQ(timeText("t|H", "20230315080000"), "a|8");
-}
-
-TEST_F(ModificationTextTest, OnlyAOneCharacterSeparatorIsTaken) {
-    QVSetLocaleOverrideA(LOCALE_STIME, ".");
-    EXPECT_EQ(timeText("H.mm"), "14.30");
-    // A longer separator does not fit the two-byte buffer: its characters print as they are.
-    QVSetLocaleOverrideA(LOCALE_STIME, "::");
-    EXPECT_EQ(timeText("H::mm"), "14::30");
-}
-
-TEST_F(ModificationTextTest, TextThatDoesNotFitLeavesTheBufferEmpty) {
-    EXPECT_EQ(timeText("HH:mm:ss", kStamp, 4), "");
-    EXPECT_EQ(timeText("HH:mm:ss", kStamp, 9), "14:30:05");
-    EXPECT_EQ(timeText("HH:mm:ss", kStamp, 8), "");
+    // clang-format on
+    for (const Case& row : cases) {
+        QVSetLocaleOverrideA(LOCALE_S1159, row.morning);
+        QVSetLocaleOverrideA(LOCALE_STIME, row.separator);
+        EXPECT_EQ(timeText(row.picture, row.stamp, row.size), row.expected)
+            << row.picture << " " << row.stamp << " in " << row.size;
+    }
 }
 
 TEST_F(ModificationTextTest, ThirteenCharactersAreNoStamp) {

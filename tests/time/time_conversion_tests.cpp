@@ -13,13 +13,8 @@ constexpr ULONGLONG kEmptyDate = 0x014F35A9A90CC000ULL;
 constexpr ULONGLONG kLatestDate = 0x7FFF352BC602C000ULL;
 constexpr __int64 kTicksPerDay = 864000000000LL;
 
-FILETIME fileTime(ULONGLONG ticks) {
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-ULONGLONG ticksOf(const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
+using test_support::fileTimeOf;
+using test_support::ticksOf;
 
 SYSTEMTIME systemTimeOf(const FILETIME& time) {
     SYSTEMTIME system{};
@@ -46,7 +41,7 @@ TEST(TimeConstants, LatestDateIsTheLastDayOfSystemTime) {
 
 TEST(FileTimeToVariantTime, NoDateGivesTheEmptyVariantTime) {
     for (const ULONGLONG ticks : {0ULL, kEmptyDate}) {
-        FILETIME time = fileTime(ticks);
+        FILETIME time = fileTimeOf(ticks);
         double variant = 0;
         EXPECT_EQ(FileTimeToVariantTime(&time, &variant), 1);
         EXPECT_EQ(variant, 61.0);
@@ -63,7 +58,7 @@ TEST(FileTimeToVariantTime, ConvertsRealDatesAndRefusesNullPointers) {
     EXPECT_EQ(FileTimeToVariantTime(nullptr, &variant), 0);
     EXPECT_EQ(FileTimeToVariantTime(&time, nullptr), 0);
     // A FILETIME with the top bit set is no time at all.
-    FILETIME impossible = fileTime(0x8000000000000000ULL);
+    FILETIME impossible = fileTimeOf(0x8000000000000000ULL);
     EXPECT_EQ(FileTimeToVariantTime(&impossible, &variant), 0);
 }
 
@@ -85,7 +80,7 @@ TEST(VariantTimeToFileTime, HasNoSpecialCaseForTheEmptyVariantTime) {
 TEST(PropvariantToFiletime, CopiesFileTimesOnly) {
     PROPVARIANT value{};
     value.vt = VT_FILETIME;
-    value.filetime = fileTime(0x01D9574F12345678ULL);
+    value.filetime = fileTimeOf(0x01D9574F12345678ULL);
     FILETIME time{};
     PropvariantToFiletime(&time, &value);
     EXPECT_EQ(ticksOf(time), 0x01D9574F12345678ULL);
@@ -93,7 +88,7 @@ TEST(PropvariantToFiletime, CopiesFileTimesOnly) {
     for (const VARTYPE other : {VT_EMPTY, VT_DATE, VT_I8, VT_LPSTR}) {
         PROPVARIANT notATime{};
         notATime.vt = other;
-        time = fileTime(12345);
+        time = fileTimeOf(12345);
         PropvariantToFiletime(&time, &notATime);
         EXPECT_EQ(ticksOf(time), kEmptyDate) << other;
     }
@@ -114,7 +109,7 @@ TEST(DateTimeAdd, MovesBySignedStepsAndWraps) {
         {"zero count", 777, kTicksPerDay, 0, 777},
     };
     for (const auto& row : cases) {
-        FILETIME time = fileTime(row.start);
+        FILETIME time = fileTimeOf(row.start);
         EXPECT_EQ(DateTimeAdd(row.ticks, row.count, &time), &time) << row.label;
         EXPECT_EQ(ticksOf(time), row.expected) << row.label;
     }
@@ -122,7 +117,7 @@ TEST(DateTimeAdd, MovesBySignedStepsAndWraps) {
 }
 
 TEST(DebugGetDateTimeString, FileTimeGivesTheEmptyText) {
-    FILETIME time = fileTime(kLatestDate);
+    FILETIME time = fileTimeOf(kLatestDate);
     EXPECT_STREQ(DebugGetDateTimeString(&time), "");
     EXPECT_STREQ(DebugGetDateTimeString(static_cast<FILETIME*>(nullptr)), "");
 }
@@ -169,7 +164,7 @@ protected:
 TEST_F(QVGetFileTimeTest, ReadsTheThreeStamps) {
     const std::wstring path = folder_.file(L"stamped.txt");
     test_support::writeFile(path, "x");
-    const FILETIME written = fileTime(0x01D9574F00000000ULL);
+    const FILETIME written = fileTimeOf(0x01D9574F00000000ULL);
     {
         HANDLE file =
             CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
