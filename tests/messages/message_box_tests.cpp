@@ -1,8 +1,10 @@
-// QVMessageBox on the host's application thread: what is shown (buttons, default button,
-// icon, caption, text, owner), what each answer gives, the yes/no-to-all dialogs and their
-// templates, the silent log, and worker threads that never create a window.
+// QVMessageBox on the host's application thread: what each text shows (a system box, a
+// yes/no-to-all dialog or a balloon) and answers, the dialog templates, the silent log,
+// worker threads that never create a window, and the owner GetActiveVisibleWnd picks.
 #include "test_support.h"
+#include "unique_window.h"
 
+#include <d64avor_windows.h>
 #include <support/unique_resource.h>
 #include <test_host.h>
 #include <ui_driver.h>
@@ -11,28 +13,29 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <thread>
 
 namespace {
 
-using test_host::findDialog;
+using test_support::UniqueWindow;
 
+// What one call showed: a box read while it was open, or a balloon read after the call.
 struct Shown {
-    bool seen = false;
+    bool box = false, balloon = false, yesNoAll = false, topmost = false;
     std::string caption, text;
     std::set<int> buttons;
     int focusId = 0, defPushId = 0;
+    unsigned options = 0;
+    int answer = 0;
     HICON icon = nullptr;
     HWND owner = nullptr;
-    bool topmost = false, yesNoAll = false;
 };
 
-Shown inspect(HWND box) {
-    Shown shown;
-    shown.seen = true;
+void readBox(HWND box, Shown& shown) {
+    shown.box = true;
     shown.caption = test_host::windowText(box);
     shown.owner = GetWindow(box, GW_OWNER);
     shown.topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
@@ -54,45 +57,73 @@ Shown inspect(HWND box) {
             shown.text = test_host::windowText(child);
         }
     }
-    return shown;
 }
 
-// Runs QVMessageBox while a script inspects the first window shown and then acts on it.
-int showAndAct(Shown& shown, const std::function<void(HWND)>& act, const char* text,
-               const char* caption = "Messages", UINT uType = MB_YESNO, HWND owner = nullptr) {
+// Reads the thread's balloon through its window contract, and closes it.
+void readBalloon(Shown& shown) {
+    HWND window = FindWindowW(D64AVOR_BALLOON_CLASS, nullptr);
+    if (window == nullptr)
+        return;
+    wchar_t content[600] = {};
+    SendMessageW(window, D64AVOR_BALLOON_GETCONTENT, 600, reinterpret_cast<LPARAM>(content));
+    shown.balloon = true;
+    shown.caption = test_host::windowText(window);
+    shown.text = test_support::narrow(content);
+    shown.options = static_cast<unsigned>(SendMessageW(window, D64AVOR_BALLOON_GETOPTIONS, 0, 0));
+    shown.icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
+    shown.owner = GetWindow(window, GW_OWNER);
+    DestroyWindow(window);
+}
+
+// What a script does to the box: press a button (its id), or close it another way.
+constexpr int kClose = -1, kEnter = -2, kEscape = -3;
+void actOn(HWND box, int act) {
+    if (act == kClose)
+        PostMessageA(box, WM_CLOSE, 0, 0);
+    else if (act < 0)
+        test_host::pressKey(GetFocus(), act == kEnter ? VK_RETURN : VK_ESCAPE);
+    else
+        test_host::clickButton(box, act);
+}
+
+// Runs QVMessageBox while a script reads the first box shown and then acts on it.
+Shown show(int act, const char* text, const char* caption = "Messages", UINT uType = MB_YESNO,
+           HWND owner = nullptr) {
+    Shown shown;
     test_host::UiScript script;
     script.then([&] {
-        HWND box = findDialog();
-        if (box == nullptr)
-            return false;
-        shown = inspect(box);
-        act(box);
-        return true;
+        HWND box = test_host::findDialog();
+        if (box != nullptr) {
+            readBox(box, shown);
+            actOn(box, act);
+        }
+        return box != nullptr;
     });
-    return QVMessageBox(owner, text, caption, uType);
-}
-
-std::function<void(HWND)> press(int id) {
-    return [id](HWND box) {
-        test_host::clickButton(box, id);
-    };
+    shown.answer = QVMessageBox(owner, text, caption, uType);
+    readBalloon(shown);
+    return shown;
 }
 
 HICON standardIcon(int id) {
     return id ? LoadIconA(nullptr, MAKEINTRESOURCEA(id)) : nullptr;
 }
+HWND mainWindow() {
+    return test_host::application().mainWindow().m_hWnd;
+}
 
 class MessageBoxTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { TearDown(); }
+    void TearDown() override {
         QVClearErrorList(0);
         QVClearBalloonMessage();
+        SetActiveWindow(mainWindow());
     }
-    HWND mainWindow() { return test_host::application().mainWindow().m_hWnd; }
+    const RECT anchor_{40, 50, 120, 70};
 };
 
-// Every example of the prefix, shown and answered: IDI_ ids 32513 hand, 32514 question,
-// 32515 exclamation, 32516 asterisk. T is 0 for the system's box, else the template.
+// Every example of the prefix, shown and answered. Icons are IDI_ ids: 32513 hand, 32514
+// question, 32515 exclamation, 32516 asterisk; all marks a yes/no-to-all dialog.
 TEST_F(MessageBoxTest, ShowsWhatThePrefixChoseAndMapsTheAnswer) {
     using S = std::set<int>;
     const S yn{6, 7}, ync{6, 7, 2}, ari{3, 4, 5}, ya{8, 6, 7}, yac{8, 6, 7, 2}, na{6, 9, 7},
@@ -100,52 +131,54 @@ TEST_F(MessageBoxTest, ShowsWhatThePrefixChoseAndMapsTheAnswer) {
     const struct {
         const char* text;
         UINT uType;
-        int T;
+        bool all;
         S buttons;
-        int defaultId, iconId, pressed, answer;
+        int defaultId, iconId, act, answer;
         const char* shownText;
     } rows[] = {
-        {"Proceed?", MB_YESNO, 0, yn, 6, 0, 7, 7, "Proceed?"},
-        {"Done", MB_OK | MB_ICONSTOP, 0, {1}, 1, 32513, 1, 1, "Done"},
-        {"{Y}Go", MB_YESNO, 0, yn, 6, 32514, 6, 6, "Go"},
-        {"{-Y}Go", MB_YESNO, 0, yn, 6, 32514, 6, 7, "Go"},
-        {"{-}Go", MB_YESNO, 0, yn, 6, 32514, 7, 6, "Go"},
-        {"{N}Go", MB_YESNO, 0, yn, 7, 32514, 7, 7, "Go"},
-        {"{O}Go", MB_YESNO, 0, {1}, 1, 32514, 1, 6, "Go"},
-        {"{E}Go", MB_OK, 0, yn, 6, 32515, 6, 6, "Go"},
-        {"{YC}Go", MB_YESNO, 0, ync, 2, 32514, 2, 2, "Go"},
-        {"{OIc}Go", MB_YESNO, 0, {1, 2}, 1, 32515, 2, 2, "Go"},
-        {"{OcI}Go", MB_YESNO, 0, {1, 2}, 1, 32516, 1, 6, "Go"},
-        {"{AI}Go", MB_YESNO, 0, ari, 5, 32514, 5, 7, "Go"},
-        {"{AR}Go", MB_YESNO, 0, ari, 4, 32514, 4, 6, "Go"},
-        {"{Ai}Go", MB_YESNO, 0, ari, 3, 32514, 3, 3, "Go"},
-        {"{R}Go", MB_YESNO, 0, {4, 2}, 4, 32514, 2, 7, "Go"},
-        {"{*o}Go", MB_YESNO, 0, {1}, 1, 32514, 1, 6, "Go"},
-        {"{}", MB_YESNO, 0, yn, 6, 32514, 6, 6, ""},
-        {"{Y", MB_YESNO, 0, yn, 6, 32514, 6, 6, ""},
-        {"{Y*}Go", MB_YESNO, 1537, ya, 6, 32514, 8, 8, "Go"},
-        {"{Y*}Go", MB_YESNO, 1537, ya, 6, 32514, 6, 6, "Go"},
-        {"{Y*S}Go", MB_YESNO, 1537, ya, 6, 32513, 7, 7, "Go"},
-        {"{-Y*}Go", MB_YESNO, 1537, ya, 6, 32514, 6, 7, "Go"},
-        {"{-Y*}Go", MB_YESNO, 1537, ya, 6, 32514, 7, 6, "Go"},
-        {"{YN*}Go", MB_YESNO, 1539, na, 7, 32514, 9, 9, "Go"},
-        {"{N*}Go", MB_YESNO, 1537, ya, 7, 32514, 7, 7, "Go"},
-        {"{n*}Go", MB_YESNO, 1537, ya, 6, 32514, 6, 6, "Go"},
-        {"{Ny*}Go", MB_YESNO, 1537, ya, 7, 32514, 6, 6, "Go"},
-        {"{*y}Go", MB_YESNO, 1537, ya, 6, 32514, 6, 6, "Go"},
-        {"{YC*}Go", MB_YESNO, 1338, yac, 2, 32514, 2, 2, "Go"},
-        {"{Y*C}Go", MB_YESNO, 1338, yac, 7, 32514, 8, 8, "Go"},
-        {"{YN*C}Go", MB_YESNO | MB_ICONINFORMATION, 1540, nac, 7, 32516, 9, 9, "Go"},
-        {"{YNC*}Go", MB_YESNO, 1540, nac, 2, 32514, 7, 7, "Go"},
+        {"Proceed?", MB_YESNO, false, yn, 6, 0, 7, 7, "Proceed?"},
+        {"Done", MB_OK | MB_ICONSTOP, false, {1}, 1, 32513, 1, 1, "Done"},
+        {" {Y}Go", MB_OK, false, {1}, 1, 0, 1, 1, " {Y}Go"},
+        {"{Y}Go", MB_YESNO, false, yn, 6, 32514, 6, 6, "Go"},
+        {"{-Y}Go", MB_YESNO, false, yn, 6, 32514, 6, 7, "Go"},
+        {"{-}Go", MB_YESNO, false, yn, 6, 32514, 7, 6, "Go"},
+        {"{N}Go", MB_YESNO, false, yn, 7, 32514, 7, 7, "Go"},
+        {"{O}Go", MB_YESNO, false, {1}, 1, 32514, 1, 6, "Go"},
+        {"{-O}Go", MB_YESNO, false, {1}, 1, 32514, 1, 7, "Go"},
+        {"{E}Go", MB_OK, false, yn, 6, 32515, 6, 6, "Go"},
+        {"{YC}Go", MB_YESNO, false, ync, 2, 32514, 2, 2, "Go"},
+        {"{OIc}Go", MB_YESNO, false, {1, 2}, 1, 32515, 2, 2, "Go"},
+        {"{OcI}Go", MB_YESNO, false, {1, 2}, 1, 32516, 1, 6, "Go"},
+        {"{AI}Go", MB_YESNO, false, ari, 5, 32514, 5, 7, "Go"},
+        {"{AR}Go", MB_YESNO, false, ari, 4, 32514, 4, 6, "Go"},
+        {"{Ai}Go", MB_YESNO, false, ari, 3, 32514, 3, 3, "Go"},
+        {"{R}Go", MB_YESNO, false, {4, 2}, 4, 32514, 2, 7, "Go"},
+        {"{R}Go", MB_OK, false, {4, 2}, 4, 32514, 2, 2, "Go"},
+        {"{*o}Go", MB_YESNO, false, {1}, 1, 32514, 1, 6, "Go"},
+        {"{}", MB_YESNO, false, yn, 6, 32514, 6, 6, ""},
+        {"{Y", MB_YESNO, false, yn, 6, 32514, 6, 6, ""},
+        {"{Y}a}b", MB_YESNO, false, yn, 6, 32514, 6, 6, "a}b"},
+        {"{Y*}Go", MB_YESNO, true, ya, 6, 32514, 8, 8, "Go"},
+        {"{Y*}Go", MB_YESNO, true, ya, 6, 32514, kClose, 2, "Go"},
+        {"{Y*S}Go", MB_YESNO, true, ya, 6, 32513, 7, 7, "Go"},
+        {"{-Y*}Go", MB_YESNO, true, ya, 6, 32514, 6, 7, "Go"},
+        {"{YN*}Go", MB_YESNO, true, na, 7, 32514, 9, 9, "Go"},
+        {"{YN*}Go", MB_YESNO, true, na, 7, 32514, kEnter, 7, "Go"},
+        {"{N*}Go", MB_YESNO, true, ya, 7, 32514, kEscape, 2, "Go"},
+        {"{n*}Go", MB_YESNO, true, ya, 6, 32514, 6, 6, "Go"},
+        {"{Ny*}Go", MB_YESNO, true, ya, 7, 32514, 6, 6, "Go"},
+        {"{*y}Go", MB_YESNO, true, ya, 6, 32514, 6, 6, "Go"},
+        {"{YC*}Go", MB_YESNO, true, yac, 2, 32514, kEnter, 2, "Go"},
+        {"{Y*C}Go", MB_YESNO, true, yac, 7, 32514, 8, 8, "Go"},
+        {"{YN*C}Go", MB_YESNO | MB_ICONINFORMATION, true, nac, 7, 32516, 9, 9, "Go"},
+        {"{YNC*}Go", MB_YESNO, true, nac, 2, 32514, 7, 7, "Go"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.text) + " pressing " + std::to_string(row.pressed));
-        Shown shown;
-        const int answer =
-            showAndAct(shown, press(row.pressed), row.text, "Messages", row.uType, mainWindow());
-        ASSERT_TRUE(shown.seen);
-        EXPECT_EQ(answer, row.answer);
-        EXPECT_EQ(shown.yesNoAll, row.T != 0);
+        SCOPED_TRACE(std::string(row.text) + " (row " + std::to_string(&row - rows) + ")");
+        const Shown shown = show(row.act, row.text, "Messages", row.uType, mainWindow());
+        EXPECT_EQ(shown.answer, row.answer);
+        ASSERT_TRUE(shown.box);
+        EXPECT_EQ(shown.yesNoAll, row.all);
         EXPECT_EQ(shown.buttons, row.buttons);
         EXPECT_EQ(shown.focusId, row.defaultId);
         EXPECT_EQ(shown.defPushId, row.defaultId);
@@ -156,183 +189,120 @@ TEST_F(MessageBoxTest, ShowsWhatThePrefixChoseAndMapsTheAnswer) {
     }
 }
 
-TEST_F(MessageBoxTest, ClosingKeysOfTheYesNoAllDialogs) {
-    const struct {
-        const char* label;
-        const char* text;
-        std::function<void(HWND)> act;
-        int answer;
-    } rows[] = {
-        {"WM_CLOSE", "{Y*}Go", [](HWND box) { PostMessageA(box, WM_CLOSE, 0, 0); }, IDCANCEL},
-        {"Escape", "{Y*}Go", [](HWND) { test_host::pressKey(GetFocus(), VK_ESCAPE); }, IDCANCEL},
-        {"Enter on default No", "{YN*}Go", [](HWND) { test_host::pressKey(GetFocus(), VK_RETURN); },
-         IDNO},
-        {"Enter on default Cancel", "{YC*}Go",
-         [](HWND) { test_host::pressKey(GetFocus(), VK_RETURN); }, IDCANCEL},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        Shown shown;
-        EXPECT_EQ(showAndAct(shown, row.act, row.text), row.answer);
-        EXPECT_TRUE(shown.seen);
-    }
-}
-
 TEST_F(MessageBoxTest, CaptionsAndModality) {
-    Shown shown;
-    showAndAct(shown, press(IDOK), "plain", nullptr, MB_OK);
-    EXPECT_EQ(shown.caption, "");
+    EXPECT_EQ(show(IDOK, "plain", nullptr, MB_OK).caption, "");
     QVSetDefaultMessageCaption(std::string(300, 'c').c_str());
-    showAndAct(shown, press(IDOK), "plain", nullptr, MB_OK);
-    EXPECT_EQ(shown.caption, std::string(255, 'c'));
+    EXPECT_EQ(show(IDOK, "plain", nullptr, MB_OK).caption, std::string(255, 'c'));
     QVSetDefaultMessageCaption("Accounts");
-    showAndAct(shown, press(IDYES), "{Y*}plain", nullptr);
-    EXPECT_EQ(shown.caption, "Accounts");
+    EXPECT_EQ(show(IDYES, "{Y*}plain", nullptr).caption, "Accounts");
     QVSetDefaultMessageCaption(nullptr);
-    showAndAct(shown, press(IDOK), "plain", nullptr, MB_OK);
-    EXPECT_EQ(shown.caption, "");
-    showAndAct(shown, press(IDOK), "plain", "Modal", MB_OK | MB_SYSTEMMODAL);
-    EXPECT_TRUE(shown.topmost);
-    showAndAct(shown, press(IDOK), "{O}prefixed", "Modal", MB_OK | MB_SYSTEMMODAL);
-    EXPECT_FALSE(shown.topmost);
-    showAndAct(shown, press(IDOK), nullptr, "Null text", MB_OK);
-    EXPECT_EQ(shown.text, "");
+    const Shown nullText = show(IDOK, nullptr, nullptr, MB_OK);
+    EXPECT_EQ(nullText.caption + nullText.text, "");
+    EXPECT_TRUE(show(IDOK, "plain", "Modal", MB_OK | MB_SYSTEMMODAL).topmost);
+    EXPECT_FALSE(show(IDOK, "{O}prefixed", "Modal", MB_OK | MB_SYSTEMMODAL).topmost);
 }
 
-// The yes/no-to-all templates as stored in the library, field by field.
+// The yes/no-to-all templates as stored in the library, field by field: a control is its
+// template, id, position, size, class, style and title.
 TEST(YesNoAllTemplates, AreStoredAsDocumented) {
-    struct Control {
-        int id, x, y, cx, cy;
-        const char* label;
+    // Push buttons: child, visible, tab stop. The icon: SS_ICON. The text: SS_LEFT, group.
+    const std::string kButton = " button 50010000 ", kIcon = " static 50000003 ",
+                      kText = " static 50020000 ";
+    const std::vector<std::string> expected = {
+        "1537 8 35,37 50x14" + kButton + "Yes to &All",
+        "1537 6 95,37 50x14" + kButton + "&Yes",
+        "1537 7 209,37 50x14" + kButton + "&No",
+        "1537 1400 7,8 18x20" + kIcon + "",
+        "1537 1003 36,7 223x24" + kText + "",
+        "1338 8 35,37 50x14" + kButton + "Yes to &All",
+        "1338 6 96,37 50x14" + kButton + "&Yes",
+        "1338 7 175,37 50x14" + kButton + "&No",
+        "1338 2 236,37 50x14" + kButton + "Cancel",
+        "1338 1400 7,8 21x20" + kIcon + "",
+        "1338 1003 35,7 252x24" + kText + "",
+        "1539 6 33,37 50x14" + kButton + "&Yes",
+        "1539 9 150,37 50x14" + kButton + "No to &All",
+        "1539 7 209,37 50x14" + kButton + "&No",
+        "1539 1400 7,8 18x20" + kIcon + "",
+        "1539 1003 33,7 226x24" + kText + "",
+        "1540 6 33,37 50x14" + kButton + "&Yes",
+        "1540 9 105,37 50x14" + kButton + "No to &All",
+        "1540 7 164,37 50x14" + kButton + "&No",
+        "1540 2 236,37 50x14" + kButton + "Cancel",
+        "1540 1400 7,8 21x20" + kIcon + "",
+        "1540 1003 35,6 252x24" + kText + "",
     };
-    const struct {
-        int id, cx;
-        std::vector<Control> controls;
-    } rows[] = {
-        {1537,
-         266,
-         {{8, 35, 37, 50, 14, "Yes to &All"},
-          {6, 95, 37, 50, 14, "&Yes"},
-          {7, 209, 37, 50, 14, "&No"},
-          {1400, 7, 8, 18, 20, ""},
-          {1003, 36, 7, 223, 24, ""}}},
-        {1338,
-         294,
-         {{8, 35, 37, 50, 14, "Yes to &All"},
-          {6, 96, 37, 50, 14, "&Yes"},
-          {7, 175, 37, 50, 14, "&No"},
-          {2, 236, 37, 50, 14, "Cancel"},
-          {1400, 7, 8, 21, 20, ""},
-          {1003, 35, 7, 252, 24, ""}}},
-        {1539,
-         266,
-         {{6, 33, 37, 50, 14, "&Yes"},
-          {9, 150, 37, 50, 14, "No to &All"},
-          {7, 209, 37, 50, 14, "&No"},
-          {1400, 7, 8, 18, 20, ""},
-          {1003, 33, 7, 226, 24, ""}}},
-        {1540,
-         294,
-         {{6, 33, 37, 50, 14, "&Yes"},
-          {9, 105, 37, 50, 14, "No to &All"},
-          {7, 164, 37, 50, 14, "&No"},
-          {2, 236, 37, 50, 14, "Cancel"},
-          {1400, 7, 8, 21, 20, ""},
-          {1003, 35, 6, 252, 24, ""}}},
-    };
+    constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+    std::vector<std::string> found;
     HMODULE library = GetModuleHandleA("z64EVEZE.dll");
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
-        HRSRC resource = FindResourceA(library, MAKEINTRESOURCEA(row.id), MAKEINTRESOURCEA(5));
+    for (const int dialog : {1537, 1338, 1539, 1540}) {
+        SCOPED_TRACE(dialog);
+        HRSRC resource = FindResourceA(library, MAKEINTRESOURCEA(dialog), MAKEINTRESOURCEA(5));
         ASSERT_NE(resource, nullptr);
         const auto* words = static_cast<const WORD*>(LockResource(LoadResource(library, resource)));
-        ASSERT_EQ(words[0], 1);      // dlgVer
-        ASSERT_EQ(words[1], 0xFFFF); // signature: an extended template
+        // DLGTEMPLATEEX: version, signature, style, cx and cy; then menu, class and title.
         const DWORD style = *reinterpret_cast<const DWORD*>(words + 6);
-        EXPECT_EQ(style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
-        EXPECT_EQ(words[8], row.controls.size());
-        EXPECT_EQ(words[11], row.cx);
-        EXPECT_EQ(words[12], 58);
-        const wchar_t* cursor = reinterpret_cast<const wchar_t*>(words + 15); // after menu, class
+        EXPECT_EQ((std::vector<DWORD>{words[0], words[1], style, words[11], words[12]}),
+                  (std::vector<DWORD>{1, 0xFFFF, kDialogStyle, dialog % 2 ? 266u : 294u, 58}));
+        const auto* cursor = reinterpret_cast<const wchar_t*>(words + 15);
         EXPECT_STREQ(cursor, L"Dialog");
         cursor += wcslen(cursor) + 1;
         EXPECT_EQ(cursor[0], 9); // point size, weight, italic and charset, then the face
         EXPECT_STREQ(cursor + 3, L"Segoe UI");
         cursor += 3 + wcslen(cursor + 3) + 1;
-        for (const Control& expected : row.controls) {
-            SCOPED_TRACE(expected.id);
-            cursor =
-                reinterpret_cast<const wchar_t*>((reinterpret_cast<UINT_PTR>(cursor) + 3) & ~3);
-            const auto* item = reinterpret_cast<const BYTE*>(cursor);
-            const DWORD itemStyle = *reinterpret_cast<const DWORD*>(item + 8);
-            const auto* pos = reinterpret_cast<const short*>(item + 12);
-            EXPECT_EQ((std::vector<int>{pos[0], pos[1], pos[2], pos[3]}),
-                      (std::vector<int>{expected.x, expected.y, expected.cx, expected.cy}));
-            EXPECT_EQ(*reinterpret_cast<const DWORD*>(item + 20), DWORD(expected.id));
-            const auto* cls = reinterpret_cast<const wchar_t*>(item + 24);
-            const bool button = cls[0] == 0xFFFF ? cls[1] == 0x0080 : _wcsicmp(cls, L"Button") == 0;
-            EXPECT_TRUE(button || cls[0] == 0xFFFF || _wcsicmp(cls, L"Static") == 0);
-            if (button) // a plain push button that stops the tab key
-                EXPECT_EQ(itemStyle & (BS_TYPEMASK | WS_TABSTOP),
-                          DWORD(BS_PUSHBUTTON | WS_TABSTOP));
-            else if (expected.id == 1400)
-                EXPECT_EQ(itemStyle & SS_TYPEMASK, DWORD(SS_ICON));
-            else
-                EXPECT_EQ(itemStyle & (SS_TYPEMASK | WS_GROUP), DWORD(SS_LEFT | WS_GROUP));
-            const wchar_t* title = cls[0] == 0xFFFF ? cls + 2 : cls + wcslen(cls) + 1;
-            EXPECT_EQ(test_support::narrow(title), expected.label);
+        for (int item = 0; item < words[8]; ++item) { // DWORD aligned: help id, styles, ...
+            const auto* fields = reinterpret_cast<const DWORD*>((UINT_PTR(cursor) + 3) & ~3ull);
+            const auto* pos = reinterpret_cast<const short*>(fields + 3);
+            const auto* cls = reinterpret_cast<const wchar_t*>(fields + 6);
+            const bool ordinal = cls[0] == 0xFFFF; // 0x80 button, 0x82 static, or a name
+            std::string name = ordinal ? (cls[1] == 0x80   ? "button"
+                                          : cls[1] == 0x82 ? "static"
+                                                           : "?")
+                                       : test_support::narrow(cls);
+            CharLowerA(name.data());
+            const wchar_t* title = ordinal ? cls + 2 : cls + wcslen(cls) + 1;
+            char line[160];
+            std::snprintf(line, sizeof line, "%d %lu %d,%d %dx%d %s %08lX %s", dialog, fields[5],
+                          pos[0], pos[1], pos[2], pos[3], name.c_str(), fields[2],
+                          test_support::narrow(title).c_str());
+            found.push_back(line);
             cursor = title + wcslen(title) + 1;
             cursor += 1 + *cursor / sizeof(wchar_t); // creation data
         }
     }
+    EXPECT_EQ(found, expected);
 }
 
-class SilentMessageTest : public MessageBoxTest {
-protected:
-    void SetUp() override {
-        MessageBoxTest::SetUp();
-        SetEnvironmentVariableW(L"QV_BASE_LOG", folder_.file(L"base.log").c_str());
-        QVSetSilentMode(TRUE);
-    }
-    void TearDown() override {
-        QVSetSilentMode(FALSE);
-        QVClearBalloonMessage();
-        SetEnvironmentVariableW(L"QV_BASE_LOG", nullptr);
-    }
-    test_support::TemporaryDirectory folder_;
-};
-
-TEST_F(SilentMessageTest, LogsEveryPresentationAndShowsNothing) {
-    const RECT anchor{10, 10, 50, 30};
+TEST_F(MessageBoxTest, SilentModeLogsEveryPresentationAndShowsNothing) {
+    test_support::TemporaryDirectory folder;
+    const auto log = [&] {
+        return test_support::readFile(folder.file(L"base.log"));
+    };
+    SetEnvironmentVariableW(L"QV_BASE_LOG", folder.file(L"base.log").c_str());
+    QVSetSilentMode(TRUE);
     const struct {
-        const char* label;
-        const char* text;
+        const char *text, *logged;
         UINT uType;
-        bool balloon;
         int answer;
     } rows[] = {
-        {"system box", "{-}Box text", MB_YESNO, false, IDNO},
-        {"yes/no-to-all", "{Y*}All text", MB_YESNO, false, IDYES},
-        {"balloon", "Balloon text", MB_OK, true, IDRETRY},
+        {"{-}Box text", " 2 Suppressed: Box text", MB_YESNO, IDNO},
+        {"{Y*}All text", " 2 Suppressed: All text", MB_YESNO, IDYES},
+        {"Balloon text", " 2 Suppressed: Balloon text", MB_OK, IDRETRY},
     };
+    QVSetBalloonMessagePosition(mainWindow(), &anchor_, 0); // MB_OK notices take balloons
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        if (row.balloon)
-            QVSetBalloonMessagePosition(mainWindow(), &anchor, 0);
-        Shown shown;
-        EXPECT_EQ(showAndAct(shown, press(IDOK), row.text, "Silent", row.uType), row.answer);
-        EXPECT_FALSE(shown.seen);
-        const auto lines =
-            test_support::splitLines(test_support::readFile(folder_.file(L"base.log")));
-        ASSERT_FALSE(lines.empty());
-        const std::string text = std::string(row.text).substr(std::string(row.text).find('}') + 1);
-        EXPECT_NE(lines.back().find(" 2 Suppressed: " + text), std::string::npos) << lines.back();
+        SCOPED_TRACE(row.text);
+        const Shown shown = show(IDOK, row.text, "Silent", row.uType);
+        EXPECT_EQ(shown.answer, row.answer);
+        EXPECT_FALSE(shown.box || shown.balloon);
+        EXPECT_NE(log().find(row.logged), std::string::npos) << log();
     }
     QVClearErrorList(1); // suppressed messages are collected, not logged
     EXPECT_EQ(QVMessageBox(nullptr, "collected", nullptr, MB_YESNO), IDYES);
     EXPECT_STREQ(QVErrorList(), "collected");
-    EXPECT_EQ(test_support::splitLines(test_support::readFile(folder_.file(L"base.log"))).size(),
-              3u);
+    EXPECT_EQ(test_support::splitLines(log()).size(), 3u);
+    QVSetSilentMode(FALSE);
+    SetEnvironmentVariableW(L"QV_BASE_LOG", nullptr);
 }
 
 int g_createdWindows = 0;
@@ -342,21 +312,151 @@ LRESULT CALLBACK countCreatedWindows(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Another thread collects notices, answers questions by default and has no owner window.
 TEST_F(MessageBoxTest, WorkerThreadsNeverCreateAWindow) {
-    std::thread worker([this] {
+    std::thread([this] {
         const support::UniqueHook hook(
             SetWindowsHookExA(WH_CBT, countCreatedWindows, nullptr, GetCurrentThreadId()));
         ASSERT_TRUE(hook);
-        const RECT anchor{10, 10, 50, 30};
         EXPECT_EQ(QVMessageBox(mainWindow(), "plain", "W", MB_YESNO), IDYES);
         EXPECT_EQ(QVMessageBox(mainWindow(), "{-Y*}all", "W", MB_YESNO), IDNO);
         EXPECT_EQ(QVMessageBox(mainWindow(), "{O}ok", "W", MB_YESNO), IDYES);
-        QVSetBalloonMessagePosition(mainWindow(), &anchor, 1);
+        QVSetBalloonMessagePosition(mainWindow(), &anchor_, 1);
         EXPECT_EQ(QVMessageBox(mainWindow(), "balloon", nullptr, MB_OK), IDRETRY);
         EXPECT_STREQ(QVErrorList(), "plain\nok\nballoon");
-    });
-    worker.join();
+        EXPECT_EQ(GetActiveVisibleWnd(nullptr), nullptr);
+        QVClearErrorList(0);
+    }).join();
     EXPECT_EQ(g_createdWindows, 0);
+}
+
+TEST_F(MessageBoxTest, BalloonSettingsAreKeptPerThread) {
+    HWND window = reinterpret_cast<HWND>(1);
+    RECT rect{1, 2, 3, 4};
+    const auto expectSettings = [&](int mode, HWND expectedWindow, const RECT& expectedRect) {
+        EXPECT_EQ(QVBalloonMessageMode(), mode);
+        EXPECT_EQ(QVGetBalloonMessagePosition(&window, &rect), mode);
+        EXPECT_EQ(window, expectedWindow);
+        EXPECT_TRUE(EqualRect(&rect, &expectedRect));
+    };
+    expectSettings(0, nullptr, RECT{});
+    QVSetBalloonMessagePosition(mainWindow(), nullptr, 1); // a null rectangle changes nothing
+    expectSettings(0, nullptr, RECT{});
+    QVSetBalloonMessagePosition(mainWindow(), &anchor_, 7);
+    expectSettings(1, mainWindow(), anchor_);
+    EXPECT_EQ(QVGetBalloonMessagePosition(nullptr, nullptr), 1);
+    std::thread([] { EXPECT_EQ(QVGetBalloonMessagePosition(nullptr, nullptr), 0); }).join();
+    QVClearBalloonMessage();
+    expectSettings(0, nullptr, RECT{});
+    QVSetBalloonMessagePosition(nullptr, &anchor_, 0); // a null window is kept as it is
+    expectSettings(1, nullptr, anchor_);
+}
+
+// Notices become balloons while the mode is on; questions stay modal boxes. Options are
+// the quadrant's bit (0x100 << quadrant, 0x800 for any other) and the five closing bits.
+TEST_F(MessageBoxTest, NoticesBecomeBalloons) {
+    const std::string a254(254, 'a'), a255(255, 'a');
+    const std::string at254 = a254 + ".Rest", at255 = a255 + ".Rest";
+    const struct {
+        const char *text, *caption;
+        UINT uType;
+        int quadrant;
+        unsigned options; // 0: a modal box, closed
+        int iconId, answer;
+        std::string title, content;
+    } rows[] = {
+        {"Saved. All is well.", nullptr, MB_OK, 0, 0x11F, 32514, IDRETRY, "Saved", "All is well."},
+        {"Saved\nAll is well", nullptr, MB_OK, 1, 0x21F, 32514, IDRETRY, "Saved", "All is well"},
+        {"Saved", nullptr, MB_OK, 2, 0x41F, 32514, IDRETRY, "Saved", ""},
+        {".Saved", nullptr, MB_OK, 3, 0x81F, 32514, IDRETRY, "", "Saved"},
+        {at254.c_str(), nullptr, MB_OK, 7, 0x81F, 32514, IDRETRY, a254, "Rest"},
+        {at255.c_str(), nullptr, MB_OK, -1, 0x81F, 32514, IDRETRY, at255, ""},
+        {"A.  B", nullptr, MB_OK, 0, 0x11F, 32514, IDRETRY, "A", " B"},
+        {"A. B", "Title", MB_OK, 0, 0x11F, 32514, IDRETRY, "Title", "A. B"},
+        {"Note", nullptr, MB_OK | MB_ICONINFORMATION, 0, 0x11F, 32516, IDRETRY, "Note", ""},
+        {"{S}Stop", nullptr, MB_OK, 0, 0x11F, 32513, IDRETRY, "Stop", ""},
+        {"{A}Retry?", nullptr, MB_YESNO, 0, 0x11F, 32514, IDYES, "Retry?", ""},
+        {"{-YC}Save?", nullptr, MB_YESNO, 0, 0x11F, 32514, IDNO, "Save?", ""},
+        {"{R}Again?", nullptr, MB_YESNO, 0, 0x11F, 32514, IDYES, "Again?", ""},
+        {"{O}Fine", nullptr, MB_YESNO, 0, 0x11F, 32514, IDYES, "Fine", ""},
+        {"Sure?", "Modal", MB_YESNO, 0, 0, 0, IDCANCEL, "Modal", "Sure?"},
+        {"Sure?", "Modal", MB_OKCANCEL, 0, 0, 0, IDCANCEL, "Modal", "Sure?"},
+        {"{Y}Sure?", "Modal", MB_OK, 0, 0, 32514, IDCANCEL, "Modal", "Sure?"},
+        {"{Oc}Sure?", "Modal", MB_OK, 0, 0, 32514, IDCANCEL, "Modal", "Sure?"},
+        {"{E}Sure?", "Modal", MB_YESNO, 0, 0, 32515, IDCANCEL, "Modal", "Sure?"},
+        {"{Y*}Sure?", "Modal", MB_YESNO, 0, 0, 32514, IDCANCEL, "Modal", "Sure?"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.text).substr(0, 20) + " (row " + std::to_string(&row - rows) +
+                     ")");
+        QVSetBalloonMessagePosition(mainWindow(), &anchor_, row.quadrant);
+        const Shown shown = show(kClose, row.text, row.caption, row.uType);
+        EXPECT_EQ(shown.answer, row.answer);
+        EXPECT_EQ(shown.balloon, row.options != 0);
+        EXPECT_EQ(shown.box, row.options == 0);
+        EXPECT_EQ(shown.caption, row.title);
+        EXPECT_EQ(shown.text, row.content);
+        EXPECT_EQ(shown.options, row.options);
+        EXPECT_EQ(shown.icon, standardIcon(row.iconId));
+        EXPECT_EQ(shown.owner, mainWindow());
+    }
+    QVSetBalloonMessagePosition(mainWindow(), &anchor_, 0);
+    QVClearBalloonMessage(); // a cleared mode shows the system's box again
+    Shown shown = show(kClose, "Note", "Modal", MB_OK);
+    EXPECT_TRUE(shown.box && !shown.balloon);
+    QVSetBalloonMessagePosition(mainWindow(), &anchor_, 0);
+    QVClearErrorList(1); // a suppressed notice is collected, not shown
+    shown = show(kClose, "Saved. Fine.", nullptr, MB_OK);
+    EXPECT_EQ(shown.answer, IDRETRY);
+    EXPECT_FALSE(shown.box || shown.balloon);
+    EXPECT_STREQ(QVErrorList(), "Saved. Fine.");
+}
+
+// A popup owned by `owner` at (x, y), shown when asked, and activated.
+UniqueWindow makePopup(HWND owner, int x, int y, bool visible) {
+    UniqueWindow popup(CreateWindowExA(0, "Static", "popup", WS_POPUP | (visible ? WS_VISIBLE : 0),
+                                       x, y, 50, 30, owner, nullptr, nullptr, nullptr));
+    SetActiveWindow(popup.get());
+    return popup;
+}
+
+// The active window wins over the given one; a popup parked at -32768 or hidden does not.
+TEST_F(MessageBoxTest, OwnerIsTheVisibleActiveWindowOrTheFallback) {
+    const struct {
+        const char* label;
+        int x, y;
+        bool visible, popupWins;
+    } rows[] = {
+        {"visible popup", 100, 100, true, true},
+        {"hidden popup", 100, 100, false, false},
+        {"parked at -32768", -40000, -40000, true, false},
+        {"only left parked", -40000, 100, true, true},
+        {"at -32000", -32000, -32000, true, true},
+    };
+    const UniqueWindow given = makePopup(nullptr, 0, 0, false);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const UniqueWindow popup = makePopup(mainWindow(), row.x, row.y, row.visible);
+        ASSERT_EQ(GetActiveWindow(), popup.get());
+        EXPECT_EQ(GetActiveVisibleWnd(given.get()), row.popupWins ? popup.get() : given.get());
+        // Without a given window or a modal loop: the application's main window.
+        EXPECT_EQ(GetActiveVisibleWnd(nullptr), row.popupWins ? popup.get() : mainWindow());
+    }
+    const UniqueWindow modalOwner(CreateWindowExA(0, "Static", "", WS_VISIBLE, 0, 0, 100, 100,
+                                                  nullptr, nullptr, nullptr, nullptr));
+    HWND chosen = nullptr; // inside a modal loop: its parent
+    test_host::UiScript script;
+    script.then([&] {
+        HWND box = test_host::findDialog("Modal parent");
+        if (box != nullptr) {
+            const UniqueWindow parked = makePopup(box, -40000, -40000, true);
+            chosen = GetActiveVisibleWnd(nullptr);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        return box != nullptr;
+    });
+    MessageBoxA(modalOwner.get(), "text", "Modal parent", MB_OK);
+    EXPECT_EQ(chosen, modalOwner.get());
 }
 
 } // namespace

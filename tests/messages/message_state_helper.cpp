@@ -6,36 +6,28 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
-using ClearErrorList = void (*)(int);
-using MessageBoxFunction = int (*)(HWND, const char*, const char*, unsigned int);
-using ErrorList = const char* (*)();
+support::UniqueHandle g_stateMade{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+support::UniqueHandle g_libraryGone{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+void (*g_clear)(int) = nullptr;
+int (*g_messageBox)(HWND, const char*, const char*, unsigned int) = nullptr;
+const char* (*g_errorList)() = nullptr;
+char g_collected[64] = {};
 
-struct Shared {
-    ClearErrorList clear = nullptr;
-    MessageBoxFunction messageBox = nullptr;
-    ErrorList errorList = nullptr;
-    support::UniqueHandle stateMade{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    support::UniqueHandle libraryGone{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    char collected[64] = {};
-};
-
-DWORD WINAPI holdAState(void* parameter) {
-    auto* shared = static_cast<Shared*>(parameter);
-    shared->clear(1);
-    shared->messageBox(nullptr, "kept", nullptr, MB_OK);
-    std::strncpy(shared->collected, shared->errorList(), sizeof shared->collected - 1);
-    SetEvent(shared->stateMade.get());
-    WaitForSingleObject(shared->libraryGone.get(), INFINITE);
+DWORD WINAPI holdAState(void*) {
+    g_clear(1);
+    g_messageBox(nullptr, "kept", nullptr, MB_OK);
+    std::snprintf(g_collected, sizeof g_collected, "%s", g_errorList());
+    SetEvent(g_stateMade.get());
+    WaitForSingleObject(g_libraryGone.get(), INFINITE);
     return 0; // the thread's framework data is released after the library has gone
 }
 
 template <typename Function>
-Function entry(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+void load(Function& function, HMODULE module, const char* name) {
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 } // namespace
@@ -44,18 +36,17 @@ int main() {
     HMODULE library = LoadLibraryA("z64EVEZE.dll");
     if (library == nullptr)
         return 3;
-    Shared shared;
-    shared.clear = entry<ClearErrorList>(library, "QVClearErrorList");
-    shared.messageBox = entry<MessageBoxFunction>(library, "QVMessageBox");
-    shared.errorList = entry<ErrorList>(library, "QVErrorList");
-    if (!shared.clear || !shared.messageBox || !shared.errorList)
+    load(g_clear, library, "QVClearErrorList");
+    load(g_messageBox, library, "QVMessageBox");
+    load(g_errorList, library, "QVErrorList");
+    if (!g_clear || !g_messageBox || !g_errorList)
         return 3;
-    support::UniqueHandle thread(CreateThread(nullptr, 0, holdAState, &shared, 0, nullptr));
-    WaitForSingleObject(shared.stateMade.get(), INFINITE);
-    std::printf("collected=%s\n", shared.collected);
+    support::UniqueHandle thread(CreateThread(nullptr, 0, holdAState, nullptr, 0, nullptr));
+    WaitForSingleObject(g_stateMade.get(), INFINITE);
+    std::printf("collected=%s\n", g_collected);
     FreeLibrary(library);
     std::printf("unloaded=%d\n", GetModuleHandleA("z64EVEZE.dll") == nullptr ? 1 : 0);
-    SetEvent(shared.libraryGone.get());
+    SetEvent(g_libraryGone.get());
     const bool ended = WaitForSingleObject(thread.get(), 10000) == WAIT_OBJECT_0;
     std::printf("thread-ended=%d\n", ended ? 1 : 0);
     std::fflush(stdout);
