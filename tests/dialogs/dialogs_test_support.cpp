@@ -8,57 +8,50 @@
 namespace dialogs_tests {
 namespace {
 
-constexpr WORD kForceVisualThemeOrdinal = 1800;
 CreationRecorder* g_recorder = nullptr;
 
-using ForceVisualThemeFunction = int (*)(int);
-ForceVisualThemeFunction forceVisualTheme() {
-    return reinterpret_cast<ForceVisualThemeFunction>(reinterpret_cast<void*>(GetProcAddress(
-        GetModuleHandleA("z64EVEZE.dll"), MAKEINTRESOURCEA(kForceVisualThemeOrdinal))));
+int forceVisualTheme(int forced) {
+    using Force = int (*)(int);
+    const auto force = reinterpret_cast<Force>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("z64EVEZE.dll"), MAKEINTRESOURCEA(1800))));
+    EXPECT_NE(force, nullptr);
+    return force != nullptr ? force(forced) : -1;
 }
 
 } // namespace
 
-HINSTANCE testModule() {
-    return GetModuleHandleA(nullptr);
-}
-
-CreationRecorder::CreationRecorder(HWND parent) : parent_(parent) {
+CreationRecorder::CreationRecorder(HWND parent)
+    : parent_(parent),
+      hook_(SetWindowsHookExA(WH_CBT, &CreationRecorder::hook, nullptr, GetCurrentThreadId())) {
     g_recorder = this;
-    hook_.reset(SetWindowsHookExA(WH_CBT, &CreationRecorder::hook, nullptr, GetCurrentThreadId()));
 }
 
 CreationRecorder::~CreationRecorder() {
-    hook_.reset();
     g_recorder = nullptr;
 }
 
 LRESULT CALLBACK CreationRecorder::hook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && g_recorder != nullptr) {
-        const CREATESTRUCTA& create = *reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
-        if (create.hwndParent == g_recorder->parent_) {
-            const bool namedClass = HIWORD(reinterpret_cast<UINT_PTR>(create.lpszClass)) != 0;
-            g_recorder->controls_.push_back({reinterpret_cast<HWND>(wParam),
-                                             namedClass ? create.lpszClass : "",
-                                             create.lpszName != nullptr ? create.lpszName : "",
-                                             static_cast<DWORD>(create.style), create.dwExStyle,
-                                             RECT{create.x, create.y, create.cx, create.cy},
-                                             reinterpret_cast<UINT_PTR>(create.hMenu),
-                                             create.hInstance, create.lpCreateParams});
-        }
-    }
+    if (code != HCBT_CREATEWND || g_recorder == nullptr)
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    const CREATESTRUCTA& cs = *reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+    if (cs.hwndParent == g_recorder->parent_)
+        g_recorder->controls.push_back(
+            {HIWORD(reinterpret_cast<UINT_PTR>(cs.lpszClass)) != 0 ? cs.lpszClass : "",
+             cs.lpszName != nullptr ? cs.lpszName : "", static_cast<DWORD>(cs.style), cs.dwExStyle,
+             RECT{cs.x, cs.y, cs.cx, cs.cy}, reinterpret_cast<UINT_PTR>(cs.hMenu), cs.hInstance,
+             cs.lpCreateParams});
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-HostDialog::HostDialog(bool visible) {
-    window_.reset(CreateDialogParamA(testModule(), MAKEINTRESOURCEA(IDD_HOST),
-                                     test_host::application().mainWindow().m_hWnd, &procedure,
-                                     reinterpret_cast<LPARAM>(this)));
+HostDialog::HostDialog(bool visible)
+    : window_(CreateDialogParamA(testModule(), MAKEINTRESOURCEA(IDD_HOST),
+                                 test_host::application().mainWindow().m_hWnd, &procedure,
+                                 reinterpret_cast<LPARAM>(this))) {
     if (visible) {
         ShowWindow(get(), SW_SHOWNA);
         UpdateWindow(get());
     }
-    messages_.clear();
+    log.clear();
 }
 
 INT_PTR CALLBACK HostDialog::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -67,53 +60,50 @@ INT_PTR CALLBACK HostDialog::procedure(HWND window, UINT message, WPARAM wParam,
     auto* host = reinterpret_cast<HostDialog*>(GetWindowLongPtrA(window, DWLP_USER));
     if (host == nullptr)
         return FALSE;
-    if (message == WM_SETREDRAW || message == WM_DLGSECTIONCHANGED || message == WM_COMMAND ||
-        message == WM_VSCROLL || message == WM_HSCROLL)
-        host->messages_.push_back(
-            {message, wParam, host->section_ != nullptr ? host->section_->idCurrent : 0});
+    const std::string code = std::to_string(LOWORD(wParam)) + ":" + std::to_string(HIWORD(wParam));
+    if (message == WM_COMMAND && HIWORD(wParam) >= MSCN_NOTIFYGAINED &&
+        HIWORD(wParam) <= MSCN_RANGECHANGING)
+        host->log += "C" + std::to_string(HIWORD(wParam)) + " ";
+    else if (message == WM_VSCROLL || message == WM_HSCROLL)
+        host->log += (message == WM_VSCROLL ? "V" : "H") + code + " ";
+    else if (message == WM_SETREDRAW)
+        host->log += "R" + std::to_string(wParam) + " ";
+    else if (message == WM_DLGSECTIONCHANGED && host->section != nullptr)
+        host->log += "S" + std::to_string(host->section->idCurrent) + " ";
     return FALSE;
 }
 
-std::vector<HostMessage> HostDialog::received(UINT message) const {
-    std::vector<HostMessage> found;
-    for (const HostMessage& each : messages_)
-        if (each.message == message)
-            found.push_back(each);
-    return found;
-}
-
-ForcedTheme::ForcedTheme(bool active) {
-    const auto force = forceVisualTheme();
-    previous_ = force != nullptr ? force(active ? 1 : 0) : -1;
-    EXPECT_NE(force, nullptr);
-}
-
+ForcedTheme::ForcedTheme(bool active) : previous_(forceVisualTheme(active ? 1 : 0)) {}
 ForcedTheme::~ForcedTheme() {
-    if (const auto force = forceVisualTheme())
-        force(previous_);
+    forceVisualTheme(previous_);
 }
 
-POINT anchorOrigin(const HostDialog& host) {
+RECT anchorRect(const HostDialog& host) {
     RECT rect{};
     GetWindowRect(host.anchor(), &rect);
     MapWindowPoints(nullptr, host.get(), reinterpret_cast<POINT*>(&rect), 2);
-    return POINT{rect.left, rect.top};
+    return rect;
 }
 
 std::vector<HWND> controlsOf(const DLGCATEGORY& category) {
-    std::vector<HWND> handles;
-    if (category.hControls == nullptr)
-        return handles;
     const auto* locked = static_cast<const HWND*>(GlobalLock(category.hControls));
     if (locked == nullptr)
-        return handles;
-    handles.assign(locked, locked + category.cItems);
+        return {};
+    std::vector<HWND> handles(locked, locked + category.cItems);
     GlobalUnlock(category.hControls);
     return handles;
 }
 
 std::string textOf(HWND window) {
     return test_host::windowText(window);
+}
+
+size_t childCount(HWND parent) {
+    size_t count = 0;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT))
+        ++count;
+    return count;
 }
 
 void pumpFor(DWORD milliseconds) {
@@ -123,14 +113,6 @@ void pumpFor(DWORD milliseconds) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
         test_host::pumpMessages();
     }
-}
-
-std::vector<HWND> childrenOf(HWND parent) {
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT))
-        children.push_back(child);
-    return children;
 }
 
 } // namespace dialogs_tests
