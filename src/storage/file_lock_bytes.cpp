@@ -35,30 +35,10 @@ OVERLAPPED regionOf(ULARGE_INTEGER offset) {
 
 CFileLockBytes::CFileLockBytes(const char* name, HANDLE file, unsigned long access,
                                unsigned long fixedSize, __int64 baseOffset)
-    : m_hFile(file), m_dwAccess(access), m_dwFixedSize(fixedSize), m_nBaseOffset(baseOffset) {
+    : ComObject(0), m_hFile(file), m_dwAccess(access), m_dwFixedSize(fixedSize),
+      m_nBaseOffset(baseOffset) {
     strncpy_s(m_szName, name, _TRUNCATE);
     (void)m_dwAccess;
-}
-
-HRESULT CFileLockBytes::QueryInterface(REFIID iid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_ILockBytes)
-        return E_NOINTERFACE;
-    *object = static_cast<ILockBytes*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG CFileLockBytes::AddRef() {
-    return ++m_cRef;
-}
-
-ULONG CFileLockBytes::Release() {
-    const ULONG remaining = --m_cRef;
-    if (remaining == 0)
-        delete this; // the caller's handle stays open
-    return remaining;
 }
 
 HRESULT CFileLockBytes::positionAt(ULARGE_INTEGER offset) const {
