@@ -2,7 +2,7 @@
 #include "file_lock_bytes.h"
 #include "lock_bytes_array.h"
 #include "modes.h"
-#include "objects.h"
+#include "element_objects.h"
 #include "results.h"
 #include "share_locks.h"
 

@@ -1,6 +1,6 @@
 // IStream over the engine's streams.
 #include "modes.h"
-#include "objects.h"
+#include "element_objects.h"
 #include "results.h"
 
 #include <cfb/names.h>
@@ -47,36 +47,16 @@ HRESULT StreamObject::create(std::shared_ptr<Document> document, engine::cfb::St
     return S_OK;
 }
 
-HRESULT StreamObject::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    // Like ole32's compound-file streams, no ISequentialStream of its own: Read and Write
-    // come with IStream.
-    if (riid == IID_IUnknown || riid == IID_IStream)
-        *object = static_cast<IStream*>(this);
-    else if (riid == kIid)
-        *object = this;
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+// Like ole32's compound-file streams, no ISequentialStream of its own: Read and Write come
+// with IStream.
+void* StreamObject::otherInterface(REFIID riid) {
+    return riid == kIid ? this : nullptr;
 }
 
-ULONG StreamObject::AddRef() {
-    return ++references_;
-}
-
-ULONG StreamObject::Release() {
-    const ULONG remaining = --references_;
-    if (remaining == 0) {
-        {
-            std::lock_guard lock(document_->mutex);
-            scope_->end();
-            registration_.reset();
-        }
-        delete this;
-    }
-    return remaining;
+void StreamObject::finalRelease() {
+    std::lock_guard lock(document_->mutex);
+    scope_->end();
+    registration_.reset();
 }
 
 HRESULT StreamObject::checkUsable() const {
@@ -296,27 +276,6 @@ HRESULT ElementEnumerator::create(std::shared_ptr<Document> document, engine::cf
     enumerator->scope_ = Scope::makeChild(parentScope);
     *result = enumerator;
     return S_OK;
-}
-
-HRESULT ElementEnumerator::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IEnumSTATSTG)
-        return E_NOINTERFACE;
-    *object = static_cast<IEnumSTATSTG*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG ElementEnumerator::AddRef() {
-    return ++references_;
-}
-
-ULONG ElementEnumerator::Release() {
-    const ULONG remaining = --references_;
-    if (remaining == 0)
-        delete this;
-    return remaining;
 }
 
 HRESULT ElementEnumerator::checkUsable() const {
