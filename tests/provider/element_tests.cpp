@@ -463,7 +463,7 @@ TEST(StorageElements, StatReportsNameTypeClassAndStateBits) {
     CoTaskMemFree(stat.pwcsName);
 }
 
-TEST(StorageElements, InterfacesAndReferenceCounts) {
+TEST(StorageElements, AnswersItsOwnInterfacesOnly) {
     TemporaryDirectory folder;
     ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"qi.stg"));
     struct Row {
@@ -483,15 +483,11 @@ TEST(StorageElements, InterfacesAndReferenceCounts) {
         ComPtr<IUnknown> object;
         EXPECT_EQ(root->QueryInterface(*row.iid, object.putVoid()), row.expected);
     }
-    EXPECT_EQ(root->AddRef(), 2u);
-    EXPECT_EQ(root->Release(), 1u);
     ComPtr<IStream> stream;
     ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()), S_OK);
     ComPtr<IUnknown> sequential;
     // Compound-file streams answer no ISequentialStream of their own.
     EXPECT_EQ(stream->QueryInterface(IID_ISequentialStream, sequential.putVoid()), E_NOINTERFACE);
-    EXPECT_EQ(stream->AddRef(), 2u);
-    EXPECT_EQ(stream->Release(), 1u);
 }
 
 TEST(StorageCopies, CopyToHonoursExclusions) {
@@ -601,48 +597,15 @@ TEST(StorageCopies, MoveElementToMovesCopiesAndRenames) {
         std::vector<std::wstring> sourceAfter;
         std::vector<std::wstring> targetAfter;
     };
+    // clang-format off
     const Row rows[] = {
-        {"move a stream",
-         L"Existing",
-         L"Moved",
-         STGMOVE_MOVE,
-         true,
-         S_OK,
-         {L"d:Folder"},
-         {L"s:Moved"}},
-        {"copy a storage",
-         L"Folder",
-         L"Copy",
-         STGMOVE_COPY,
-         true,
-         S_OK,
-         {L"d:Folder", L"s:Existing"},
-         {L"d:Copy"}},
-        {"rename within",
-         L"Existing",
-         L"Renamed",
-         STGMOVE_MOVE,
-         false,
-         S_OK,
-         {L"d:Folder", L"s:Renamed"},
-         {}},
-        {"missing source",
-         L"None",
-         L"X",
-         STGMOVE_MOVE,
-         true,
-         STG_E_FILENOTFOUND,
-         {L"d:Folder", L"s:Existing"},
-         {}},
-        {"onto an existing name",
-         L"Existing",
-         L"Folder",
-         STGMOVE_COPY,
-         false,
-         STG_E_FILEALREADYEXISTS,
-         {L"d:Folder", L"s:Existing"},
-         {}},
+        {"move a stream", L"Existing", L"Moved", STGMOVE_MOVE, true, S_OK, {L"d:Folder"}, {L"s:Moved"}},
+        {"copy a storage", L"Folder", L"Copy", STGMOVE_COPY, true, S_OK, {L"d:Folder", L"s:Existing"}, {L"d:Copy"}},
+        {"rename within", L"Existing", L"Renamed", STGMOVE_MOVE, false, S_OK, {L"d:Folder", L"s:Renamed"}, {}},
+        {"missing source", L"None", L"X", STGMOVE_MOVE, true, STG_E_FILENOTFOUND, {L"d:Folder", L"s:Existing"}, {}},
+        {"onto an existing name", L"Existing", L"Folder", STGMOVE_COPY, false, STG_E_FILEALREADYEXISTS, {L"d:Folder", L"s:Existing"}, {}},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ComPtr<IStorage> source = makeSample(providerApi(), folder.file(L"source.stg"));

@@ -85,6 +85,19 @@ struct ValueRow {
     std::function<bool(const PROPVARIANT&)> same;
 };
 
+// A scalar held in `member` itself, compared byte for byte.
+template <typename T>
+ValueRow scalarRow(const char* label, VARTYPE type, T PROPVARIANT::*member, T value) {
+    return {label,
+            [=](PROPVARIANT* v) {
+                v->vt = type;
+                v->*member = value;
+            },
+            [=](const PROPVARIANT& v) {
+                return v.vt == type && std::memcmp(&(v.*member), &value, sizeof value) == 0;
+            }};
+}
+
 std::vector<ValueRow> valueRows() {
     static CLSID clsid = IID_IStorage;
     static BYTE blobBytes[] = {1, 2, 3, 0, 255};
@@ -97,165 +110,37 @@ std::vector<ValueRow> valueRows() {
     mixed[0].iVal = -5;
     mixed[1].vt = VT_R8;
     mixed[1].dblVal = 2.5;
+    // clang-format off
     return {
-        {"VT_I2",
-         [](PROPVARIANT* v) {
-             v->vt = VT_I2;
-             v->iVal = -1234;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_I2 && v.iVal == -1234;
-         }},
-        {"VT_I4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_I4;
-             v->lVal = -123456789;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_I4 && v.lVal == -123456789;
-         }},
-        {"VT_UI4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_UI4;
-             v->ulVal = 4000000000u;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_UI4 && v.ulVal == 4000000000u;
-         }},
-        {"VT_I8",
-         [](PROPVARIANT* v) {
-             v->vt = VT_I8;
-             v->hVal.QuadPart = -(1ll << 40);
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_I8 && v.hVal.QuadPart == -(1ll << 40);
-         }},
-        {"VT_UI1",
-         [](PROPVARIANT* v) {
-             v->vt = VT_UI1;
-             v->bVal = 200;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_UI1 && v.bVal == 200;
-         }},
-        {"VT_R4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_R4;
-             v->fltVal = 1.5f;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_R4 && v.fltVal == 1.5f;
-         }},
-        {"VT_R8",
-         [](PROPVARIANT* v) {
-             v->vt = VT_R8;
-             v->dblVal = 3.25;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_R8 && v.dblVal == 3.25;
-         }},
-        {"VT_CY",
-         [](PROPVARIANT* v) {
-             v->vt = VT_CY;
-             v->cyVal.int64 = 123450000;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_CY && v.cyVal.int64 == 123450000;
-         }},
-        {"VT_DATE",
-         [](PROPVARIANT* v) {
-             v->vt = VT_DATE;
-             v->date = 45000.5;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_DATE && v.date == 45000.5;
-         }},
-        {"VT_BOOL",
-         [](PROPVARIANT* v) {
-             v->vt = VT_BOOL;
-             v->boolVal = VARIANT_TRUE;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_BOOL && v.boolVal == VARIANT_TRUE;
-         }},
-        {"VT_ERROR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_ERROR;
-             v->scode = E_FAIL;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_ERROR && v.scode == E_FAIL;
-         }},
-        {"VT_FILETIME",
-         [](PROPVARIANT* v) {
-             v->vt = VT_FILETIME;
-             v->filetime = FILETIME{0x12345678, 0x01D9ABCD};
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_FILETIME && v.filetime.dwLowDateTime == 0x12345678 &&
-                    v.filetime.dwHighDateTime == 0x01D9ABCD;
-         }},
-        {"VT_CLSID",
-         [](PROPVARIANT* v) {
-             v->vt = VT_CLSID;
-             v->puuid = &clsid;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_CLSID && *v.puuid == IID_IStorage;
-         }},
-        {"VT_LPSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_LPSTR;
-             v->pszVal = ansiA;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_LPSTR && std::strcmp(v.pszVal, "first") == 0;
-         }},
-        {"VT_LPWSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_LPWSTR;
-             v->pwszVal = const_cast<wchar_t*>(L"wide \u00e9\u20ac");
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_LPWSTR && lpwstr(v.pwszVal) == L"wide \u00e9\u20ac";
-         }},
-        {"VT_BSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_BSTR;
-             v->bstrVal = SysAllocString(L"basic");
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_BSTR && lpwstr(v.bstrVal) == L"basic";
-         }},
-        {"VT_BLOB",
-         [](PROPVARIANT* v) {
-             v->vt = VT_BLOB;
-             v->blob.cbSize = sizeof blobBytes;
-             v->blob.pBlobData = blobBytes;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_BLOB && v.blob.cbSize == sizeof blobBytes &&
-                    std::memcmp(v.blob.pBlobData, blobBytes, sizeof blobBytes) == 0;
-         }},
-        {"VT_VECTOR | VT_I4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_VECTOR | VT_I4;
-             v->cal.cElems = 3;
-             v->cal.pElems = longs;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == (VT_VECTOR | VT_I4) && v.cal.cElems == 3 && v.cal.pElems[2] == 70000;
-         }},
-        {"VT_VECTOR | VT_LPSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_VECTOR | VT_LPSTR;
-             v->calpstr.cElems = 2;
-             v->calpstr.pElems = ansiList;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == (VT_VECTOR | VT_LPSTR) && v.calpstr.cElems == 2 &&
-                    std::strcmp(v.calpstr.pElems[1], "second") == 0;
-         }},
+        scalarRow("VT_I2", VT_I2, &PROPVARIANT::iVal, SHORT{-1234}),
+        scalarRow("VT_I4", VT_I4, &PROPVARIANT::lVal, LONG{-123456789}),
+        scalarRow("VT_UI4", VT_UI4, &PROPVARIANT::ulVal, ULONG{4000000000u}),
+        scalarRow("VT_I8", VT_I8, &PROPVARIANT::hVal, LARGE_INTEGER{.QuadPart = -(1ll << 40)}),
+        scalarRow("VT_UI1", VT_UI1, &PROPVARIANT::bVal, UCHAR{200}),
+        scalarRow("VT_R4", VT_R4, &PROPVARIANT::fltVal, FLOAT{1.5f}),
+        scalarRow("VT_R8", VT_R8, &PROPVARIANT::dblVal, DOUBLE{3.25}),
+        scalarRow("VT_CY", VT_CY, &PROPVARIANT::cyVal, CY{.int64 = 123450000}),
+        scalarRow("VT_DATE", VT_DATE, &PROPVARIANT::date, DATE{45000.5}),
+        scalarRow("VT_BOOL", VT_BOOL, &PROPVARIANT::boolVal, VARIANT_BOOL{VARIANT_TRUE}),
+        scalarRow("VT_ERROR", VT_ERROR, &PROPVARIANT::scode, SCODE{E_FAIL}),
+        scalarRow("VT_FILETIME", VT_FILETIME, &PROPVARIANT::filetime, FILETIME{0x12345678, 0x01D9ABCD}),
+        {"VT_CLSID", [](PROPVARIANT* v) { v->vt = VT_CLSID; v->puuid = &clsid; },
+         [](const PROPVARIANT& v) { return v.vt == VT_CLSID && *v.puuid == IID_IStorage; }},
+        {"VT_LPSTR", [](PROPVARIANT* v) { v->vt = VT_LPSTR; v->pszVal = ansiA; },
+         [](const PROPVARIANT& v) { return v.vt == VT_LPSTR && std::strcmp(v.pszVal, "first") == 0; }},
+        {"VT_LPWSTR", [](PROPVARIANT* v) { v->vt = VT_LPWSTR; v->pwszVal = const_cast<wchar_t*>(L"wide \u00e9\u20ac"); },
+         [](const PROPVARIANT& v) { return v.vt == VT_LPWSTR && lpwstr(v.pwszVal) == L"wide \u00e9\u20ac"; }},
+        {"VT_BSTR", [](PROPVARIANT* v) { v->vt = VT_BSTR; v->bstrVal = SysAllocString(L"basic"); },
+         [](const PROPVARIANT& v) { return v.vt == VT_BSTR && lpwstr(v.bstrVal) == L"basic"; }},
+        {"VT_BLOB", [](PROPVARIANT* v) { v->vt = VT_BLOB; v->blob = {sizeof blobBytes, blobBytes}; },
+         [](const PROPVARIANT& v) { return v.vt == VT_BLOB && v.blob.cbSize == sizeof blobBytes &&
+                                           std::memcmp(v.blob.pBlobData, blobBytes, sizeof blobBytes) == 0; }},
+        {"VT_VECTOR | VT_I4", [](PROPVARIANT* v) { v->vt = VT_VECTOR | VT_I4; v->cal = {3, longs}; },
+         [](const PROPVARIANT& v) { return v.vt == (VT_VECTOR | VT_I4) && v.cal.cElems == 3 && v.cal.pElems[2] == 70000; }},
+        {"VT_VECTOR | VT_LPSTR", [](PROPVARIANT* v) { v->vt = VT_VECTOR | VT_LPSTR; v->calpstr = {2, ansiList}; },
+         [](const PROPVARIANT& v) { return v.vt == (VT_VECTOR | VT_LPSTR) && v.calpstr.cElems == 2 &&
+                                           std::strcmp(v.calpstr.pElems[1], "second") == 0; }},
+        // clang-format on
         {"VT_VECTOR | VT_VARIANT",
          [](PROPVARIANT* v) {
              v->vt = VT_VECTOR | VT_VARIANT;
