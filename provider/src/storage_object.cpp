@@ -652,15 +652,13 @@ HRESULT StorageObject::Stat(STATSTG* stat, DWORD flags) {
         }
     }
     const FILETIME access = stat->atime;
-    RETURN_IF_FAILED(fillStatStg(element, flags, stat));
+    // A root on a caller's lock bytes has no name to report.
+    const bool nameless = root_ && root_->fileName.empty();
+    RETURN_IF_FAILED(fillStatStg(element, nameless ? DWORD{STATFLAG_NONAME} : flags, stat));
     stat->atime = access;
     stat->type = STGTY_STORAGE;
     // What the storage is open for: STGM_CREATE only said how it came to be.
     stat->grfMode = mode_ & ~STGM_CREATE;
-    if (root_ && root_->fileName.empty() && flags == STATFLAG_DEFAULT) {
-        CoTaskMemFree(stat->pwcsName);
-        stat->pwcsName = nullptr;
-    }
     return S_OK;
 }
 

@@ -3,6 +3,8 @@
 #include "element_objects.h"
 #include "results.h"
 
+#include <support/task_memory.h>
+
 #include <cfb/names.h>
 
 #include <algorithm>
@@ -313,16 +315,16 @@ HRESULT ElementEnumerator::Next(ULONG count, STATSTG* elements, ULONG* fetched) 
     RETURN_IF_FAILED(checkUsable());
     std::vector<engine::cfb::ElementStat> next;
     RETURN_IF_FAILED(nextElements(count, &next));
+    // Names are handed out only once every one of them was copied.
+    std::vector<support::UniqueTaskString> names(next.size());
     for (std::size_t index = 0; index < next.size(); ++index) {
-        const HRESULT hr = fillStatStg(next[index], STATFLAG_DEFAULT, &elements[index]);
-        if (FAILED(hr)) {
-            for (std::size_t filled = 0; filled <= index; ++filled) {
-                CoTaskMemFree(elements[filled].pwcsName);
-                elements[filled] = STATSTG{};
-            }
-            return hr;
-        }
+        names[index] = support::copyToTaskMemory(next[index].name);
+        RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, !names[index]);
     }
+    for (std::size_t index = 0; index < next.size(); ++index)
+        RETURN_IF_FAILED(fillStatStg(next[index], STATFLAG_NONAME, &elements[index]));
+    for (std::size_t index = 0; index < next.size(); ++index)
+        elements[index].pwcsName = names[index].release();
     if (!next.empty())
         lastName_ = next.back().name;
     const auto done = static_cast<ULONG>(next.size());

@@ -1,6 +1,7 @@
 #include "storage/file_lock_bytes.h"
 
 #include <support/result_macros.h>
+#include <support/task_memory.h>
 #include <z64eveze.h>
 
 #include <cstring>
@@ -109,7 +110,8 @@ HRESULT CFileLockBytes::Stat(STATSTG* stat, DWORD flags) {
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, stat);
     if ((flags & STATFLAG_NONAME) == 0) {
         const int units = MultiByteToWideChar(CP_ACP, 0, m_szName, -1, nullptr, 0);
-        stat->pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc(units * sizeof(WCHAR)));
+        stat->pwcsName =
+            support::allocateTaskMemory<WCHAR>(static_cast<std::size_t>(units)).release();
         RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, stat->pwcsName);
         MultiByteToWideChar(CP_ACP, 0, m_szName, -1, stat->pwcsName, units);
     }
