@@ -310,52 +310,26 @@ TEST(PropertySetArguments, CreateOpenAndDeleteAnswerAsDocumented) {
     constexpr const char* kWineNeedsCreate =
         "it refuses Create without STGM_CREATE (STG_E_INVALIDFLAG)";
     runSetRows({
+        // clang-format off
         {"create", create(kCustomSet, 0, kSetMode | STGM_CREATE), S_OK},
-        {"create unbuffered ANSI case-sensitive",
-         create(kCustomSet, PROPSETFLAG_UNBUFFERED | PROPSETFLAG_ANSI | PROPSETFLAG_CASE_SENSITIVE,
-                kSetMode | STGM_CREATE),
-         S_OK},
+        {"create unbuffered ANSI case-sensitive", create(kCustomSet, PROPSETFLAG_UNBUFFERED | PROPSETFLAG_ANSI | PROPSETFLAG_CASE_SENSITIVE, kSetMode | STGM_CREATE), S_OK},
         {"create without STGM_CREATE", create(kCustomSet, 0, kSetMode), S_OK, kWineNeedsCreate},
-        {"create with an unknown flag", create(kCustomSet, 0x10, kSetMode | STGM_CREATE),
-         STG_E_INVALIDFLAG, "it ignores unknown set flags"},
-        {"create non-simple", create(kCustomSet, PROPSETFLAG_NONSIMPLE, kSetMode | STGM_CREATE),
-         STG_E_INVALIDFLAG},
-        {"create without exclusive sharing", create(kCustomSet, 0, STGM_READWRITE | STGM_CREATE),
-         STG_E_INVALIDFLAG},
-        {"create write-only",
-         create(kCustomSet, 0, STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
-        {"create for reading",
-         create(kCustomSet, 0, STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
-        {"open after a create for reading",
-         [](IPropertySetStorage* sets, IPropertyStorage* held) {
-             ComPtr<IPropertyStorage> refused;
-             sets->Create(FMTID_SummaryInformation, nullptr, 0, kReadMode | STGM_CREATE,
-                          refused.put());
-             return open(FMTID_SummaryInformation, kSetMode)(sets, held);
-         },
-         S_OK},
-        {"create over an existing set", create(FMTID_SummaryInformation, 0, kSetMode),
-         STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
-        {"create replacing an existing set",
-         create(FMTID_SummaryInformation, 0, kSetMode | STGM_CREATE), S_OK, "", kWineAborts},
-        {"create over a storage of the set's name",
-         [](IPropertySetStorage* sets, IPropertyStorage* held) {
-             ComPtr<IStorage> storage;
-             sets->QueryInterface(IID_IStorage, storage.putVoid());
-             ComPtr<IStorage> squatter;
-             storage->CreateStorage(ole32StreamName(kCustomSet).c_str(), kSetMode, 0, 0,
-                                    squatter.put());
-             return create(kCustomSet, 0, kSetMode)(sets, held);
-         },
-         STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
+        {"create with an unknown flag", create(kCustomSet, 0x10, kSetMode | STGM_CREATE), STG_E_INVALIDFLAG, "it ignores unknown set flags"},
+        {"create non-simple", create(kCustomSet, PROPSETFLAG_NONSIMPLE, kSetMode | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"create without exclusive sharing", create(kCustomSet, 0, STGM_READWRITE | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"create write-only", create(kCustomSet, 0, STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"create for reading", create(kCustomSet, 0, STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"open after a create for reading", [](IPropertySetStorage* sets, IPropertyStorage* held) { ComPtr<IPropertyStorage> refused; sets->Create(FMTID_SummaryInformation, nullptr, 0, kReadMode | STGM_CREATE, refused.put()); return open(FMTID_SummaryInformation, kSetMode)(sets, held); }, S_OK},
+        {"create over an existing set", create(FMTID_SummaryInformation, 0, kSetMode), STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
+        {"create replacing an existing set", create(FMTID_SummaryInformation, 0, kSetMode | STGM_CREATE), S_OK, "", kWineAborts},
+        {"create over a storage of the set's name", [](IPropertySetStorage* sets, IPropertyStorage* held) { ComPtr<IStorage> storage; sets->QueryInterface(IID_IStorage, storage.putVoid()); ComPtr<IStorage> squatter; storage->CreateStorage(ole32StreamName(kCustomSet).c_str(), kSetMode, 0, 0, squatter.put()); return create(kCustomSet, 0, kSetMode)(sets, held); }, STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
         {"open", open(FMTID_SummaryInformation, kSetMode), S_OK},
         {"open for reading", open(FMTID_SummaryInformation, kReadMode), S_OK},
         {"open a missing set", open(kCustomSet, kSetMode), STG_E_FILENOTFOUND},
         {"open an open set", open(FMTID_DocSummaryInformation, kSetMode), STG_E_ACCESSDENIED},
-        {"delete", [](IPropertySetStorage* s, auto) { return s->Delete(FMTID_SummaryInformation); },
-         S_OK},
-        {"delete a missing set", [](IPropertySetStorage* s, auto) { return s->Delete(kCustomSet); },
-         STG_E_FILENOTFOUND},
+        {"delete", [](IPropertySetStorage* s, auto) { return s->Delete(FMTID_SummaryInformation); }, S_OK},
+        {"delete a missing set", [](IPropertySetStorage* s, auto) { return s->Delete(kCustomSet); }, STG_E_FILENOTFOUND},
+        // clang-format on
     });
 }
 
@@ -364,120 +338,39 @@ TEST(PropertySetArguments, NullPointersAreRefusedWithoutACrash) {
     constexpr const char* kWineWritesThroughNull = "Wine 8 writes through the null pointer";
     constexpr const char* kWineGivesInvalidArg = "it answers E_INVALIDARG for an out-pointer";
     runSetRows({
+        // clang-format off
         // IPropertySetStorage
-        {"create without format",
-         [](IPropertySetStorage* s, auto) {
-             ComPtr<IPropertyStorage> set;
-             return s->Create(nullGuid(), nullptr, 0, kSetMode | STGM_CREATE, set.put());
-         },
-         E_INVALIDARG},
-        {"create without out-parameter",
-         [](IPropertySetStorage* s, auto) {
-             return s->Create(kCustomSet, nullptr, 0, kSetMode | STGM_CREATE, nullptr);
-         },
-         STG_E_INVALIDPOINTER, "", kWineAborts},
-        {"open without format",
-         [](IPropertySetStorage* s, auto) {
-             ComPtr<IPropertyStorage> set;
-             return s->Open(nullGuid(), kSetMode, set.put());
-         },
-         E_INVALIDARG},
-        {"open without out-parameter",
-         [](IPropertySetStorage* s, auto) {
-             return s->Open(FMTID_SummaryInformation, kSetMode, nullptr);
-         },
-         STG_E_INVALIDPOINTER, "", kWineAborts},
-        {"delete without format",
-         [](IPropertySetStorage* s, auto) { return s->Delete(nullGuid()); }, E_INVALIDARG},
-        {"enumerate without out-parameter",
-         [](IPropertySetStorage* s, auto) { return s->Enum(nullptr); }, STG_E_INVALIDPOINTER,
-         kWineGivesInvalidArg},
+        {"create without format", [](IPropertySetStorage* s, auto) { ComPtr<IPropertyStorage> set; return s->Create(nullGuid(), nullptr, 0, kSetMode | STGM_CREATE, set.put()); }, E_INVALIDARG},
+        {"create without out-parameter", [](IPropertySetStorage* s, auto) { return s->Create(kCustomSet, nullptr, 0, kSetMode | STGM_CREATE, nullptr); }, STG_E_INVALIDPOINTER, "", kWineAborts},
+        {"open without format", [](IPropertySetStorage* s, auto) { ComPtr<IPropertyStorage> set; return s->Open(nullGuid(), kSetMode, set.put()); }, E_INVALIDARG},
+        {"open without out-parameter", [](IPropertySetStorage* s, auto) { return s->Open(FMTID_SummaryInformation, kSetMode, nullptr); }, STG_E_INVALIDPOINTER, "", kWineAborts},
+        {"delete without format", [](IPropertySetStorage* s, auto) { return s->Delete(nullGuid()); }, E_INVALIDARG},
+        {"enumerate without out-parameter", [](IPropertySetStorage* s, auto) { return s->Enum(nullptr); }, STG_E_INVALIDPOINTER, kWineGivesInvalidArg},
         // IPropertyStorage
-        {"read without selectors",
-         [](auto, IPropertyStorage* p) {
-             PROPVARIANT value;
-             return p->ReadMultiple(1, nullptr, &value);
-         },
-         E_INVALIDARG},
-        {"read without values",
-         [](auto, IPropertyStorage* p) {
-             const PROPSPEC selector = byId(2);
-             return p->ReadMultiple(1, &selector, nullptr);
-         },
-         E_INVALIDARG},
-        {"write without selectors",
-         [](auto, IPropertyStorage* p) {
-             PROPVARIANT value{};
-             return p->WriteMultiple(1, nullptr, &value, PID_FIRST_USABLE);
-         },
-         E_INVALIDARG},
-        {"write without values",
-         [](auto, IPropertyStorage* p) {
-             const PROPSPEC selector = byId(2);
-             return p->WriteMultiple(1, &selector, nullptr, PID_FIRST_USABLE);
-         },
-         E_INVALIDARG},
-        {"delete without selectors",
-         [](auto, IPropertyStorage* p) { return p->DeleteMultiple(1, nullptr); }, E_INVALIDARG},
-        {"read names without identifiers",
-         [](auto, IPropertyStorage* p) {
-             LPOLESTR name = nullptr;
-             return p->ReadPropertyNames(1, nullptr, &name);
-         },
-         E_INVALIDARG},
-        {"read names without names",
-         [](auto, IPropertyStorage* p) {
-             const PROPID id = 2;
-             return p->ReadPropertyNames(1, &id, nullptr);
-         },
-         E_INVALIDARG},
-        {"write names without identifiers",
-         [](auto, IPropertyStorage* p) {
-             LPOLESTR name = const_cast<LPOLESTR>(L"Name");
-             return p->WritePropertyNames(1, nullptr, &name);
-         },
-         E_INVALIDARG},
-        {"write names without names",
-         [](auto, IPropertyStorage* p) {
-             const PROPID id = 2;
-             return p->WritePropertyNames(1, &id, nullptr);
-         },
-         E_INVALIDARG},
-        {"delete names without identifiers",
-         [](auto, IPropertyStorage* p) { return p->DeletePropertyNames(1, nullptr); },
-         E_INVALIDARG},
-        {"enumerate properties without out-parameter",
-         [](auto, IPropertyStorage* p) { return p->Enum(nullptr); }, STG_E_INVALIDPOINTER, "",
-         kWineWritesThroughNull},
-        {"stat without structure", [](auto, IPropertyStorage* p) { return p->Stat(nullptr); },
-         STG_E_INVALIDPOINTER, kWineGivesInvalidArg},
-        {"set class without class",
-         [](auto, IPropertyStorage* p) { return p->SetClass(nullGuid()); }, E_INVALIDARG},
-        {"set no times",
-         [](auto, IPropertyStorage* p) { return p->SetTimes(nullptr, nullptr, nullptr); }, S_OK,
-         "it does not implement SetTimes (E_NOTIMPL)"},
+        {"read without selectors", [](auto, IPropertyStorage* p) { PROPVARIANT value; return p->ReadMultiple(1, nullptr, &value); }, E_INVALIDARG},
+        {"read without values", [](auto, IPropertyStorage* p) { const PROPSPEC selector = byId(2); return p->ReadMultiple(1, &selector, nullptr); }, E_INVALIDARG},
+        {"write without selectors", [](auto, IPropertyStorage* p) { PROPVARIANT value{}; return p->WriteMultiple(1, nullptr, &value, PID_FIRST_USABLE); }, E_INVALIDARG},
+        {"write without values", [](auto, IPropertyStorage* p) { const PROPSPEC selector = byId(2); return p->WriteMultiple(1, &selector, nullptr, PID_FIRST_USABLE); }, E_INVALIDARG},
+        {"delete without selectors", [](auto, IPropertyStorage* p) { return p->DeleteMultiple(1, nullptr); }, E_INVALIDARG},
+        {"read names without identifiers", [](auto, IPropertyStorage* p) { LPOLESTR name = nullptr; return p->ReadPropertyNames(1, nullptr, &name); }, E_INVALIDARG},
+        {"read names without names", [](auto, IPropertyStorage* p) { const PROPID id = 2; return p->ReadPropertyNames(1, &id, nullptr); }, E_INVALIDARG},
+        {"write names without identifiers", [](auto, IPropertyStorage* p) { LPOLESTR name = const_cast<LPOLESTR>(L"Name"); return p->WritePropertyNames(1, nullptr, &name); }, E_INVALIDARG},
+        {"write names without names", [](auto, IPropertyStorage* p) { const PROPID id = 2; return p->WritePropertyNames(1, &id, nullptr); }, E_INVALIDARG},
+        {"delete names without identifiers", [](auto, IPropertyStorage* p) { return p->DeletePropertyNames(1, nullptr); }, E_INVALIDARG},
+        {"enumerate properties without out-parameter", [](auto, IPropertyStorage* p) { return p->Enum(nullptr); }, STG_E_INVALIDPOINTER, "", kWineWritesThroughNull},
+        {"stat without structure", [](auto, IPropertyStorage* p) { return p->Stat(nullptr); }, STG_E_INVALIDPOINTER, kWineGivesInvalidArg},
+        {"set class without class", [](auto, IPropertyStorage* p) { return p->SetClass(nullGuid()); }, E_INVALIDARG},
+        {"set no times", [](auto, IPropertyStorage* p) { return p->SetTimes(nullptr, nullptr, nullptr); }, S_OK, "it does not implement SetTimes (E_NOTIMPL)"},
+        // clang-format on
     });
 }
 
 TEST(PropertyValues, AnEmptyValueIsNothingToStore) {
     runSetRows({
-        {"VT_EMPTY over a value, then reverted",
-         [](auto, IPropertyStorage* p) {
-             writeOne(p, byId(2), PROPVARIANT{});
-             p->Revert();
-             HRESULT hr = E_FAIL;
-             readOne(p, byId(2), &hr);
-             return hr;
-         },
-         S_FALSE},
-        {"VT_EMPTY as a new value",
-         [](auto, IPropertyStorage* p) {
-             writeOne(p, byId(3), PROPVARIANT{});
-             HRESULT hr = E_FAIL;
-             readOne(p, byId(3), &hr);
-             return hr;
-         },
-         S_FALSE, "it stores VT_EMPTY as a value"},
+        // clang-format off
+        {"VT_EMPTY over a value, then reverted", [](auto, IPropertyStorage* p) { writeOne(p, byId(2), PROPVARIANT{}); p->Revert(); HRESULT hr = E_FAIL; readOne(p, byId(2), &hr); return hr; }, S_FALSE},
+        {"VT_EMPTY as a new value", [](auto, IPropertyStorage* p) { writeOne(p, byId(3), PROPVARIANT{}); HRESULT hr = E_FAIL; readOne(p, byId(3), &hr); return hr; }, S_FALSE, "it stores VT_EMPTY as a value"},
+        // clang-format on
     });
 }
 
@@ -567,6 +460,7 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"VT_UNKNOWN", VT_UNKNOWN, STG_E_INVALIDPARAMETER},
         {"VT_DISPATCH", VT_DISPATCH, STG_E_INVALIDPARAMETER},
         {"VT_VARIANT alone", VT_VARIANT, STG_E_INVALIDPARAMETER},
@@ -575,6 +469,7 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
         {"VT_ARRAY | VT_LPWSTR", VT_ARRAY | VT_LPWSTR, STG_E_INVALIDPARAMETER},
         {"VT_ARRAY | VT_VECTOR | VT_I4", VT_ARRAY | VT_VECTOR | VT_I4, STG_E_INVALIDPARAMETER},
         {"VT_STORAGE in a simple set", VT_STORAGE, STG_E_PROPSETMISMATCHED},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -613,12 +508,14 @@ TEST(PropertyIdentifiers, SpecialIdentifiersFollowTheRules) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"code page of a set that has properties", PID_CODEPAGE, STG_E_INVALIDPARAMETER},
         {"dictionary", PID_DICTIONARY, STG_E_INVALIDPARAMETER},
         {"behaviour", PID_BEHAVIOR, STG_E_INVALIDPARAMETER},
         {"read-only range", 0x90000000, STG_E_INVALIDPARAMETER},
         {"illegal identifier, ignored", PID_ILLEGAL, S_OK},
         {"largest ordinary identifier", 0x7FFFFFFF, S_OK},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -648,8 +545,10 @@ TEST(PropertyNames, NamedPropertiesGetIdentifiersAndCaseRules) {
         HRESULT otherCase; // reading "CLIENT" after writing "Client"
     };
     const Row rows[] = {
+        // clang-format off
         {"case-insensitive", PROPSETFLAG_DEFAULT, S_OK},
         {"case-sensitive", PROPSETFLAG_CASE_SENSITIVE, S_FALSE},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
