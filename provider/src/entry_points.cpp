@@ -2,9 +2,11 @@
 #include "file_lock_bytes.h"
 #include "lock_bytes_array.h"
 #include "modes.h"
-#include "objects.h"
+#include "element_objects.h"
 #include "results.h"
 #include "share_locks.h"
+
+#include <support/task_memory.h>
 
 #include <cfb/constants.h>
 
@@ -280,9 +282,9 @@ enum class Access { read, create };
 [[nodiscard]] HRESULT takePriorityName(IStorage* priority, std::wstring* name) {
     STATSTG stat{};
     RETURN_IF_FAILED(priority->Stat(&stat, STATFLAG_DEFAULT));
-    if (stat.pwcsName)
-        *name = stat.pwcsName;
-    CoTaskMemFree(stat.pwcsName);
+    const support::UniqueTaskString statName(stat.pwcsName);
+    if (statName)
+        *name = statName.get();
     priority->Release();
     RETURN_HR_IF(STG_E_INVALIDNAME, name->empty());
     return S_OK;

@@ -3,6 +3,8 @@
 #include "modes.h"
 #include "results.h"
 
+#include <support/task_memory.h>
+
 #include <cstring>
 #include <new>
 
@@ -22,14 +24,6 @@ constexpr wchar_t kUncLongPathPrefix[] = L"\\\\?\\UNC\\";
     overlapped.Offset = offset.LowPart;
     overlapped.OffsetHigh = offset.HighPart;
     return overlapped;
-}
-
-[[nodiscard]] wchar_t* copyToTaskMemory(const std::wstring& text) {
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (copy)
-        std::memcpy(copy, text.c_str(), bytes);
-    return copy;
 }
 
 } // namespace
@@ -101,31 +95,9 @@ HRESULT FileLockBytes::open(const std::wstring& path, DWORD mode, FileDispositio
                                          security, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return lastFileError();
-    auto* bytes = new (std::nothrow) FileLockBytes(std::move(file), path);
-    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, bytes);
-    *result = ComPtr<FileLockBytes>::attach(bytes);
+    *result = support::makeComObject<FileLockBytes>(std::move(file), path);
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, result->get());
     return S_OK;
-}
-
-HRESULT FileLockBytes::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_ILockBytes)
-        return E_NOINTERFACE;
-    *object = static_cast<ILockBytes*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG FileLockBytes::AddRef() {
-    return ++references_;
-}
-
-ULONG FileLockBytes::Release() {
-    const ULONG remaining = --references_;
-    if (remaining == 0)
-        delete this;
-    return remaining;
 }
 
 HRESULT FileLockBytes::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) {
@@ -208,7 +180,7 @@ HRESULT FileLockBytes::Stat(STATSTG* stat, DWORD statFlag) {
     stat->cbSize.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
     stat->grfLocksSupported = LOCK_EXCLUSIVE | LOCK_ONLYONCE;
     if (statFlag == STATFLAG_DEFAULT) {
-        stat->pwcsName = copyToTaskMemory(path_);
+        stat->pwcsName = support::copyToTaskMemory(path_).release();
         RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, stat->pwcsName);
     }
     return S_OK;

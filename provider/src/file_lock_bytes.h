@@ -6,6 +6,7 @@
 
 #include "com_ptr.h"
 
+#include <support/com_object.h>
 #include <support/unique_resource.h>
 
 #include <objidl.h>
@@ -22,17 +23,13 @@ enum class FileDisposition {
     openOrCreate, // STGM_CREATE, STGM_CONVERT: emptied by the caller once the file is its own
 };
 
-class FileLockBytes final : public ILockBytes {
+class FileLockBytes final : public support::ComObject<FileLockBytes, ILockBytes> {
 public:
     // Opens `path` for a root opened with `mode` (its access and share groups).
     [[nodiscard]] static HRESULT open(const std::wstring& path, DWORD mode,
                                       FileDisposition disposition, SECURITY_ATTRIBUTES* security,
                                       ComPtr<FileLockBytes>* result);
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // ILockBytes
     HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count,
                                      ULONG* read) override;
@@ -51,12 +48,10 @@ public:
     // (STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE).
     void setFlushToDisk(bool flush) { flushToDisk_ = flush; }
 
-private:
     FileLockBytes(support::UniqueFile file, std::wstring path)
         : file_(std::move(file)), path_(std::move(path)) {}
-    ~FileLockBytes() = default;
 
-    std::atomic<ULONG> references_{1};
+private:
     std::mutex mutex_; // SetSize moves the file pointer
     support::UniqueFile file_;
     std::wstring path_;

@@ -1,8 +1,10 @@
 #include "property_conversion.h"
 
-#include "objects.h"
+#include "element_objects.h"
 #include "property_arrays.h"
 #include "results.h"
+
+#include <support/task_memory.h>
 
 #include <cstring>
 #include <new>
@@ -93,7 +95,7 @@ private:
                            ? 0
                            : WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()),
                                                  nullptr, 0, nullptr, nullptr);
-    auto* copy = static_cast<char*>(CoTaskMemAlloc(static_cast<std::size_t>(length) + 1));
+    char* copy = support::allocateTaskMemory<char>(static_cast<std::size_t>(length) + 1).release();
     if (!copy)
         return nullptr;
     if (length > 0)
@@ -134,27 +136,28 @@ private:
         value.payload());
 }
 
-template <typename T>
-[[nodiscard]] T* allocateArray(std::size_t count) {
-    return static_cast<T*>(CoTaskMemAlloc(count == 0 ? 1 : count * sizeof(T)));
+// ---- elements -----------------------------------------------------------------------------
+
+[[nodiscard]] HRESULT made(Value made, Value* value) {
+    *value = std::move(made);
+    return S_OK;
 }
 
-// ---- PROPVARIANT to Value ---------------------------------------------------------------
+template <typename Element>
+[[nodiscard]] HRESULT signedOut(const Value& value, Element* element) {
+    *element = static_cast<Element>(value.asSigned());
+    return S_OK;
+}
 
-[[nodiscard]] HRESULT scalarFromVariant(VarType type, const PROPVARIANT& v, Value* value);
+template <typename Element>
+[[nodiscard]] HRESULT unsignedOut(const Value& value, Element* element) {
+    *element = static_cast<Element>(value.asUnsigned());
+    return S_OK;
+}
 
-template <typename Counted, typename Convert>
-[[nodiscard]] HRESULT vectorFrom(VarType elementType, const Counted& counted, Convert convert,
-                                 Value* value) {
-    RETURN_HR_IF(STG_E_INVALIDPARAMETER, counted.cElems != 0 && counted.pElems == nullptr);
-    ValueVector elements;
-    elements.reserve(counted.cElems);
-    for (ULONG index = 0; index < counted.cElems; ++index) {
-        Value element;
-        RETURN_IF_FAILED(convert(counted.pElems[index], &element));
-        elements.push_back(std::move(element));
-    }
-    *value = Value::vector(elementType, std::move(elements));
+template <typename Element>
+[[nodiscard]] HRESULT realOut(const Value& value, Element* element) {
+    *element = static_cast<Element>(value.asReal());
     return S_OK;
 }
 
@@ -187,237 +190,6 @@ template <typename Counted, typename Convert>
     return S_OK;
 }
 
-template <typename T, typename Make>
-[[nodiscard]] auto plain(Make make) {
-    return [make](const T& element, Value* value) {
-        *value = make(element);
-        return S_OK;
-    };
-}
-
-[[nodiscard]] HRESULT vectorFromVariant(const PROPVARIANT& v, Value* value) {
-    const VarType element = v.vt & vt::typeMask;
-    switch (element) {
-    case vt::i1:
-        return vectorFrom(element, v.cac, plain<CHAR>([](CHAR x) { return Value::i1(x); }), value);
-    case vt::ui1:
-        return vectorFrom(element, v.caub, plain<UCHAR>([](UCHAR x) { return Value::ui1(x); }),
-                          value);
-    case vt::i2:
-        return vectorFrom(element, v.cai, plain<SHORT>([](SHORT x) { return Value::i2(x); }),
-                          value);
-    case vt::ui2:
-        return vectorFrom(element, v.caui, plain<USHORT>([](USHORT x) { return Value::ui2(x); }),
-                          value);
-    case vt::i4:
-        return vectorFrom(element, v.cal, plain<LONG>([](LONG x) { return Value::i4(x); }), value);
-    case vt::ui4:
-        return vectorFrom(element, v.caul, plain<ULONG>([](ULONG x) { return Value::ui4(x); }),
-                          value);
-    case vt::i8:
-        return vectorFrom(
-            element, v.cah,
-            plain<LARGE_INTEGER>([](LARGE_INTEGER x) { return Value::i8(x.QuadPart); }), value);
-    case vt::ui8:
-        return vectorFrom(
-            element, v.cauh,
-            plain<ULARGE_INTEGER>([](ULARGE_INTEGER x) { return Value::ui8(x.QuadPart); }), value);
-    case vt::r4:
-        return vectorFrom(element, v.caflt, plain<FLOAT>([](FLOAT x) { return Value::r4(x); }),
-                          value);
-    case vt::r8:
-        return vectorFrom(element, v.cadbl, plain<DOUBLE>([](DOUBLE x) { return Value::r8(x); }),
-                          value);
-    case vt::cy:
-        return vectorFrom(element, v.cacy, plain<CY>([](CY x) { return Value::currency(x.int64); }),
-                          value);
-    case vt::date:
-        return vectorFrom(element, v.cadate, plain<DATE>([](DATE x) { return Value::date(x); }),
-                          value);
-    case vt::boolean:
-        return vectorFrom(element, v.cabool,
-                          plain<VARIANT_BOOL>([](VARIANT_BOOL x) { return booleanValue(x); }),
-                          value);
-    case vt::error:
-        return vectorFrom(element, v.cascode, plain<SCODE>([](SCODE x) {
-                              return Value::error(static_cast<std::uint32_t>(x));
-                          }),
-                          value);
-    case vt::filetime:
-        return vectorFrom(
-            element, v.cafiletime,
-            plain<FILETIME>([](FILETIME x) { return Value::filetime(fileTimeValue(x)); }), value);
-    case vt::clsid:
-        return vectorFrom(element, v.cauuid,
-                          plain<CLSID>([](const CLSID& x) { return Value::clsid(toGuid(x)); }),
-                          value);
-    case vt::lpstr:
-        return vectorFrom(
-            element, v.calpstr, [](char* x, Value* out) { return lpstrValue(x, out); }, value);
-    case vt::lpwstr:
-        return vectorFrom(
-            element, v.calpwstr, [](wchar_t* x, Value* out) { return lpwstrValue(x, out); }, value);
-    case vt::bstr:
-        return vectorFrom(
-            element, v.cabstr, [](BSTR x, Value* out) { return bstrValue(x, out); }, value);
-    case vt::cf:
-        return vectorFrom(
-            element, v.caclipdata,
-            [](const CLIPDATA& x, Value* out) { return clipboardValue(x, out); }, value);
-    case vt::variant:
-        return vectorFrom(
-            element, v.capropvar,
-            [](const PROPVARIANT& x, Value* out) {
-                RETURN_HR_IF(STG_E_INVALIDPARAMETER, (x.vt & ~vt::typeMask) != 0);
-                return scalarFromVariant(x.vt, x, out);
-            },
-            value);
-    default:
-        return STG_E_INVALIDPARAMETER;
-    }
-}
-
-HRESULT scalarFromVariant(VarType type, const PROPVARIANT& v, Value* value) {
-    switch (type) {
-    case vt::empty:
-        *value = Value::empty();
-        return S_OK;
-    case vt::null:
-        *value = Value::null();
-        return S_OK;
-    case vt::i1:
-        *value = Value::i1(v.cVal);
-        return S_OK;
-    case vt::ui1:
-        *value = Value::ui1(v.bVal);
-        return S_OK;
-    case vt::i2:
-        *value = Value::i2(v.iVal);
-        return S_OK;
-    case vt::ui2:
-        *value = Value::ui2(v.uiVal);
-        return S_OK;
-    case vt::i4:
-        *value = Value::i4(v.lVal);
-        return S_OK;
-    case vt::int_:
-        *value = Value::integer(v.intVal);
-        return S_OK;
-    case vt::ui4:
-        *value = Value::ui4(v.ulVal);
-        return S_OK;
-    case vt::uint_:
-        *value = Value::unsignedInteger(v.uintVal);
-        return S_OK;
-    case vt::i8:
-        *value = Value::i8(v.hVal.QuadPart);
-        return S_OK;
-    case vt::ui8:
-        *value = Value::ui8(v.uhVal.QuadPart);
-        return S_OK;
-    case vt::r4:
-        *value = Value::r4(v.fltVal);
-        return S_OK;
-    case vt::r8:
-        *value = Value::r8(v.dblVal);
-        return S_OK;
-    case vt::cy:
-        *value = Value::currency(v.cyVal.int64);
-        return S_OK;
-    case vt::date:
-        *value = Value::date(v.date);
-        return S_OK;
-    case vt::boolean:
-        *value = booleanValue(v.boolVal);
-        return S_OK;
-    case vt::error:
-        *value = Value::error(static_cast<std::uint32_t>(v.scode));
-        return S_OK;
-    case vt::filetime:
-        *value = Value::filetime(fileTimeValue(v.filetime));
-        return S_OK;
-    case vt::clsid:
-        RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, v.puuid);
-        *value = Value::clsid(toGuid(*v.puuid));
-        return S_OK;
-    case vt::lpstr:
-        return lpstrValue(v.pszVal, value);
-    case vt::bstr:
-        return bstrValue(v.bstrVal, value);
-    case vt::lpwstr:
-        return lpwstrValue(v.pwszVal, value);
-    case vt::blob:
-        RETURN_HR_IF(STG_E_INVALIDPARAMETER, v.blob.cbSize != 0 && v.blob.pBlobData == nullptr);
-        *value = Value::blob(
-            std::vector<std::uint8_t>(v.blob.pBlobData, v.blob.pBlobData + v.blob.cbSize));
-        return S_OK;
-    case vt::cf:
-        RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, v.pclipdata);
-        return clipboardValue(*v.pclipdata, value);
-    case vt::decimal: {
-        engine::propset::Decimal decimal;
-        decimal.scale = v.decVal.scale;
-        decimal.sign = v.decVal.sign;
-        decimal.high = v.decVal.Hi32;
-        decimal.low = v.decVal.Lo64;
-        *value = Value::decimal(decimal);
-        return S_OK;
-    }
-    case vt::stream:
-    case vt::storage:
-    case vt::streamedObject:
-    case vt::storedObject:
-    case vt::versionedStream:
-        // Only non-simple property sets hold streams and storages.
-        return STG_E_PROPSETMISMATCHED;
-    default:
-        return STG_E_INVALIDPARAMETER;
-    }
-}
-
-// ---- Value to PROPVARIANT ---------------------------------------------------------------
-
-[[nodiscard]] HRESULT scalarToVariant(const Value& value, PROPVARIANT* v);
-
-template <typename T, typename Counted, typename Fill>
-[[nodiscard]] HRESULT vectorTo(const ValueVector& elements, Counted* counted, Fill fill) {
-    counted->cElems = 0;
-    counted->pElems = allocateArray<T>(elements.size());
-    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, counted->pElems);
-    std::memset(static_cast<void*>(counted->pElems), 0,
-                (elements.empty() ? 1 : elements.size()) * sizeof(T));
-    for (const Value& element : elements) {
-        // cElems counts what is filled, so that PropVariantClear frees exactly that.
-        RETURN_IF_FAILED(fill(element, &counted->pElems[counted->cElems]));
-        ++counted->cElems;
-    }
-    return S_OK;
-}
-
-template <typename T>
-[[nodiscard]] auto signedFill() {
-    return [](const Value& element, T* out) {
-        *out = static_cast<T>(element.asSigned());
-        return S_OK;
-    };
-}
-
-template <typename T>
-[[nodiscard]] auto unsignedFill() {
-    return [](const Value& element, T* out) {
-        *out = static_cast<T>(element.asUnsigned());
-        return S_OK;
-    };
-}
-
-template <typename T>
-[[nodiscard]] auto realFill() {
-    return [](const Value& element, T* out) {
-        *out = static_cast<T>(element.asReal());
-        return S_OK;
-    };
-}
-
 [[nodiscard]] HRESULT lpstrOut(const Value& element, char** out) {
     std::u16string text;
     RETURN_IF_FAILED(textOf(element, &text));
@@ -427,7 +199,7 @@ template <typename T>
 }
 
 [[nodiscard]] HRESULT lpwstrOut(const Value& element, wchar_t** out) {
-    *out = copyToTaskMemory(element.asWideText());
+    *out = support::copyToTaskMemory(element.asWideText()).release();
     RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, *out);
     return S_OK;
 }
@@ -445,189 +217,387 @@ template <typename T>
     const engine::propset::ClipboardData& clip = element.asClipboard();
     out->cbSize = static_cast<ULONG>(clip.data.size() + sizeof(out->ulClipFmt));
     out->ulClipFmt = clip.format;
-    out->pClipData = allocateArray<BYTE>(clip.data.size());
+    out->pClipData = support::allocateTaskMemory<BYTE>(clip.data.size()).release();
     RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, out->pClipData);
     if (!clip.data.empty())
         std::memcpy(out->pClipData, clip.data.data(), clip.data.size());
     return S_OK;
 }
 
-[[nodiscard]] HRESULT vectorToVariant(const Value& value, PROPVARIANT* v) {
-    const ValueVector& elements = value.asVector();
-    v->vt = value.type();
-    switch (value.elementType()) {
-    case vt::i1:
-        return vectorTo<CHAR>(elements, &v->cac, signedFill<CHAR>());
-    case vt::ui1:
-        return vectorTo<UCHAR>(elements, &v->caub, unsignedFill<UCHAR>());
-    case vt::i2:
-        return vectorTo<SHORT>(elements, &v->cai, signedFill<SHORT>());
-    case vt::ui2:
-        return vectorTo<USHORT>(elements, &v->caui, unsignedFill<USHORT>());
-    case vt::i4:
-        return vectorTo<LONG>(elements, &v->cal, signedFill<LONG>());
-    case vt::ui4:
-        return vectorTo<ULONG>(elements, &v->caul, unsignedFill<ULONG>());
-    case vt::i8:
-        return vectorTo<LARGE_INTEGER>(elements, &v->cah, [](const Value& e, LARGE_INTEGER* out) {
-            out->QuadPart = e.asSigned();
-            return S_OK;
-        });
-    case vt::ui8:
-        return vectorTo<ULARGE_INTEGER>(elements, &v->cauh,
-                                        [](const Value& e, ULARGE_INTEGER* out) {
-                                            out->QuadPart = e.asUnsigned();
-                                            return S_OK;
-                                        });
-    case vt::r4:
-        return vectorTo<FLOAT>(elements, &v->caflt, realFill<FLOAT>());
-    case vt::r8:
-        return vectorTo<DOUBLE>(elements, &v->cadbl, realFill<DOUBLE>());
-    case vt::date:
-        return vectorTo<DATE>(elements, &v->cadate, realFill<DATE>());
-    case vt::cy:
-        return vectorTo<CY>(elements, &v->cacy, [](const Value& e, CY* out) {
-            out->int64 = e.asSigned();
-            return S_OK;
-        });
-    case vt::boolean:
-        return vectorTo<VARIANT_BOOL>(elements, &v->cabool, [](const Value& e, VARIANT_BOOL* out) {
-            *out = variantBoolOf(e);
-            return S_OK;
-        });
-    case vt::error:
-        return vectorTo<SCODE>(elements, &v->cascode, unsignedFill<SCODE>());
-    case vt::filetime:
-        return vectorTo<FILETIME>(elements, &v->cafiletime, [](const Value& e, FILETIME* out) {
-            *out = toFileTime(e.asUnsigned());
-            return S_OK;
-        });
-    case vt::clsid:
-        return vectorTo<CLSID>(elements, &v->cauuid, [](const Value& e, CLSID* out) {
-            std::memcpy(out, e.asGuid().bytes.data(), sizeof(CLSID));
-            return S_OK;
-        });
-    case vt::lpstr:
-        return vectorTo<char*>(elements, &v->calpstr, lpstrOut);
-    case vt::lpwstr:
-        return vectorTo<wchar_t*>(elements, &v->calpwstr, lpwstrOut);
-    case vt::bstr:
-        return vectorTo<BSTR>(elements, &v->cabstr, bstrOut);
-    case vt::cf:
-        return vectorTo<CLIPDATA>(elements, &v->caclipdata, clipboardOut);
-    case vt::variant:
-        return vectorTo<PROPVARIANT>(elements, &v->capropvar, scalarToVariant);
-    default:
-        v->vt = VT_EMPTY;
-        return S_OK;
-    }
+[[nodiscard]] HRESULT clsidOut(const Value& value, CLSID* clsid) {
+    std::memcpy(clsid, value.asGuid().bytes.data(), sizeof(CLSID));
+    return S_OK;
 }
 
-HRESULT scalarToVariant(const Value& value, PROPVARIANT* v) {
-    PropVariantInit(v);
-    if (value.isVector())
-        return vectorToVariant(value, v);
-    const VarType type = value.type();
-    switch (type) {
-    case vt::empty:
-    case vt::null:
-        break;
-    case vt::i1:
-        v->cVal = static_cast<CHAR>(value.asSigned());
-        break;
-    case vt::ui1:
-        v->bVal = static_cast<UCHAR>(value.asUnsigned());
-        break;
-    case vt::i2:
-        v->iVal = static_cast<SHORT>(value.asSigned());
-        break;
-    case vt::ui2:
-        v->uiVal = static_cast<USHORT>(value.asUnsigned());
-        break;
-    case vt::i4:
-        v->lVal = static_cast<LONG>(value.asSigned());
-        break;
-    case vt::int_:
-        v->intVal = static_cast<INT>(value.asSigned());
-        break;
-    case vt::ui4:
-        v->ulVal = static_cast<ULONG>(value.asUnsigned());
-        break;
-    case vt::uint_:
-        v->uintVal = static_cast<UINT>(value.asUnsigned());
-        break;
-    case vt::i8:
-        v->hVal.QuadPart = value.asSigned();
-        break;
-    case vt::ui8:
-        v->uhVal.QuadPart = value.asUnsigned();
-        break;
-    case vt::r4:
-        v->fltVal = static_cast<FLOAT>(value.asReal());
-        break;
-    case vt::r8:
-        v->dblVal = value.asReal();
-        break;
-    case vt::date:
-        v->date = value.asReal();
-        break;
-    case vt::cy:
-        v->cyVal.int64 = value.asSigned();
-        break;
-    case vt::boolean:
-        v->boolVal = variantBoolOf(value);
-        break;
-    case vt::error:
-        v->scode = static_cast<SCODE>(value.asUnsigned());
-        break;
-    case vt::filetime:
-        v->filetime = toFileTime(value.asUnsigned());
-        break;
-    case vt::clsid:
-        v->puuid = allocateArray<CLSID>(1);
-        RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, v->puuid);
-        std::memcpy(v->puuid, value.asGuid().bytes.data(), sizeof(CLSID));
-        break;
-    case vt::lpstr:
-        RETURN_IF_FAILED(lpstrOut(value, &v->pszVal));
-        break;
-    case vt::bstr:
-        RETURN_IF_FAILED(bstrOut(value, &v->bstrVal));
-        break;
-    case vt::lpwstr:
-        RETURN_IF_FAILED(lpwstrOut(value, &v->pwszVal));
-        break;
-    case vt::blob: {
-        const auto& bytes = value.asBlob().bytes;
-        v->blob.pBlobData = allocateArray<BYTE>(bytes.size());
-        RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, v->blob.pBlobData);
-        v->blob.cbSize = static_cast<ULONG>(bytes.size());
-        if (!bytes.empty())
-            std::memcpy(v->blob.pBlobData, bytes.data(), bytes.size());
-        break;
+// ---- one descriptor per VARTYPE -----------------------------------------------------------
+//
+// The traits of a type name its members of PROPVARIANT (`scalar`, and `vector` for the
+// counted VT_VECTOR form), its element type, and how one element becomes an engine value
+// (`in`) and comes back (`out`). Each descriptor is made from them; a type without a vector
+// form, or whose scalar is held through a pointer, has functions of its own instead.
+
+struct I1 {
+    using Element = CHAR;
+    static auto& scalar(auto& v) { return v.cVal; }
+    static auto& vector(auto& v) { return v.cac; }
+    static HRESULT in(const CHAR& x, Value* out) { return made(Value::i1(x), out); }
+    static HRESULT out(const Value& e, CHAR* x) { return signedOut(e, x); }
+};
+struct Ui1 {
+    using Element = UCHAR;
+    static auto& scalar(auto& v) { return v.bVal; }
+    static auto& vector(auto& v) { return v.caub; }
+    static HRESULT in(const UCHAR& x, Value* out) { return made(Value::ui1(x), out); }
+    static HRESULT out(const Value& e, UCHAR* x) { return unsignedOut(e, x); }
+};
+struct I2 {
+    using Element = SHORT;
+    static auto& scalar(auto& v) { return v.iVal; }
+    static auto& vector(auto& v) { return v.cai; }
+    static HRESULT in(const SHORT& x, Value* out) { return made(Value::i2(x), out); }
+    static HRESULT out(const Value& e, SHORT* x) { return signedOut(e, x); }
+};
+struct Ui2 {
+    using Element = USHORT;
+    static auto& scalar(auto& v) { return v.uiVal; }
+    static auto& vector(auto& v) { return v.caui; }
+    static HRESULT in(const USHORT& x, Value* out) { return made(Value::ui2(x), out); }
+    static HRESULT out(const Value& e, USHORT* x) { return unsignedOut(e, x); }
+};
+struct I4 {
+    using Element = LONG;
+    static auto& scalar(auto& v) { return v.lVal; }
+    static auto& vector(auto& v) { return v.cal; }
+    static HRESULT in(const LONG& x, Value* out) { return made(Value::i4(x), out); }
+    static HRESULT out(const Value& e, LONG* x) { return signedOut(e, x); }
+};
+struct Ui4 {
+    using Element = ULONG;
+    static auto& scalar(auto& v) { return v.ulVal; }
+    static auto& vector(auto& v) { return v.caul; }
+    static HRESULT in(const ULONG& x, Value* out) { return made(Value::ui4(x), out); }
+    static HRESULT out(const Value& e, ULONG* x) { return unsignedOut(e, x); }
+};
+struct Int {
+    using Element = INT;
+    static auto& scalar(auto& v) { return v.intVal; }
+    static HRESULT in(const INT& x, Value* out) { return made(Value::integer(x), out); }
+    static HRESULT out(const Value& e, INT* x) { return signedOut(e, x); }
+};
+struct Uint {
+    using Element = UINT;
+    static auto& scalar(auto& v) { return v.uintVal; }
+    static HRESULT in(const UINT& x, Value* out) { return made(Value::unsignedInteger(x), out); }
+    static HRESULT out(const Value& e, UINT* x) { return unsignedOut(e, x); }
+};
+struct I8 {
+    using Element = LARGE_INTEGER;
+    static auto& scalar(auto& v) { return v.hVal; }
+    static auto& vector(auto& v) { return v.cah; }
+    static HRESULT in(const LARGE_INTEGER& x, Value* out) {
+        return made(Value::i8(x.QuadPart), out);
     }
-    case vt::cf:
-        v->pclipdata = allocateArray<CLIPDATA>(1);
-        RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, v->pclipdata);
-        std::memset(v->pclipdata, 0, sizeof(CLIPDATA));
-        v->vt = VT_CF; // so that PropVariantClear frees a half-filled value
-        RETURN_IF_FAILED(clipboardOut(value, v->pclipdata));
-        break;
-    case vt::decimal: {
-        const engine::propset::Decimal& decimal = value.asDecimal();
-        v->decVal.scale = decimal.scale;
-        v->decVal.sign = decimal.sign;
-        v->decVal.Hi32 = decimal.high;
-        v->decVal.Lo64 = decimal.low;
-        break;
+    static HRESULT out(const Value& e, LARGE_INTEGER* x) { return signedOut(e, &x->QuadPart); }
+};
+struct Ui8 {
+    using Element = ULARGE_INTEGER;
+    static auto& scalar(auto& v) { return v.uhVal; }
+    static auto& vector(auto& v) { return v.cauh; }
+    static HRESULT in(const ULARGE_INTEGER& x, Value* out) {
+        return made(Value::ui8(x.QuadPart), out);
     }
-    default:
-        // Kept as stored bytes (streams, storages, arrays): nothing a simple set hands out.
-        v->vt = VT_EMPTY;
+    static HRESULT out(const Value& e, ULARGE_INTEGER* x) { return unsignedOut(e, &x->QuadPart); }
+};
+struct R4 {
+    using Element = FLOAT;
+    static auto& scalar(auto& v) { return v.fltVal; }
+    static auto& vector(auto& v) { return v.caflt; }
+    static HRESULT in(const FLOAT& x, Value* out) { return made(Value::r4(x), out); }
+    static HRESULT out(const Value& e, FLOAT* x) { return realOut(e, x); }
+};
+struct R8 {
+    using Element = DOUBLE;
+    static auto& scalar(auto& v) { return v.dblVal; }
+    static auto& vector(auto& v) { return v.cadbl; }
+    static HRESULT in(const DOUBLE& x, Value* out) { return made(Value::r8(x), out); }
+    static HRESULT out(const Value& e, DOUBLE* x) { return realOut(e, x); }
+};
+struct Cy {
+    using Element = CY;
+    static auto& scalar(auto& v) { return v.cyVal; }
+    static auto& vector(auto& v) { return v.cacy; }
+    static HRESULT in(const CY& x, Value* out) { return made(Value::currency(x.int64), out); }
+    static HRESULT out(const Value& e, CY* x) { return signedOut(e, &x->int64); }
+};
+struct Date {
+    using Element = DATE;
+    static auto& scalar(auto& v) { return v.date; }
+    static auto& vector(auto& v) { return v.cadate; }
+    static HRESULT in(const DATE& x, Value* out) { return made(Value::date(x), out); }
+    static HRESULT out(const Value& e, DATE* x) { return realOut(e, x); }
+};
+struct Bool {
+    using Element = VARIANT_BOOL;
+    static auto& scalar(auto& v) { return v.boolVal; }
+    static auto& vector(auto& v) { return v.cabool; }
+    static HRESULT in(const VARIANT_BOOL& x, Value* out) { return made(booleanValue(x), out); }
+    static HRESULT out(const Value& e, VARIANT_BOOL* x) {
+        *x = variantBoolOf(e);
         return S_OK;
     }
-    v->vt = type;
+};
+struct Error {
+    using Element = SCODE;
+    static auto& scalar(auto& v) { return v.scode; }
+    static auto& vector(auto& v) { return v.cascode; }
+    static HRESULT in(const SCODE& x, Value* out) {
+        return made(Value::error(static_cast<std::uint32_t>(x)), out);
+    }
+    static HRESULT out(const Value& e, SCODE* x) { return unsignedOut(e, x); }
+};
+struct Filetime {
+    using Element = FILETIME;
+    static auto& scalar(auto& v) { return v.filetime; }
+    static auto& vector(auto& v) { return v.cafiletime; }
+    static HRESULT in(const FILETIME& x, Value* out) {
+        return made(Value::filetime(fileTimeValue(x)), out);
+    }
+    static HRESULT out(const Value& e, FILETIME* x) {
+        *x = toFileTime(e.asUnsigned());
+        return S_OK;
+    }
+};
+struct Lpstr {
+    using Element = char*;
+    static auto& scalar(auto& v) { return v.pszVal; }
+    static auto& vector(auto& v) { return v.calpstr; }
+    static HRESULT in(char* const& x, Value* out) { return lpstrValue(x, out); }
+    static HRESULT out(const Value& e, char** x) { return lpstrOut(e, x); }
+};
+struct Lpwstr {
+    using Element = wchar_t*;
+    static auto& scalar(auto& v) { return v.pwszVal; }
+    static auto& vector(auto& v) { return v.calpwstr; }
+    static HRESULT in(wchar_t* const& x, Value* out) { return lpwstrValue(x, out); }
+    static HRESULT out(const Value& e, wchar_t** x) { return lpwstrOut(e, x); }
+};
+struct Bstr {
+    using Element = BSTR;
+    static auto& scalar(auto& v) { return v.bstrVal; }
+    static auto& vector(auto& v) { return v.cabstr; }
+    static HRESULT in(const BSTR& x, Value* out) { return bstrValue(x, out); }
+    static HRESULT out(const Value& e, BSTR* x) { return bstrOut(e, x); }
+};
+// VT_CLSID and VT_CF hold their scalar through a pointer (scalar functions of their own).
+struct Clsid {
+    using Element = CLSID;
+    static auto& vector(auto& v) { return v.cauuid; }
+    static HRESULT in(const CLSID& x, Value* out) { return made(Value::clsid(toGuid(x)), out); }
+    static HRESULT out(const Value& e, CLSID* x) { return clsidOut(e, x); }
+};
+struct Clipboard {
+    using Element = CLIPDATA;
+    static auto& vector(auto& v) { return v.caclipdata; }
+    static HRESULT in(const CLIPDATA& x, Value* out) { return clipboardValue(x, out); }
+    static HRESULT out(const Value& e, CLIPDATA* x) { return clipboardOut(e, x); }
+};
+
+struct TypeDescriptor {
+    VarType type;
+    HRESULT (*scalarIn)(const PROPVARIANT& variant, Value* value);
+    // Fills the members of a PROPVARIANT whose vt is already set; null: handed out as VT_EMPTY.
+    HRESULT (*scalarOut)(const Value& value, PROPVARIANT* variant);
+    HRESULT (*vectorIn)(const PROPVARIANT& variant, Value* value); // null: no VT_VECTOR form
+    HRESULT (*vectorOut)(const Value& value, PROPVARIANT* variant);
+};
+
+template <typename Traits>
+HRESULT scalarIn(const PROPVARIANT& variant, Value* value) {
+    return Traits::in(Traits::scalar(variant), value);
+}
+
+template <typename Traits>
+HRESULT scalarOut(const Value& value, PROPVARIANT* variant) {
+    return Traits::out(value, &Traits::scalar(*variant));
+}
+
+template <VarType Type, typename Traits>
+HRESULT vectorIn(const PROPVARIANT& variant, Value* value) {
+    const auto& counted = Traits::vector(variant);
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, counted.cElems != 0 && counted.pElems == nullptr);
+    ValueVector elements(counted.cElems);
+    for (ULONG index = 0; index < counted.cElems; ++index)
+        RETURN_IF_FAILED(Traits::in(counted.pElems[index], &elements[index]));
+    *value = Value::vector(Type, std::move(elements));
     return S_OK;
+}
+
+template <typename Traits>
+HRESULT vectorOut(const Value& value, PROPVARIANT* variant) {
+    using Element = typename Traits::Element;
+    const ValueVector& elements = value.asVector();
+    auto& counted = Traits::vector(*variant);
+    counted.cElems = 0;
+    counted.pElems = support::allocateTaskMemory<Element>(elements.size()).release();
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, counted.pElems);
+    // cElems counts what is filled, so that PropVariantClear frees exactly that.
+    for (; counted.cElems < elements.size(); ++counted.cElems)
+        RETURN_IF_FAILED(Traits::out(elements[counted.cElems], &counted.pElems[counted.cElems]));
+    return S_OK;
+}
+
+template <VarType Type, typename Traits>
+constexpr TypeDescriptor scalarAndVector() {
+    return {Type, scalarIn<Traits>, scalarOut<Traits>, vectorIn<Type, Traits>, vectorOut<Traits>};
+}
+
+template <VarType Type, typename Traits>
+constexpr TypeDescriptor scalarOnly() {
+    return {Type, scalarIn<Traits>, scalarOut<Traits>, nullptr, nullptr};
+}
+
+[[nodiscard]] const TypeDescriptor* descriptorOf(VarType type);
+
+HRESULT emptyIn(const PROPVARIANT&, Value* value) {
+    return made(Value::empty(), value);
+}
+HRESULT nullIn(const PROPVARIANT&, Value* value) {
+    return made(Value::null(), value);
+}
+HRESULT nothingOut(const Value&, PROPVARIANT*) {
+    return S_OK;
+}
+// Only non-simple property sets hold streams and storages.
+HRESULT nonSimpleIn(const PROPVARIANT&, Value*) {
+    return STG_E_PROPSETMISMATCHED;
+}
+
+HRESULT clsidIn(const PROPVARIANT& variant, Value* value) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, variant.puuid);
+    return Clsid::in(*variant.puuid, value);
+}
+HRESULT clsidScalarOut(const Value& value, PROPVARIANT* variant) {
+    variant->puuid = support::allocateTaskMemory<CLSID>(1).release();
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, variant->puuid);
+    return clsidOut(value, variant->puuid);
+}
+
+HRESULT clipboardIn(const PROPVARIANT& variant, Value* value) {
+    RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, variant.pclipdata);
+    return clipboardValue(*variant.pclipdata, value);
+}
+HRESULT clipboardScalarOut(const Value& value, PROPVARIANT* variant) {
+    variant->pclipdata = support::allocateTaskMemory<CLIPDATA>(1).release();
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, variant->pclipdata);
+    return clipboardOut(value, variant->pclipdata);
+}
+
+HRESULT blobIn(const PROPVARIANT& variant, Value* value) {
+    const BLOB& blob = variant.blob;
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, blob.cbSize != 0 && blob.pBlobData == nullptr);
+    return made(
+        Value::blob(std::vector<std::uint8_t>(blob.pBlobData, blob.pBlobData + blob.cbSize)),
+        value);
+}
+HRESULT blobOut(const Value& value, PROPVARIANT* variant) {
+    const auto& bytes = value.asBlob().bytes;
+    variant->blob.pBlobData = support::allocateTaskMemory<BYTE>(bytes.size()).release();
+    RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, variant->blob.pBlobData);
+    variant->blob.cbSize = static_cast<ULONG>(bytes.size());
+    if (!bytes.empty())
+        std::memcpy(variant->blob.pBlobData, bytes.data(), bytes.size());
+    return S_OK;
+}
+
+HRESULT decimalIn(const PROPVARIANT& variant, Value* value) {
+    engine::propset::Decimal decimal;
+    decimal.scale = variant.decVal.scale;
+    decimal.sign = variant.decVal.sign;
+    decimal.high = variant.decVal.Hi32;
+    decimal.low = variant.decVal.Lo64;
+    return made(Value::decimal(decimal), value);
+}
+HRESULT decimalOut(const Value& value, PROPVARIANT* variant) {
+    const engine::propset::Decimal& decimal = value.asDecimal();
+    variant->decVal.scale = decimal.scale;
+    variant->decVal.sign = decimal.sign;
+    variant->decVal.Hi32 = decimal.high;
+    variant->decVal.Lo64 = decimal.low;
+    return S_OK;
+}
+
+// The elements of VT_VECTOR | VT_VARIANT are scalars of any type a set holds.
+struct Variant {
+    using Element = PROPVARIANT;
+    static auto& vector(auto& v) { return v.capropvar; }
+    static HRESULT in(const PROPVARIANT& x, Value* out) {
+        RETURN_HR_IF(STG_E_INVALIDPARAMETER, (x.vt & ~vt::typeMask) != 0);
+        const TypeDescriptor* descriptor = descriptorOf(x.vt);
+        RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, descriptor);
+        return descriptor->scalarIn(x, out);
+    }
+    static HRESULT out(const Value& e, PROPVARIANT* x);
+};
+
+constexpr TypeDescriptor kDescriptors[] = {
+    {vt::empty, emptyIn, nothingOut, nullptr, nullptr},
+    {vt::null, nullIn, nothingOut, nullptr, nullptr},
+    scalarAndVector<vt::i1, I1>(),
+    scalarAndVector<vt::ui1, Ui1>(),
+    scalarAndVector<vt::i2, I2>(),
+    scalarAndVector<vt::ui2, Ui2>(),
+    scalarAndVector<vt::i4, I4>(),
+    scalarAndVector<vt::ui4, Ui4>(),
+    scalarOnly<vt::int_, Int>(),
+    scalarOnly<vt::uint_, Uint>(),
+    scalarAndVector<vt::i8, I8>(),
+    scalarAndVector<vt::ui8, Ui8>(),
+    scalarAndVector<vt::r4, R4>(),
+    scalarAndVector<vt::r8, R8>(),
+    scalarAndVector<vt::cy, Cy>(),
+    scalarAndVector<vt::date, Date>(),
+    scalarAndVector<vt::boolean, Bool>(),
+    scalarAndVector<vt::error, Error>(),
+    scalarAndVector<vt::filetime, Filetime>(),
+    scalarAndVector<vt::lpstr, Lpstr>(),
+    scalarAndVector<vt::lpwstr, Lpwstr>(),
+    scalarAndVector<vt::bstr, Bstr>(),
+    {vt::clsid, clsidIn, clsidScalarOut, vectorIn<vt::clsid, Clsid>, vectorOut<Clsid>},
+    {vt::cf, clipboardIn, clipboardScalarOut, vectorIn<vt::cf, Clipboard>, vectorOut<Clipboard>},
+    {vt::blob, blobIn, blobOut, nullptr, nullptr},
+    {vt::decimal, decimalIn, decimalOut, nullptr, nullptr},
+    {vt::variant, nullptr, nullptr, vectorIn<vt::variant, Variant>, vectorOut<Variant>},
+    {vt::stream, nonSimpleIn, nullptr, nullptr, nullptr},
+    {vt::storage, nonSimpleIn, nullptr, nullptr, nullptr},
+    {vt::streamedObject, nonSimpleIn, nullptr, nullptr, nullptr},
+    {vt::storedObject, nonSimpleIn, nullptr, nullptr, nullptr},
+    {vt::versionedStream, nonSimpleIn, nullptr, nullptr, nullptr},
+};
+
+const TypeDescriptor* descriptorOf(VarType type) {
+    for (const TypeDescriptor& descriptor : kDescriptors)
+        if (descriptor.type == type)
+            return &descriptor;
+    return nullptr;
+}
+
+// A stored value as a PROPVARIANT; values kept as stored bytes (streams, storages) and
+// vectors of types a simple set does not hand out come out as VT_EMPTY.
+[[nodiscard]] HRESULT toVariant(const Value& value, PROPVARIANT* variant) {
+    PropVariantInit(variant);
+    const TypeDescriptor* descriptor = descriptorOf(value.elementType());
+    const auto fill = !descriptor        ? nullptr
+                      : value.isVector() ? descriptor->vectorOut
+                                         : descriptor->scalarOut;
+    if (!fill)
+        return S_OK;
+    // The type first, so that PropVariantClear frees a value that fails half-way.
+    variant->vt = value.type();
+    return fill(value, variant);
+}
+
+HRESULT Variant::out(const Value& e, PROPVARIANT* x) {
+    return toVariant(e, x);
 }
 
 } // namespace
@@ -641,13 +611,15 @@ HRESULT valueFromPropVariant(const PROPVARIANT& variant, engine::propset::CodePa
                              Value* value) {
     if (variant.vt & VT_ARRAY)
         return arrayValueFromPropVariant(variant, codePage, value);
-    if (variant.vt & vt::vector) {
-        RETURN_HR_IF(STG_E_INVALIDPARAMETER, (variant.vt & ~(vt::vector | vt::typeMask)) != 0);
-        return vectorFromVariant(variant, value);
-    }
-    RETURN_HR_IF(STG_E_INVALIDPARAMETER, (variant.vt & ~vt::typeMask) != 0);
-    RETURN_IF_FAILED(scalarFromVariant(variant.vt, variant, value));
-    RETURN_HR_IF(STG_E_INVALIDPARAMETER, !value->isWellFormed());
+    const VarType modifiers = variant.vt & ~vt::typeMask;
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, modifiers != 0 && modifiers != vt::vector);
+    const TypeDescriptor* descriptor = descriptorOf(variant.vt & vt::typeMask);
+    const auto convert = !descriptor      ? nullptr
+                         : modifiers != 0 ? descriptor->vectorIn
+                                          : descriptor->scalarIn;
+    RETURN_HR_IF_NULL(STG_E_INVALIDPARAMETER, convert);
+    RETURN_IF_FAILED(convert(variant, value));
+    RETURN_HR_IF(STG_E_INVALIDPARAMETER, modifiers == 0 && !value->isWellFormed());
     return S_OK;
 }
 
@@ -655,12 +627,10 @@ HRESULT propVariantFromValue(const Value& value, engine::propset::CodePage codeP
                              PROPVARIANT* variant) {
     if (value.type() & VT_ARRAY)
         return propVariantFromArrayValue(value, codePage, variant);
-    const HRESULT hr = scalarToVariant(value, variant);
-    if (FAILED(hr)) {
-        PropVariantClear(variant);
-        PropVariantInit(variant);
-    }
-    return hr;
+    support::UniquePropVariant converted; // cleared when a conversion fails half-way
+    RETURN_IF_FAILED(toVariant(value, &converted.get()));
+    *variant = converted.release();
+    return S_OK;
 }
 
 } // namespace provider

@@ -1,6 +1,6 @@
 // IPropertySetStorage of the provider's storages: simple property sets kept in streams.
 #include "modes.h"
-#include "objects.h"
+#include "element_objects.h"
 #include "property_conversion.h"
 #include "property_storage.h"
 #include "results.h"

@@ -2,9 +2,11 @@
 #include "property_storage.h"
 
 #include "modes.h"
-#include "objects.h"
+#include "element_objects.h"
 #include "property_conversion.h"
 #include "results.h"
+
+#include <support/task_memory.h>
 
 #include <propset/constants.h>
 
@@ -68,28 +70,11 @@ struct PropertyEntry {
     VARTYPE type;
 };
 
-class PropertyEnumerator final : public IEnumSTATPROPSTG {
+class PropertyEnumerator final : public support::ComObject<PropertyEnumerator, IEnumSTATPROPSTG> {
 public:
     PropertyEnumerator(std::shared_ptr<Document> document, std::shared_ptr<Scope> scope,
                        std::vector<PropertyEntry> entries)
         : document_(std::move(document)), scope_(std::move(scope)), entries_(std::move(entries)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        RETURN_HR_IF_NULL(E_POINTER, object);
-        *object = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IEnumSTATPROPSTG)
-            return E_NOINTERFACE;
-        *object = static_cast<IEnumSTATPROPSTG*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG remaining = --references_;
-        if (remaining == 0)
-            delete this;
-        return remaining;
-    }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, STATPROPSTG* items, ULONG* fetched) override {
         if (fetched)
@@ -97,24 +82,24 @@ public:
         RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, items);
         RETURN_HR_IF(STG_E_INVALIDPARAMETER, fetched == nullptr && count != 1);
         RETURN_IF_FAILED(checkUsable());
-        ULONG done = 0;
-        for (; done < count && position_ < entries_.size(); ++done, ++position_) {
-            const PropertyEntry& entry = entries_[position_];
-            STATPROPSTG& item = items[done];
-            item.lpwstrName = nullptr;
-            item.propid = entry.id;
-            item.vt = entry.type;
+        const std::size_t done = std::min<std::size_t>(count, entries_.size() - position_);
+        std::vector<support::UniqueTaskString> names(done);
+        for (std::size_t index = 0; index < done; ++index) {
+            const PropertyEntry& entry = entries_[position_ + index];
             if (!entry.name)
                 continue;
-            item.lpwstrName = copyToTaskMemory(*entry.name);
-            if (!item.lpwstrName) {
-                for (ULONG index = 0; index < done; ++index)
-                    CoTaskMemFree(items[index].lpwstrName);
-                return STG_E_INSUFFICIENTMEMORY;
-            }
+            names[index] = support::copyToTaskMemory(*entry.name);
+            RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, !names[index]);
         }
+        for (std::size_t index = 0; index < done; ++index) {
+            const PropertyEntry& entry = entries_[position_ + index];
+            items[index].lpwstrName = names[index].release();
+            items[index].propid = entry.id;
+            items[index].vt = entry.type;
+        }
+        position_ += done;
         if (fetched)
-            *fetched = done;
+            *fetched = static_cast<ULONG>(done);
         return done == count ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
@@ -140,13 +125,11 @@ public:
     }
 
 private:
-    ~PropertyEnumerator() = default;
     [[nodiscard]] HRESULT checkUsable() const {
         RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
         return S_OK;
     }
 
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<Document> document_;
     std::shared_ptr<Scope> scope_;
     std::vector<PropertyEntry> entries_;
@@ -233,32 +216,11 @@ HRESULT PropertyStorage::create(PropertySetPlace place, ps::PropertySet set, DWO
     return S_OK;
 }
 
-HRESULT PropertyStorage::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IPropertyStorage)
-        return E_NOINTERFACE;
-    *object = static_cast<IPropertyStorage*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG PropertyStorage::AddRef() {
-    return ++references_;
-}
-
-ULONG PropertyStorage::Release() {
-    const ULONG remaining = --references_;
-    if (remaining != 0)
-        return remaining;
-    {
-        std::lock_guard lock(place_.document->mutex);
-        if (dirty_ && !isTransacted(mode_) && SUCCEEDED(checkUsable()))
-            (void)writeSet();
-        scope_->end();
-    }
-    delete this;
-    return 0;
+void PropertyStorage::finalRelease() {
+    std::lock_guard lock(place_.document->mutex);
+    if (dirty_ && !isTransacted(mode_) && SUCCEEDED(checkUsable()))
+        (void)writeSet();
+    scope_->end();
 }
 
 HRESULT PropertyStorage::checkUsable() const {
@@ -324,25 +286,24 @@ HRESULT PropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* selectors, PR
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_));
     const ps::Section& current = section();
+    // Handed to the caller only when every value converted.
+    std::vector<support::UniquePropVariant> read(count);
     bool found = false;
     for (ULONG index = 0; index < count; ++index) {
         std::optional<PROPID> id;
-        HRESULT hr = resolve(current, selectors[index], &id);
-        const ps::Value* value = nullptr;
+        RETURN_IF_FAILED(resolve(current, selectors[index], &id));
         std::optional<ps::Value> special;
-        if (SUCCEEDED(hr) && id) {
+        const ps::Value* value = nullptr;
+        if (id) {
             special = specialValue(current, *id);
             value = special ? &*special : current.find(*id);
         }
-        if (SUCCEEDED(hr) && value)
-            hr = propVariantFromValue(*value, current.codePage, &values[index]);
-        if (FAILED(hr)) {
-            for (ULONG done = 0; done < index; ++done)
-                PropVariantClear(&values[done]);
-            return hr;
-        }
+        if (value)
+            RETURN_IF_FAILED(propVariantFromValue(*value, current.codePage, read[index].put()));
         found |= value != nullptr;
     }
+    for (ULONG index = 0; index < count; ++index)
+        values[index] = read[index].release();
     return found ? S_OK : S_FALSE;
 }
 
@@ -436,21 +397,18 @@ HRESULT PropertyStorage::ReadPropertyNames(ULONG count, const PROPID* ids, LPOLE
     RETURN_IF_FAILED(checkUsable());
     RETURN_HR_IF(STG_E_ACCESSDENIED, !canRead(mode_));
     const ps::Section& current = section();
+    std::vector<support::UniqueTaskString> copies(count);
     bool found = false;
     for (ULONG index = 0; index < count; ++index) {
         const auto name = current.names.find(ids[index]);
         if (name == current.names.end())
             continue;
-        names[index] = copyToTaskMemory(name->second);
-        if (!names[index]) {
-            for (ULONG done = 0; done < index; ++done) {
-                CoTaskMemFree(names[done]);
-                names[done] = nullptr;
-            }
-            return STG_E_INSUFFICIENTMEMORY;
-        }
+        copies[index] = support::copyToTaskMemory(name->second);
+        RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, !copies[index]);
         found = true;
     }
+    for (ULONG index = 0; index < count; ++index)
+        names[index] = copies[index].release();
     return found ? S_OK : S_FALSE;
 }
 
@@ -587,27 +545,6 @@ HRESULT PropertySetEnumerator::create(std::shared_ptr<Document> document,
     object->scope_ = std::move(scope);
     *result = object;
     return S_OK;
-}
-
-HRESULT PropertySetEnumerator::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IEnumSTATPROPSETSTG)
-        return E_NOINTERFACE;
-    *object = static_cast<IEnumSTATPROPSETSTG*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG PropertySetEnumerator::AddRef() {
-    return ++references_;
-}
-
-ULONG PropertySetEnumerator::Release() {
-    const ULONG remaining = --references_;
-    if (remaining == 0)
-        delete this;
-    return remaining;
 }
 
 HRESULT PropertySetEnumerator::Next(ULONG count, STATPROPSETSTG* sets, ULONG* fetched) {

@@ -10,6 +10,8 @@
 #include "com_ptr.h"
 #include "document.h"
 
+#include <support/com_object.h>
+
 #include <propset/property_set.h>
 
 #include <propidl.h>
@@ -28,7 +30,8 @@ struct PropertySetPlace {
     engine::propset::Guid formatId;
 };
 
-class PropertyStorage final : public IPropertyStorage, public BufferedChanges {
+class PropertyStorage final : public support::ComObject<PropertyStorage, IPropertyStorage>,
+                              public BufferedChanges {
 public:
     // `set` is the stream's contents with this set's section in it.
     [[nodiscard]] static HRESULT create(PropertySetPlace place, engine::propset::PropertySet set,
@@ -36,9 +39,9 @@ public:
                                         std::shared_ptr<OpenElements::Registration> registration,
                                         IPropertyStorage** result);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ~PropertyStorage() override;
+    // Buffered changes reach the stream when the last reference goes.
+    void finalRelease();
 
     HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG count, const PROPSPEC* selectors,
                                            PROPVARIANT* values) override;
@@ -64,7 +67,6 @@ public:
 private:
     PropertyStorage(PropertySetPlace place, engine::propset::PropertySet set, DWORD mode,
                     DWORD flags, std::shared_ptr<OpenElements::Registration> registration);
-    ~PropertyStorage() override;
 
     [[nodiscard]] HRESULT checkUsable() const;
     [[nodiscard]] HRESULT checkWritable() const;
@@ -72,7 +74,6 @@ private:
     [[nodiscard]] HRESULT changed();
     [[nodiscard]] HRESULT writeSet();
 
-    std::atomic<ULONG> references_{1};
     PropertySetPlace place_;
     std::shared_ptr<Scope> scope_;
     engine::propset::PropertySet set_;
@@ -96,24 +97,20 @@ private:
 // PROPSETFLAG_ANSI and PROPSETFLAG_CASE_SENSITIVE as a section has them.
 [[nodiscard]] DWORD flagsOf(const engine::propset::Section& section);
 
-class PropertySetEnumerator final : public IEnumSTATPROPSETSTG {
+class PropertySetEnumerator final
+    : public support::ComObject<PropertySetEnumerator, IEnumSTATPROPSETSTG> {
 public:
     [[nodiscard]] static HRESULT create(std::shared_ptr<Document> document,
                                         std::vector<STATPROPSETSTG> sets,
                                         std::shared_ptr<Scope> scope, IEnumSTATPROPSETSTG** result);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    PropertySetEnumerator() = default;
     HRESULT STDMETHODCALLTYPE Next(ULONG count, STATPROPSETSTG* sets, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
     HRESULT STDMETHODCALLTYPE Clone(IEnumSTATPROPSETSTG** clone) override;
 
 private:
-    PropertySetEnumerator() = default;
-    ~PropertySetEnumerator() = default;
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<Document> document_;
     std::shared_ptr<Scope> scope_;
     std::vector<STATPROPSETSTG> sets_;

@@ -1,6 +1,6 @@
 // IStorage over the engine's storages.
 #include "modes.h"
-#include "objects.h"
+#include "element_objects.h"
 #include "results.h"
 
 #include <support/scope_exit.h>
@@ -225,39 +225,19 @@ HRESULT StorageObject::createRoot(std::shared_ptr<Document> document, DWORD mode
     return S_OK;
 }
 
-HRESULT StorageObject::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IStorage)
-        *object = static_cast<IStorage*>(this);
-    else if (riid == IID_IPropertySetStorage)
-        *object = static_cast<IPropertySetStorage*>(this);
-    else if (riid == IID_IDirectWriterLock && root_ && isSingleWriter(mode_))
-        *object = static_cast<IDirectWriterLock*>(this);
-    else if (riid == kIid)
-        *object = this;
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+bool StorageObject::answersInterface(REFIID riid) const {
+    return riid != IID_IDirectWriterLock || (root_ && isSingleWriter(mode_));
 }
 
-ULONG StorageObject::AddRef() {
-    return ++references_;
+void* StorageObject::otherInterface(REFIID riid) {
+    return riid == kIid ? this : nullptr;
 }
 
-ULONG StorageObject::Release() {
-    const ULONG remaining = --references_;
-    if (remaining != 0)
-        return remaining;
-    {
-        std::lock_guard lock(document_->mutex);
-        if (root_)
-            releaseRoot();
-        scope_->end();
-    }
-    delete this;
-    return 0;
+void StorageObject::finalRelease() {
+    std::lock_guard lock(document_->mutex);
+    if (root_)
+        releaseRoot();
+    scope_->end();
 }
 
 void StorageObject::releaseRoot() {
@@ -284,6 +264,24 @@ HRESULT StorageObject::checkWritable() const {
     return S_OK;
 }
 
+HRESULT StorageObject::lockForChange(DocumentLock* lock) {
+    *lock = DocumentLock(document_->mutex);
+    RETURN_IF_FAILED(checkUsable());
+    RETURN_IF_FAILED(checkWritable());
+    return document_->beginChange();
+}
+
+HRESULT StorageObject::replaceExistingChild(std::u16string_view name, DWORD mode) {
+    engine::cfb::ElementStat existing;
+    if (engine::failed(storage_.statChild(name, &existing)))
+        return S_OK;
+    RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !(mode & STGM_CREATE));
+    RETURN_HR_IF(STG_E_INVALIDFLAG, isSimple());
+    RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(name)));
+    RETURN_IF_ENGINE_FAILED(storage_.remove(name));
+    return S_OK;
+}
+
 // ---- streams ----------------------------------------------------------------------------
 
 HRESULT StorageObject::CreateStream(const OLECHAR* name, DWORD mode, DWORD reserved1,
@@ -293,19 +291,11 @@ HRESULT StorageObject::CreateStream(const OLECHAR* name, DWORD mode, DWORD reser
     RETURN_IF_FAILED(checkElementName(name));
     RETURN_HR_IF(STG_E_INVALIDPARAMETER, reserved1 != 0 || reserved2 != 0);
     RETURN_IF_FAILED(checkMode(mode, ModeUse::createStream, mode_));
-    std::lock_guard lock(document_->mutex);
-    RETURN_IF_FAILED(checkUsable());
-    RETURN_IF_FAILED(checkWritable());
-    RETURN_IF_FAILED(document_->beginChange());
+    DocumentLock lock;
+    RETURN_IF_FAILED(lockForChange(&lock));
     const std::u16string_view elementName = asUtf16(name);
     const std::u16string key = elementKey(elementName);
-    engine::cfb::ElementStat existing;
-    if (engine::succeeded(storage_.statChild(elementName, &existing))) {
-        RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !(mode & STGM_CREATE));
-        RETURN_HR_IF(STG_E_INVALIDFLAG, isSimple());
-        RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(key));
-        RETURN_IF_ENGINE_FAILED(storage_.remove(elementName));
-    }
+    RETURN_IF_FAILED(replaceExistingChild(elementName, mode));
     auto registration = OpenElements::add(openChildren_, key);
     RETURN_HR_IF_NULL(STG_E_ACCESSDENIED, registration);
     engine::cfb::Stream created;
@@ -366,12 +356,7 @@ HRESULT StorageObject::openChildStorage(const OLECHAR* name, DWORD mode, bool cr
     if (create) {
         RETURN_IF_FAILED(checkWritable());
         RETURN_IF_FAILED(document_->beginChange());
-        engine::cfb::ElementStat existing;
-        if (engine::succeeded(storage_.statChild(elementName, &existing))) {
-            RETURN_HR_IF(STG_E_FILEALREADYEXISTS, !(mode & STGM_CREATE));
-            RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(key));
-            RETURN_IF_ENGINE_FAILED(storage_.remove(elementName));
-        }
+        RETURN_IF_FAILED(replaceExistingChild(elementName, mode));
         auto registration = OpenElements::add(openChildren_, key);
         RETURN_HR_IF_NULL(STG_E_ACCESSDENIED, registration);
         RETURN_IF_ENGINE_FAILED(storage_.createStorage(elementName, &child));
@@ -585,10 +570,8 @@ HRESULT StorageObject::EnumElements(DWORD reserved1, void* reserved2, DWORD rese
 
 HRESULT StorageObject::DestroyElement(const OLECHAR* name) {
     RETURN_IF_FAILED(checkElementName(name));
-    std::lock_guard lock(document_->mutex);
-    RETURN_IF_FAILED(checkUsable());
-    RETURN_IF_FAILED(checkWritable());
-    RETURN_IF_FAILED(document_->beginChange());
+    DocumentLock lock;
+    RETURN_IF_FAILED(lockForChange(&lock));
     const std::u16string_view elementName = asUtf16(name);
     RETURN_IF_ENGINE_FAILED(storage_.remove(elementName));
     openChildren_->forget(elementKey(elementName));
@@ -598,10 +581,8 @@ HRESULT StorageObject::DestroyElement(const OLECHAR* name) {
 HRESULT StorageObject::RenameElement(const OLECHAR* oldName, const OLECHAR* newName) {
     RETURN_IF_FAILED(checkElementName(oldName));
     RETURN_IF_FAILED(checkElementName(newName));
-    std::lock_guard lock(document_->mutex);
-    RETURN_IF_FAILED(checkUsable());
-    RETURN_IF_FAILED(checkWritable());
-    RETURN_IF_FAILED(document_->beginChange());
+    DocumentLock lock;
+    RETURN_IF_FAILED(lockForChange(&lock));
     engine::cfb::ElementStat element;
     RETURN_IF_ENGINE_FAILED(storage_.statChild(asUtf16(oldName), &element));
     RETURN_HR_IF(STG_E_ACCESSDENIED, openChildren_->contains(elementKey(asUtf16(oldName))));
@@ -613,10 +594,8 @@ HRESULT StorageObject::SetElementTimes(const OLECHAR* name, const FILETIME* crea
                                        const FILETIME*, const FILETIME* modification) {
     if (name)
         RETURN_IF_FAILED(checkElementName(name));
-    std::lock_guard lock(document_->mutex);
-    RETURN_IF_FAILED(checkUsable());
-    RETURN_IF_FAILED(checkWritable());
-    RETURN_IF_FAILED(document_->beginChange());
+    DocumentLock lock;
+    RETURN_IF_FAILED(lockForChange(&lock));
     std::optional<std::uint64_t> created;
     std::optional<std::uint64_t> modified;
     if (creation)
@@ -632,19 +611,15 @@ HRESULT StorageObject::SetElementTimes(const OLECHAR* name, const FILETIME* crea
 }
 
 HRESULT StorageObject::SetClass(REFCLSID clsid) {
-    std::lock_guard lock(document_->mutex);
-    RETURN_IF_FAILED(checkUsable());
-    RETURN_IF_FAILED(checkWritable());
-    RETURN_IF_FAILED(document_->beginChange());
+    DocumentLock lock;
+    RETURN_IF_FAILED(lockForChange(&lock));
     RETURN_IF_ENGINE_FAILED(storage_.setClass(toEngineClsid(clsid)));
     return S_OK;
 }
 
 HRESULT StorageObject::SetStateBits(DWORD bits, DWORD mask) {
-    std::lock_guard lock(document_->mutex);
-    RETURN_IF_FAILED(checkUsable());
-    RETURN_IF_FAILED(checkWritable());
-    RETURN_IF_FAILED(document_->beginChange());
+    DocumentLock lock;
+    RETURN_IF_FAILED(lockForChange(&lock));
     RETURN_IF_ENGINE_FAILED(storage_.setStateBits(bits, mask));
     return S_OK;
 }
@@ -677,15 +652,13 @@ HRESULT StorageObject::Stat(STATSTG* stat, DWORD flags) {
         }
     }
     const FILETIME access = stat->atime;
-    RETURN_IF_FAILED(fillStatStg(element, flags, stat));
+    // A root on a caller's lock bytes has no name to report.
+    const bool nameless = root_ && root_->fileName.empty();
+    RETURN_IF_FAILED(fillStatStg(element, nameless ? DWORD{STATFLAG_NONAME} : flags, stat));
     stat->atime = access;
     stat->type = STGTY_STORAGE;
     // What the storage is open for: STGM_CREATE only said how it came to be.
     stat->grfMode = mode_ & ~STGM_CREATE;
-    if (root_ && root_->fileName.empty() && flags == STATFLAG_DEFAULT) {
-        CoTaskMemFree(stat->pwcsName);
-        stat->pwcsName = nullptr;
-    }
     return S_OK;
 }
 

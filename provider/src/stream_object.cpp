@@ -1,7 +1,9 @@
 // IStream over the engine's streams.
 #include "modes.h"
-#include "objects.h"
+#include "element_objects.h"
 #include "results.h"
+
+#include <support/task_memory.h>
 
 #include <cfb/names.h>
 
@@ -47,36 +49,16 @@ HRESULT StreamObject::create(std::shared_ptr<Document> document, engine::cfb::St
     return S_OK;
 }
 
-HRESULT StreamObject::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    // Like ole32's compound-file streams, no ISequentialStream of its own: Read and Write
-    // come with IStream.
-    if (riid == IID_IUnknown || riid == IID_IStream)
-        *object = static_cast<IStream*>(this);
-    else if (riid == kIid)
-        *object = this;
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+// Like ole32's compound-file streams, no ISequentialStream of its own: Read and Write come
+// with IStream.
+void* StreamObject::otherInterface(REFIID riid) {
+    return riid == kIid ? this : nullptr;
 }
 
-ULONG StreamObject::AddRef() {
-    return ++references_;
-}
-
-ULONG StreamObject::Release() {
-    const ULONG remaining = --references_;
-    if (remaining == 0) {
-        {
-            std::lock_guard lock(document_->mutex);
-            scope_->end();
-            registration_.reset();
-        }
-        delete this;
-    }
-    return remaining;
+void StreamObject::finalRelease() {
+    std::lock_guard lock(document_->mutex);
+    scope_->end();
+    registration_.reset();
 }
 
 HRESULT StreamObject::checkUsable() const {
@@ -298,27 +280,6 @@ HRESULT ElementEnumerator::create(std::shared_ptr<Document> document, engine::cf
     return S_OK;
 }
 
-HRESULT ElementEnumerator::QueryInterface(REFIID riid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IEnumSTATSTG)
-        return E_NOINTERFACE;
-    *object = static_cast<IEnumSTATSTG*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG ElementEnumerator::AddRef() {
-    return ++references_;
-}
-
-ULONG ElementEnumerator::Release() {
-    const ULONG remaining = --references_;
-    if (remaining == 0)
-        delete this;
-    return remaining;
-}
-
 HRESULT ElementEnumerator::checkUsable() const {
     RETURN_HR_IF(STG_E_REVERTED, document_->closed() || !scope_->valid());
     return S_OK;
@@ -354,16 +315,16 @@ HRESULT ElementEnumerator::Next(ULONG count, STATSTG* elements, ULONG* fetched) 
     RETURN_IF_FAILED(checkUsable());
     std::vector<engine::cfb::ElementStat> next;
     RETURN_IF_FAILED(nextElements(count, &next));
+    // Names are handed out only once every one of them was copied.
+    std::vector<support::UniqueTaskString> names(next.size());
     for (std::size_t index = 0; index < next.size(); ++index) {
-        const HRESULT hr = fillStatStg(next[index], STATFLAG_DEFAULT, &elements[index]);
-        if (FAILED(hr)) {
-            for (std::size_t filled = 0; filled <= index; ++filled) {
-                CoTaskMemFree(elements[filled].pwcsName);
-                elements[filled] = STATSTG{};
-            }
-            return hr;
-        }
+        names[index] = support::copyToTaskMemory(next[index].name);
+        RETURN_HR_IF(STG_E_INSUFFICIENTMEMORY, !names[index]);
     }
+    for (std::size_t index = 0; index < next.size(); ++index)
+        RETURN_IF_FAILED(fillStatStg(next[index], STATFLAG_NONAME, &elements[index]));
+    for (std::size_t index = 0; index < next.size(); ++index)
+        elements[index].pwcsName = names[index].release();
     if (!next.empty())
         lastName_ = next.back().name;
     const auto done = static_cast<ULONG>(next.size());

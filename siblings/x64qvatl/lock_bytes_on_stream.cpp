@@ -1,5 +1,6 @@
 #include "x64qvatl.h"
 
+#include <support/com_object.h>
 #include <support/com_ptr.h>
 #include <support/result_macros.h>
 
@@ -12,28 +13,9 @@ namespace {
 
 constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 
-class StreamLockBytes final : public ILockBytes {
+class StreamLockBytes final : public support::ComObject<StreamLockBytes, ILockBytes> {
 public:
     StreamLockBytes(IStream* stream, bool writable) : stream_(stream), writable_(writable) {}
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_ILockBytes)
-            return E_NOINTERFACE;
-        *object = static_cast<ILockBytes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG remaining = --references_;
-        if (remaining == 0)
-            delete this;
-        return remaining;
-    }
 
     // ILockBytes
     HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count,
@@ -97,8 +79,6 @@ public:
     }
 
 private:
-    ~StreamLockBytes() = default;
-
     HRESULT streamSize(ULARGE_INTEGER* size) {
         LARGE_INTEGER none{};
         return stream_->Seek(none, STREAM_SEEK_END, size);
@@ -112,7 +92,6 @@ private:
 
     support::ComPtr<IStream> stream_;
     const bool writable_;
-    std::atomic<ULONG> references_{1};
     std::mutex lock_; // a seek and the read or write after it go together
 };
 
@@ -128,6 +107,7 @@ QVATL_API int CreateLockBytesOnStream(IStream* stream, DWORD access, ILockBytes*
     *lockBytes = nullptr;
     if (!stream || !isValidAccess(access))
         return 0;
-    *lockBytes = new (std::nothrow) StreamLockBytes(stream, (access & GENERIC_WRITE) != 0);
+    *lockBytes =
+        support::makeComObject<StreamLockBytes>(stream, (access & GENERIC_WRITE) != 0).detach();
     return *lockBytes != nullptr;
 }

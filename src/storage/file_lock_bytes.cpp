@@ -1,6 +1,7 @@
 #include "storage/file_lock_bytes.h"
 
 #include <support/result_macros.h>
+#include <support/task_memory.h>
 #include <z64eveze.h>
 
 #include <cstring>
@@ -35,30 +36,10 @@ OVERLAPPED regionOf(ULARGE_INTEGER offset) {
 
 CFileLockBytes::CFileLockBytes(const char* name, HANDLE file, unsigned long access,
                                unsigned long fixedSize, __int64 baseOffset)
-    : m_hFile(file), m_dwAccess(access), m_dwFixedSize(fixedSize), m_nBaseOffset(baseOffset) {
+    : ComObject(0), m_hFile(file), m_dwAccess(access), m_dwFixedSize(fixedSize),
+      m_nBaseOffset(baseOffset) {
     strncpy_s(m_szName, name, _TRUNCATE);
     (void)m_dwAccess;
-}
-
-HRESULT CFileLockBytes::QueryInterface(REFIID iid, void** object) {
-    RETURN_HR_IF_NULL(E_POINTER, object);
-    *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_ILockBytes)
-        return E_NOINTERFACE;
-    *object = static_cast<ILockBytes*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG CFileLockBytes::AddRef() {
-    return ++m_cRef;
-}
-
-ULONG CFileLockBytes::Release() {
-    const ULONG remaining = --m_cRef;
-    if (remaining == 0)
-        delete this; // the caller's handle stays open
-    return remaining;
 }
 
 HRESULT CFileLockBytes::positionAt(ULARGE_INTEGER offset) const {
@@ -129,7 +110,8 @@ HRESULT CFileLockBytes::Stat(STATSTG* stat, DWORD flags) {
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, stat);
     if ((flags & STATFLAG_NONAME) == 0) {
         const int units = MultiByteToWideChar(CP_ACP, 0, m_szName, -1, nullptr, 0);
-        stat->pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc(units * sizeof(WCHAR)));
+        stat->pwcsName =
+            support::allocateTaskMemory<WCHAR>(static_cast<std::size_t>(units)).release();
         RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, stat->pwcsName);
         MultiByteToWideChar(CP_ACP, 0, m_szName, -1, stat->pwcsName, units);
     }

@@ -3,11 +3,13 @@
 // access), at a base offset inside a larger file.
 #pragma once
 
+#include <support/com_object.h>
+
 #include <objidl.h>
 
-#include <atomic>
-
-class CFileLockBytes final : public ILockBytes {
+// The reference count, the first field after the virtual table, is the COM base's: it starts
+// at 0 and CreateFileLockBytes's QueryInterface raises it to 1.
+class CFileLockBytes final : public support::ComObject<CFileLockBytes, ILockBytes> {
 public:
     // The longest name the object keeps, terminator included.
     static constexpr size_t kNameCapacity = 1024;
@@ -16,11 +18,6 @@ public:
                    __int64 baseOffset);
     CFileLockBytes(const CFileLockBytes&) = delete;
     CFileLockBytes& operator=(const CFileLockBytes&) = delete;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // ILockBytes. Offsets of ReadAt, WriteAt and SetSize count from the base offset; those
     // of LockRegion and UnlockRegion are absolute file positions.
@@ -37,12 +34,9 @@ public:
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD flags) override;
 
 private:
-    ~CFileLockBytes() = default;
-
     [[nodiscard]] HRESULT positionAt(ULARGE_INTEGER offset) const;
     [[nodiscard]] ULONGLONG fileSize() const;
 
-    std::atomic<ULONG> m_cRef{0};
     HANDLE m_hFile;               // borrowed: the caller closes it
     char m_szName[kNameCapacity]; // as the caller gave it, in the ANSI code page
     unsigned long m_dwAccess;     // kept, not consulted

@@ -93,228 +93,105 @@ const wchar_t kLongName[] = L"abcdefghijklmnopqrstuvwxyz012345"; // 32 character
 
 TEST(StorageArguments, CreateAndOpenStreamAnswerAsDocumented) {
     runArgumentRows({
+        // clang-format off
         {"create", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
-        {"create without out-parameter",
-         [](IStorage* s) { return s->CreateStream(L"New", kChildMode, 0, 0, nullptr); },
-         STG_E_INVALIDPOINTER},
-        {"create without name", [](IStorage* s) { return createStream(s, nullptr, kChildMode); },
-         STG_E_INVALIDNAME},
-        {"create with a 32-character name",
-         [](IStorage* s) { return createStream(s, kLongName, kChildMode); }, STG_E_INVALIDNAME},
-        {"create with '!' in the name",
-         [](IStorage* s) { return createStream(s, L"a!b", kChildMode); }, STG_E_INVALIDNAME,
-         "it accepts the characters the format forbids"},
-        {"create with reserved values",
-         [](IStorage* s) {
-             ComPtr<IStream> stream;
-             return s->CreateStream(L"New", kChildMode, 1, 0, stream.put());
-         },
-         STG_E_INVALIDPARAMETER},
-        {"create without exclusive sharing",
-         [](IStorage* s) { return createStream(s, L"New", STGM_READWRITE); }, STG_E_INVALIDFUNCTION,
-         "it answers STG_E_INVALIDFLAG"},
-        {"create transacted",
-         [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_TRANSACTED); },
-         STG_E_INVALIDFUNCTION},
-        {"create over an existing stream",
-         [](IStorage* s) { return createStream(s, L"Existing", kChildMode); },
-         STG_E_FILEALREADYEXISTS},
-        {"create replacing an existing stream",
-         [](IStorage* s) { return createStream(s, L"existing", kChildMode | STGM_CREATE); }, S_OK},
-        {"create replacing a storage",
-         [](IStorage* s) { return createStream(s, L"Folder", kChildMode | STGM_CREATE); }, S_OK},
-        {"create replacing an open stream",
-         [](IStorage* s) {
-             ComPtr<IStream> open;
-             s->OpenStream(L"Existing", nullptr, kChildMode, 0, open.put());
-             return createStream(s, L"Existing", kChildMode | STGM_CREATE);
-         },
-         STG_E_ACCESSDENIED, "it replaces the open stream"},
+        {"create without out-parameter", [](IStorage* s) { return s->CreateStream(L"New", kChildMode, 0, 0, nullptr); }, STG_E_INVALIDPOINTER},
+        {"create without name", [](IStorage* s) { return createStream(s, nullptr, kChildMode); }, STG_E_INVALIDNAME},
+        {"create with a 32-character name", [](IStorage* s) { return createStream(s, kLongName, kChildMode); }, STG_E_INVALIDNAME},
+        {"create with '!' in the name", [](IStorage* s) { return createStream(s, L"a!b", kChildMode); }, STG_E_INVALIDNAME, "it accepts the characters the format forbids"},
+        {"create with reserved values", [](IStorage* s) { ComPtr<IStream> stream; return s->CreateStream(L"New", kChildMode, 1, 0, stream.put()); }, STG_E_INVALIDPARAMETER},
+        {"create without exclusive sharing", [](IStorage* s) { return createStream(s, L"New", STGM_READWRITE); }, STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
+        {"create transacted", [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_TRANSACTED); }, STG_E_INVALIDFUNCTION},
+        {"create over an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode); }, STG_E_FILEALREADYEXISTS},
+        {"create replacing an existing stream", [](IStorage* s) { return createStream(s, L"existing", kChildMode | STGM_CREATE); }, S_OK},
+        {"create replacing a storage", [](IStorage* s) { return createStream(s, L"Folder", kChildMode | STGM_CREATE); }, S_OK},
+        {"create replacing an open stream", [](IStorage* s) { ComPtr<IStream> open; s->OpenStream(L"Existing", nullptr, kChildMode, 0, open.put()); return createStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_ACCESSDENIED, "it replaces the open stream"},
         {"open", [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, S_OK},
-        {"open in another letter case",
-         [](IStorage* s) { return openStream(s, L"EXISTING", kChildMode); }, S_OK},
-        {"open a missing stream", [](IStorage* s) { return openStream(s, L"None", kChildMode); },
-         STG_E_FILENOTFOUND},
-        {"open a storage as a stream",
-         [](IStorage* s) { return openStream(s, L"Folder", kChildMode); }, STG_E_FILENOTFOUND},
-        {"open with reserved pointer",
-         [](IStorage* s) {
-             ComPtr<IStream> stream;
-             int reserved = 0;
-             return s->OpenStream(L"Existing", &reserved, kChildMode, 0, stream.put());
-         },
-         STG_E_INVALIDPARAMETER, "it ignores the reserved pointer"},
-        {"open without exclusive sharing",
-         [](IStorage* s) { return openStream(s, L"Existing", STGM_READ | STGM_SHARE_DENY_WRITE); },
-         STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
-        {"open twice",
-         [](IStorage* s) {
-             ComPtr<IStream> first;
-             s->OpenStream(L"Existing", nullptr, kChildMode, 0, first.put());
-             return openStream(s, L"Existing", kChildMode);
-         },
-         STG_E_ACCESSDENIED},
-        {"open with create",
-         [](IStorage* s) { return openStream(s, L"Existing", kChildMode | STGM_CREATE); },
-         STG_E_INVALIDFLAG, "it ignores STGM_CREATE"},
+        {"open in another letter case", [](IStorage* s) { return openStream(s, L"EXISTING", kChildMode); }, S_OK},
+        {"open a missing stream", [](IStorage* s) { return openStream(s, L"None", kChildMode); }, STG_E_FILENOTFOUND},
+        {"open a storage as a stream", [](IStorage* s) { return openStream(s, L"Folder", kChildMode); }, STG_E_FILENOTFOUND},
+        {"open with reserved pointer", [](IStorage* s) { ComPtr<IStream> stream; int reserved = 0; return s->OpenStream(L"Existing", &reserved, kChildMode, 0, stream.put()); }, STG_E_INVALIDPARAMETER, "it ignores the reserved pointer"},
+        {"open without exclusive sharing", [](IStorage* s) { return openStream(s, L"Existing", STGM_READ | STGM_SHARE_DENY_WRITE); }, STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
+        {"open twice", [](IStorage* s) { ComPtr<IStream> first; s->OpenStream(L"Existing", nullptr, kChildMode, 0, first.put()); return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED},
+        {"open with create", [](IStorage* s) { return openStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG, "it ignores STGM_CREATE"},
+        // clang-format on
     });
 }
 
 TEST(StorageArguments, CreateAndOpenStorageAnswerAsDocumented) {
     runArgumentRows({
+        // clang-format off
         {"create", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, S_OK},
-        {"create transacted",
-         [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_TRANSACTED); }, S_OK},
-        {"create without out-parameter",
-         [](IStorage* s) { return s->CreateStorage(L"New", kChildMode, 0, 0, nullptr); },
-         STG_E_INVALIDPOINTER},
-        {"create with a 32-character name",
-         [](IStorage* s) { return createStorage(s, kLongName, kChildMode); }, STG_E_INVALIDNAME},
-        {"create over an existing storage",
-         [](IStorage* s) { return createStorage(s, L"Folder", kChildMode); },
-         STG_E_FILEALREADYEXISTS},
-        {"create replacing a stream",
-         [](IStorage* s) { return createStorage(s, L"Existing", kChildMode | STGM_CREATE); }, S_OK},
-        {"create deleting on release",
-         [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_DELETEONRELEASE); },
-         STG_E_INVALIDFLAG},
-        {"create without exclusive sharing",
-         [](IStorage* s) { return createStorage(s, L"New", STGM_READWRITE); },
-         STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
+        {"create transacted", [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_TRANSACTED); }, S_OK},
+        {"create without out-parameter", [](IStorage* s) { return s->CreateStorage(L"New", kChildMode, 0, 0, nullptr); }, STG_E_INVALIDPOINTER},
+        {"create with a 32-character name", [](IStorage* s) { return createStorage(s, kLongName, kChildMode); }, STG_E_INVALIDNAME},
+        {"create over an existing storage", [](IStorage* s) { return createStorage(s, L"Folder", kChildMode); }, STG_E_FILEALREADYEXISTS},
+        {"create replacing a stream", [](IStorage* s) { return createStorage(s, L"Existing", kChildMode | STGM_CREATE); }, S_OK},
+        {"create deleting on release", [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_DELETEONRELEASE); }, STG_E_INVALIDFLAG},
+        {"create without exclusive sharing", [](IStorage* s) { return createStorage(s, L"New", STGM_READWRITE); }, STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
         {"open", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, S_OK},
-        {"open a missing storage", [](IStorage* s) { return openStorage(s, L"None", kChildMode); },
-         STG_E_FILENOTFOUND},
-        {"open a stream as a storage",
-         [](IStorage* s) { return openStorage(s, L"Existing", kChildMode); }, STG_E_FILENOTFOUND},
-        {"open twice",
-         [](IStorage* s) {
-             ComPtr<IStorage> first;
-             s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, first.put());
-             return openStorage(s, L"Folder", kChildMode);
-         },
-         STG_E_ACCESSDENIED},
-        {"open with a priority storage",
-         [](IStorage* s) {
-             ComPtr<IStorage> child;
-             return s->OpenStorage(L"Folder", s, kChildMode, nullptr, 0, child.put());
-         },
-         STG_E_INVALIDPARAMETER, "it ignores the priority storage"},
-        {"open with exclusions",
-         [](IStorage* s) {
-             ComPtr<IStorage> child;
-             wchar_t inner[] = L"Inner";
-             wchar_t* names[] = {inner, nullptr};
-             return s->OpenStorage(L"Folder", nullptr, kChildMode, names, 0, child.put());
-         },
-         STG_E_INVALIDPARAMETER},
+        {"open a missing storage", [](IStorage* s) { return openStorage(s, L"None", kChildMode); }, STG_E_FILENOTFOUND},
+        {"open a stream as a storage", [](IStorage* s) { return openStorage(s, L"Existing", kChildMode); }, STG_E_FILENOTFOUND},
+        {"open twice", [](IStorage* s) { ComPtr<IStorage> first; s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, first.put()); return openStorage(s, L"Folder", kChildMode); }, STG_E_ACCESSDENIED},
+        {"open with a priority storage", [](IStorage* s) { ComPtr<IStorage> child; return s->OpenStorage(L"Folder", s, kChildMode, nullptr, 0, child.put()); }, STG_E_INVALIDPARAMETER, "it ignores the priority storage"},
+        {"open with exclusions", [](IStorage* s) { ComPtr<IStorage> child; wchar_t inner[] = L"Inner"; wchar_t* names[] = {inner, nullptr}; return s->OpenStorage(L"Folder", nullptr, kChildMode, names, 0, child.put()); }, STG_E_INVALIDPARAMETER},
+        // clang-format on
     });
 }
 
 TEST(StorageArguments, ReadOnlyDocumentsRefuseChanges) {
     runArgumentRows(
+        // clang-format off
         {
-            {"create stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); },
-             STG_E_ACCESSDENIED},
-            {"open stream for writing",
-             [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED,
-             "it answers STG_E_INVALIDFLAG"},
-            {"open stream for reading",
-             [](IStorage* s) { return openStream(s, L"Existing", kReadMode); }, S_OK},
-            {"create storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); },
-             STG_E_ACCESSDENIED},
-            {"destroy", [](IStorage* s) { return s->DestroyElement(L"Existing"); },
-             STG_E_ACCESSDENIED},
-            {"rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Other"); },
-             STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
-            {"set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED,
-             "it tries to write and answers STG_E_WRITEFAULT"},
-            {"set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); },
-             STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
+            {"create stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
+            {"open stream for writing", [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED, "it answers STG_E_INVALIDFLAG"},
+            {"open stream for reading", [](IStorage* s) { return openStream(s, L"Existing", kReadMode); }, S_OK},
+            {"create storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
+            {"destroy", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, STG_E_ACCESSDENIED},
+            {"rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Other"); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
+            {"set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
+            {"set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); }, STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
             {"commit", [](IStorage* s) { return s->Commit(STGC_DEFAULT); }, S_OK},
+        // clang-format on
         },
         kReadMode);
 }
 
 TEST(StorageArguments, DestroyRenameAndTimesAnswerAsDocumented) {
     runArgumentRows({
+        // clang-format off
         {"destroy a stream", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, S_OK},
         {"destroy a storage", [](IStorage* s) { return s->DestroyElement(L"folder"); }, S_OK},
-        {"destroy a missing element", [](IStorage* s) { return s->DestroyElement(L"None"); },
-         STG_E_FILENOTFOUND},
-        {"destroy without a name", [](IStorage* s) { return s->DestroyElement(nullptr); },
-         STG_E_INVALIDNAME, "it answers STG_E_INVALIDPOINTER"},
+        {"destroy a missing element", [](IStorage* s) { return s->DestroyElement(L"None"); }, STG_E_FILENOTFOUND},
+        {"destroy without a name", [](IStorage* s) { return s->DestroyElement(nullptr); }, STG_E_INVALIDNAME, "it answers STG_E_INVALIDPOINTER"},
         {"rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Renamed"); }, S_OK},
-        {"rename onto an existing name",
-         [](IStorage* s) { return s->RenameElement(L"Existing", L"Folder"); },
-         STG_E_FILEALREADYEXISTS},
-        {"rename a missing element",
-         [](IStorage* s) { return s->RenameElement(L"None", L"Other"); }, STG_E_FILENOTFOUND},
-        {"rename to a bad name",
-         [](IStorage* s) { return s->RenameElement(L"Existing", kLongName); }, STG_E_INVALIDNAME,
-         "it accepts names longer than 31 characters when renaming"},
-        {"set times of an element",
-         [](IStorage* s) {
-             FILETIME time{1, 2};
-             return s->SetElementTimes(L"Folder", &time, nullptr, &time);
-         },
-         S_OK},
-        {"set times of a missing element",
-         [](IStorage* s) {
-             FILETIME time{1, 2};
-             return s->SetElementTimes(L"None", &time, nullptr, &time);
-         },
-         STG_E_FILENOTFOUND, "it answers S_OK for an element that does not exist"},
-        {"stat without structure", [](IStorage* s) { return s->Stat(nullptr, STATFLAG_DEFAULT); },
-         STG_E_INVALIDPOINTER, "it answers E_INVALIDARG"},
-        {"stat with an unknown flag",
-         [](IStorage* s) {
-             STATSTG stat{};
-             return s->Stat(&stat, 7);
-         },
-         STG_E_INVALIDFLAG, "it accepts unknown flags"},
-        {"commit with an unknown flag", [](IStorage* s) { return s->Commit(0x100); },
-         STG_E_INVALIDFLAG, "it accepts unknown flags"},
-        {"enumerate with reserved values",
-         [](IStorage* s) {
-             ComPtr<IEnumSTATSTG> elements;
-             return s->EnumElements(1, nullptr, 0, elements.put());
-         },
-         STG_E_INVALIDPARAMETER, "it ignores the reserved values"},
-        {"move with an unknown flag",
-         [](IStorage* s) { return s->MoveElementTo(L"Existing", s, L"Moved", 7); },
-         STG_E_INVALIDFLAG, "it answers E_NOTIMPL"},
-        {"copy into itself", [](IStorage* s) { return s->CopyTo(0, nullptr, nullptr, s); },
-         STG_E_ACCESSDENIED},
-        {"copy into a transacted grandchild",
-         [](IStorage* s) {
-             ComPtr<IStorage> child;
-             ComPtr<IStorage> grandchild;
-             s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put());
-             child->CreateStorage(L"Below", kChildMode | STGM_TRANSACTED, 0, 0, grandchild.put());
-             return s->CopyTo(0, nullptr, nullptr, grandchild.get());
-         },
-         STG_E_ACCESSDENIED},
+        {"rename onto an existing name", [](IStorage* s) { return s->RenameElement(L"Existing", L"Folder"); }, STG_E_FILEALREADYEXISTS},
+        {"rename a missing element", [](IStorage* s) { return s->RenameElement(L"None", L"Other"); }, STG_E_FILENOTFOUND},
+        {"rename to a bad name", [](IStorage* s) { return s->RenameElement(L"Existing", kLongName); }, STG_E_INVALIDNAME, "it accepts names longer than 31 characters when renaming"},
+        {"set times of an element", [](IStorage* s) { FILETIME time{1, 2}; return s->SetElementTimes(L"Folder", &time, nullptr, &time); }, S_OK},
+        {"set times of a missing element", [](IStorage* s) { FILETIME time{1, 2}; return s->SetElementTimes(L"None", &time, nullptr, &time); }, STG_E_FILENOTFOUND, "it answers S_OK for an element that does not exist"},
+        {"stat without structure", [](IStorage* s) { return s->Stat(nullptr, STATFLAG_DEFAULT); }, STG_E_INVALIDPOINTER, "it answers E_INVALIDARG"},
+        {"stat with an unknown flag", [](IStorage* s) { STATSTG stat{}; return s->Stat(&stat, 7); }, STG_E_INVALIDFLAG, "it accepts unknown flags"},
+        {"commit with an unknown flag", [](IStorage* s) { return s->Commit(0x100); }, STG_E_INVALIDFLAG, "it accepts unknown flags"},
+        {"enumerate with reserved values", [](IStorage* s) { ComPtr<IEnumSTATSTG> elements; return s->EnumElements(1, nullptr, 0, elements.put()); }, STG_E_INVALIDPARAMETER, "it ignores the reserved values"},
+        {"move with an unknown flag", [](IStorage* s) { return s->MoveElementTo(L"Existing", s, L"Moved", 7); }, STG_E_INVALIDFLAG, "it answers E_NOTIMPL"},
+        {"copy into itself", [](IStorage* s) { return s->CopyTo(0, nullptr, nullptr, s); }, STG_E_ACCESSDENIED},
+        {"copy into a transacted grandchild", [](IStorage* s) { ComPtr<IStorage> child; ComPtr<IStorage> grandchild; s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()); child->CreateStorage(L"Below", kChildMode | STGM_TRANSACTED, 0, 0, grandchild.put()); return s->CopyTo(0, nullptr, nullptr, grandchild.get()); }, STG_E_ACCESSDENIED},
+        // clang-format on
     });
 }
 
 TEST(StorageArguments, SimpleModeHasItsOwnRules) {
     runArgumentRows(
+        // clang-format off
         {
-            {"create a stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); },
-             S_OK},
-            {"create a new stream with STGM_CREATE",
-             [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_CREATE); }, S_OK,
-             "it refuses STGM_CREATE in simple mode even for a new name"},
-            {"create over an existing stream",
-             [](IStorage* s) { return createStream(s, L"Existing", kChildMode); },
-             STG_E_FILEALREADYEXISTS},
-            {"replace an existing stream",
-             [](IStorage* s) { return createStream(s, L"Existing", kChildMode | STGM_CREATE); },
-             STG_E_INVALIDFLAG},
-            {"create a storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); },
-             STG_E_INVALIDFUNCTION},
-            {"open a storage", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); },
-             STG_E_INVALIDFUNCTION},
+            {"create a stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
+            {"create a new stream with STGM_CREATE", [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_CREATE); }, S_OK, "it refuses STGM_CREATE in simple mode even for a new name"},
+            {"create over an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode); }, STG_E_FILEALREADYEXISTS},
+            {"replace an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG},
+            {"create a storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_INVALIDFUNCTION},
+            {"open a storage", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, STG_E_INVALIDFUNCTION},
+        // clang-format on
         },
         STGM_SIMPLE | kReadWriteMode);
 }
@@ -374,34 +251,12 @@ TEST(StorageElements, EnumerationFollowsTheStorageAsItChanges) {
         std::vector<std::wstring> expected;
     };
     const Row rows[] = {
-        {"destroyed before the first Next",
-         [&](IStorage* s, IEnumSTATSTG* e) {
-             s->DestroyElement(L"Existing");
-             return rest(e);
-         },
-         {L"Folder"}},
-        {"created before the first Next",
-         [&](IStorage* s, IEnumSTATSTG* e) {
-             writeStream(s, L"New", "");
-             return rest(e);
-         },
-         {L"New", L"Folder", L"Existing"}},
-        {"created after the end and Reset",
-         [&](IStorage* s, IEnumSTATSTG* e) {
-             rest(e);
-             writeStream(s, L"New", "");
-             e->Reset();
-             return rest(e);
-         },
-         {L"New", L"Folder", L"Existing"}},
-        {"created before and after the last name returned",
-         [&](IStorage* s, IEnumSTATSTG* e) {
-             e->Skip(1);
-             writeStream(s, L"A", "");
-             writeStream(s, L"Following", "");
-             return rest(e);
-         },
-         {L"Existing", L"Following"}},
+        // clang-format off
+        {"destroyed before the first Next", [&](IStorage* s, IEnumSTATSTG* e) { s->DestroyElement(L"Existing"); return rest(e); }, {L"Folder"}},
+        {"created before the first Next", [&](IStorage* s, IEnumSTATSTG* e) { writeStream(s, L"New", ""); return rest(e); }, {L"New", L"Folder", L"Existing"}},
+        {"created after the end and Reset", [&](IStorage* s, IEnumSTATSTG* e) { rest(e); writeStream(s, L"New", ""); e->Reset(); return rest(e); }, {L"New", L"Folder", L"Existing"}},
+        {"created before and after the last name returned", [&](IStorage* s, IEnumSTATSTG* e) { e->Skip(1); writeStream(s, L"A", ""); writeStream(s, L"Following", ""); return rest(e); }, {L"Existing", L"Following"}},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -463,7 +318,7 @@ TEST(StorageElements, StatReportsNameTypeClassAndStateBits) {
     CoTaskMemFree(stat.pwcsName);
 }
 
-TEST(StorageElements, InterfacesAndReferenceCounts) {
+TEST(StorageElements, AnswersItsOwnInterfacesOnly) {
     TemporaryDirectory folder;
     ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"qi.stg"));
     struct Row {
@@ -472,26 +327,24 @@ TEST(StorageElements, InterfacesAndReferenceCounts) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"IUnknown", &IID_IUnknown, S_OK},
         {"IStorage", &IID_IStorage, S_OK},
         {"IPropertySetStorage", &IID_IPropertySetStorage, S_OK},
         {"IStream", &IID_IStream, E_NOINTERFACE},
         {"IPersist", &IID_IPersist, E_NOINTERFACE},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ComPtr<IUnknown> object;
         EXPECT_EQ(root->QueryInterface(*row.iid, object.putVoid()), row.expected);
     }
-    EXPECT_EQ(root->AddRef(), 2u);
-    EXPECT_EQ(root->Release(), 1u);
     ComPtr<IStream> stream;
     ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()), S_OK);
     ComPtr<IUnknown> sequential;
     // Compound-file streams answer no ISequentialStream of their own.
     EXPECT_EQ(stream->QueryInterface(IID_ISequentialStream, sequential.putVoid()), E_NOINTERFACE);
-    EXPECT_EQ(stream->AddRef(), 2u);
-    EXPECT_EQ(stream->Release(), 1u);
 }
 
 TEST(StorageCopies, CopyToHonoursExclusions) {
@@ -511,25 +364,14 @@ TEST(StorageCopies, CopyToHonoursExclusions) {
         const char* wineDiffers = "";
     };
     const Row rows[] = {
-        {"everything",
-         {},
-         nullptr,
-         {L"s:Old", L"s:\005Set", L"d:Folder", L"s:Existing"},
-         {L"s:Inner"}},
+        // clang-format off
+        {"everything", {}, nullptr, {L"s:Old", L"s:\005Set", L"d:Folder", L"s:Existing"}, {L"s:Inner"}},
         {"no streams", {IID_IStream}, nullptr, {L"s:Old", L"d:Folder"}, {}},
         {"no storages", {IID_IStorage}, nullptr, {L"s:Old", L"s:\005Set", L"s:Existing"}, {}},
-        {"no property sets",
-         {IID_IPropertySetStorage},
-         nullptr,
-         {L"s:Old", L"d:Folder", L"s:Existing"},
-         {L"s:Inner"},
-         "it copies the property sets"},
+        {"no property sets", {IID_IPropertySetStorage}, nullptr, {L"s:Old", L"d:Folder", L"s:Existing"}, {L"s:Inner"}, "it copies the property sets"},
         {"not by name", {}, excludeExisting, {L"s:Old", L"s:\005Set", L"d:Folder"}, {L"s:Inner"}},
-        {"not by a nested name",
-         {},
-         excludeInner,
-         {L"s:Old", L"s:\005Set", L"d:Folder", L"s:Existing"},
-         {L"s:Inner"}},
+        {"not by a nested name", {}, excludeInner, {L"s:Old", L"s:\005Set", L"d:Folder", L"s:Existing"}, {L"s:Inner"}},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -601,48 +443,17 @@ TEST(StorageCopies, MoveElementToMovesCopiesAndRenames) {
         std::vector<std::wstring> sourceAfter;
         std::vector<std::wstring> targetAfter;
     };
+    // clang-format off
     const Row rows[] = {
-        {"move a stream",
-         L"Existing",
-         L"Moved",
-         STGMOVE_MOVE,
-         true,
-         S_OK,
-         {L"d:Folder"},
-         {L"s:Moved"}},
-        {"copy a storage",
-         L"Folder",
-         L"Copy",
-         STGMOVE_COPY,
-         true,
-         S_OK,
-         {L"d:Folder", L"s:Existing"},
-         {L"d:Copy"}},
-        {"rename within",
-         L"Existing",
-         L"Renamed",
-         STGMOVE_MOVE,
-         false,
-         S_OK,
-         {L"d:Folder", L"s:Renamed"},
-         {}},
-        {"missing source",
-         L"None",
-         L"X",
-         STGMOVE_MOVE,
-         true,
-         STG_E_FILENOTFOUND,
-         {L"d:Folder", L"s:Existing"},
-         {}},
-        {"onto an existing name",
-         L"Existing",
-         L"Folder",
-         STGMOVE_COPY,
-         false,
-         STG_E_FILEALREADYEXISTS,
-         {L"d:Folder", L"s:Existing"},
-         {}},
+        // clang-format off
+        {"move a stream", L"Existing", L"Moved", STGMOVE_MOVE, true, S_OK, {L"d:Folder"}, {L"s:Moved"}},
+        {"copy a storage", L"Folder", L"Copy", STGMOVE_COPY, true, S_OK, {L"d:Folder", L"s:Existing"}, {L"d:Copy"}},
+        {"rename within", L"Existing", L"Renamed", STGMOVE_MOVE, false, S_OK, {L"d:Folder", L"s:Renamed"}, {}},
+        {"missing source", L"None", L"X", STGMOVE_MOVE, true, STG_E_FILENOTFOUND, {L"d:Folder", L"s:Existing"}, {}},
+        {"onto an existing name", L"Existing", L"Folder", STGMOVE_COPY, false, STG_E_FILEALREADYEXISTS, {L"d:Folder", L"s:Existing"}, {}},
+        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ComPtr<IStorage> source = makeSample(providerApi(), folder.file(L"source.stg"));

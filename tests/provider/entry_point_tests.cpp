@@ -54,8 +54,10 @@ TEST(ProviderExports, VariantsExportWhatTheirFoldersPromise) {
         std::set<std::string> exports;
     };
     const Row rows[] = {
+        // clang-format off
         {"classic-only", L"classic-only", kClassicExports},
         {"ex-notimpl", L"ex-notimpl", unite(kClassicExports, kExExports)},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -111,11 +113,13 @@ TEST(StgIsStorageFile, TellsDocumentsFromOtherFiles) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"document", folder.file(L"doc.stg"), S_OK},
         {"text file", folder.file(L"text.txt"), S_FALSE},
         {"shorter than the signature", folder.file(L"short.bin"), S_FALSE},
         {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND},
         {"missing folder", folder.file(L"none\\doc.stg"), STG_E_PATHNOTFOUND},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -231,12 +235,12 @@ TEST(RootStat, ReportsTheModeTheRootIsOpenFor) {
         DWORD expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"file", false, kCreateMode, kReadWriteMode},
-        {"file, transacted", false, kCreateMode | STGM_TRANSACTED,
-         kReadWriteMode | STGM_TRANSACTED},
+        {"file, transacted", false, kCreateMode | STGM_TRANSACTED, kReadWriteMode | STGM_TRANSACTED},
         {"lock bytes", true, kCreateMode, kReadWriteMode},
-        {"lock bytes, transacted", true, kCreateMode | STGM_TRANSACTED,
-         kReadWriteMode | STGM_TRANSACTED},
+        {"lock bytes, transacted", true, kCreateMode | STGM_TRANSACTED, kReadWriteMode | STGM_TRANSACTED},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -289,34 +293,25 @@ TEST(StgCreateDocfile, AcceptsAndRefusesModesAsDocumented) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"direct exclusive", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
         {"write-only exclusive", STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, S_OK},
         {"transacted deny-none", STGM_CREATE | STGM_TRANSACTED | STGM_READWRITE, S_OK},
-        {"transacted deny-write",
-         STGM_CREATE | STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
-        {"transacted no scratch",
-         STGM_CREATE | STGM_TRANSACTED | STGM_NOSCRATCH | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-         S_OK},
+        {"transacted deny-write", STGM_CREATE | STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
+        {"transacted no scratch", STGM_CREATE | STGM_TRANSACTED | STGM_NOSCRATCH | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
         {"simple", STGM_SIMPLE | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
         {"read only", STGM_CREATE | STGM_READ | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
-        {"direct deny-write", STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
-         STG_E_INVALIDFLAG},
+        {"direct deny-write", STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
         {"access 3", STGM_CREATE | 3 | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
         {"share 0x50", STGM_CREATE | STGM_READWRITE | 0x50, STG_E_INVALIDFLAG},
-        {"create and convert", STGM_CREATE | STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-         STG_E_INVALIDFLAG},
-        {"priority", STGM_PRIORITY | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-         STG_E_INVALIDFLAG},
-        {"no scratch in direct mode",
-         STGM_NOSCRATCH | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
-        {"single writer", STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
-         S_OK},
-        {"single writer, exclusive",
-         STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
-        {"simple deny-write", STGM_SIMPLE | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
-         STG_E_INVALIDFLAG},
-        {"unknown bit", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | 0x80,
-         STG_E_INVALIDFLAG},
+        {"create and convert", STGM_CREATE | STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"priority", STGM_PRIORITY | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"no scratch in direct mode", STGM_NOSCRATCH | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"single writer", STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
+        {"single writer, exclusive", STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
+        {"simple deny-write", STGM_SIMPLE | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
+        {"unknown bit", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | 0x80, STG_E_INVALIDFLAG},
+        // clang-format on
     };
     TemporaryDirectory folder;
     for (const Row& row : rows) {
@@ -447,34 +442,29 @@ TEST(StgOpenStorage, AcceptsAndRefusesModesAsDocumented) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"read deny-write", STGM_READ | STGM_SHARE_DENY_WRITE, S_OK},
         {"read exclusive", STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK},
         {"read-write exclusive", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
         {"single writer", STGM_DIRECT_SWMR | STGM_READWRITE | STGM_SHARE_DENY_WRITE, S_OK},
         {"reader of a single writer", STGM_DIRECT_SWMR | STGM_READ | STGM_SHARE_DENY_NONE, S_OK},
         {"transacted read-write deny-none", STGM_TRANSACTED | STGM_READWRITE, S_OK},
-        {"transacted no snapshot",
-         STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_NONE, S_OK},
+        {"transacted no snapshot", STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_NONE, S_OK},
         {"priority read", STGM_PRIORITY | STGM_READ, S_OK},
         {"simple read", STGM_SIMPLE | STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK},
         {"direct read-write deny-none", STGM_READWRITE | STGM_SHARE_DENY_NONE, STG_E_INVALIDFLAG},
         {"direct read-write deny-write", STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
         {"direct read deny-none", STGM_READ | STGM_SHARE_DENY_NONE, STG_E_INVALIDFLAG},
-        {"single writer, transacted",
-         STGM_DIRECT_SWMR | STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
-         STG_E_INVALIDFLAG},
-        {"single writer's reader denying writers",
-         STGM_DIRECT_SWMR | STGM_READ | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
+        {"single writer, transacted", STGM_DIRECT_SWMR | STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
+        {"single writer's reader denying writers", STGM_DIRECT_SWMR | STGM_READ | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
         {"direct read deny-read", STGM_READ | STGM_SHARE_DENY_READ, STG_E_INVALIDFLAG},
         {"create", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
         {"convert", STGM_CONVERT | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
-        {"delete on release", STGM_DELETEONRELEASE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-         STG_E_INVALIDFLAG},
+        {"delete on release", STGM_DELETEONRELEASE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
         {"priority transacted", STGM_PRIORITY | STGM_TRANSACTED | STGM_READ, STG_E_INVALIDFLAG},
-        {"no snapshot deny-write",
-         STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_WRITE,
-         STG_E_INVALIDFLAG},
+        {"no snapshot deny-write", STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
         {"simple deny-none", STGM_SIMPLE | STGM_READ, STG_E_INVALIDFLAG},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -496,10 +486,12 @@ TEST(StgOpenStorage, RefusesWhatIsNotADocument) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"text file", folder.file(L"text.txt"), STG_E_FILEALREADYEXISTS},
         {"empty file", folder.file(L"empty.txt"), STG_E_FILEALREADYEXISTS},
         {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND},
         {"missing folder", folder.file(L"none\\x.stg"), STG_E_PATHNOTFOUND},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -600,6 +592,7 @@ TEST(StgCreateStorageEx, ChecksFormatOptionsAndInterface) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"docfile", STGFMT_DOCFILE, 0, nullptr, &IID_IStorage, S_OK},
         {"storage", STGFMT_STORAGE, 0, nullptr, &IID_IStorage, S_OK},
         {"property set storage", STGFMT_DOCFILE, 0, nullptr, &IID_IPropertySetStorage, S_OK},
@@ -608,9 +601,9 @@ TEST(StgCreateStorageEx, ChecksFormatOptionsAndInterface) {
         {"flat file", STGFMT_FILE, 0, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"sector of 1024", STGFMT_DOCFILE, 0, &odd, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"options version 3", STGFMT_DOCFILE, 0, &future, &IID_IStorage, STG_E_INVALIDPARAMETER},
-        {"attributes", STGFMT_DOCFILE, FILE_ATTRIBUTE_HIDDEN, nullptr, &IID_IStorage,
-         STG_E_INVALIDPARAMETER},
+        {"attributes", STGFMT_DOCFILE, FILE_ATTRIBUTE_HIDDEN, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"stream interface", STGFMT_DOCFILE, 0, nullptr, &IID_IStream, E_NOINTERFACE},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -670,6 +663,7 @@ TEST(StgOpenStorageEx, ChecksFormatAndInterface) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"any", STGFMT_ANY, nullptr, &IID_IStorage, S_OK},
         {"docfile", STGFMT_DOCFILE, nullptr, &IID_IStorage, S_OK},
         {"storage", STGFMT_STORAGE, nullptr, &IID_IStorage, S_OK},
@@ -677,6 +671,7 @@ TEST(StgOpenStorageEx, ChecksFormatAndInterface) {
         {"flat", STGFMT_FILE, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"reserved", STGFMT_ANY, &reservedValue, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"stream", STGFMT_ANY, nullptr, &IID_IStream, E_NOINTERFACE},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

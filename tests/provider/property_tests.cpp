@@ -85,6 +85,19 @@ struct ValueRow {
     std::function<bool(const PROPVARIANT&)> same;
 };
 
+// A scalar held in `member` itself, compared byte for byte.
+template <typename T>
+ValueRow scalarRow(const char* label, VARTYPE type, T PROPVARIANT::*member, T value) {
+    return {label,
+            [=](PROPVARIANT* v) {
+                v->vt = type;
+                v->*member = value;
+            },
+            [=](const PROPVARIANT& v) {
+                return v.vt == type && std::memcmp(&(v.*member), &value, sizeof value) == 0;
+            }};
+}
+
 std::vector<ValueRow> valueRows() {
     static CLSID clsid = IID_IStorage;
     static BYTE blobBytes[] = {1, 2, 3, 0, 255};
@@ -97,165 +110,37 @@ std::vector<ValueRow> valueRows() {
     mixed[0].iVal = -5;
     mixed[1].vt = VT_R8;
     mixed[1].dblVal = 2.5;
+    // clang-format off
     return {
-        {"VT_I2",
-         [](PROPVARIANT* v) {
-             v->vt = VT_I2;
-             v->iVal = -1234;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_I2 && v.iVal == -1234;
-         }},
-        {"VT_I4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_I4;
-             v->lVal = -123456789;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_I4 && v.lVal == -123456789;
-         }},
-        {"VT_UI4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_UI4;
-             v->ulVal = 4000000000u;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_UI4 && v.ulVal == 4000000000u;
-         }},
-        {"VT_I8",
-         [](PROPVARIANT* v) {
-             v->vt = VT_I8;
-             v->hVal.QuadPart = -(1ll << 40);
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_I8 && v.hVal.QuadPart == -(1ll << 40);
-         }},
-        {"VT_UI1",
-         [](PROPVARIANT* v) {
-             v->vt = VT_UI1;
-             v->bVal = 200;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_UI1 && v.bVal == 200;
-         }},
-        {"VT_R4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_R4;
-             v->fltVal = 1.5f;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_R4 && v.fltVal == 1.5f;
-         }},
-        {"VT_R8",
-         [](PROPVARIANT* v) {
-             v->vt = VT_R8;
-             v->dblVal = 3.25;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_R8 && v.dblVal == 3.25;
-         }},
-        {"VT_CY",
-         [](PROPVARIANT* v) {
-             v->vt = VT_CY;
-             v->cyVal.int64 = 123450000;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_CY && v.cyVal.int64 == 123450000;
-         }},
-        {"VT_DATE",
-         [](PROPVARIANT* v) {
-             v->vt = VT_DATE;
-             v->date = 45000.5;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_DATE && v.date == 45000.5;
-         }},
-        {"VT_BOOL",
-         [](PROPVARIANT* v) {
-             v->vt = VT_BOOL;
-             v->boolVal = VARIANT_TRUE;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_BOOL && v.boolVal == VARIANT_TRUE;
-         }},
-        {"VT_ERROR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_ERROR;
-             v->scode = E_FAIL;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_ERROR && v.scode == E_FAIL;
-         }},
-        {"VT_FILETIME",
-         [](PROPVARIANT* v) {
-             v->vt = VT_FILETIME;
-             v->filetime = FILETIME{0x12345678, 0x01D9ABCD};
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_FILETIME && v.filetime.dwLowDateTime == 0x12345678 &&
-                    v.filetime.dwHighDateTime == 0x01D9ABCD;
-         }},
-        {"VT_CLSID",
-         [](PROPVARIANT* v) {
-             v->vt = VT_CLSID;
-             v->puuid = &clsid;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_CLSID && *v.puuid == IID_IStorage;
-         }},
-        {"VT_LPSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_LPSTR;
-             v->pszVal = ansiA;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_LPSTR && std::strcmp(v.pszVal, "first") == 0;
-         }},
-        {"VT_LPWSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_LPWSTR;
-             v->pwszVal = const_cast<wchar_t*>(L"wide \u00e9\u20ac");
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_LPWSTR && lpwstr(v.pwszVal) == L"wide \u00e9\u20ac";
-         }},
-        {"VT_BSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_BSTR;
-             v->bstrVal = SysAllocString(L"basic");
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_BSTR && lpwstr(v.bstrVal) == L"basic";
-         }},
-        {"VT_BLOB",
-         [](PROPVARIANT* v) {
-             v->vt = VT_BLOB;
-             v->blob.cbSize = sizeof blobBytes;
-             v->blob.pBlobData = blobBytes;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == VT_BLOB && v.blob.cbSize == sizeof blobBytes &&
-                    std::memcmp(v.blob.pBlobData, blobBytes, sizeof blobBytes) == 0;
-         }},
-        {"VT_VECTOR | VT_I4",
-         [](PROPVARIANT* v) {
-             v->vt = VT_VECTOR | VT_I4;
-             v->cal.cElems = 3;
-             v->cal.pElems = longs;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == (VT_VECTOR | VT_I4) && v.cal.cElems == 3 && v.cal.pElems[2] == 70000;
-         }},
-        {"VT_VECTOR | VT_LPSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_VECTOR | VT_LPSTR;
-             v->calpstr.cElems = 2;
-             v->calpstr.pElems = ansiList;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == (VT_VECTOR | VT_LPSTR) && v.calpstr.cElems == 2 &&
-                    std::strcmp(v.calpstr.pElems[1], "second") == 0;
-         }},
+        scalarRow("VT_I2", VT_I2, &PROPVARIANT::iVal, SHORT{-1234}),
+        scalarRow("VT_I4", VT_I4, &PROPVARIANT::lVal, LONG{-123456789}),
+        scalarRow("VT_UI4", VT_UI4, &PROPVARIANT::ulVal, ULONG{4000000000u}),
+        scalarRow("VT_I8", VT_I8, &PROPVARIANT::hVal, LARGE_INTEGER{.QuadPart = -(1ll << 40)}),
+        scalarRow("VT_UI1", VT_UI1, &PROPVARIANT::bVal, UCHAR{200}),
+        scalarRow("VT_R4", VT_R4, &PROPVARIANT::fltVal, FLOAT{1.5f}),
+        scalarRow("VT_R8", VT_R8, &PROPVARIANT::dblVal, DOUBLE{3.25}),
+        scalarRow("VT_CY", VT_CY, &PROPVARIANT::cyVal, CY{.int64 = 123450000}),
+        scalarRow("VT_DATE", VT_DATE, &PROPVARIANT::date, DATE{45000.5}),
+        scalarRow("VT_BOOL", VT_BOOL, &PROPVARIANT::boolVal, VARIANT_BOOL{VARIANT_TRUE}),
+        scalarRow("VT_ERROR", VT_ERROR, &PROPVARIANT::scode, SCODE{E_FAIL}),
+        scalarRow("VT_FILETIME", VT_FILETIME, &PROPVARIANT::filetime, FILETIME{0x12345678, 0x01D9ABCD}),
+        {"VT_CLSID", [](PROPVARIANT* v) { v->vt = VT_CLSID; v->puuid = &clsid; },
+         [](const PROPVARIANT& v) { return v.vt == VT_CLSID && *v.puuid == IID_IStorage; }},
+        {"VT_LPSTR", [](PROPVARIANT* v) { v->vt = VT_LPSTR; v->pszVal = ansiA; },
+         [](const PROPVARIANT& v) { return v.vt == VT_LPSTR && std::strcmp(v.pszVal, "first") == 0; }},
+        {"VT_LPWSTR", [](PROPVARIANT* v) { v->vt = VT_LPWSTR; v->pwszVal = const_cast<wchar_t*>(L"wide \u00e9\u20ac"); },
+         [](const PROPVARIANT& v) { return v.vt == VT_LPWSTR && lpwstr(v.pwszVal) == L"wide \u00e9\u20ac"; }},
+        {"VT_BSTR", [](PROPVARIANT* v) { v->vt = VT_BSTR; v->bstrVal = SysAllocString(L"basic"); },
+         [](const PROPVARIANT& v) { return v.vt == VT_BSTR && lpwstr(v.bstrVal) == L"basic"; }},
+        {"VT_BLOB", [](PROPVARIANT* v) { v->vt = VT_BLOB; v->blob = {sizeof blobBytes, blobBytes}; },
+         [](const PROPVARIANT& v) { return v.vt == VT_BLOB && v.blob.cbSize == sizeof blobBytes &&
+                                           std::memcmp(v.blob.pBlobData, blobBytes, sizeof blobBytes) == 0; }},
+        {"VT_VECTOR | VT_I4", [](PROPVARIANT* v) { v->vt = VT_VECTOR | VT_I4; v->cal = {3, longs}; },
+         [](const PROPVARIANT& v) { return v.vt == (VT_VECTOR | VT_I4) && v.cal.cElems == 3 && v.cal.pElems[2] == 70000; }},
+        {"VT_VECTOR | VT_LPSTR", [](PROPVARIANT* v) { v->vt = VT_VECTOR | VT_LPSTR; v->calpstr = {2, ansiList}; },
+         [](const PROPVARIANT& v) { return v.vt == (VT_VECTOR | VT_LPSTR) && v.calpstr.cElems == 2 &&
+                                           std::strcmp(v.calpstr.pElems[1], "second") == 0; }},
+        // clang-format on
         {"VT_VECTOR | VT_VARIANT",
          [](PROPVARIANT* v) {
              v->vt = VT_VECTOR | VT_VARIANT;
@@ -425,52 +310,26 @@ TEST(PropertySetArguments, CreateOpenAndDeleteAnswerAsDocumented) {
     constexpr const char* kWineNeedsCreate =
         "it refuses Create without STGM_CREATE (STG_E_INVALIDFLAG)";
     runSetRows({
+        // clang-format off
         {"create", create(kCustomSet, 0, kSetMode | STGM_CREATE), S_OK},
-        {"create unbuffered ANSI case-sensitive",
-         create(kCustomSet, PROPSETFLAG_UNBUFFERED | PROPSETFLAG_ANSI | PROPSETFLAG_CASE_SENSITIVE,
-                kSetMode | STGM_CREATE),
-         S_OK},
+        {"create unbuffered ANSI case-sensitive", create(kCustomSet, PROPSETFLAG_UNBUFFERED | PROPSETFLAG_ANSI | PROPSETFLAG_CASE_SENSITIVE, kSetMode | STGM_CREATE), S_OK},
         {"create without STGM_CREATE", create(kCustomSet, 0, kSetMode), S_OK, kWineNeedsCreate},
-        {"create with an unknown flag", create(kCustomSet, 0x10, kSetMode | STGM_CREATE),
-         STG_E_INVALIDFLAG, "it ignores unknown set flags"},
-        {"create non-simple", create(kCustomSet, PROPSETFLAG_NONSIMPLE, kSetMode | STGM_CREATE),
-         STG_E_INVALIDFLAG},
-        {"create without exclusive sharing", create(kCustomSet, 0, STGM_READWRITE | STGM_CREATE),
-         STG_E_INVALIDFLAG},
-        {"create write-only",
-         create(kCustomSet, 0, STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
-        {"create for reading",
-         create(kCustomSet, 0, STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
-        {"open after a create for reading",
-         [](IPropertySetStorage* sets, IPropertyStorage* held) {
-             ComPtr<IPropertyStorage> refused;
-             sets->Create(FMTID_SummaryInformation, nullptr, 0, kReadMode | STGM_CREATE,
-                          refused.put());
-             return open(FMTID_SummaryInformation, kSetMode)(sets, held);
-         },
-         S_OK},
-        {"create over an existing set", create(FMTID_SummaryInformation, 0, kSetMode),
-         STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
-        {"create replacing an existing set",
-         create(FMTID_SummaryInformation, 0, kSetMode | STGM_CREATE), S_OK, "", kWineAborts},
-        {"create over a storage of the set's name",
-         [](IPropertySetStorage* sets, IPropertyStorage* held) {
-             ComPtr<IStorage> storage;
-             sets->QueryInterface(IID_IStorage, storage.putVoid());
-             ComPtr<IStorage> squatter;
-             storage->CreateStorage(ole32StreamName(kCustomSet).c_str(), kSetMode, 0, 0,
-                                    squatter.put());
-             return create(kCustomSet, 0, kSetMode)(sets, held);
-         },
-         STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
+        {"create with an unknown flag", create(kCustomSet, 0x10, kSetMode | STGM_CREATE), STG_E_INVALIDFLAG, "it ignores unknown set flags"},
+        {"create non-simple", create(kCustomSet, PROPSETFLAG_NONSIMPLE, kSetMode | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"create without exclusive sharing", create(kCustomSet, 0, STGM_READWRITE | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"create write-only", create(kCustomSet, 0, STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"create for reading", create(kCustomSet, 0, STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE), STG_E_INVALIDFLAG},
+        {"open after a create for reading", [](IPropertySetStorage* sets, IPropertyStorage* held) { ComPtr<IPropertyStorage> refused; sets->Create(FMTID_SummaryInformation, nullptr, 0, kReadMode | STGM_CREATE, refused.put()); return open(FMTID_SummaryInformation, kSetMode)(sets, held); }, S_OK},
+        {"create over an existing set", create(FMTID_SummaryInformation, 0, kSetMode), STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
+        {"create replacing an existing set", create(FMTID_SummaryInformation, 0, kSetMode | STGM_CREATE), S_OK, "", kWineAborts},
+        {"create over a storage of the set's name", [](IPropertySetStorage* sets, IPropertyStorage* held) { ComPtr<IStorage> storage; sets->QueryInterface(IID_IStorage, storage.putVoid()); ComPtr<IStorage> squatter; storage->CreateStorage(ole32StreamName(kCustomSet).c_str(), kSetMode, 0, 0, squatter.put()); return create(kCustomSet, 0, kSetMode)(sets, held); }, STG_E_FILEALREADYEXISTS, kWineNeedsCreate},
         {"open", open(FMTID_SummaryInformation, kSetMode), S_OK},
         {"open for reading", open(FMTID_SummaryInformation, kReadMode), S_OK},
         {"open a missing set", open(kCustomSet, kSetMode), STG_E_FILENOTFOUND},
         {"open an open set", open(FMTID_DocSummaryInformation, kSetMode), STG_E_ACCESSDENIED},
-        {"delete", [](IPropertySetStorage* s, auto) { return s->Delete(FMTID_SummaryInformation); },
-         S_OK},
-        {"delete a missing set", [](IPropertySetStorage* s, auto) { return s->Delete(kCustomSet); },
-         STG_E_FILENOTFOUND},
+        {"delete", [](IPropertySetStorage* s, auto) { return s->Delete(FMTID_SummaryInformation); }, S_OK},
+        {"delete a missing set", [](IPropertySetStorage* s, auto) { return s->Delete(kCustomSet); }, STG_E_FILENOTFOUND},
+        // clang-format on
     });
 }
 
@@ -479,120 +338,39 @@ TEST(PropertySetArguments, NullPointersAreRefusedWithoutACrash) {
     constexpr const char* kWineWritesThroughNull = "Wine 8 writes through the null pointer";
     constexpr const char* kWineGivesInvalidArg = "it answers E_INVALIDARG for an out-pointer";
     runSetRows({
+        // clang-format off
         // IPropertySetStorage
-        {"create without format",
-         [](IPropertySetStorage* s, auto) {
-             ComPtr<IPropertyStorage> set;
-             return s->Create(nullGuid(), nullptr, 0, kSetMode | STGM_CREATE, set.put());
-         },
-         E_INVALIDARG},
-        {"create without out-parameter",
-         [](IPropertySetStorage* s, auto) {
-             return s->Create(kCustomSet, nullptr, 0, kSetMode | STGM_CREATE, nullptr);
-         },
-         STG_E_INVALIDPOINTER, "", kWineAborts},
-        {"open without format",
-         [](IPropertySetStorage* s, auto) {
-             ComPtr<IPropertyStorage> set;
-             return s->Open(nullGuid(), kSetMode, set.put());
-         },
-         E_INVALIDARG},
-        {"open without out-parameter",
-         [](IPropertySetStorage* s, auto) {
-             return s->Open(FMTID_SummaryInformation, kSetMode, nullptr);
-         },
-         STG_E_INVALIDPOINTER, "", kWineAborts},
-        {"delete without format",
-         [](IPropertySetStorage* s, auto) { return s->Delete(nullGuid()); }, E_INVALIDARG},
-        {"enumerate without out-parameter",
-         [](IPropertySetStorage* s, auto) { return s->Enum(nullptr); }, STG_E_INVALIDPOINTER,
-         kWineGivesInvalidArg},
+        {"create without format", [](IPropertySetStorage* s, auto) { ComPtr<IPropertyStorage> set; return s->Create(nullGuid(), nullptr, 0, kSetMode | STGM_CREATE, set.put()); }, E_INVALIDARG},
+        {"create without out-parameter", [](IPropertySetStorage* s, auto) { return s->Create(kCustomSet, nullptr, 0, kSetMode | STGM_CREATE, nullptr); }, STG_E_INVALIDPOINTER, "", kWineAborts},
+        {"open without format", [](IPropertySetStorage* s, auto) { ComPtr<IPropertyStorage> set; return s->Open(nullGuid(), kSetMode, set.put()); }, E_INVALIDARG},
+        {"open without out-parameter", [](IPropertySetStorage* s, auto) { return s->Open(FMTID_SummaryInformation, kSetMode, nullptr); }, STG_E_INVALIDPOINTER, "", kWineAborts},
+        {"delete without format", [](IPropertySetStorage* s, auto) { return s->Delete(nullGuid()); }, E_INVALIDARG},
+        {"enumerate without out-parameter", [](IPropertySetStorage* s, auto) { return s->Enum(nullptr); }, STG_E_INVALIDPOINTER, kWineGivesInvalidArg},
         // IPropertyStorage
-        {"read without selectors",
-         [](auto, IPropertyStorage* p) {
-             PROPVARIANT value;
-             return p->ReadMultiple(1, nullptr, &value);
-         },
-         E_INVALIDARG},
-        {"read without values",
-         [](auto, IPropertyStorage* p) {
-             const PROPSPEC selector = byId(2);
-             return p->ReadMultiple(1, &selector, nullptr);
-         },
-         E_INVALIDARG},
-        {"write without selectors",
-         [](auto, IPropertyStorage* p) {
-             PROPVARIANT value{};
-             return p->WriteMultiple(1, nullptr, &value, PID_FIRST_USABLE);
-         },
-         E_INVALIDARG},
-        {"write without values",
-         [](auto, IPropertyStorage* p) {
-             const PROPSPEC selector = byId(2);
-             return p->WriteMultiple(1, &selector, nullptr, PID_FIRST_USABLE);
-         },
-         E_INVALIDARG},
-        {"delete without selectors",
-         [](auto, IPropertyStorage* p) { return p->DeleteMultiple(1, nullptr); }, E_INVALIDARG},
-        {"read names without identifiers",
-         [](auto, IPropertyStorage* p) {
-             LPOLESTR name = nullptr;
-             return p->ReadPropertyNames(1, nullptr, &name);
-         },
-         E_INVALIDARG},
-        {"read names without names",
-         [](auto, IPropertyStorage* p) {
-             const PROPID id = 2;
-             return p->ReadPropertyNames(1, &id, nullptr);
-         },
-         E_INVALIDARG},
-        {"write names without identifiers",
-         [](auto, IPropertyStorage* p) {
-             LPOLESTR name = const_cast<LPOLESTR>(L"Name");
-             return p->WritePropertyNames(1, nullptr, &name);
-         },
-         E_INVALIDARG},
-        {"write names without names",
-         [](auto, IPropertyStorage* p) {
-             const PROPID id = 2;
-             return p->WritePropertyNames(1, &id, nullptr);
-         },
-         E_INVALIDARG},
-        {"delete names without identifiers",
-         [](auto, IPropertyStorage* p) { return p->DeletePropertyNames(1, nullptr); },
-         E_INVALIDARG},
-        {"enumerate properties without out-parameter",
-         [](auto, IPropertyStorage* p) { return p->Enum(nullptr); }, STG_E_INVALIDPOINTER, "",
-         kWineWritesThroughNull},
-        {"stat without structure", [](auto, IPropertyStorage* p) { return p->Stat(nullptr); },
-         STG_E_INVALIDPOINTER, kWineGivesInvalidArg},
-        {"set class without class",
-         [](auto, IPropertyStorage* p) { return p->SetClass(nullGuid()); }, E_INVALIDARG},
-        {"set no times",
-         [](auto, IPropertyStorage* p) { return p->SetTimes(nullptr, nullptr, nullptr); }, S_OK,
-         "it does not implement SetTimes (E_NOTIMPL)"},
+        {"read without selectors", [](auto, IPropertyStorage* p) { PROPVARIANT value; return p->ReadMultiple(1, nullptr, &value); }, E_INVALIDARG},
+        {"read without values", [](auto, IPropertyStorage* p) { const PROPSPEC selector = byId(2); return p->ReadMultiple(1, &selector, nullptr); }, E_INVALIDARG},
+        {"write without selectors", [](auto, IPropertyStorage* p) { PROPVARIANT value{}; return p->WriteMultiple(1, nullptr, &value, PID_FIRST_USABLE); }, E_INVALIDARG},
+        {"write without values", [](auto, IPropertyStorage* p) { const PROPSPEC selector = byId(2); return p->WriteMultiple(1, &selector, nullptr, PID_FIRST_USABLE); }, E_INVALIDARG},
+        {"delete without selectors", [](auto, IPropertyStorage* p) { return p->DeleteMultiple(1, nullptr); }, E_INVALIDARG},
+        {"read names without identifiers", [](auto, IPropertyStorage* p) { LPOLESTR name = nullptr; return p->ReadPropertyNames(1, nullptr, &name); }, E_INVALIDARG},
+        {"read names without names", [](auto, IPropertyStorage* p) { const PROPID id = 2; return p->ReadPropertyNames(1, &id, nullptr); }, E_INVALIDARG},
+        {"write names without identifiers", [](auto, IPropertyStorage* p) { LPOLESTR name = const_cast<LPOLESTR>(L"Name"); return p->WritePropertyNames(1, nullptr, &name); }, E_INVALIDARG},
+        {"write names without names", [](auto, IPropertyStorage* p) { const PROPID id = 2; return p->WritePropertyNames(1, &id, nullptr); }, E_INVALIDARG},
+        {"delete names without identifiers", [](auto, IPropertyStorage* p) { return p->DeletePropertyNames(1, nullptr); }, E_INVALIDARG},
+        {"enumerate properties without out-parameter", [](auto, IPropertyStorage* p) { return p->Enum(nullptr); }, STG_E_INVALIDPOINTER, "", kWineWritesThroughNull},
+        {"stat without structure", [](auto, IPropertyStorage* p) { return p->Stat(nullptr); }, STG_E_INVALIDPOINTER, kWineGivesInvalidArg},
+        {"set class without class", [](auto, IPropertyStorage* p) { return p->SetClass(nullGuid()); }, E_INVALIDARG},
+        {"set no times", [](auto, IPropertyStorage* p) { return p->SetTimes(nullptr, nullptr, nullptr); }, S_OK, "it does not implement SetTimes (E_NOTIMPL)"},
+        // clang-format on
     });
 }
 
 TEST(PropertyValues, AnEmptyValueIsNothingToStore) {
     runSetRows({
-        {"VT_EMPTY over a value, then reverted",
-         [](auto, IPropertyStorage* p) {
-             writeOne(p, byId(2), PROPVARIANT{});
-             p->Revert();
-             HRESULT hr = E_FAIL;
-             readOne(p, byId(2), &hr);
-             return hr;
-         },
-         S_FALSE},
-        {"VT_EMPTY as a new value",
-         [](auto, IPropertyStorage* p) {
-             writeOne(p, byId(3), PROPVARIANT{});
-             HRESULT hr = E_FAIL;
-             readOne(p, byId(3), &hr);
-             return hr;
-         },
-         S_FALSE, "it stores VT_EMPTY as a value"},
+        // clang-format off
+        {"VT_EMPTY over a value, then reverted", [](auto, IPropertyStorage* p) { writeOne(p, byId(2), PROPVARIANT{}); p->Revert(); HRESULT hr = E_FAIL; readOne(p, byId(2), &hr); return hr; }, S_FALSE},
+        {"VT_EMPTY as a new value", [](auto, IPropertyStorage* p) { writeOne(p, byId(3), PROPVARIANT{}); HRESULT hr = E_FAIL; readOne(p, byId(3), &hr); return hr; }, S_FALSE, "it stores VT_EMPTY as a value"},
+        // clang-format on
     });
 }
 
@@ -682,6 +460,7 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"VT_UNKNOWN", VT_UNKNOWN, STG_E_INVALIDPARAMETER},
         {"VT_DISPATCH", VT_DISPATCH, STG_E_INVALIDPARAMETER},
         {"VT_VARIANT alone", VT_VARIANT, STG_E_INVALIDPARAMETER},
@@ -690,6 +469,7 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
         {"VT_ARRAY | VT_LPWSTR", VT_ARRAY | VT_LPWSTR, STG_E_INVALIDPARAMETER},
         {"VT_ARRAY | VT_VECTOR | VT_I4", VT_ARRAY | VT_VECTOR | VT_I4, STG_E_INVALIDPARAMETER},
         {"VT_STORAGE in a simple set", VT_STORAGE, STG_E_PROPSETMISMATCHED},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -728,12 +508,14 @@ TEST(PropertyIdentifiers, SpecialIdentifiersFollowTheRules) {
         HRESULT expected;
     };
     const Row rows[] = {
+        // clang-format off
         {"code page of a set that has properties", PID_CODEPAGE, STG_E_INVALIDPARAMETER},
         {"dictionary", PID_DICTIONARY, STG_E_INVALIDPARAMETER},
         {"behaviour", PID_BEHAVIOR, STG_E_INVALIDPARAMETER},
         {"read-only range", 0x90000000, STG_E_INVALIDPARAMETER},
         {"illegal identifier, ignored", PID_ILLEGAL, S_OK},
         {"largest ordinary identifier", 0x7FFFFFFF, S_OK},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -763,8 +545,10 @@ TEST(PropertyNames, NamedPropertiesGetIdentifiersAndCaseRules) {
         HRESULT otherCase; // reading "CLIENT" after writing "Client"
     };
     const Row rows[] = {
+        // clang-format off
         {"case-insensitive", PROPSETFLAG_DEFAULT, S_OK},
         {"case-sensitive", PROPSETFLAG_CASE_SENSITIVE, S_FALSE},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);

@@ -6,12 +6,15 @@
 #include "document.h"
 #include "file_lock_bytes.h"
 
+#include <support/com_object.h>
+
 #include <cfb/compound_file.h>
 
 #include <objidl.h>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,17 +51,19 @@ struct TransactedDetails {
 };
 
 // Roots also answer IDirectWriterLock when they are the single writer of STGM_DIRECT_SWMR.
-class StorageObject final : public IStorage, public IPropertySetStorage, public IDirectWriterLock {
+class StorageObject final
+    : public support::ComObject<StorageObject, IStorage, IPropertySetStorage, IDirectWriterLock> {
 public:
     static constexpr const GUID& kIid = kProviderStorageIid;
     // The root storage of `document`.
     [[nodiscard]] static HRESULT createRoot(std::shared_ptr<Document> document, DWORD mode,
                                             RootDetails details, IStorage** storage);
+    ~StorageObject();
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // What the COM base answers beyond its list, and what it runs at the last Release.
+    [[nodiscard]] bool answersInterface(REFIID riid) const;
+    [[nodiscard]] void* otherInterface(REFIID riid);
+    void finalRelease();
 
     // IStorage
     HRESULT STDMETHODCALLTYPE CreateStream(const OLECHAR* name, DWORD mode, DWORD reserved1,
@@ -111,7 +116,6 @@ public:
 private:
     StorageObject(std::shared_ptr<Document> document, engine::cfb::Storage storage,
                   std::shared_ptr<Scope> scope, DWORD mode);
-    ~StorageObject();
 
     [[nodiscard]] HRESULT openChildStorage(const OLECHAR* name, DWORD mode, bool create,
                                            IStorage** storage);
@@ -121,11 +125,17 @@ private:
                                            IStorage** storage);
     [[nodiscard]] HRESULT commitTransactedChild(DWORD flags);
     [[nodiscard]] HRESULT checkWritable() const;
+    using DocumentLock = std::unique_lock<std::recursive_mutex>;
+    // Locks the document for a change of this storage: usable, writable, and the change begun
+    // (document.h, beginChange).
+    [[nodiscard]] HRESULT lockForChange(DocumentLock* lock);
+    // Makes room for a new child `name`: STG_E_FILEALREADYEXISTS without STGM_CREATE,
+    // STG_E_INVALIDFLAG in simple mode, STG_E_ACCESSDENIED while it is open; else it goes.
+    [[nodiscard]] HRESULT replaceExistingChild(std::u16string_view name, DWORD mode);
     // A root opened or created with STGM_SIMPLE (modes.h lists what it refuses).
     [[nodiscard]] bool isSimple() const { return root_ && root_->simpleMode; }
     void releaseRoot();
 
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<Document> document_;
     engine::cfb::Storage storage_;
     std::shared_ptr<Scope> scope_;
@@ -136,9 +146,10 @@ private:
     std::unique_ptr<TransactedDetails> transacted_;
 };
 
-class StreamObject final : public IStream {
+class StreamObject final : public support::ComObject<StreamObject, IStream> {
 public:
     static constexpr const GUID& kIid = kProviderStreamIid;
+    ~StreamObject();
 
     [[nodiscard]] const std::shared_ptr<Document>& document() const { return document_; }
     [[nodiscard]] engine::cfb::Stream& engineStream() { return stream_; }
@@ -149,10 +160,9 @@ public:
                                         std::shared_ptr<OpenElements::Registration> registration,
                                         IStream** result);
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    [[nodiscard]] void* otherInterface(REFIID riid);
+    void finalRelease();
+
     // ISequentialStream
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* read) override;
     HRESULT STDMETHODCALLTYPE Write(const void* buffer, ULONG count, ULONG* written) override;
@@ -175,7 +185,6 @@ private:
     StreamObject(std::shared_ptr<Document> document, engine::cfb::Stream stream,
                  std::shared_ptr<Scope> parentScope, DWORD mode,
                  std::shared_ptr<OpenElements::Registration> registration);
-    ~StreamObject();
 
 public:
     [[nodiscard]] HRESULT checkUsable() const;
@@ -184,7 +193,6 @@ private:
     [[nodiscard]] HRESULT copyToForeign(IStream* destination, std::uint64_t count,
                                         std::uint64_t* read, std::uint64_t* written);
 
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<Document> document_;
     engine::cfb::Stream stream_;
     std::shared_ptr<Scope> parentScope_;
@@ -202,29 +210,25 @@ private:
 // IEnumSTATSTG over a storage's children as they are at each call: every Next and Skip goes
 // on, in the directory's name order, after the last name it passed, so that elements destroyed
 // since are not returned and elements created since are.
-class ElementEnumerator final : public IEnumSTATSTG {
+class ElementEnumerator final : public support::ComObject<ElementEnumerator, IEnumSTATSTG> {
 public:
     [[nodiscard]] static HRESULT create(std::shared_ptr<Document> document,
                                         engine::cfb::Storage storage,
                                         const std::shared_ptr<Scope>& parentScope,
                                         IEnumSTATSTG** result);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Next(ULONG count, STATSTG* elements, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
     HRESULT STDMETHODCALLTYPE Clone(IEnumSTATSTG** clone) override;
 
-private:
     ElementEnumerator() = default;
-    ~ElementEnumerator() = default;
+
+private:
     [[nodiscard]] HRESULT checkUsable() const;
     // The children after the last name passed, in name order, at most `count` of them.
     [[nodiscard]] HRESULT nextElements(ULONG count, std::vector<engine::cfb::ElementStat>* next);
 
-    std::atomic<ULONG> references_{1};
     std::shared_ptr<Document> document_;
     engine::cfb::Storage storage_;
     std::shared_ptr<Scope> parentScope_;
@@ -236,7 +240,6 @@ private:
 // unless STATFLAG_NONAME).
 [[nodiscard]] HRESULT fillStatStg(const engine::cfb::ElementStat& element, DWORD flags,
                                   STATSTG* stat);
-[[nodiscard]] wchar_t* copyToTaskMemory(std::u16string_view text);
 [[nodiscard]] std::u16string_view asUtf16(const wchar_t* text);
 // Checks a name passed to an IStorage method: STG_E_INVALIDNAME for null, empty, too long or
 // containing a character the format forbids.

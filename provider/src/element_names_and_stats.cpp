@@ -1,23 +1,15 @@
-// Helpers shared by the objects of the element tree.
-#include "objects.h"
+// Element names, file times and STATSTG records, shared by the objects of the element tree.
+#include "element_objects.h"
 
 #include "results.h"
+
+#include <support/task_memory.h>
 
 #include <cfb/names.h>
 
 #include <cstring>
 
 namespace provider {
-
-wchar_t* copyToTaskMemory(std::u16string_view text) {
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (!copy)
-        return nullptr;
-    std::memcpy(copy, text.data(), text.size() * sizeof(wchar_t));
-    copy[text.size()] = L'\0';
-    return copy;
-}
 
 std::u16string_view asUtf16(const wchar_t* text) {
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
@@ -59,7 +51,7 @@ HRESULT fillStatStg(const engine::cfb::ElementStat& element, DWORD flags, STATST
     std::memcpy(&stat->clsid, element.clsid.data(), sizeof(CLSID));
     stat->grfStateBits = element.stateBits;
     if (flags != STATFLAG_NONAME) {
-        stat->pwcsName = copyToTaskMemory(element.name);
+        stat->pwcsName = support::copyToTaskMemory(element.name).release();
         RETURN_HR_IF_NULL(STG_E_INSUFFICIENTMEMORY, stat->pwcsName);
     }
     return S_OK;
