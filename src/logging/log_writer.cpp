@@ -21,17 +21,47 @@ constexpr DWORD kHeldLogRetryDelayMilliseconds = 5;
 constexpr int kHeldLogRetries = 2000;
 constexpr char kLineEnd[] = "\r\n";
 
-struct LineFields {
+// The names that stay the same for the whole life of a process: the computer's name (a
+// new name takes effect only at the next start of the system) and the executable's. They
+// are looked up once, by the first line of the process; the user name is looked up for
+// every line, since a thread may impersonate another user.
+struct ProcessNames {
+    bool known = false;
     char computer[kComputerNameSize] = {};
+    char program[_MAX_FNAME] = {};
+};
+
+bool readComputerName(ProcessNames& names) {
+    DWORD size = kComputerNameSize;
+    return GetComputerNameA(names.computer, &size) != FALSE;
+}
+
+// The executable's name without folder and extension.
+bool readProgramName(ProcessNames& names) {
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0)
+        return false;
+    path[length] = '\0'; // a cut name is left unterminated by some systems
+    return _splitpath_s(path, nullptr, 0, nullptr, 0, names.program, sizeof names.program, nullptr,
+                        0) == 0;
+}
+
+const ProcessNames& processNames() {
+    static const ProcessNames names = [] {
+        ProcessNames read;
+        read.known = readComputerName(read) && readProgramName(read);
+        return read;
+    }();
+    return names;
+}
+
+struct LineFields {
+    const char* computer = "";
     char user[kUserNameSize] = {};
     char programAndThread[MAX_PATH + 16] = {};
     char time[16] = {};
 };
-
-bool readComputerName(LineFields& fields) {
-    DWORD size = kComputerNameSize;
-    return GetComputerNameA(fields.computer, &size) != FALSE;
-}
 
 void readUserName(LineFields& fields) {
     DWORD size = kUserNameSize;
@@ -39,19 +69,10 @@ void readUserName(LineFields& fields) {
         fields.user[0] = '\0';
 }
 
-// "program:thread", the executable's name without folder and extension.
-bool readProgramAndThread(LineFields& fields) {
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0)
-        return false;
-    path[length] = '\0'; // a cut name is left unterminated by some systems
-    char name[_MAX_FNAME] = {};
-    if (_splitpath_s(path, nullptr, 0, nullptr, 0, name, sizeof name, nullptr, 0) != 0)
-        return false;
-    std::snprintf(fields.programAndThread, sizeof fields.programAndThread, "%s:%lu", name,
+// "program:thread".
+void formatProgramAndThread(const ProcessNames& names, LineFields& fields) {
+    std::snprintf(fields.programAndThread, sizeof fields.programAndThread, "%s:%lu", names.program,
                   GetCurrentThreadId());
-    return true;
 }
 
 // The time of day in UTC: eight characters and a space.
@@ -118,9 +139,12 @@ Z64EVEZE_API int WriteLog(const char* path, int truncate, int reserved, const ch
     (void)reserved;
     if (!path || path[0] == '\0')
         return 0;
-    LineFields fields;
-    if (!readComputerName(fields) || !readProgramAndThread(fields))
+    const ProcessNames& names = processNames();
+    if (!names.known)
         return 0;
+    LineFields fields;
+    fields.computer = names.computer;
+    formatProgramAndThread(names, fields);
     readUserName(fields);
     readTimeOfDay(fields);
 

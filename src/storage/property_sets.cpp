@@ -14,6 +14,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -26,6 +27,7 @@ constexpr DWORD kCreateSetMode = STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READW
 constexpr wchar_t kLockdownDateName[] = L"QVLockdownDate";
 constexpr ULONGLONG kOneSecond = 10000000;
 constexpr size_t kLongestConvertibleText = 0x3FFFFFFF;
+constexpr USHORT kUnicodeCodePage = 1200; // CP_WINUNICODE: the set stores UTF-16
 constexpr HRESULT kNotSupported = HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
 constexpr HRESULT kNoUnicodeTranslation = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
 // The identifier overloads need the base library's conversions.
@@ -189,19 +191,60 @@ HRESULT readConverted(IPropertyStorage* set, void* property, Target* target, con
     return hr;
 }
 
-// The stored wide text of a value, or null when it holds none.
-const wchar_t* storedWideText(const PROPVARIANT& value) {
-    if (value.vt == VT_LPWSTR)
-        return value.pwszVal;
-    if (value.vt == VT_BSTR)
-        return value.bstrVal;
-    return nullptr;
+// The code page of the narrow (VT_LPSTR) texts a set's storage hands out: the set's own
+// code page (PID_CODEPAGE, a 16-bit value stored as VT_I2, so 65001 reads as -535). A
+// Unicode set stores narrow texts as UTF-16 and hands them out converted to the ANSI code
+// page, as IPropertyStorage does; a set without a code page is read in the ANSI code page.
+UINT narrowTextCodePage(IPropertyStorage* set) {
+    PROPSPEC codePageSpec{};
+    codePageSpec.ulKind = PRSPEC_PROPID;
+    codePageSpec.propid = PID_CODEPAGE;
+    ReadVariant codePage;
+    if (set->ReadMultiple(1, &codePageSpec, codePage.get()) != S_OK ||
+        ((*codePage).vt != VT_I2 && (*codePage).vt != VT_UI2))
+        return CP_ACP;
+    const USHORT value = (*codePage).uiVal;
+    return value == kUnicodeCodePage ? CP_ACP : value;
+}
+
+// Narrow text in `codePage` as UTF-16; false when the system lacks the code page or the
+// bytes are not text in it.
+bool wideTextFromCodePage(UINT codePage, const char* narrow, std::wstring* text) {
+    const int length = MultiByteToWideChar(codePage, 0, narrow, -1, nullptr, 0);
+    if (length <= 0)
+        return false;
+    text->assign(static_cast<size_t>(length), L'\0');
+    if (MultiByteToWideChar(codePage, 0, narrow, -1, text->data(), length) != length)
+        return false;
+    text->pop_back(); // the terminator
+    return true;
+}
+
+// The stored text of a value as UTF-16: wide texts as they are, narrow ones converted from
+// the code page the set hands them out in. False when the value holds no text (another
+// type, or a null string) or the text cannot be converted.
+bool storedText(IPropertyStorage* set, const PROPVARIANT& value, std::wstring* text) {
+    switch (value.vt) {
+    case VT_LPWSTR:
+    case VT_BSTR: {
+        const wchar_t* wide = value.vt == VT_LPWSTR ? value.pwszVal : value.bstrVal;
+        if (!wide)
+            return false;
+        text->assign(wide);
+        return true;
+    }
+    case VT_LPSTR:
+        return value.pszVal && wideTextFromCodePage(narrowTextCodePage(set), value.pszVal, text);
+    default:
+        return false;
+    }
 }
 
 // Converts to the ANSI code page into `text`, which holds the whole text.
-bool narrowTextInto(const wchar_t* wide, char* text) {
-    const int length = static_cast<int>(std::wcslen(wide));
-    return WideCharToMultiByte(CP_ACP, 0, wide, -1, text, 2 * (length + 1), nullptr, nullptr) != 0;
+bool narrowTextInto(const std::wstring& wide, char* text) {
+    const int length = static_cast<int>(wide.size());
+    return WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, 2 * (length + 1), nullptr,
+                               nullptr) != 0;
 }
 
 } // namespace
@@ -349,25 +392,29 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, PROPV
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, char* text) {
-    return readConverted(set, property, text, '\0', [](const PROPVARIANT& value, char* target) {
-        const wchar_t* wide = storedWideText(value);
-        if (wide && !narrowTextInto(wide, target))
+    return readConverted(set, property, text, '\0', [set](const PROPVARIANT& value, char* target) {
+        std::wstring wide;
+        if (storedText(set, value, &wide) && !narrowTextInto(wide, target))
             target[0] = '\0';
     });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, wchar_t* text) {
-    return readConverted(set, property, text, L'\0', [](const PROPVARIANT& value, wchar_t* target) {
-        if (const wchar_t* wide = storedWideText(value))
-            std::wcscpy(target, wide);
-    });
+    return readConverted(set, property, text, L'\0',
+                         [set](const PROPVARIANT& value, wchar_t* target) {
+                             std::wstring wide;
+                             if (storedText(set, value, &wide))
+                                 std::wcscpy(target, wide.c_str());
+                         });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, _bstr_t* text) {
-    return readConverted(set, property, text, L"", [](const PROPVARIANT& value, _bstr_t* target) {
-        if (const wchar_t* wide = storedWideText(value))
-            *target = wide;
-    });
+    return readConverted(set, property, text, L"",
+                         [set](const PROPVARIANT& value, _bstr_t* target) {
+                             std::wstring wide;
+                             if (storedText(set, value, &wide))
+                                 *target = wide.c_str();
+                         });
 }
 
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, int* flag) {
@@ -384,9 +431,10 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, GUID*
     const HRESULT hr = QVStgReadProperty(set, property, value.get());
     if (hr != S_OK)
         return hr;
-    const wchar_t* wide = storedWideText(*value);
-    std::vector<char> text(wide ? 2 * (std::wcslen(wide) + 1) : 1, '\0');
-    const bool converted = wide && narrowTextInto(wide, text.data());
+    std::wstring wide;
+    const bool hasText = storedText(set, *value, &wide);
+    std::vector<char> text(2 * (wide.size() + 1), '\0');
+    const bool converted = hasText && narrowTextInto(wide, text.data());
     g_pfnStringToGUID(converted ? text.data() : nullptr, id);
     return hr;
 }

@@ -102,6 +102,9 @@ TEST_F(LogWriterTest, FormatsArgumentsThroughBothForms) {
     const auto written = lines();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(written[0].substr(75), "7-x-2.5");
+    // The program's name is looked up once per process, the thread for every line.
+    EXPECT_EQ(written[0].substr(32, 15),
+              padded("z64eveze_tests:" + std::to_string(GetCurrentThreadId()), 15));
     EXPECT_EQ(written[1].substr(48, 15), padded("LIST", 15));
     EXPECT_EQ(written[1].substr(75), "count=12");
 }

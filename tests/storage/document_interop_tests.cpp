@@ -9,8 +9,10 @@
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
+#include <comutil.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -117,6 +119,151 @@ TEST(DocumentInterop, LibraryDocumentsReadTheSameInWineOle32) {
     std::string extension = "ac";
     ASSERT_EQ(UpdateAcFileToCompoundFile(directory.data(), name.data(), extension.data()), 1);
     expectWineReadsAsTheLibrary(converted, false);
+}
+
+// ---- summary information of documents other software wrote --------------------------
+
+constexpr PROPID kTextProperties[] = {PIDSI_TITLE,      PIDSI_SUBJECT,   PIDSI_AUTHOR,
+                                      PIDSI_KEYWORDS,   PIDSI_COMMENTS,  PIDSI_TEMPLATE,
+                                      PIDSI_LASTAUTHOR, PIDSI_REVNUMBER, PIDSI_APPNAME};
+constexpr char kSummaryFormatId[] =
+    "\xE0\x85\x9F\xF2\xF9\x4F\x68\x10\xAB\x91\x08\x00\x2B\x27\xB3\xD9";
+
+void appendLittleEndian(std::string& bytes, std::uint32_t value, int width) {
+    for (int i = 0; i < width; ++i)
+        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A summary-information stream as other writers make it: narrow (VT_LPSTR) texts, stored
+// bytes given, under the code page `codePage` (none when 0).
+std::string summaryStream(std::uint16_t codePage,
+                          const std::vector<std::pair<PROPID, std::string>>& texts) {
+    std::vector<std::pair<PROPID, std::string>> values;
+    if (codePage != 0) {
+        std::string value;
+        appendLittleEndian(value, VT_I2, 4);
+        appendLittleEndian(value, codePage, 4);
+        values.emplace_back(PID_CODEPAGE, value);
+    }
+    for (const auto& [id, stored] : texts) {
+        std::string value;
+        appendLittleEndian(value, VT_LPSTR, 4);
+        appendLittleEndian(value, static_cast<std::uint32_t>(stored.size()), 4);
+        value += stored;
+        value.resize((value.size() + 3) / 4 * 4, '\0');
+        values.emplace_back(id, value);
+    }
+    std::string table, data;
+    std::uint32_t offset = static_cast<std::uint32_t>(8 + 8 * values.size());
+    for (const auto& [id, value] : values) {
+        appendLittleEndian(table, id, 4);
+        appendLittleEndian(table, offset, 4);
+        offset += static_cast<std::uint32_t>(value.size());
+        data += value;
+    }
+    std::string stream;
+    appendLittleEndian(stream, 0xFFFE, 2); // byte order
+    appendLittleEndian(stream, 0, 2);      // format version
+    appendLittleEndian(stream, 0x00020006, 4);
+    stream.append(16, '\0'); // class id
+    appendLittleEndian(stream, 1, 4);
+    stream.append(kSummaryFormatId, 16);
+    appendLittleEndian(stream, 48, 4);
+    appendLittleEndian(stream, offset, 4);
+    appendLittleEndian(stream, static_cast<std::uint32_t>(values.size()), 4);
+    return stream + table + data;
+}
+
+// A copy of a corpus document whose summary information is replaced by `summary`.
+void writeVariant(const std::wstring& original, const std::wstring& path,
+                  const std::string& summary) {
+    ASSERT_TRUE(CopyFileW(original.c_str(), path.c_str(), FALSE));
+    ComPtr<IStorage> storage =
+        storage_test::openDocument(path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+    ASSERT_TRUE(storage);
+    storage_test::writeStream(storage.get(), L"\x05SummaryInformation", summary);
+    ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+}
+
+std::string utf8Of(const wchar_t* text) {
+    char utf8[4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+std::string utf16BytesOf(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
+}
+
+std::string hexOf(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : bytes)
+        hex += {digits[byte >> 4], digits[byte & 15]};
+    return hex.empty() ? "-" : hex;
+}
+
+// One line per text property: document, identifier, and the texts of the narrow and the
+// wide readers (the wide one as UTF-8), in hex. None for a document without a summary set
+// or one refused as damaged: check_documents.py checks which documents are listed.
+std::string summaryTextLines(const std::wstring& path, const std::string& label) {
+    ComPtr<IStorage> storage =
+        storage_test::openDocument(path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+    ComPtr<IPropertySetStorage> sets;
+    ComPtr<IPropertyStorage> summary;
+    if (!storage || FAILED(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid())) ||
+        FAILED(sets->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                          summary.put())))
+        return {};
+    std::string lines;
+    for (PROPID id : kTextProperties) {
+        char narrowText[1024] = "unchanged";
+        wchar_t wideText[1024] = L"unchanged";
+        _bstr_t stringObject(L"unchanged");
+        const HRESULT narrowResult = QVStgReadProperty(summary.get(), propertyId(id), narrowText);
+        EXPECT_EQ(QVStgReadProperty(summary.get(), propertyId(id), wideText), narrowResult);
+        EXPECT_EQ(QVStgReadProperty(summary.get(), propertyId(id), &stringObject), narrowResult);
+        EXPECT_STREQ(static_cast<const wchar_t*>(stringObject), wideText) << label << " " << id;
+        const std::string utf8 = utf8Of(wideText);
+        lines += label + "\t" + std::to_string(id) + "\t" + std::to_string(narrowResult) + "\t" +
+                 hexOf(narrowText) + "\t" + hexOf(utf8) + "\n";
+    }
+    return lines;
+}
+
+// Every corpus document with a summary-information set, and two made from one of them (a
+// Unicode set and a set without a code page), read through the typed text readers; the
+// lines go to corpus-summary.txt, which check_documents.py compares with olefile.
+TEST(DocumentInterop, CorpusSummaryTextReadsThroughEveryTextReader) {
+    const std::wstring corpus = test_support::widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\real\\";
+    if (!test_support::fileExists(corpus + L"Office365BlankSample_v2507.doc"))
+        GTEST_SKIP() << "the shared corpus is not beside the repository";
+    const std::wstring folder = interopFolder() + L"\\corpus";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::string lines = "ansi-code-page\t" + std::to_string(GetACP()) + "\n";
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((corpus + L"*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        const std::wstring copy = folder + L"\\" + found.cFileName;
+        ASSERT_TRUE(CopyFileW((corpus + found.cFileName).c_str(), copy.c_str(), FALSE));
+        lines += summaryTextLines(copy, test_support::narrow(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+
+    const std::wstring blank = corpus + L"Office365BlankSample_v2507.doc";
+    const std::string greeting = utf16BytesOf(L"Gr\u00fc\u00dfe");
+    writeVariant(blank, folder + L"\\unicode-set.doc",
+                 summaryStream(1200, {{PIDSI_TITLE, greeting + std::string(2, '\0')},
+                                      {PIDSI_AUTHOR, std::string("J\0o\0\0\0", 6)}}));
+    writeVariant(blank, folder + L"\\no-code-page.doc",
+                 summaryStream(0, {{PIDSI_TITLE, std::string("Caf\xE9", 5)},
+                                   {PIDSI_APPNAME, std::string("Writer", 7)}}));
+    for (const wchar_t* variant : {L"unicode-set.doc", L"no-code-page.doc"})
+        lines += summaryTextLines(folder + L"\\" + variant, test_support::narrow(variant));
+    test_support::writeFile(interopFolder() + L"\\corpus-summary.txt", lines);
 }
 
 } // namespace

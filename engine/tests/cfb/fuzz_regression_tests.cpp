@@ -1,7 +1,8 @@
-// Replays the fuzz target's seeds and every input it once found failing, through the same
-// code the fuzz target runs.
+// Replays the fuzz targets' seeds and every input they once found failing, through the same
+// code the fuzz targets run.
 #include "test_support.h"
 
+#include "fuzz/cfb_sequence.h"
 #include "fuzz/cfb_walk.h"
 
 #include <chrono>
@@ -36,6 +37,18 @@ TEST(FuzzRegressionTest, EveryKeptInputRunsQuickly) {
         }
     }
     EXPECT_GE(inputs, 3);
+}
+
+// Operation sequences, each run against the in-memory model of the document.
+TEST(FuzzRegressionTest, EveryKeptSequenceMatchesTheModel) {
+    int inputs = 0;
+    for (const auto& entry : fs::directory_iterator(fuzzFolder / "sequences")) {
+        SCOPED_TRACE(entry.path().string());
+        const auto bytes = readFile(entry.path());
+        EXPECT_EQ(fuzz::runSequence(bytes.data(), bytes.size()), "");
+        ++inputs;
+    }
+    EXPECT_GE(inputs, 4);
 }
 
 TEST(FuzzRegressionTest, SeedsAreValidFiles) {

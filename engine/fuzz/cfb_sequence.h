@@ -1,0 +1,429 @@
+// What the operation-sequence fuzz target does with each input, shared with the regression
+// test that replays every input kept: the bytes are decoded into engine operations on one
+// document (create and open storages and streams, write at offsets, set sizes, rename,
+// remove, copy, commit, revert, reopen from the bytes), and the same operations run on a
+// plain in-memory tree. Every operation must give the status the tree predicts; after each
+// commit, revert and reopen the document must hold exactly the tree, and after each commit
+// the file must pass the strict validator. A revert or a reopen brings back the tree of the
+// last commit.
+#pragma once
+
+#include "cfb/compound_file.h"
+#include "cfb/names.h"
+#include "validator/validator.h"
+#include "common/error.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine::cfb::fuzz {
+
+// Bounds that keep one input quick: operations, elements, stream sizes.
+inline constexpr std::size_t maxOperations = 96;
+inline constexpr std::size_t maxChildren = 12;
+inline constexpr std::uint64_t maxStreamSize = 12000; // past the mini-stream cut-off
+inline constexpr std::uint64_t maxTotalBytes = 1u << 20;
+
+// Names the sequences use: two pairs that differ only in case, a property-set name, one of
+// the longest length and one of Latin-1 letters, so that lookups, renames and the
+// directory's order meet their edge cases.
+inline const std::array<std::u16string, 8> namePool = {u"A",
+                                                       u"a",
+                                                       u"Data",
+                                                       u"DATA",
+                                                       u"\u0005SummaryInformation",
+                                                       u"Folder",
+                                                       u"Thirty-one units long name, ok.",
+                                                       u"\u00e9t\u00e9"};
+
+// A storage or a stream of the model, keyed among its siblings by the folded name.
+struct ModelNode {
+    bool isStorage = true;
+    std::u16string name;
+    std::vector<std::uint8_t> data;
+    std::map<std::u16string, ModelNode> children;
+};
+
+// Reads the input a byte at a time; past its end every value is 0.
+class InputReader {
+public:
+    InputReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    [[nodiscard]] bool done() const { return at_ >= size_; }
+    std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
+    std::uint32_t below(std::uint32_t limit) { return limit == 0 ? 0 : word() % limit; }
+    std::uint32_t word() {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 3; ++i)
+            value = (value << 8) | byte();
+        return value;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+class SequenceRun {
+public:
+    explicit SequenceRun(InputReader& input) : input_(input) {}
+
+    // Runs the whole input; the first difference between the document and the model, or
+    // an empty text when there was none.
+    std::string run() {
+        const Version version = (input_.byte() & 1) ? Version::v4 : Version::v3;
+        bytes_ = std::make_shared<MemoryByteArray>();
+        if (failed(CompoundFile::create(bytes_, version, &file_)))
+            return "create failed: " + lastFailureMessage();
+        committed_ = model_;
+        for (std::size_t step = 0; step < maxOperations && !input_.done() && problem_.empty();
+             ++step)
+            operate();
+        if (problem_.empty())
+            commitAndCompare();
+        return problem_;
+    }
+
+private:
+    enum Operation : std::uint8_t {
+        createStream,
+        createStorage,
+        writeAt,
+        setSize,
+        rename,
+        remove,
+        copyElement,
+        commit,
+        revert,
+        reopen,
+        operationCount
+    };
+
+    void operate() {
+        switch (static_cast<Operation>(input_.below(operationCount))) {
+        case createStream:
+        case createStorage: {
+            const bool storage = input_.below(2) == 1;
+            create(storage);
+            break;
+        }
+        case writeAt:
+            write();
+            break;
+        case setSize:
+            resize();
+            break;
+        case rename:
+            renameChild();
+            break;
+        case remove:
+            removeChild();
+            break;
+        case copyElement:
+            copyChild();
+            break;
+        case commit:
+            commitAndCompare();
+            break;
+        case revert:
+            expect(file_->revert(), Status::ok, "revert");
+            model_ = committed_;
+            compare("after a revert");
+            break;
+        case reopen:
+            reopenAndCompare();
+            break;
+        case operationCount:
+            break;
+        }
+    }
+
+    // ---- choosing elements -------------------------------------------------------------
+
+    // A storage of the model reached by walking down from the root, with its path.
+    ModelNode* pickStorage(std::vector<std::u16string>* path) {
+        ModelNode* node = &model_;
+        while (input_.below(3) != 0) {
+            std::vector<ModelNode*> storages;
+            for (auto& [key, child] : node->children)
+                if (child.isStorage)
+                    storages.push_back(&child);
+            if (storages.empty())
+                break;
+            node = storages[input_.below(static_cast<std::uint32_t>(storages.size()))];
+            path->push_back(node->name);
+        }
+        return node;
+    }
+
+    // The engine's storage at a path of names.
+    bool openPath(const std::vector<std::u16string>& path, Storage* storage) {
+        *storage = file_->root();
+        for (const auto& name : path) {
+            Storage inner;
+            if (!expect(storage->openStorage(name, &inner), Status::ok, "open a storage"))
+                return false;
+            *storage = inner;
+        }
+        return true;
+    }
+
+    const std::u16string& pickName() { return namePool[input_.below(namePool.size())]; }
+
+    // A stream of the model with its parent's path; null when the storage has none.
+    ModelNode* pickStream(std::vector<std::u16string>* path) {
+        ModelNode* parent = pickStorage(path);
+        std::vector<ModelNode*> streams;
+        for (auto& [key, child] : parent->children)
+            if (!child.isStorage)
+                streams.push_back(&child);
+        if (streams.empty())
+            return nullptr;
+        return streams[input_.below(static_cast<std::uint32_t>(streams.size()))];
+    }
+
+    // ---- operations --------------------------------------------------------------------
+
+    void create(bool storage) {
+        std::vector<std::u16string> path;
+        ModelNode* parent = pickStorage(&path);
+        const std::u16string name = pickName();
+        Storage at;
+        if (parent->children.size() >= maxChildren || !openPath(path, &at))
+            return;
+        const bool taken = parent->children.count(foldName(name)) != 0;
+        Status status;
+        if (storage) {
+            Storage created;
+            status = at.createStorage(name, &created);
+        } else {
+            Stream created;
+            status = at.createStream(name, &created);
+        }
+        if (expect(status, taken ? Status::fileAlreadyExists : Status::ok, "create") && !taken)
+            parent->children[foldName(name)] = ModelNode{storage, name, {}, {}};
+    }
+
+    void write() {
+        std::vector<std::u16string> path;
+        ModelNode* stream = pickStream(&path);
+        const std::uint64_t offset = input_.below(maxStreamSize);
+        const std::size_t count = input_.below(static_cast<std::uint32_t>(maxStreamSize - offset));
+        const std::uint8_t seed = input_.byte();
+        Storage at;
+        if (!stream || totalBytes() + offset + count > maxTotalBytes || !openPath(path, &at))
+            return;
+        std::vector<std::uint8_t> data(count);
+        for (std::size_t i = 0; i < count; ++i)
+            data[i] = static_cast<std::uint8_t>(seed + i * 31 + (i >> 8));
+        Stream engineStream;
+        if (!expect(at.openStream(stream->name, &engineStream), Status::ok, "open a stream") ||
+            !expect(engineStream.writeAt(offset, data.data(), count), Status::ok, "write"))
+            return;
+        if (count == 0)
+            return;
+        if (stream->data.size() < offset + count)
+            stream->data.resize(offset + count);
+        std::copy(data.begin(), data.end(),
+                  stream->data.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+
+    void resize() {
+        std::vector<std::u16string> path;
+        ModelNode* stream = pickStream(&path);
+        const std::uint64_t size = input_.below(maxStreamSize);
+        Storage at;
+        if (!stream || totalBytes() + size > maxTotalBytes || !openPath(path, &at))
+            return;
+        Stream engineStream;
+        if (expect(at.openStream(stream->name, &engineStream), Status::ok, "open a stream") &&
+            expect(engineStream.setSize(size), Status::ok, "set a size"))
+            stream->data.resize(size);
+    }
+
+    void renameChild() {
+        std::vector<std::u16string> path;
+        ModelNode* parent = pickStorage(&path);
+        const std::u16string oldName = pickName();
+        const std::u16string newName = pickName();
+        Storage at;
+        if (!openPath(path, &at))
+            return;
+        const auto found = parent->children.find(foldName(oldName));
+        const bool newTaken = parent->children.count(foldName(newName)) != 0 &&
+                              foldName(newName) != foldName(oldName);
+        const Status expected = found == parent->children.end() ? Status::fileNotFound
+                                : newTaken                      ? Status::fileAlreadyExists
+                                                                : Status::ok;
+        if (!expect(at.rename(oldName, newName), expected, "rename") || expected != Status::ok)
+            return;
+        ModelNode moved = std::move(found->second);
+        parent->children.erase(found);
+        moved.name = newName;
+        parent->children[foldName(newName)] = std::move(moved);
+    }
+
+    void removeChild() {
+        std::vector<std::u16string> path;
+        ModelNode* parent = pickStorage(&path);
+        const std::u16string name = pickName();
+        Storage at;
+        if (!openPath(path, &at))
+            return;
+        const bool exists = parent->children.count(foldName(name)) != 0;
+        if (expect(at.remove(name), exists ? Status::ok : Status::fileNotFound, "remove") && exists)
+            parent->children.erase(foldName(name));
+    }
+
+    static bool isWithin(const std::vector<std::u16string>& path,
+                         const std::vector<std::u16string>& prefix) {
+        if (path.size() < prefix.size())
+            return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i)
+            if (foldName(path[i]) != foldName(prefix[i]))
+                return false;
+        return true;
+    }
+
+    void copyChild() {
+        std::vector<std::u16string> fromPath;
+        std::vector<std::u16string> toPath;
+        ModelNode* from = pickStorage(&fromPath);
+        ModelNode* to = pickStorage(&toPath);
+        const std::u16string name = pickName();
+        const std::u16string newName = pickName();
+        Storage source;
+        Storage destination;
+        if (to->children.size() >= maxChildren || !openPath(fromPath, &source) ||
+            !openPath(toPath, &destination))
+            return;
+        const auto found = from->children.find(foldName(name));
+        Status expected = Status::ok;
+        if (found == from->children.end()) {
+            expected = Status::fileNotFound;
+        } else {
+            auto inside = fromPath;
+            inside.push_back(found->second.name);
+            if (found->second.isStorage && isWithin(toPath, inside))
+                expected = Status::accessDenied;
+            else if (to->children.count(foldName(newName)) != 0)
+                expected = Status::fileAlreadyExists;
+            else if (totalBytes() + bytesBelow(found->second) > maxTotalBytes)
+                return;
+        }
+        if (!expect(source.copyElementTo(name, destination, newName), expected, "copy") ||
+            expected != Status::ok)
+            return;
+        ModelNode copy = found->second;
+        copy.name = newName;
+        to->children[foldName(newName)] = std::move(copy);
+    }
+
+    void commitAndCompare() {
+        if (!expect(file_->commit(), Status::ok, "commit"))
+            return;
+        committed_ = model_;
+        compare("after a commit");
+        std::vector<std::string> problems;
+        if (failed(validateFile(*bytes_, &problems)))
+            fault("the committed file fails the validator: " + problems.front());
+    }
+
+    void reopenAndCompare() {
+        file_.reset();
+        if (!expect(CompoundFile::open(bytes_, OpenMode::readWrite, &file_), Status::ok, "reopen"))
+            return;
+        model_ = committed_;
+        compare("after a reopen");
+    }
+
+    // ---- comparing -----------------------------------------------------------------------
+
+    static std::uint64_t bytesBelow(const ModelNode& node) {
+        std::uint64_t total = node.data.size();
+        for (const auto& [key, child] : node.children)
+            total += bytesBelow(child);
+        return total;
+    }
+    [[nodiscard]] std::uint64_t totalBytes() const { return bytesBelow(model_); }
+
+    void compare(const char* when) {
+        Storage root = file_->root();
+        compareStorage(root, model_, std::string(when) + ", in /");
+    }
+
+    void compareStorage(Storage& storage, const ModelNode& node, const std::string& where) {
+        std::vector<ElementStat> children;
+        if (!expect(storage.list(&children), Status::ok, "list"))
+            return;
+        if (children.size() != node.children.size())
+            return fault(where + ": " + std::to_string(children.size()) +
+                         " children, the model has " + std::to_string(node.children.size()));
+        for (const ElementStat& child : children) {
+            const auto found = node.children.find(foldName(child.name));
+            const std::string here = where + toUtf8(child.name);
+            if (found == node.children.end() || found->second.name != child.name ||
+                found->second.isStorage != (child.type == ElementType::storage))
+                return fault(here + ": not in the model as it is in the document");
+            if (found->second.isStorage) {
+                Storage inner;
+                if (!expect(storage.openStorage(child.name, &inner), Status::ok, "open"))
+                    return;
+                compareStorage(inner, found->second, here + "/");
+            } else {
+                compareStream(storage, child, found->second.data, here);
+            }
+            if (!problem_.empty())
+                return;
+        }
+    }
+
+    void compareStream(Storage& storage, const ElementStat& stat,
+                       const std::vector<std::uint8_t>& expected, const std::string& where) {
+        if (stat.size != expected.size())
+            return fault(where + ": " + std::to_string(stat.size) + " bytes, the model has " +
+                         std::to_string(expected.size()));
+        Stream stream;
+        std::vector<std::uint8_t> data(expected.size());
+        std::size_t read = 0;
+        if (expect(storage.openStream(stat.name, &stream), Status::ok, "open") &&
+            expect(stream.readAt(0, data.data(), data.size(), &read), Status::ok, "read") &&
+            (read != data.size() || data != expected))
+            fault(where + ": the bytes differ from the model's");
+    }
+
+    bool expect(Status status, Status expected, const char* what) {
+        if (status == expected)
+            return true;
+        fault(std::string(what) + " gave status " +
+              std::to_string(static_cast<std::uint32_t>(status)) + ", the model expects " +
+              std::to_string(static_cast<std::uint32_t>(expected)) + " (" + lastFailureMessage() +
+              ")");
+        return false;
+    }
+
+    void fault(const std::string& text) {
+        if (problem_.empty())
+            problem_ = text;
+    }
+
+    InputReader& input_;
+    std::shared_ptr<MemoryByteArray> bytes_;
+    std::unique_ptr<CompoundFile> file_;
+    ModelNode model_;
+    ModelNode committed_;
+    std::string problem_;
+};
+
+// Runs one input; the first difference found, or an empty text.
+inline std::string runSequence(const std::uint8_t* data, std::size_t size) {
+    InputReader input(data, size);
+    return SequenceRun(input).run();
+}
+
+} // namespace engine::cfb::fuzz
