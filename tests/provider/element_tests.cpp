@@ -152,7 +152,7 @@ TEST(StorageArguments, ReadOnlyDocumentsRefuseChanges) {
             {"set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
             {"set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); }, STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
             {"commit", [](IStorage* s) { return s->Commit(STGC_DEFAULT); }, S_OK},
-        // clang-format on
+            // clang-format on
         },
         kReadMode);
 }
@@ -191,7 +191,7 @@ TEST(StorageArguments, SimpleModeHasItsOwnRules) {
             {"replace an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG},
             {"create a storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_INVALIDFUNCTION},
             {"open a storage", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, STG_E_INVALIDFUNCTION},
-        // clang-format on
+            // clang-format on
         },
         STGM_SIMPLE | kReadWriteMode);
 }
