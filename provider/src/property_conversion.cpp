@@ -119,7 +119,7 @@ private:
 // A VT_BOOL passes its 16 bits through unchanged both ways, as the system's property sets
 // do: another writer's 5 is read back as 5, not as VARIANT_TRUE.
 [[nodiscard]] Value booleanValue(VARIANT_BOOL bits) {
-    return Value::boolean(static_cast<std::uint16_t>(bits));
+    return Value::booleanBits(static_cast<std::uint16_t>(bits));
 }
 
 [[nodiscard]] VARIANT_BOOL variantBoolOf(const Value& value) {
