@@ -14,12 +14,17 @@ struct HeldFileRetry {
     DWORD delayMilliseconds;
 };
 
+// The waits of the library that a rule governs.
+enum class HeldFileKind { plainFile = 0, logFile = 1 };
+
 // Plain file opening: sharing and lock violations are retried every 200 ms, 500 times.
 inline constexpr HeldFileRetry kHeldFileRetry{500, 200};
+// The log file: sharing violations are retried every 5 ms, 2000 times.
+inline constexpr HeldFileRetry kHeldLogRetry{2000, 5};
 
-// The rule in force: kHeldFileRetry, unless the test programs have set a shorter one through
-// the library's ordinal-only entry, so that their holds last milliseconds.
-[[nodiscard]] HeldFileRetry heldFileRetry();
+// The rule in force for one kind: its documented rule, unless the test programs have set a
+// shorter one through the library's ordinal-only entry, so that their holds last milliseconds.
+[[nodiscard]] HeldFileRetry heldFileRetry(HeldFileKind kind = HeldFileKind::plainFile);
 
 [[nodiscard]] inline bool isHeldFileError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;

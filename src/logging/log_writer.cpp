@@ -1,6 +1,8 @@
 // The log writer: one fixed-width line per call, appended to a file that every thread of
 // every process may write at the same time. Each writer opens the file without sharing,
 // appends its line and closes it, so exclusion comes from the file system alone.
+#include "common/held_file.h"
+
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
@@ -17,8 +19,6 @@ constexpr size_t kMessageSize = 1024;
 constexpr size_t kLineSize = 1024;
 constexpr DWORD kComputerNameSize = MAX_COMPUTERNAME_LENGTH + 1;
 constexpr DWORD kUserNameSize = MAX_PATH;
-constexpr DWORD kHeldLogRetryDelayMilliseconds = 5;
-constexpr int kHeldLogRetries = 2000;
 constexpr char kLineEnd[] = "\r\n";
 
 // The names that stay the same for the whole life of a process: the computer's name (a
@@ -110,10 +110,12 @@ std::string formatLine(const LineFields& fields, const char* source, const std::
 }
 
 HANDLE openLogExclusively(const char* path) {
+    const z64::common::HeldFileRetry rule =
+        z64::common::heldFileRetry(z64::common::HeldFileKind::logFile);
     HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt <= kHeldLogRetries; ++attempt) {
+    for (int attempt = 0; attempt <= rule.retries; ++attempt) {
         if (attempt > 0)
-            Sleep(kHeldLogRetryDelayMilliseconds);
+            Sleep(rule.delayMilliseconds);
         file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)

@@ -252,11 +252,15 @@ namespace {
 
 // The library's ordinal-only entry that sets its waits for held files, and the documented rule.
 constexpr WORD kSetHeldFileRetryOrdinal = 1001;
-constexpr int kDocumentedHeldFileRetries = 500;
-constexpr DWORD kDocumentedHeldFileDelayMilliseconds = 200;
+struct DocumentedRule {
+    int retries;
+    DWORD delayMilliseconds;
+};
+// Indexed by HeldWaitKind: plain files every 200 ms 500 times, the log every 5 ms 2000 times.
+constexpr DocumentedRule kDocumentedRules[] = {{500, 200}, {2000, 5}};
 
-void setHeldFileRetry(int retries, DWORD delayMilliseconds) {
-    using SetHeldFileRetry = void (*)(int, DWORD);
+void setHeldFileRetry(HeldWaitKind kind, int retries, DWORD delayMilliseconds) {
+    using SetHeldFileRetry = void (*)(int, int, DWORD);
     const HMODULE library = GetModuleHandleW(L"z64EVEZE.dll");
     const auto set = library
                          ? reinterpret_cast<SetHeldFileRetry>(reinterpret_cast<void*>(
@@ -264,17 +268,19 @@ void setHeldFileRetry(int retries, DWORD delayMilliseconds) {
                          : nullptr;
     if (!set)
         throw std::runtime_error("z64EVEZE.dll does not offer its held-file waits");
-    set(retries, delayMilliseconds);
+    set(static_cast<int>(kind), retries, delayMilliseconds);
 }
 
 } // namespace
 
-ShortHeldFileWaits::ShortHeldFileWaits(int retries, DWORD delayMilliseconds) {
-    setHeldFileRetry(retries, delayMilliseconds);
+ShortHeldFileWaits::ShortHeldFileWaits(int retries, DWORD delayMilliseconds, HeldWaitKind kind)
+    : kind_(kind) {
+    setHeldFileRetry(kind, retries, delayMilliseconds);
 }
 
 ShortHeldFileWaits::~ShortHeldFileWaits() {
-    setHeldFileRetry(kDocumentedHeldFileRetries, kDocumentedHeldFileDelayMilliseconds);
+    const DocumentedRule& rule = kDocumentedRules[static_cast<int>(kind_)];
+    setHeldFileRetry(kind_, rule.retries, rule.delayMilliseconds);
 }
 
 std::set<std::string> exportedNames(HMODULE module) {

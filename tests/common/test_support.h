@@ -85,15 +85,23 @@ private:
     HANDLE helper_;
 };
 
-// For its lifetime, z64EVEZE.dll (when loaded) waits for held files `retries` times every
-// `delayMilliseconds` instead of its documented 500 times every 200 ms, so that tests of held
-// files keep their meaning and take milliseconds.
+// The library's waits for held files: plain files (500 times every 200 ms) and the log file
+// (2000 times every 5 ms).
+enum class HeldWaitKind { plainFile = 0, logFile = 1 };
+
+// For its lifetime, z64EVEZE.dll (when loaded) waits for held files of one kind `retries`
+// times every `delayMilliseconds` instead of its documented rule, so that tests of held files
+// keep their meaning and take milliseconds.
 class ShortHeldFileWaits {
 public:
-    ShortHeldFileWaits(int retries, DWORD delayMilliseconds);
+    ShortHeldFileWaits(int retries, DWORD delayMilliseconds,
+                       HeldWaitKind kind = HeldWaitKind::plainFile);
     ShortHeldFileWaits(const ShortHeldFileWaits&) = delete;
     ShortHeldFileWaits& operator=(const ShortHeldFileWaits&) = delete;
     ~ShortHeldFileWaits();
+
+private:
+    HeldWaitKind kind_;
 };
 
 // The names in a loaded module's export directory, as stored (C++ names decorated).
