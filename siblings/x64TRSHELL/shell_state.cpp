@@ -24,7 +24,7 @@ TRSHELL_API int restste() {
     return 1;
 }
 
-extern "C" __declspec(dllexport) void GetShellStateCounts(ShellStateCounts* counts) {
+extern "C" void GetShellStateCounts(ShellStateCounts* counts) {
     if (counts == nullptr)
         return;
     counts->saves = g_saves.load();

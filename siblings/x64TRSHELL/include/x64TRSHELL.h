@@ -10,7 +10,8 @@
 #include <windows.h>
 
 #ifdef TRSHELL_BUILDING
-#define TRSHELL_API extern "C" __declspec(dllexport)
+// The module definition files choose what each build exports.
+#define TRSHELL_API extern "C"
 #else
 #define TRSHELL_API extern "C" __declspec(dllimport)
 #endif
