@@ -530,3 +530,220 @@ typedef struct MICROSCROLLDATA {
 // Registers "MicroScroll" once per process: the class atom, or 0 when registration fails
 // (the next call tries again).
 Z64EVEZE_C_API int FRegisterControl(HINSTANCE instance);
+
+// ---------------------------------------------------------------------------------------
+// Progress reporting: progress box classes
+// ---------------------------------------------------------------------------------------
+// A modeless dialog with a description (control 500), a progress bar (control 502) and,
+// depending on its template, a Cancel button (IDCANCEL). The owner creates its window with
+// CDialog::Create(template, parent) (the library's templates 206, with Cancel, and 234,
+// without) and pumps messages while it is up. Every member that touches the window does
+// nothing while the window does not exist. Every bar change is mirrored on the progress
+// indicator of the process's dock frame (d64avor.dll), which the destructor clears.
+//
+// Ranges up to 0x7FFFFFFF go to the bar as they are. A larger range is kept with the
+// position in the caller's units and given to the bar shifted right by the fewest bits
+// that bring it to 0x7FFFFFFF or below (a position above the range shows a full bar); the
+// dock frame always receives the caller's position and range.
+
+#include <afxwin.h>
+
+class Z64EVEZE_API CProgressBox : public CDialog {
+public:
+    CProgressBox(CWnd* pParent = nullptr);
+    ~CProgressBox() override;
+
+    void ShowOnInit(int bShow);
+    int IsFinished();
+    void Finish();
+    void Reset();
+    void Cancel();
+    // 1 while the box may go on (not cancelled), 0 once it has been cancelled.
+    int Cancelled();
+    // The title keeps at most 79 bytes in m_szTitle (never half a double-byte character);
+    // the window shows it whole. Null texts are left unchanged.
+    void SetText(const char* pszTitle, const char* pszDesc);
+    void SetCancelRename(const char* pszCancel);
+    void SetDesc(const char* pszDesc);
+    void Progress(unsigned __int64 nPos);
+    void SetPosition(unsigned __int64 nPos);
+    void DeltaProgress(int nDelta);
+    void SetRange(__int64 nRange);
+    void SetSavedWnd(HWND hWnd);
+    HWND GetSavedWnd();
+    void SetPDInit();
+    int GetPDInit();
+
+    int m_bContinue;
+    int m_bFinished;
+    int m_bPDInit;
+    char m_szTitle[80];
+    int m_bOwnerWasEnabled;
+    bool m_bKeepOnCancel;
+    CStatic m_wndDesc;
+    HWND m_hSavedWnd;
+    int m_bShowOnInit;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    unsigned __int64 m_keptRange = 0;    // a range beyond 31 bits, else 0
+    unsigned __int64 m_keptPosition = 0; // the position in the caller's units
+    int m_rangeShift = 0;                // bits the bar's values are shifted right
+};
+
+// Cancelling parks the window at (-32000, -32000) instead of destroying it; the owner
+// deletes the object.
+class Z64EVEZE_API CProgressBoxEx : public CProgressBox {
+public:
+    CProgressBoxEx(CWnd* pParent = nullptr);
+    ~CProgressBoxEx() override;
+
+    CWnd* m_pParentWnd;
+
+protected:
+    void OnCancel() override;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// A box inside another window: its bar and description stretch to its width, and its
+// parent answers the colour messages of its controls.
+class Z64EVEZE_API CProgressBoxEmbedded : public CProgressBox {
+public:
+    CProgressBoxEmbedded(CWnd* pParent = nullptr);
+    ~CProgressBoxEmbedded() override;
+
+protected:
+    afx_msg void OnSize(unsigned int nType, int cx, int cy);
+    afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, unsigned int nCtlColor);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// ---------------------------------------------------------------------------------------
+// Progress reporting: progress dialog interface
+// ---------------------------------------------------------------------------------------
+// One current progress box for callers without the class: created only on the thread of
+// the calling application's CWinApp and while "DisableProgressBar" (section "version" of
+// the settings file) is 0, over the active visible window, which stays disabled while the
+// box is up. Updates pump the thread's messages below WM_USER (inside the shell's
+// "saveste"/"restste" bracket when x64TRSHELL.dll is loaded) so that the box repaints and
+// its Cancel button works; a WM_QUIT met there is posted again and ends the pumping.
+
+// Runs the pending messages below WM_USER; always 1.
+Z64EVEZE_C_API int PeekMessageLoop();
+// A box without Cancel button (template 234). A second call reuses the box: it is reset
+// and given the new texts and, unless nRange is 0, position 0 and the range.
+Z64EVEZE_C_API void ProgressDialogInit(const char* pszTitle, const char* pszDesc, int nRange);
+// With a non-empty pszCancel the box has a Cancel button labelled with it (template 206).
+Z64EVEZE_C_API void ProgressDialogInitOverWrite(const char* pszTitle, const char* pszDesc,
+                                               const char* pszCancel, int nRange);
+Z64EVEZE_C_API void ProgressDialogSetDesc(const char* pszDesc);
+// 1 while there is a current box, else 0.
+Z64EVEZE_C_API int ProgressDialogExists();
+Z64EVEZE_C_API void ProgressDialogPos(int nPos);
+Z64EVEZE_C_API void ProgressDialogDelta(int nDelta);
+// 1 while the work may go on (no current box, or not cancelled), 0 once cancelled.
+Z64EVEZE_C_API int ProgressCheckCancel();
+// Deletes the current box (window or not) and enables its owner again if it was enabled
+// before; does nothing off the application thread.
+Z64EVEZE_C_API void ProgressDialogDelete();
+// Marks the current box finished and forgets it; its window stays for its owner.
+Z64EVEZE_C_API void ProgressDialogClear();
+// The same for a box the caller keeps in *ppBox: nMode 0 creates (nValue the range), 1
+// updates (nValue the position; pszTitle unused), 2 deletes and nulls the slot. Only on
+// the application thread; a null ppBox does nothing.
+Z64EVEZE_C_API void QVProgressBox(int nMode, CProgressBox** ppBox, int nValue,
+                                  const char* pszTitle, const char* pszDesc);
+
+// ---------------------------------------------------------------------------------------
+// Progress reporting: import and update status
+// ---------------------------------------------------------------------------------------
+// Texts, range and position of the current progress box, then the thread's messages while
+// the box has not been cancelled. The results are 1 when a current box may go on, else 0.
+// Changing the description without a new title shows the stored title (m_szTitle) again.
+
+// pBox, when given, receives the texts and becomes the current box (reset unless it was
+// current already). nPos 0 and nRange 0 leave position and range; null texts are kept.
+Z64EVEZE_C_API unsigned short ImportUpdateStatus(CProgressBox* pBox, unsigned __int64 nPos,
+                                                 __int64 nRange, const char* pszTitle,
+                                                 const char* pszDesc);
+Z64EVEZE_C_API unsigned short ImpUpdStat(int nPos, int nRange);
+// Empties the description line; the four arguments are not used.
+Z64EVEZE_C_API unsigned short ImpUpdSt(INT_PTR, INT_PTR, INT_PTR, INT_PTR);
+// A description of 255 bytes or more shows as "..." and its last 251 bytes. nRange 0 only
+// changes the texts; otherwise the range is set and messages are pumped. A null text
+// changes no text.
+Z64EVEZE_C_API void ImpUpdText2(const char* pszText, int nRange);
+// ImpUpdText2(pszText, 100).
+Z64EVEZE_C_API void ImpUpdText(const char* pszText);
+
+// ---------------------------------------------------------------------------------------
+// Application integration: zip clients
+// ---------------------------------------------------------------------------------------
+// Run a caller's (un)compression routine on the user-interface thread behind a progress box
+// with a Cancel button, which is the current box of the progress interface while the
+// routine runs; the box is titled with the calling application's string 12 (selector 0) or
+// 13 (any other), at most 39 characters. Afterwards the box is gone, a box that was current
+// before is current again, and the owner is enabled again if the client disabled it. The
+// result is the routine's.
+
+// Mode -343 calls routine(first, 0, user) and mode -342 routine(first, 1, user) without a
+// box; any other mode routine(first, mode, user) behind one.
+Z64EVEZE_C_API int UnZipClient(int captionSelector, int (*routine)(int, int, INT_PTR), int first,
+                               int mode, INT_PTR user);
+// With noProgress non-zero the routine runs without a box.
+Z64EVEZE_C_API int ZipInterfaceClient(int captionSelector,
+                                      int (*routine)(INT_PTR, INT_PTR, INT_PTR, int, int, INT_PTR),
+                                      INT_PTR a, INT_PTR b, INT_PTR c, int d, int e,
+                                      int noProgress, INT_PTR user);
+
+// ---------------------------------------------------------------------------------------
+// Progress reporting: record progress
+// ---------------------------------------------------------------------------------------
+// A small modeless window (template 207) titled by the operation ("Updating Database",
+// string 55, when the title is empty) with "Processing record:" (string 56) and a running
+// count. It is always allocated with new and deletes itself when its window is destroyed.
+
+class Z64EVEZE_API CProgressBoxRecords : public CDialog {
+public:
+    // The title keeps at most 79 bytes (never half a double-byte character); null is empty.
+    CProgressBoxRecords(CWnd* pParent, char* pszText);
+    ~CProgressBoxRecords() override;
+
+    // Counts one record and shows the count.
+    void progress();
+    // Shows the count as it is.
+    void progress_step();
+    // Counts one record; answers the count modulo nStep (0 counts as 1), so 0 at every
+    // multiple of the step.
+    int check_step(int nStep);
+
+    unsigned int m_nCount;
+    char m_szText[80];
+    CStatic m_wndLabel;
+    CStatic m_wndTitle;
+    CStatic m_wndCount;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    void PostNcDestroy() override;
+    BOOL OnInitDialog() override;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// One record window each, on the application thread only (elsewhere nothing happens).
+// nMode 0 opens a window (closing one still open first) over the active visible window,
+// which stays disabled while it is up, and hides the Cancel button of the current progress
+// box; 1 counts; 2 closes, enabling the owner again if opening disabled it. Every call
+// counts (prgRecords) or shows (prgRecordsStep) and then pumps the thread's messages;
+// prgRecordsStep shows and pumps only at every nStep-th record (0 counts as 1).
+Z64EVEZE_C_API void prgRecords(char* pszText, short nMode);
+Z64EVEZE_C_API void prgRecordsStep(char* pszText, short nMode, unsigned int nStep);

@@ -21,3 +21,21 @@
 #ifndef IDNOTOALL
 #define IDNOTOALL 9
 #endif
+
+// ---------------------------------------------------------------------------------------
+// Progress reporting: the progress box templates and their controls
+// ---------------------------------------------------------------------------------------
+#define IDD_PROGRESS_WITH_CANCEL 206
+#define IDD_PROGRESS 234
+#define IDC_PROGRESS_DESCRIPTION 500
+#define IDC_PROGRESS_BAR 502
+
+// ---------------------------------------------------------------------------------------
+// Progress reporting: the record window, its controls and strings
+// ---------------------------------------------------------------------------------------
+#define IDD_PROGRESS_RECORDS 207
+#define IDC_RECORDS_TITLE 500
+#define IDC_RECORDS_LABEL 501
+#define IDC_RECORDS_COUNT 502
+#define IDS_RECORDS_DEFAULT_TITLE 55
+#define IDS_RECORDS_LABEL 56

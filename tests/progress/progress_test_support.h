@@ -1,0 +1,79 @@
+// What the progress tests share: the library's templates, a watchdog for every test that
+// opens windows, the host's dock frame and the settings file.
+#pragma once
+
+#include "test_support.h"
+
+#include <test_host.h>
+#include <ui_driver.h>
+
+#include <d64avor.h>
+
+#include <memory>
+#include <string>
+
+namespace progress_tests {
+
+inline constexpr unsigned int kWithCancel = 206;
+inline constexpr unsigned int kWithoutCancel = 234;
+// The last message number the library's pump takes.
+inline constexpr UINT kProbe = WM_USER - 1;
+
+// Whether a posted probe was pumped away by the call.
+template <typename Call>
+bool pumps(Call call) {
+    PostThreadMessageA(GetCurrentThreadId(), kProbe, 0, 0);
+    call();
+    MSG msg{};
+    return PeekMessageA(&msg, nullptr, kProbe, kProbe, PM_REMOVE) == FALSE;
+}
+
+// Fails the test and closes what is left open when the test hangs in a window.
+class BoxWatchdog {
+public:
+    BoxWatchdog() {
+        script_.then([] { return false; });
+    }
+
+private:
+    test_host::UiScript script_{10000};
+};
+
+// A dock frame of the test host for one test.
+class DockFrame {
+public:
+    DockFrame() {
+        const RECT rect{0, 0, 400, 300};
+        frame_.CreateFrame("Dock frame", rect);
+    }
+    ~DockFrame() { frame_.DestroyWindow(); }
+    CProcessDockFrame* operator->() { return &frame_; }
+
+private:
+    CProcessDockFrame frame_;
+};
+
+// Writes the settings file beside the library for one test and removes it afterwards.
+class SettingsFile {
+public:
+    explicit SettingsFile(const std::string& content) { test_support::writeFile(path(), content); }
+    ~SettingsFile() { DeleteFileW(path().c_str()); }
+    static std::wstring path() { return test_support::programDirectory() + L"\\tq.ver"; }
+};
+
+} // namespace progress_tests
+
+#include <x64TRSHELL.h>
+
+namespace progress_tests {
+
+// The stand-in shell's counts, read through its test-only entry.
+inline ShellStateCounts shellCounts(HMODULE shell) {
+    ShellStateCounts counts{};
+    if (auto read = reinterpret_cast<GetShellStateCountsFunction>(reinterpret_cast<void*>(
+            GetProcAddress(shell, MAKEINTRESOURCEA(kShellStateCountsOrdinal)))))
+        read(&counts);
+    return counts;
+}
+
+} // namespace progress_tests
