@@ -1,0 +1,243 @@
+// gallery.exe: opens one window of the library in a representative state, with the texts
+// an application would show, prints where it is on screen and closes it by itself, so that
+// it can be photographed from a script.
+//
+//   gallery --list                 the names of the windows, one a line
+//   gallery [--close-after MS] NAME   shows the window NAME for MS milliseconds (3000)
+//
+// Once the window is up, a line "NAME LEFT TOP WIDTH HEIGHT" (screen pixels) is printed.
+#include "gallery.h"
+
+#include <afxwin.h>
+#include <z64eveze.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace gallery {
+namespace {
+
+constexpr DWORD kDefaultCloseAfter = 3000;
+// The window is reported this long after it was opened (or sooner for short runs).
+constexpr DWORD kReportAfter = 700;
+
+struct Options {
+    std::string name;
+    DWORD closeAfter = kDefaultCloseAfter;
+};
+Options options;
+
+HWND mainWindowHandle() {
+    CWnd* main = AfxGetApp()->m_pMainWnd;
+    return main != nullptr ? main->GetSafeHwnd() : nullptr;
+}
+
+// The topmost visible window of this thread other than the main window: the one shown.
+HWND shownWindow() {
+    for (HWND window = GetTopWindow(nullptr); window != nullptr;
+         window = GetWindow(window, GW_HWNDNEXT)) {
+        if (window != mainWindowHandle() && IsWindowVisible(window) &&
+            GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+            return window;
+    }
+    return nullptr;
+}
+
+void CALLBACK reportShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    RECT rect{};
+    if (HWND window = shownWindow(); window != nullptr) {
+        // Active and drawn whole, as it would be after a click on it.
+        SetForegroundWindow(window);
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        GetWindowRect(window, &rect);
+    }
+    std::printf("%s %ld %ld %ld %ld\n", options.name.c_str(), rect.left, rect.top,
+                rect.right - rect.left, rect.bottom - rect.top);
+    std::fflush(stdout);
+}
+
+// Ends the modal box or dialog on top as if cancelled.
+void CALLBACK closeShownDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND window = shownWindow(); window != nullptr)
+        EndDialog(window, IDCANCEL);
+}
+
+void closeModalLater() {
+    SetTimer(nullptr, 0, options.closeAfter, closeShownDialog);
+}
+
+void askQuestion(const char* text) {
+    closeModalLater();
+    QVMessageBox(mainWindowHandle(), text, "Harbour Ledger", MB_YESNO);
+}
+
+void showQuestion() {
+    askQuestion("{Y}Save the changes to the customer card before closing it?");
+}
+void showYesToAll() {
+    askQuestion("{Y*}The file \"Invoices 2026.dat\" exists already. Replace it?");
+}
+void showYesToAllCancel() {
+    askQuestion("{Y*C}The file \"Invoices 2026.dat\" exists already. Replace it?");
+}
+void showNoToAll() {
+    askQuestion("{YN*}Invoice 1043 is already posted. Post it again?");
+}
+void showNoToAllCancel() {
+    askQuestion("{YN*C}Invoice 1043 is already posted. Post it again?");
+}
+
+void showBalloon() {
+    RECT anchor{40, 60, 240, 80};
+    MapWindowPoints(mainWindowHandle(), nullptr, reinterpret_cast<POINT*>(&anchor), 2);
+    QVSetBalloonMessagePosition(mainWindowHandle(), &anchor, 3);
+    QVMessageBox(mainWindowHandle(),
+                 "{OI}The company file was saved to the backup folder. You can go on working "
+                 "while the copy is checked.",
+                 "Backup Complete", MB_OK);
+    pumpFor(options.closeAfter);
+    if (HWND balloon = shownWindow(); balloon != nullptr)
+        DestroyWindow(balloon);
+    QVClearBalloonMessage();
+}
+
+void showProgress() {
+    ProgressDialogInitOverWrite("Backing Up Company File", "Copying the general ledger...",
+                                "Cancel", 100);
+    ProgressDialogPos(40);
+    pumpFor(options.closeAfter);
+    ProgressDialogDelete();
+}
+
+void showImportStatus() {
+    ProgressDialogInit("Importing Bank Statement", "Reading the statement...", 400);
+    ImportUpdateStatus(nullptr, 250, 400, "Importing Bank Statement",
+                       "Matching line 250 of 400 with the open invoices");
+    pumpFor(options.closeAfter);
+    ProgressDialogDelete();
+}
+
+void showRecords() {
+    char title[] = "Posting Invoices";
+    prgRecords(title, 0);
+    for (int record = 0; record < 1043; ++record)
+        prgRecords(title, 1);
+    pumpFor(options.closeAfter);
+    prgRecords(title, 2);
+}
+
+void showAddressPage() {
+    showCustomerCard(0, ScrollLook::Raised, options.closeAfter);
+}
+void showTermsPagePressed() {
+    showCustomerCard(1, ScrollLook::Pressed, options.closeAfter);
+}
+void showAddressPageDisabled() {
+    showCustomerCard(0, ScrollLook::Disabled, options.closeAfter);
+}
+
+struct Exhibit {
+    const char* name;
+    void (*show)();
+};
+constexpr Exhibit kExhibits[] = {
+    {"question", showQuestion},
+    {"yes-to-all", showYesToAll},
+    {"yes-to-all-cancel", showYesToAllCancel},
+    {"no-to-all", showNoToAll},
+    {"no-to-all-cancel", showNoToAllCancel},
+    {"balloon", showBalloon},
+    {"progress", showProgress},
+    {"import-status", showImportStatus},
+    {"records", showRecords},
+    {"page-address", showAddressPage},
+    {"page-terms-pressed", showTermsPagePressed},
+    {"page-address-disabled", showAddressPageDisabled},
+};
+
+const Exhibit* findExhibit(const std::string& name) {
+    for (const Exhibit& exhibit : kExhibits)
+        if (name == exhibit.name)
+            return &exhibit;
+    return nullptr;
+}
+
+class GalleryApplication : public CWinApp {
+public:
+    GalleryApplication() : CWinApp("Harbour Ledger") {}
+
+    BOOL InitInstance() override {
+        LPCSTR windowClass = AfxRegisterWndClass(0, LoadCursor(nullptr, IDC_ARROW),
+                                                 reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+        if (!mainWindow_.CreateEx(0, windowClass, m_pszAppName, WS_OVERLAPPEDWINDOW, 0, 0, 640, 400,
+                                  nullptr, nullptr))
+            return FALSE;
+        // The main window owns the windows shown but stays hidden: under Wine's X11 driver
+        // without a window manager, windows over a visible one of the same thread stay
+        // unpainted.
+        m_pMainWnd = &mainWindow_;
+        SetTimer(nullptr, 0,
+                 options.closeAfter < 2 * kReportAfter ? options.closeAfter / 2 : kReportAfter,
+                 reportShownWindow);
+        findExhibit(options.name)->show();
+        PostQuitMessage(0);
+        return TRUE;
+    }
+
+    int ExitInstance() override {
+        const int exitCode = CWinApp::ExitInstance();
+        if (mainWindow_.GetSafeHwnd() != nullptr)
+            mainWindow_.DestroyWindow();
+        return exitCode;
+    }
+
+private:
+    CWnd mainWindow_;
+};
+
+GalleryApplication application;
+
+int usage() {
+    std::fputs("usage: gallery --list | gallery [--close-after MILLISECONDS] NAME\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+void pumpFor(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    for (LONG left = static_cast<LONG>(milliseconds); left > 0;
+         left = static_cast<LONG>(end - GetTickCount())) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+} // namespace gallery
+
+int main(int argc, char** argv) {
+    using namespace gallery;
+    if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+        for (const Exhibit& exhibit : kExhibits)
+            std::puts(exhibit.name);
+        return 0;
+    }
+    int next = 1;
+    if (argc == 4 && std::strcmp(argv[1], "--close-after") == 0) {
+        options.closeAfter = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10));
+        next = 3;
+    }
+    if (next != argc - 1 || findExhibit(argv[next]) == nullptr)
+        return usage();
+    options.name = argv[next];
+    return AfxWinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL);
+}

@@ -1,0 +1,19 @@
+// Shared parts of the gallery: waiting with the thread's messages running, and the
+// customer card with its pages.
+#pragma once
+
+#include <windows.h>
+
+namespace gallery {
+
+// Runs the thread's messages for the given time.
+void pumpFor(DWORD milliseconds);
+
+// How the micro-scroll controls beside the first edit field of a page look.
+enum class ScrollLook { Raised, Pressed, Disabled };
+
+// The customer card on page 0 (address, a DIALOG template) or 1 (terms, a DIALOGEX
+// template), up for the given time.
+void showCustomerCard(int page, ScrollLook look, DWORD milliseconds);
+
+} // namespace gallery
