@@ -8,13 +8,14 @@
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 constexpr int kDefaultCalls = 2000;
-constexpr int kRuns = 3; // the best of three
+constexpr int kRounds = 5; // the best of five rounds
 constexpr int kRange = 1000;
 
 double seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
@@ -25,48 +26,30 @@ double seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
 }
 
 template <typename Body>
-double bestOf(Body body) {
-    double best = 1e30;
-    for (int run = 0; run < kRuns; ++run) {
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        body();
-        QueryPerformanceCounter(&end);
-        const double elapsed = seconds(start, end);
-        best = elapsed < best ? elapsed : best;
-    }
-    return best;
+double timed(Body body) {
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    body();
+    QueryPerformanceCounter(&end);
+    return seconds(start, end);
 }
 
 // What the library's pump does for one position, written by hand: set the bar, then take
 // every message below WM_USER that is waiting (none).
-double bareLoop(int calls) {
-    const support::UniqueWindow bar(CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP | WS_VISIBLE,
-                                                    0, 0, 300, 20, nullptr, nullptr,
-                                                    GetModuleHandleA(nullptr), nullptr));
-    SendMessageA(bar.get(), PBM_SETRANGE32, 0, kRange);
-    return bestOf([&] {
-        for (int call = 0; call < calls; ++call) {
-            SendMessageA(bar.get(), PBM_SETPOS, call % kRange, 0);
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, WM_USER - 1, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageA(&message);
-            }
+void bareLoop(HWND bar, int calls) {
+    for (int call = 0; call < calls; ++call) {
+        SendMessageA(bar, PBM_SETPOS, call % kRange, 0);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, WM_USER - 1, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
         }
-    });
+    }
 }
 
-double libraryLoop(int calls) {
-    ProgressDialogInit("Posting the journal", "Record 1 of 1000", kRange);
-    if (!ProgressDialogExists())
-        return -1;
-    const double elapsed = bestOf([&] {
-        for (int call = 0; call < calls; ++call)
-            ProgressDialogPos(call % kRange);
-    });
-    ProgressDialogDelete();
-    return elapsed;
+void libraryLoop(int calls) {
+    for (int call = 0; call < calls; ++call)
+        ProgressDialogPos(call % kRange);
 }
 
 void printRow(const char* label, double elapsed, int calls, double baseline) {
@@ -74,22 +57,31 @@ void printRow(const char* label, double elapsed, int calls, double baseline) {
                 elapsed / baseline);
 }
 
+// The three loops run in turn, round by round, so that a slow spell of the machine falls on
+// all of them alike; each keeps its best round.
 int runBenchmark(int calls) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
+    const support::UniqueWindow bar(CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP | WS_VISIBLE,
+                                                    0, 0, 300, 20, nullptr, nullptr,
+                                                    GetModuleHandleA(nullptr), nullptr));
+    SendMessageA(bar.get(), PBM_SETRANGE32, 0, kRange);
+    ProgressDialogInit("Posting the journal", "Record 1 of 1000", kRange);
+    if (!bar || !ProgressDialogExists())
+        return 1;
+    double bare = 1e30, withoutShell = 1e30, withShell = 1e30;
+    for (int round = 0; round < kRounds; ++round) {
+        bare = std::min(bare, timed([&] { bareLoop(bar.get(), calls); }));
+        withoutShell = std::min(withoutShell, timed([&] { libraryLoop(calls); }));
+        const support::UniqueModule shell(LoadLibraryA("x64TRSHELL.dll"));
+        if (!shell)
+            return 1;
+        withShell = std::min(withShell, timed([&] { libraryLoop(calls); }));
+    }
+    ProgressDialogDelete();
     std::printf("%-34s %12s %10s %8s\n", "", "calls/s", "us/call", "ratio");
-    const double bare = bareLoop(calls);
     printRow("PBM_SETPOS + PeekMessage loop", bare, calls, bare);
-    const double withoutShell = libraryLoop(calls);
-    if (withoutShell < 0)
-        return 1;
     printRow("ProgressDialogPos, no shell", withoutShell, calls, bare);
-    const support::UniqueModule shell(LoadLibraryA("x64TRSHELL.dll"));
-    if (!shell)
-        return 1;
-    const double withShell = libraryLoop(calls);
-    if (withShell < 0)
-        return 1;
     printRow("ProgressDialogPos, shell loaded", withShell, calls, bare);
     std::printf("the bracket's lookups and calls: %.2f us per call\n",
                 (withShell - withoutShell) * 1e6 / calls);
