@@ -5,6 +5,8 @@
 //   error_list_bench [TEXTS]   the largest count (100000 unless given); prints a table
 #include <z64eveze.h>
 
+#include "../common/stopwatch.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,27 +18,6 @@ namespace {
 constexpr int kDefaultTexts = 100000;
 constexpr int kTextLength = 40;
 constexpr int kRuns = 5; // the best of five
-
-double seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Body>
-double bestOf(Body body) {
-    double best = 1e30;
-    for (int run = 0; run < kRuns; ++run) {
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        body();
-        QueryPerformanceCounter(&end);
-        const double elapsed = seconds(start, end);
-        best = elapsed < best ? elapsed : best;
-    }
-    return best;
-}
 
 std::string sampleText(int index) {
     char text[kTextLength + 1];
@@ -54,13 +35,13 @@ int main(int argc, char** argv) {
         texts.push_back(sampleText(index));
     for (int count = largest / 4; count <= largest; count *= 2) {
         size_t listLength = 0;
-        const double collected = bestOf([&] {
+        const double collected = bench::bestOf(kRuns, [&] {
             QVClearErrorList(1);
             for (int index = 0; index < count; ++index)
                 QVMessageBox(nullptr, texts[index].c_str(), nullptr, MB_OK);
             listLength = std::strlen(QVErrorList());
         });
-        const double plain = bestOf([&] {
+        const double plain = bench::bestOf(kRuns, [&] {
             CString list;
             for (int index = 0; index < count; ++index) {
                 if (!list.IsEmpty())

@@ -8,6 +8,8 @@
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
+#include "../common/stopwatch.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,22 +19,6 @@ namespace {
 constexpr int kDefaultCalls = 2000;
 constexpr int kRounds = 5; // the best of five rounds
 constexpr int kRange = 1000;
-
-double seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Body>
-double timed(Body body) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    body();
-    QueryPerformanceCounter(&end);
-    return seconds(start, end);
-}
 
 // What the library's pump does for one position, written by hand: set the bar, then take
 // every message below WM_USER that is waiting (none).
@@ -71,12 +57,12 @@ int runBenchmark(int calls) {
         return 1;
     double bare = 1e30, withoutShell = 1e30, withShell = 1e30;
     for (int round = 0; round < kRounds; ++round) {
-        bare = std::min(bare, timed([&] { bareLoop(bar.get(), calls); }));
-        withoutShell = std::min(withoutShell, timed([&] { libraryLoop(calls); }));
+        bare = std::min(bare, bench::timed([&] { bareLoop(bar.get(), calls); }));
+        withoutShell = std::min(withoutShell, bench::timed([&] { libraryLoop(calls); }));
         const support::UniqueModule shell(LoadLibraryA("x64TRSHELL.dll"));
         if (!shell)
             return 1;
-        withShell = std::min(withShell, timed([&] { libraryLoop(calls); }));
+        withShell = std::min(withShell, bench::timed([&] { libraryLoop(calls); }));
     }
     ProgressDialogDelete();
     std::printf("%-34s %12s %10s %8s\n", "", "calls/s", "us/call", "ratio");

@@ -1,26 +1,16 @@
 // Owning handles of the user-interface objects tests create: windows made without the
-// framework, and regions.
+// framework, and regions. The owners are the ones the libraries use.
 #pragma once
 
 #include <windows.h>
 
+#include <support/gdi_resources.h>
 #include <support/unique_resource.h>
 
 namespace test_support {
 
-struct WindowPolicy {
-    static HWND invalidValue() noexcept { return nullptr; }
-    static bool isValid(HWND window) noexcept { return window != nullptr; }
-    static void close(HWND window) noexcept { DestroyWindow(window); }
-};
 // A window destroyed with its owner object.
-using UniqueWindow = support::UniqueResource<HWND, WindowPolicy>;
-
-struct RegionPolicy {
-    static HRGN invalidValue() noexcept { return nullptr; }
-    static bool isValid(HRGN region) noexcept { return region != nullptr; }
-    static void close(HRGN region) noexcept { DeleteObject(region); }
-};
-using UniqueRegion = support::UniqueResource<HRGN, RegionPolicy>;
+using UniqueWindow = support::UniqueWindow;
+using UniqueRegion = support::UniqueRegion;
 
 } // namespace test_support
