@@ -39,3 +39,40 @@
 #define IDC_RECORDS_COUNT 502
 #define IDS_RECORDS_DEFAULT_TITLE 55
 #define IDS_RECORDS_LABEL 56
+
+// ---------------------------------------------------------------------------------------
+// Application dialogs: log-in, change of password and file protection
+// ---------------------------------------------------------------------------------------
+#define IDD_LOGIN 2129
+#define IDC_LOGIN_ICON 1003
+#define IDC_LOGIN_USER_ID 1004
+#define IDC_LOGIN_PASSWORD 1005
+#define IDD_CHANGE_PASSWORD 2151
+#define IDC_NEW_PASSWORD 1060
+#define IDC_CONFIRM_PASSWORD 1061
+#define IDD_PROTECTION 2148
+#define IDC_ENFORCE_PROTECTION 1059
+// The Help button of these dialogs carries the framework's help command.
+#ifndef ID_HELP
+#define ID_HELP 0xE146
+#endif
+
+// ---------------------------------------------------------------------------------------
+// Application dialogs: new tax code, copy of the mapping and grouping structure
+// ---------------------------------------------------------------------------------------
+#define IDD_TAX_CODE 129
+#define IDC_TAX_CODE 1000
+#define IDC_TAX_DESCRIPTION 1001
+#define IDD_COPY_MAP 131
+#define IDC_COPY_MAP_ICON 1007
+#define IDC_COPY_MAP_APPEND 1008
+#define IDC_COPY_MAP_REPLACE 1009
+// The template names the application's icon 150; the dialog replaces it when it starts.
+#define IDI_COPY_MAP 150
+
+// ---------------------------------------------------------------------------------------
+// Folder selection: the legacy directory dialog (the common dialog's old-style template,
+// with the control ids of <dlgs.h>) and the browser's default prompt
+// ---------------------------------------------------------------------------------------
+#define IDD_LEGACY_DIRECTORY 1536
+#define IDS_SELECT_FOLDER 57
