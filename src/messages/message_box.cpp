@@ -1,5 +1,6 @@
 // QVMessageBox and its presenters: the system's message box, the library's yes/no-to-all
 // dialogs, the balloon tip and the silent log; and the process-wide default caption.
+#include "common/library_resources.h"
 #include "integration/base_library.h"
 #include "messages/api_state.h"
 #include "messages/message_options.h"
@@ -13,7 +14,6 @@
 namespace {
 
 constexpr size_t kCaptionBufferSize = 256;
-constexpr char kLibraryModuleName[] = "z64EVEZE.dll";
 constexpr char kSilentLogTag[] = "Suppressed";
 constexpr int kSilentLogLevel = 2;
 
@@ -126,7 +126,7 @@ int showYesNoAllDialog(const MessageCall& call) {
     YESNOALLPARAM param = {call.caption, call.message.text, yesNoAllDefaultId(p.defaultButton),
                            LoadIconA(nullptr, MAKEINTRESOURCEA(standardIconId(p.icon)))};
     const INT_PTR result =
-        DialogBoxParamA(GetModuleHandleA(kLibraryModuleName), MAKEINTRESOURCEA(p.kind),
+        DialogBoxParamA(z64::common::libraryModule(), MAKEINTRESOURCEA(p.kind),
                         ownerWindow(call.hWnd), YesNoAllDlgProc, reinterpret_cast<LPARAM>(&param));
     return mapResult(static_cast<int>(result), p, call.answers);
 }

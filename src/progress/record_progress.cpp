@@ -1,5 +1,6 @@
 // The record window and the two functions that each keep one open while a database
 // operation counts its records.
+#include "common/library_resources.h"
 #include "progress/message_pump.h"
 #include "progress/progress_box_state.h"
 #include "progress/progress_interface.h"
@@ -16,7 +17,6 @@
 namespace z64::progress {
 namespace {
 
-constexpr char kLibraryModule[] = "z64EVEZE.dll";
 constexpr int kStringCapacity = 40;
 constexpr std::size_t kCountCapacity = 80;
 
@@ -33,10 +33,6 @@ struct RecordWindowState {
 RecordWindowState g_records;
 RecordWindowState g_recordsStep;
 
-HMODULE libraryModule() {
-    return GetModuleHandleA(kLibraryModule);
-}
-
 void showCurrentBoxCancel(int show) {
     if (g_pProgressBox == nullptr || g_pProgressBox->m_hWnd == nullptr)
         return;
@@ -46,9 +42,7 @@ void showCurrentBoxCancel(int show) {
 
 CProgressBoxRecords* createRecordWindow(CWnd* owner, char* title) {
     auto* box = new CProgressBoxRecords(owner, title);
-    const HRSRC found =
-        FindResourceA(libraryModule(), MAKEINTRESOURCEA(IDD_PROGRESS_RECORDS), RT_DIALOG);
-    const HGLOBAL loaded = found != nullptr ? LoadResource(libraryModule(), found) : nullptr;
+    const HGLOBAL loaded = common::loadLibraryDialogTemplate(IDD_PROGRESS_RECORDS);
     if (loaded == nullptr || !box->CreateIndirect(loaded, owner)) {
         delete box; // no window: it cannot end its own life
         return nullptr;
@@ -150,8 +144,9 @@ BOOL CProgressBoxRecords::OnInitDialog() {
     BringWindowToTop();
     char defaultTitle[kStringCapacity] = {};
     char label[kStringCapacity] = {};
-    LoadStringA(libraryModule(), IDS_RECORDS_DEFAULT_TITLE, defaultTitle, kStringCapacity);
-    LoadStringA(libraryModule(), IDS_RECORDS_LABEL, label, kStringCapacity);
+    LoadStringA(z64::common::libraryModule(), IDS_RECORDS_DEFAULT_TITLE, defaultTitle,
+                kStringCapacity);
+    LoadStringA(z64::common::libraryModule(), IDS_RECORDS_LABEL, label, kStringCapacity);
     m_wndTitle.SetWindowText(m_szText[0] != '\0' ? m_szText : defaultTitle);
     m_wndLabel.SetWindowText(label);
     m_wndCount.SetWindowText("0");
