@@ -121,3 +121,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME z64eveze-${PROJECT_VERSION}-win64)
 set(CPACK_SOURCE_GENERATOR "")
 include(CPack)
+
+# Installs into a temporary folder, zips, builds examples/consumer against the installed tree
+# and runs it under Wine with nothing but that tree's bin/ to load DLLs from.
+add_test(NAME install_and_consume
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-install ${CMAKE_BINARY_DIR}
+                 ${CMAKE_COMMAND} ${CMAKE_CPACK_COMMAND})
+set_tests_properties(install_and_consume PROPERTIES TIMEOUT 300)

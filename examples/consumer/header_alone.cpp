@@ -1,0 +1,2 @@
+// The installed header, first and alone: it brings everything it needs itself.
+#include <z64eveze.h>
