@@ -163,6 +163,8 @@ int main(int argc, char** argv) {
         std::printf("usage: consumer WORK_FOLDER\n");
         return 2;
     }
+    // Unbuffered, so that every line written before a failure is seen.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     const std::string folder = argv[1];
     const std::string document = folder + "\\example.ac";
     std::string release;
