@@ -68,8 +68,9 @@ void CALLBACK reportShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 // Makes the shown window the active, foreground one and draws it whole, as it would be
-// after a click on it. The caption is painted from the last WM_NCACTIVATE, which a window
-// activated before its first paint reached the screen may have missed.
+// after a click on it. Under Wine's X11 driver a modal box whose owner is hidden becomes
+// the foreground window but keeps an inactive caption (the caption follows the last
+// WM_NCACTIVATE, not the foreground), so the activation is also told to its frame.
 void CALLBACK activateShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     if (HWND window = shownWindow(); window != nullptr) {
