@@ -4,9 +4,13 @@
 //
 //   gallery --list                 the names of the windows, one a line
 //   gallery [--close-after MS] NAME   shows the window NAME for MS milliseconds (3000)
+//   gallery --check                the layout check of every template and window (check.h);
+//                                  the exit code is 1 when it found a fault
 //
 // Once the window is up, a line "NAME LEFT TOP WIDTH HEIGHT" (screen pixels) is printed.
 #include "gallery.h"
+
+#include "check.h"
 
 #include <afxwin.h>
 #include <z64eveze.h>
@@ -14,18 +18,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace gallery {
 namespace {
 
 constexpr DWORD kDefaultCloseAfter = 3000;
-// The window is reported this long after it was opened (or sooner for short runs).
+// The window is activated this long after it was opened (or sooner for short runs), and
+// reported when its paint has settled.
 constexpr DWORD kReportAfter = 700;
+constexpr DWORD kSettleTime = 300;
+
+// How long each window stays up during the layout check; it is checked halfway.
+constexpr DWORD kCheckCloseAfter = 600;
 
 struct Options {
     std::string name;
     DWORD closeAfter = kDefaultCloseAfter;
+    bool check = false;
 };
 Options options;
 
@@ -45,19 +56,30 @@ HWND shownWindow() {
     return nullptr;
 }
 
+// Prints where the shown window is, once its last paint has had time to reach the screen.
 void CALLBACK reportShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     RECT rect{};
-    if (HWND window = shownWindow(); window != nullptr) {
-        // Active and drawn whole, as it would be after a click on it.
-        SetForegroundWindow(window);
-        RedrawWindow(window, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (HWND window = shownWindow(); window != nullptr)
         GetWindowRect(window, &rect);
-    }
     std::printf("%s %ld %ld %ld %ld\n", options.name.c_str(), rect.left, rect.top,
                 rect.right - rect.left, rect.bottom - rect.top);
     std::fflush(stdout);
+}
+
+// Makes the shown window the active, foreground one and draws it whole, as it would be
+// after a click on it. Under Wine's X11 driver a modal box whose owner is hidden becomes
+// the foreground window but keeps an inactive caption (the caption follows the last
+// WM_NCACTIVATE, not the foreground), so the activation is also told to its frame.
+void CALLBACK activateShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND window = shownWindow(); window != nullptr) {
+        SetForegroundWindow(window);
+        SendMessageA(window, WM_NCACTIVATE, TRUE, 0);
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    SetTimer(nullptr, 0, kSettleTime, reportShownWindow);
 }
 
 // Ends the modal box or dialog on top as if cancelled.
@@ -158,7 +180,28 @@ constexpr Exhibit kExhibits[] = {
     {"page-address", showAddressPage},
     {"page-terms-pressed", showTermsPagePressed},
     {"page-address-disabled", showAddressPageDisabled},
+    {"progress-embedded", showEmbeddedProgress},
+    {"zip", showZipProgress},
+    {"unzip", showUnzipProgress},
 };
+
+int layoutFaults = 0;
+
+void CALLBACK checkShownWindowNow(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    layoutFaults += checkShownWindow(options.name.c_str(), shownWindow());
+}
+
+void checkEveryWindow() {
+    layoutFaults += checkLibraryTemplates(mainWindowHandle());
+    options.closeAfter = kCheckCloseAfter;
+    for (const Exhibit& exhibit : kExhibits) {
+        options.name = exhibit.name;
+        SetTimer(nullptr, 0, kCheckCloseAfter / 2, checkShownWindowNow);
+        exhibit.show();
+    }
+    std::printf("checked %zu windows: %d faults\n", std::size(kExhibits), layoutFaults);
+}
 
 const Exhibit* findExhibit(const std::string& name) {
     for (const Exhibit& exhibit : kExhibits)
@@ -181,16 +224,20 @@ public:
         // without a window manager, windows over a visible one of the same thread stay
         // unpainted.
         m_pMainWnd = &mainWindow_;
-        SetTimer(nullptr, 0,
-                 options.closeAfter < 2 * kReportAfter ? options.closeAfter / 2 : kReportAfter,
-                 reportShownWindow);
-        findExhibit(options.name)->show();
+        if (options.check) {
+            checkEveryWindow();
+        } else {
+            SetTimer(nullptr, 0,
+                     options.closeAfter < 2 * kReportAfter ? options.closeAfter / 2 : kReportAfter,
+                     activateShownWindow);
+            findExhibit(options.name)->show();
+        }
         PostQuitMessage(0);
         return TRUE;
     }
 
     int ExitInstance() override {
-        const int exitCode = CWinApp::ExitInstance();
+        const int exitCode = layoutFaults > 0 ? 1 : CWinApp::ExitInstance();
         if (mainWindow_.GetSafeHwnd() != nullptr)
             mainWindow_.DestroyWindow();
         return exitCode;
@@ -203,11 +250,17 @@ private:
 GalleryApplication application;
 
 int usage() {
-    std::fputs("usage: gallery --list | gallery [--close-after MILLISECONDS] NAME\n", stderr);
+    std::fputs("usage: gallery --list | gallery --check | gallery [--close-after MILLISECONDS] "
+               "NAME\n",
+               stderr);
     return 2;
 }
 
 } // namespace
+
+DWORD closeAfter() {
+    return options.closeAfter;
+}
 
 void pumpFor(DWORD milliseconds) {
     const DWORD end = GetTickCount() + milliseconds;
@@ -230,6 +283,10 @@ int main(int argc, char** argv) {
         for (const Exhibit& exhibit : kExhibits)
             std::puts(exhibit.name);
         return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--check") == 0) {
+        options.check = true;
+        return AfxWinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL);
     }
     int next = 1;
     if (argc == 4 && std::strcmp(argv[1], "--close-after") == 0) {

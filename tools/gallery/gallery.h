@@ -9,11 +9,21 @@ namespace gallery {
 // Runs the thread's messages for the given time.
 void pumpFor(DWORD milliseconds);
 
+// How long each window stays up (milliseconds).
+DWORD closeAfter();
+
 // How the micro-scroll controls beside the first edit field of a page look.
 enum class ScrollLook { Raised, Pressed, Disabled };
 
 // The customer card on page 0 (address, a DIALOG template) or 1 (terms, a DIALOGEX
 // template), up for the given time.
 void showCustomerCard(int page, ScrollLook look, DWORD milliseconds);
+
+// A progress box embedded in the year-end closing window, at 40 %.
+void showEmbeddedProgress();
+
+// The progress boxes of the zip clients while a backup archive is made and extracted.
+void showZipProgress();
+void showUnzipProgress();
 
 } // namespace gallery

@@ -13,3 +13,12 @@
 #define IDC_CITY 2003
 #define IDC_GROUP 2004
 #define IDC_DETAILS 2005
+
+// The year-end closing window with a progress box embedded in it.
+#define IDD_YEAR_END 300
+#define IDC_YEAR_END_ANCHOR 3001
+#define IDD_EMBEDDED_PROGRESS 301
+
+// The application's captions of the zip clients' progress boxes.
+#define IDS_ZIP_CAPTION 12
+#define IDS_UNZIP_CAPTION 13
