@@ -36,12 +36,12 @@ enum class Call { open, create };
 HRESULT callInHelper(const StorageApi& api, const std::wstring& path, DWORD mode, Call call) {
     wchar_t hex[16];
     std::swprintf(hex, 16, L"%lX", static_cast<unsigned long>(mode));
-    std::wstring arguments =
-        std::wstring(call == Call::open ? L"open" : L"create") + L" \"" + path + L"\" " + hex;
+    std::wstring arguments = std::wstring(call == Call::open ? L"stg-open" : L"stg-create") +
+                             L" \"" + path + L"\" " + hex;
     if (&api == &ole32Api())
         arguments += L" ole32";
     const test_support::ProcessResult result = test_support::runProgram(
-        test_support::programDirectory() + L"\\provider_share_helper.exe", arguments);
+        test_support::programDirectory() + L"\\test_helper.exe", arguments);
     unsigned long hr = 0;
     if (result.exitCode != 0 || std::sscanf(result.output.c_str(), "hr=%lX", &hr) != 1)
         return E_UNEXPECTED;
