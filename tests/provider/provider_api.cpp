@@ -35,7 +35,7 @@ std::wstring programFolder() {
 } // namespace
 
 StorageApi loadProvider(const std::wstring& dllPath) {
-    HMODULE module = LoadLibraryW(dllPath.c_str());
+    HMODULE module = LoadLibraryExW(dllPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module)
         throw std::runtime_error("cannot load the provider");
     return bindAll("provider", module);
