@@ -42,19 +42,7 @@ void writeSet(IStorage* storage, const FMTID& id, std::vector<PROPSPEC> selector
 }
 
 PROPVARIANT lpstrValue(const char* text) {
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    value.vt = VT_LPSTR;
-    value.pszVal = const_cast<char*>(text);
-    return value;
-}
-
-PROPVARIANT i4Value(LONG number) {
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    value.vt = VT_I4;
-    value.lVal = number;
-    return value;
+    return valueOf(VT_LPSTR, &PROPVARIANT::pszVal, const_cast<char*>(text));
 }
 
 // The same document through any implementation's IStorage: streams of several sizes,
@@ -72,33 +60,24 @@ void buildSample(IStorage* root, bool withUserDefined = true) {
     writeStream(deeper.get(), L"Deepest", "bottom");
     deeper.reset();
     nested.reset();
-    PROPVARIANT saved;
-    PropVariantInit(&saved);
-    saved.vt = VT_FILETIME;
-    saved.filetime = FILETIME{0x89ABCDEF, 0x01DA1234};
+    const PROPVARIANT saved =
+        valueOf(VT_FILETIME, &PROPVARIANT::filetime, FILETIME{0x89ABCDEF, 0x01DA1234});
     writeSet(
         root, FMTID_SummaryInformation,
         {byId(PIDSI_TITLE), byId(PIDSI_AUTHOR), byId(PIDSI_PAGECOUNT), byId(PIDSI_LASTSAVE_DTM)},
-        {lpstrValue("Quarterly report"), lpstrValue("Accounts"), i4Value(7), saved});
+        {lpstrValue("Quarterly report"), lpstrValue("Accounts"),
+         valueOf(VT_I4, &PROPVARIANT::lVal, LONG{7}), saved});
     writeSet(root, FMTID_DocSummaryInformation, {byId(PIDDSI_COMPANY), byId(PIDDSI_CATEGORY)},
              {lpstrValue("Z64 Ltd"), lpstrValue("Invoices")});
     if (!withUserDefined)
         return;
-    PROPVARIANT client;
-    PropVariantInit(&client);
-    client.vt = VT_LPWSTR;
-    client.pwszVal = const_cast<wchar_t*>(L"M\u00fcller & Co");
-    PROPVARIANT amount;
-    PropVariantInit(&amount);
-    amount.vt = VT_R8;
-    amount.dblVal = 1234.5;
-    PROPVARIANT paid;
-    PropVariantInit(&paid);
-    paid.vt = VT_BOOL;
-    paid.boolVal = VARIANT_TRUE;
+    const PROPVARIANT client =
+        valueOf(VT_LPWSTR, &PROPVARIANT::pwszVal, const_cast<wchar_t*>(L"M\u00fcller & Co"));
+    const PROPVARIANT amount = valueOf(VT_R8, &PROPVARIANT::dblVal, 1234.5);
+    const PROPVARIANT paid = valueOf(VT_BOOL, &PROPVARIANT::boolVal, VARIANT_BOOL{VARIANT_TRUE});
     writeSet(root, FMTID_UserDefinedProperties,
              {byName(L"Client"), byName(L"Amount"), byName(L"Paid"), byName(L"Invoices")},
-             {client, amount, paid, i4Value(42)});
+             {client, amount, paid, valueOf(VT_I4, &PROPVARIANT::lVal, LONG{42})});
 }
 
 const std::vector<std::string> kSampleSummary = {"13||filetime:01da123489abcdef", "14||i4:7",
@@ -144,15 +123,7 @@ TEST(Interop, DocumentsThePoviderWritesReadTheSameThroughOle32) {
         SCOPED_TRACE(sectorSize);
         const std::wstring path =
             interopFolder() + L"\\written-by-provider-" + std::to_wstring(sectorSize) + L".stg";
-        {
-            STGOPTIONS options{1, 0, sectorSize, nullptr};
-            ComPtr<IStorage> root;
-            ASSERT_EQ(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0,
-                                                    &options, nullptr, IID_IStorage,
-                                                    root.putVoid()),
-                      S_OK);
-            buildSample(root.get());
-        }
+        buildSample(createDocumentWithSectors(path, sectorSize).get());
         const Views mine = viewThrough(providerApi(), path);
         const Views wine = viewThrough(ole32Api(), path);
         EXPECT_EQ(mine.tree.size(), 9u);

@@ -50,11 +50,7 @@ HRESULT writeOne(IPropertyStorage* set, PROPSPEC selector, const PROPVARIANT& va
 }
 
 HRESULT writeI4(IPropertyStorage* set, PROPSPEC selector, LONG value) {
-    PROPVARIANT variant;
-    PropVariantInit(&variant);
-    variant.vt = VT_I4;
-    variant.lVal = value;
-    return writeOne(set, selector, variant);
+    return writeOne(set, selector, valueOf(VT_I4, &PROPVARIANT::lVal, value));
 }
 
 // The value read back, or VT_EMPTY; the caller clears it.
@@ -438,11 +434,7 @@ TEST_F(PropertySets, RefusedTypesLeaveTheSetUnchanged) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         PROPSPEC selectors[] = {byId(2), byId(3)};
-        PROPVARIANT values[2];
-        PropVariantInit(&values[0]);
-        PropVariantInit(&values[1]);
-        values[0].vt = VT_I4;
-        values[0].lVal = 99;
+        PROPVARIANT values[2] = {valueOf(VT_I4, &PROPVARIANT::lVal, LONG{99}), {}};
         values[1].vt = row.type;
         EXPECT_EQ(set->WriteMultiple(2, selectors, values, PID_FIRST_USABLE), row.expected);
         PROPVARIANT kept = readOne(set.get(), byId(2));
@@ -453,14 +445,8 @@ TEST_F(PropertySets, RefusedTypesLeaveTheSetUnchanged) {
 TEST_F(PropertySets, SpecialIdentifiersFollowTheRules) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
-    PROPVARIANT codePage;
-    PropVariantInit(&codePage);
-    codePage.vt = VT_I2;
-    codePage.iVal = 1252;
-    PROPVARIANT locale;
-    PropVariantInit(&locale);
-    locale.vt = VT_UI4;
-    locale.ulVal = 0x0407;
+    const PROPVARIANT codePage = valueOf(VT_I2, &PROPVARIANT::iVal, SHORT{1252});
+    const PROPVARIANT locale = valueOf(VT_UI4, &PROPVARIANT::ulVal, ULONG{0x0407});
     // Code page and locale may be set while the set is empty.
     ASSERT_EQ(writeOne(set.get(), byId(PID_CODEPAGE), codePage), S_OK);
     ASSERT_EQ(writeOne(set.get(), byId(PID_LOCALE), locale), S_OK);
@@ -516,10 +502,7 @@ TEST_F(PropertySets, NamedPropertiesGetIdentifiersAndCaseRules) {
         SCOPED_TRACE(row.label);
         ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet, row.flags);
         ASSERT_EQ(writeI4(set.get(), byId(0x1000), 1), S_OK);
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        value.vt = VT_I4;
-        value.lVal = 42;
+        const PROPVARIANT value = valueOf(VT_I4, &PROPVARIANT::lVal, LONG{42});
         ASSERT_EQ(writeOne(set.get(), byName(L"Client"), value, 0x1000), S_OK);
         // The first free identifier from 0x1000 on is 0x1001.
         const PROPID id = 0x1001;

@@ -59,6 +59,15 @@ ComPtr<IStorage> createDocument(const StorageApi& api, const std::wstring& path,
     return storage;
 }
 
+ComPtr<IStorage> createDocumentWithSectors(const std::wstring& path, ULONG sectorSize) {
+    STGOPTIONS options{1, 0, sectorSize, nullptr};
+    ComPtr<IStorage> storage;
+    if (FAILED(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0, &options,
+                                             nullptr, IID_IStorage, storage.putVoid())))
+        throw std::runtime_error("cannot create a document with those sectors");
+    return storage;
+}
+
 ComPtr<IStorage> openDocument(const StorageApi& api, const std::wstring& path, DWORD mode) {
     ComPtr<IStorage> storage;
     const HRESULT hr = api.openStorage(path.c_str(), nullptr, mode, nullptr, 0, storage.put());

@@ -45,6 +45,8 @@ constexpr DWORD kReadMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
 ComPtr<IStorage> createDocument(const StorageApi& api, const std::wstring& path,
                                 DWORD mode = kCreateMode);
+// A document of the provider with sectors of that size (StgCreateStorageEx).
+ComPtr<IStorage> createDocumentWithSectors(const std::wstring& path, ULONG sectorSize);
 ComPtr<IStorage> openDocument(const StorageApi& api, const std::wstring& path,
                               DWORD mode = kReadWriteMode);
 void writeStream(IStorage* storage, const wchar_t* name, const std::string& bytes);
@@ -63,6 +65,15 @@ protected:
     test_support::TemporaryDirectory folder;
     const std::wstring path = folder.file(L"document.stg");
 };
+
+// A PROPVARIANT of `type` holding `value` in the member that type uses (text is borrowed).
+template <typename T>
+PROPVARIANT valueOf(VARTYPE type, T PROPVARIANT::*member, T value) {
+    PROPVARIANT variant{};
+    variant.vt = type;
+    variant.*member = value;
+    return variant;
+}
 
 // A property named by identifier or by name.
 PROPSPEC byId(PROPID id);

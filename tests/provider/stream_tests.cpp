@@ -38,12 +38,7 @@ TEST_F(Streams, SizesAroundTheCutOffsSurviveReopening) {
     const size_t sizes[] = {0, 1, 63, 64, 65, 511, 512, 4095, 4096, 4097, 65536, 300001};
     for (const DWORD sector : {512u, 4096u}) {
         {
-            STGOPTIONS options{1, 0, sector, nullptr};
-            ComPtr<IStorage> root;
-            ASSERT_EQ(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0,
-                                                    &options, nullptr, IID_IStorage,
-                                                    root.putVoid()),
-                      S_OK);
+            ComPtr<IStorage> root = createDocumentWithSectors(path, sector);
             for (size_t size : sizes)
                 writeStream(root.get(), (L"S" + std::to_wstring(size)).c_str(),
                             patternBytes(size, static_cast<unsigned>(size)));
