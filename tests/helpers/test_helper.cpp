@@ -17,6 +17,9 @@
 //   test_helper stg-open PATH MODE [ole32]    StgOpenStorage's answer, "hr=XXXXXXXX" (MODE in
 //                                             hexadecimal), from z64STG.dll or Wine's ole32
 //   test_helper stg-create PATH MODE [ole32]  the same with StgCreateDocfile
+//   test_helper unload-with-state       a thread makes its message state in z64EVEZE.dll, the
+//                                       library is unloaded while that thread still runs, and
+//                                       the thread then ends
 #include "integration/base_library.h"
 
 #include <support/unique_resource.h>
@@ -213,6 +216,48 @@ int storageCall(const std::string& command, const char* path, const char* mode, 
     return 0;
 }
 
+// The message-state command: what the thread collected, and its events.
+struct HeldState {
+    support::UniqueHandle made{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    support::UniqueHandle libraryGone{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    void (*clear)(int) = nullptr;
+    int (*messageBox)(HWND, const char*, const char*, unsigned int) = nullptr;
+    const char* (*errorList)() = nullptr;
+    char collected[64] = {};
+};
+
+DWORD WINAPI holdAState(void* parameter) {
+    auto* state = static_cast<HeldState*>(parameter);
+    state->clear(1);
+    state->messageBox(nullptr, "kept", nullptr, MB_OK);
+    std::snprintf(state->collected, sizeof state->collected, "%s", state->errorList());
+    SetEvent(state->made.get());
+    WaitForSingleObject(state->libraryGone.get(), INFINITE);
+    return 0; // the thread's framework data is released after the library has gone
+}
+
+int unloadWithState() {
+    HMODULE library = LoadLibraryA("z64EVEZE.dll");
+    if (library == nullptr)
+        return kMissingLibrary;
+    HeldState state;
+    state.clear = entryPoint<decltype(state.clear)>(library, "QVClearErrorList");
+    state.messageBox = entryPoint<decltype(state.messageBox)>(library, "QVMessageBox");
+    state.errorList = entryPoint<decltype(state.errorList)>(library, "QVErrorList");
+    if (!state.clear || !state.messageBox || !state.errorList)
+        return kMissingLibrary;
+    support::UniqueHandle thread(CreateThread(nullptr, 0, holdAState, &state, 0, nullptr));
+    WaitForSingleObject(state.made.get(), INFINITE);
+    std::printf("collected=%s\n", state.collected);
+    FreeLibrary(library);
+    std::printf("unloaded=%d\n", GetModuleHandleA("z64EVEZE.dll") == nullptr ? 1 : 0);
+    SetEvent(state.libraryGone.get());
+    const bool ended = WaitForSingleObject(thread.get(), 10000) == WAIT_OBJECT_0;
+    std::printf("thread-ended=%d\n", ended ? 1 : 0);
+    std::fflush(stdout);
+    return 0;
+}
+
 int runCommand(int argc, char** argv) {
     if (argc < 2)
         return kUsageError;
@@ -229,6 +274,8 @@ int runCommand(int argc, char** argv) {
         return tryLock(argv[2], std::strtoull(argv[3], nullptr, 10));
     if (command == "hold" && argc == 4)
         return holdFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
+    if (command == "unload-with-state")
+        return unloadWithState();
     if ((command == "stg-open" || command == "stg-create") && (argc == 4 || argc == 5))
         return storageCall(command, argv[2], argv[3],
                            argc == 5 && std::strcmp(argv[4], "ole32") == 0);
