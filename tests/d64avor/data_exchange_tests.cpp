@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <host_resources.h>
 #include <test_host.h>
-#include <test_names.h>
 
 namespace {
 
@@ -64,40 +63,31 @@ TEST_F(DataExchangeTest, AttachesTheControlOnceAndRoutesItsMessagesThroughTheObj
 }
 
 // Exchanges that cannot attach raise the framework's invalid-argument exception.
-struct RefusalCase {
-    const char* label;
-    int controlId;
-    bool controlHeldElsewhere;
-};
-
-class DataExchangeRefusalTest : public DataExchangeTest,
-                                public testing::WithParamInterface<RefusalCase> {};
-
-TEST_P(DataExchangeRefusalTest, RaisesTheInvalidArgumentException) {
-    const RefusalCase& row = GetParam();
-    CEdit other;
-    if (row.controlHeldElsewhere) {
-        ASSERT_TRUE(other.SubclassWindow(GetDlgItem(dialog_.GetSafeHwnd(), row.controlId)));
+TEST_F(DataExchangeTest, RaisesTheInvalidArgumentExceptionWhenItCannotAttach) {
+    const struct {
+        const char* label;
+        int controlId;
+        bool controlHeldElsewhere;
+    } cases[] = {{"no such control", 4321, false}, {"held by another object", IDC_HOST_CODE, true}};
+    for (const auto& row : cases) {
+        CEdit other;
+        if (row.controlHeldElsewhere) {
+            ASSERT_TRUE(other.SubclassWindow(GetDlgItem(dialog_.GetSafeHwnd(), row.controlId)));
+        }
+        CEdit control;
+        CDataExchange exchange(&dialog_, FALSE);
+        bool raised = false;
+        try {
+            DDX_ControlWP(&exchange, row.controlId, control);
+        } catch (CInvalidArgException* exception) {
+            raised = true;
+            exception->Delete();
+        }
+        EXPECT_TRUE(raised) << row.label;
+        EXPECT_EQ(control.GetSafeHwnd(), nullptr) << row.label;
+        if (row.controlHeldElsewhere)
+            other.UnsubclassWindow();
     }
-    CEdit control;
-    CDataExchange exchange(&dialog_, FALSE);
-    bool raised = false;
-    try {
-        DDX_ControlWP(&exchange, row.controlId, control);
-    } catch (CInvalidArgException* exception) {
-        raised = true;
-        exception->Delete();
-    }
-    EXPECT_TRUE(raised) << row.label;
-    EXPECT_EQ(control.GetSafeHwnd(), nullptr) << row.label;
-    if (row.controlHeldElsewhere)
-        other.UnsubclassWindow();
 }
-
-INSTANTIATE_TEST_SUITE_P(Refusals, DataExchangeRefusalTest,
-                         testing::Values(RefusalCase{"no_such_control", 4321, false},
-                                         RefusalCase{"held_by_another_object", IDC_HOST_CODE,
-                                                     true}),
-                         test_support::LabelName());
 
 } // namespace

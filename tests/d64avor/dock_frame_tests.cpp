@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <test_names.h>
 
 #include <cstring>
 #include <memory>
@@ -49,67 +48,59 @@ TEST(ProcessDockFrame, IsTheNewestFrameWhileItsWindowExists) {
     EXPECT_EQ(GetProcessDockFrame(), nullptr) << "deleting the object ends its window";
 }
 
-struct ProgressCase {
-    const char* label;
-    unsigned __int64 position;
-    unsigned __int64 upper;
-    int expectedBar; // on the bar's scale of 0..kProgressBarScale
-};
-
 class DockFrameTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(frame_.CreateFrame("Books", kFrameRect)); }
     CProcessDockFrame frame_;
 };
 
-class DockFrameProgressTest : public DockFrameTest,
-                              public testing::WithParamInterface<ProgressCase> {};
+constexpr int kFull = CProcessDockFrame::kProgressBarScale;
 
 // The library calls the frame's operations through its virtual table, on the frame it
 // gets from GetProcessDockFrame.
-TEST_P(DockFrameProgressTest, ShowsThePositionOfTheUpperBound) {
-    const ProgressCase& row = GetParam();
+TEST_F(DockFrameTest, ShowsThePositionOfTheUpperBound) {
+    const struct {
+        const char* label;
+        unsigned __int64 position;
+        unsigned __int64 upper;
+        int expectedBar; // on the bar's scale of 0..kProgressBarScale
+    } cases[] = {
+        // clang-format off
+        {"start", 0, 100, 0},
+        {"forty percent", 40, 100, 400},
+        {"done", 100, 100, kFull},
+        {"beyond the bound", 150, 100, kFull},
+        {"no bound", 5, 0, 0},
+        {"a third", 1, 3, kFull / 3},
+        {"beyond 32 bits", 0x100000000ull, 0x400000000ull, kFull / 4},
+        {"near the 64-bit limit", 0xFFFFFFFFFFFFFFFEull / 2, 0xFFFFFFFFFFFFFFFEull, kFull / 2},
+        // clang-format on
+    };
     CProcessDockFrame* frame = GetProcessDockFrame();
     ASSERT_EQ(frame, &frame_);
-    frame->SetProgressValue(row.position, row.upper);
-    EXPECT_EQ(frame_.GetProgressPosition(), row.position) << row.label;
-    EXPECT_EQ(frame_.GetProgressUpper(), row.upper) << row.label;
-    EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressNormal) << row.label;
-    EXPECT_EQ(barPosition(frame_), row.expectedBar) << row.label;
-    EXPECT_TRUE(IsWindowVisible(progressBar(frame_))) << row.label;
-    EXPECT_EQ(statusText(frame_), std::to_string(row.position) + " of " + std::to_string(row.upper))
-        << row.label;
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
+        frame->SetProgressValue(row.position, row.upper);
+        EXPECT_EQ(frame_.GetProgressPosition(), row.position);
+        EXPECT_EQ(frame_.GetProgressUpper(), row.upper);
+        EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressNormal);
+        EXPECT_EQ(barPosition(frame_), row.expectedBar);
+        EXPECT_TRUE(IsWindowVisible(progressBar(frame_)));
+        EXPECT_EQ(statusText(frame_),
+                  std::to_string(row.position) + " of " + std::to_string(row.upper));
+    }
 }
 
-constexpr int kFull = CProcessDockFrame::kProgressBarScale;
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Values, DockFrameProgressTest, testing::Values(
-    ProgressCase{"start", 0, 100, 0},
-    ProgressCase{"forty_percent", 40, 100, 400},
-    ProgressCase{"done", 100, 100, kFull},
-    ProgressCase{"beyond_the_bound", 150, 100, kFull},
-    ProgressCase{"no_bound", 5, 0, 0},
-    ProgressCase{"a_third", 1, 3, kFull / 3},
-    ProgressCase{"beyond_32_bits", 0x100000000ull, 0x400000000ull, kFull / 4},
-    ProgressCase{"near_the_64_bit_limit", 0xFFFFFFFFFFFFFFFEull / 2, 0xFFFFFFFFFFFFFFFEull, kFull / 2}),
-    test_support::LabelName());
-// clang-format on
-
-TEST_F(DockFrameTest, ClearsTheIndicatorWithStateZero) {
-    CProcessDockFrame* frame = GetProcessDockFrame();
-    ASSERT_EQ(frame, &frame_);
-    frame->SetProgressValue(30, 60);
-    frame->SetProgressState(0);
+// State zero clears the indicator; another state stays when the value changes.
+TEST_F(DockFrameTest, ClearsTheIndicatorWithStateZeroAndKeepsAnotherState) {
+    frame_.SetProgressValue(30, 60);
+    frame_.SetProgressState(0);
     EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressNone);
     EXPECT_EQ(frame_.GetProgressPosition(), 0u);
     EXPECT_EQ(frame_.GetProgressUpper(), 0u);
     EXPECT_EQ(barPosition(frame_), 0);
     EXPECT_FALSE(IsWindowVisible(progressBar(frame_)));
     EXPECT_EQ(statusText(frame_), "");
-}
-
-TEST_F(DockFrameTest, KeepsAnotherStateWhenTheValueChanges) {
     frame_.SetProgressState(CProcessDockFrame::kProgressPaused);
     frame_.SetProgressValue(1, 2);
     EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressPaused);

@@ -4,7 +4,6 @@
 #include "ui_helpers.h"
 
 #include <gtest/gtest.h>
-#include <test_names.h>
 #include <host_resources.h>
 #include <support/scope_exit.h>
 #include <test_host.h>
@@ -71,35 +70,29 @@ INT_PTR runChainDialog(HWND owner) {
                            &chainDialogProcedure, 0);
 }
 
-struct ChainCase {
-    const char* label;
-    size_t depth;
-    bool ownedByMainWindow;
-};
-
-class ModalChainTest : public testing::TestWithParam<ChainCase> {};
-
-TEST_P(ModalChainTest, AnswersTheOwnerOfTheInnermostModalDialog) {
-    const ChainCase& row = GetParam();
-    ModalChain chain;
-    chain.depth = row.depth;
-    chain.firstOwner = row.ownedByMainWindow ? mainWindow() : nullptr;
-    t_chain = &chain;
-    test_host::UiScript watchdog; // closes the dialogs if they never close themselves
-    EXPECT_EQ(runChainDialog(chain.firstOwner), IDOK) << row.label;
-    t_chain = nullptr;
-    ASSERT_EQ(chain.dialogs.size(), row.depth) << row.label;
-    const HWND expected = row.depth == 1 ? chain.firstOwner : chain.dialogs[row.depth - 2];
-    EXPECT_EQ(chain.answer, expected) << row.label;
-    EXPECT_EQ(modalParentWindow(), nullptr) << row.label << ": after the dialogs closed";
+TEST(GetModalParent, AnswersTheOwnerOfTheInnermostModalDialog) {
+    const struct {
+        const char* label;
+        size_t depth;
+        bool ownedByMainWindow;
+    } cases[] = {{"owned by the main window", 1, true},
+                 {"nested twice", 2, true},
+                 {"nested three times", 3, true},
+                 {"without an owner", 1, false}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
+        ModalChain chain;
+        chain.depth = row.depth;
+        chain.firstOwner = row.ownedByMainWindow ? mainWindow() : nullptr;
+        t_chain = &chain;
+        test_host::UiScript watchdog; // closes the dialogs if they never close themselves
+        EXPECT_EQ(runChainDialog(chain.firstOwner), IDOK);
+        t_chain = nullptr;
+        ASSERT_EQ(chain.dialogs.size(), row.depth);
+        EXPECT_EQ(chain.answer, row.depth == 1 ? chain.firstOwner : chain.dialogs[row.depth - 2]);
+        EXPECT_EQ(modalParentWindow(), nullptr) << "after the dialogs closed";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(DialogBoxes, ModalChainTest,
-                         testing::Values(ChainCase{"owned_by_the_main_window", 1, true},
-                                         ChainCase{"nested_twice", 2, true},
-                                         ChainCase{"nested_three_times", 3, true},
-                                         ChainCase{"without_an_owner", 1, false}),
-                         test_support::LabelName());
 
 // A step that waits for the window with that caption, asks GetModalParent from inside its
 // modal loop and then ends it with the button's command.

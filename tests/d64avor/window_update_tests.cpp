@@ -3,7 +3,6 @@
 #include "ui_helpers.h"
 
 #include <gtest/gtest.h>
-#include <test_names.h>
 
 #include <map>
 
@@ -35,16 +34,9 @@ void registerPaintCounter() {
 
 enum class Invalidated { nothing, topLevel, child, hiddenTopLevel };
 
-struct FlushCase {
-    const char* label;
-    Invalidated invalidated;
-    bool topLevelPainted;
-    bool childPainted;
-};
-
-class FlushWindowUpdatesTest : public testing::TestWithParam<FlushCase> {
+class FlushWindowUpdatesTest : public testing::Test {
 protected:
-    void SetUp() override {
+    void prepare() {
         registerPaintCounter();
         g_paints.clear();
         topLevel_.reset(CreateWindowExW(0, kPaintCounterClass, L"paint", WS_POPUP | WS_VISIBLE, 20,
@@ -66,39 +58,35 @@ protected:
     HWND child_ = nullptr;
 };
 
-TEST_P(FlushWindowUpdatesTest, PaintsWhatWasInvalidated) {
-    const FlushCase& row = GetParam();
-    const RECT part{0, 0, 5, 5}; // a corner clear of the child
-    switch (row.invalidated) {
-    case Invalidated::nothing:
-        break;
-    case Invalidated::topLevel:
-        InvalidateRect(topLevel_.get(), &part, TRUE);
-        break;
-    case Invalidated::child:
-        InvalidateRect(child_, nullptr, TRUE);
-        break;
-    case Invalidated::hiddenTopLevel:
-        ShowWindow(topLevel_.get(), SW_HIDE);
-        InvalidateRect(topLevel_.get(), &part, TRUE);
-        break;
-    }
-    const int expectedCount = (row.topLevelPainted ? 1 : 0) + (row.childPainted ? 1 : 0);
-    EXPECT_EQ(FlushWindowUpdates(), expectedCount) << row.label;
-    EXPECT_EQ(g_paints[topLevel_.get()], row.topLevelPainted ? 1 : 0) << row.label;
-    EXPECT_EQ(g_paints[child_], row.childPainted ? 1 : 0) << row.label;
-    if (row.topLevelPainted || row.childPainted) {
-        EXPECT_FALSE(GetUpdateRect(topLevel_.get(), nullptr, FALSE)) << row.label;
-        EXPECT_FALSE(GetUpdateRect(child_, nullptr, FALSE)) << row.label;
+TEST_F(FlushWindowUpdatesTest, PaintsWhatWasInvalidated) {
+    const struct {
+        const char* label;
+        Invalidated invalidated;
+        bool topLevelPainted;
+        bool childPainted;
+    } cases[] = {{"nothing pending", Invalidated::nothing, false, false},
+                 {"part of a top-level window", Invalidated::topLevel, true, false},
+                 {"a child window", Invalidated::child, false, true},
+                 {"a hidden window", Invalidated::hiddenTopLevel, false, false}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
+        ASSERT_NO_FATAL_FAILURE(prepare());
+        const RECT part{0, 0, 5, 5}; // a corner clear of the child
+        if (row.invalidated == Invalidated::hiddenTopLevel)
+            ShowWindow(topLevel_.get(), SW_HIDE);
+        if (row.invalidated == Invalidated::topLevel ||
+            row.invalidated == Invalidated::hiddenTopLevel)
+            InvalidateRect(topLevel_.get(), &part, TRUE);
+        if (row.invalidated == Invalidated::child)
+            InvalidateRect(child_, nullptr, TRUE);
+        EXPECT_EQ(FlushWindowUpdates(), (row.topLevelPainted ? 1 : 0) + (row.childPainted ? 1 : 0));
+        EXPECT_EQ(g_paints[topLevel_.get()], row.topLevelPainted ? 1 : 0);
+        EXPECT_EQ(g_paints[child_], row.childPainted ? 1 : 0);
+        if (row.topLevelPainted || row.childPainted) {
+            EXPECT_FALSE(GetUpdateRect(topLevel_.get(), nullptr, FALSE));
+            EXPECT_FALSE(GetUpdateRect(child_, nullptr, FALSE));
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Windows, FlushWindowUpdatesTest,
-    testing::Values(FlushCase{"nothing_pending", Invalidated::nothing, false, false},
-                    FlushCase{"part_of_a_top_level_window", Invalidated::topLevel, true, false},
-                    FlushCase{"a_child_window", Invalidated::child, false, true},
-                    FlushCase{"a_hidden_window", Invalidated::hiddenTopLevel, false, false}),
-    test_support::LabelName());
 
 } // namespace

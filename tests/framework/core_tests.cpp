@@ -90,20 +90,18 @@ TEST(Exceptions, StatusCodesAndDeletion) {
         EXPECT_EQ(code, c.expected);
     }
     // The memory exception is preallocated: Delete keeps it for the next time.
-    CMemoryException* first = nullptr;
-    CMemoryException* second = nullptr;
-    try {
-        AfxThrowMemoryException();
-    } catch (CMemoryException* exception) {
-        first = exception;
-        exception->Delete();
-    }
-    try {
-        AfxThrowMemoryException();
-    } catch (CMemoryException* exception) {
-        second = exception;
-        exception->Delete();
-    }
+    const auto raisedMemoryException = [] {
+        try {
+            AfxThrowMemoryException();
+        } catch (CMemoryException* exception) {
+            exception->Delete();
+            return exception;
+        }
+        return static_cast<CMemoryException*>(nullptr);
+    };
+    CMemoryException* const first = raisedMemoryException();
+    CMemoryException* const second = raisedMemoryException();
+    ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, second);
     EXPECT_FALSE(first->m_bAutoDelete);
     char text[64] = {};

@@ -1,7 +1,8 @@
-// A helper process for the Windows tests. It loads every library at run time, so that it
-// can also run from a folder where some of them are missing. It prints "key=value" lines
-// and exits with 0 when the command ran, 2 for a usage error, 3 when a library or entry
-// point could not be found, 4 when a file could not be opened.
+// The one helper process of the Windows tests. It loads every library at run time, so that
+// it can also run from a folder where some of them are missing, and so that a command
+// starts no more than it needs (the share-mode tables start it dozens of times). It prints
+// "key=value" lines and exits with 0 when the command ran, 2 for a usage error, 3 when a
+// library or entry point could not be found, 4 when a file could not be opened.
 //
 //   test_helper bridges                 which base library the bridges reach
 //   test_helper delete PATH             delete a file through the library's bridge
@@ -13,10 +14,17 @@
 //   test_helper try-lock PATH OFFSET    whether one byte at OFFSET can be locked now
 //   test_helper create-storage PATH     QVStgCreateStorageW's result, QVStgOpenStorageW's
 //                                       for reading, and CreateStream's in the opened storage
+//   test_helper stg-open PATH MODE [ole32]    StgOpenStorage's answer, "hr=XXXXXXXX" (MODE in
+//                                             hexadecimal), from z64STG.dll or Wine's ole32
+//   test_helper stg-create PATH MODE [ole32]  the same with StgCreateDocfile
+//   test_helper unload-with-state       a thread makes its message state in z64EVEZE.dll, the
+//                                       library is unloaded while that thread still runs, and
+//                                       the thread then ends
 #include "integration/base_library.h"
 
 #include <support/unique_resource.h>
-#include <z64eveze.h>
+
+#include <objbase.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -110,10 +118,23 @@ int holdFile(const char* path, DWORD milliseconds) {
     return 0;
 }
 
+// The library's entry points this program calls, under their decorated export names.
+using WriteLogFunction = int (*)(const char*, int, int, const char*, const char*, ...);
+using CreateStorageFunction = long (*)(const wchar_t*, IStorage**);
+using OpenStorageFunction = long (*)(const wchar_t*, IStorage**, unsigned long);
+constexpr char kWriteLogName[] = "_Z8WriteLogPKciiS0_S0_z";
+constexpr char kCreateStorageName[] = "_Z19QVStgCreateStorageWPKwPP8IStorage";
+constexpr char kOpenStorageName[] = "_Z17QVStgOpenStorageWPKwPP8IStoragem";
+
 int writeLogLines(const char* path, int count, const char* source) {
+    support::UniqueModule library(LoadLibraryA("z64EVEZE.dll"));
+    const auto write =
+        library ? entryPoint<WriteLogFunction>(library.get(), kWriteLogName) : nullptr;
+    if (!write)
+        return kMissingLibrary;
     int failures = 0;
     for (int index = 0; index < count; ++index)
-        failures += WriteLog(path, 0, 0, source, "%s line %d of %d", source, index, count) ? 0 : 1;
+        failures += write(path, 0, 0, source, "%s line %d of %d", source, index, count) ? 0 : 1;
     std::printf("failures=%d\n", failures);
     return 0;
 }
@@ -135,17 +156,29 @@ int tryLock(const char* path, ULONGLONG offset) {
     return 0;
 }
 
-int createStorage(const char* path) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+std::wstring widened(const char* text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+    return wide;
+}
+
+int createStorage(const char* path) {
+    support::UniqueModule library(LoadLibraryA("z64EVEZE.dll"));
+    const auto createStorageW =
+        library ? entryPoint<CreateStorageFunction>(library.get(), kCreateStorageName) : nullptr;
+    const auto openStorageW =
+        library ? entryPoint<OpenStorageFunction>(library.get(), kOpenStorageName) : nullptr;
+    if (!createStorageW || !openStorageW)
+        return kMissingLibrary;
+    const std::wstring wide = widened(path);
     IStorage* storage = nullptr;
     std::printf("create=0x%08lX\n",
-                static_cast<unsigned long>(QVStgCreateStorageW(wide.c_str(), &storage)));
+                static_cast<unsigned long>(createStorageW(wide.c_str(), &storage)));
     if (storage)
         storage->Release();
     storage = nullptr;
-    std::printf("open=0x%08lX\n", static_cast<unsigned long>(QVStgOpenStorageW(
+    std::printf("open=0x%08lX\n", static_cast<unsigned long>(openStorageW(
                                       wide.c_str(), &storage, STGM_READ | STGM_SHARE_EXCLUSIVE)));
     if (storage) {
         // A storage opened for reading refuses new streams: the mode reached the provider.
@@ -160,9 +193,72 @@ int createStorage(const char* path) {
     return 0;
 }
 
-} // namespace
+// StgOpenStorage or StgCreateDocfile of the provider (or of Wine's ole32) in this process,
+// for the tests of share modes between processes.
+int storageCall(const std::string& command, const char* path, const char* mode, bool ole32) {
+    support::UniqueModule library(LoadLibraryA(ole32 ? "ole32.dll" : "z64STG.dll"));
+    const auto open =
+        library ? entryPoint<decltype(&StgOpenStorage)>(library.get(), "StgOpenStorage") : nullptr;
+    const auto create =
+        library ? entryPoint<decltype(&StgCreateDocfile)>(library.get(), "StgCreateDocfile")
+                : nullptr;
+    if (!open || !create)
+        return kMissingLibrary;
+    const std::wstring name = widened(path);
+    const DWORD access = static_cast<DWORD>(std::strtoul(mode, nullptr, 16));
+    IStorage* storage = nullptr;
+    const HRESULT hr = command == "stg-open"
+                           ? open(name.c_str(), nullptr, access, nullptr, 0, &storage)
+                           : create(name.c_str(), access, 0, &storage);
+    if (storage)
+        storage->Release();
+    std::printf("hr=%08lX\n", static_cast<unsigned long>(hr));
+    return 0;
+}
 
-int main(int argc, char** argv) {
+// The message-state command: what the thread collected, and its events.
+struct HeldState {
+    support::UniqueHandle made{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    support::UniqueHandle libraryGone{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    void (*clear)(int) = nullptr;
+    int (*messageBox)(HWND, const char*, const char*, unsigned int) = nullptr;
+    const char* (*errorList)() = nullptr;
+    char collected[64] = {};
+};
+
+DWORD WINAPI holdAState(void* parameter) {
+    auto* state = static_cast<HeldState*>(parameter);
+    state->clear(1);
+    state->messageBox(nullptr, "kept", nullptr, MB_OK);
+    std::snprintf(state->collected, sizeof state->collected, "%s", state->errorList());
+    SetEvent(state->made.get());
+    WaitForSingleObject(state->libraryGone.get(), INFINITE);
+    return 0; // the thread's framework data is released after the library has gone
+}
+
+int unloadWithState() {
+    HMODULE library = LoadLibraryA("z64EVEZE.dll");
+    if (library == nullptr)
+        return kMissingLibrary;
+    HeldState state;
+    state.clear = entryPoint<decltype(state.clear)>(library, "QVClearErrorList");
+    state.messageBox = entryPoint<decltype(state.messageBox)>(library, "QVMessageBox");
+    state.errorList = entryPoint<decltype(state.errorList)>(library, "QVErrorList");
+    if (!state.clear || !state.messageBox || !state.errorList)
+        return kMissingLibrary;
+    support::UniqueHandle thread(CreateThread(nullptr, 0, holdAState, &state, 0, nullptr));
+    WaitForSingleObject(state.made.get(), INFINITE);
+    std::printf("collected=%s\n", state.collected);
+    FreeLibrary(library);
+    std::printf("unloaded=%d\n", GetModuleHandleA("z64EVEZE.dll") == nullptr ? 1 : 0);
+    SetEvent(state.libraryGone.get());
+    const bool ended = WaitForSingleObject(thread.get(), 10000) == WAIT_OBJECT_0;
+    std::printf("thread-ended=%d\n", ended ? 1 : 0);
+    std::fflush(stdout);
+    return 0;
+}
+
+int runCommand(int argc, char** argv) {
     if (argc < 2)
         return kUsageError;
     const std::string command = argv[1];
@@ -178,5 +274,16 @@ int main(int argc, char** argv) {
         return tryLock(argv[2], std::strtoull(argv[3], nullptr, 10));
     if (command == "hold" && argc == 4)
         return holdFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
+    if (command == "unload-with-state")
+        return unloadWithState();
+    if ((command == "stg-open" || command == "stg-create") && (argc == 4 || argc == 5))
+        return storageCall(command, argv[2], argv[3],
+                           argc == 5 && std::strcmp(argv[4], "ole32") == 0);
     return runBridgeCommand(argc, argv);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return runCommand(argc, argv);
 }

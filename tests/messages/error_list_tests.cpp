@@ -98,7 +98,7 @@ TEST_F(ErrorListTest, EndedThreadsLeaveNothingBehind) {
 
 TEST_F(ErrorListTest, LibraryUnloadsWhileAThreadHoldsAState) {
     const auto result = test_support::runProgram(
-        test_support::programDirectory() + L"\\message_state_helper.exe", L"");
+        test_support::programDirectory() + L"\\test_helper.exe", L"unload-with-state");
     EXPECT_EQ(result.exitCode, 0u) << result.output;
     EXPECT_EQ(test_support::splitLines(result.output),
               (std::vector<std::string>{"collected=kept", "unloaded=1", "thread-ended=1"}));

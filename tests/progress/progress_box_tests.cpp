@@ -194,18 +194,14 @@ TEST_F(ProgressBoxTest, TemplatesHoldTheirControls) {
         DWORD absent;
         RECT units; // x, y, width, height in dialog units
     } rows[] = {
-        {"206 cancel",
-         206,
-         IDCANCEL,
-         "Button",
-         WS_TABSTOP | BS_PUSHBUTTON,
-         BS_DEFPUSHBUTTON,
-         {122, 25, 40, 14}},
+        // clang-format off
+        {"206 cancel", 206, IDCANCEL, "Button", WS_TABSTOP | BS_PUSHBUTTON, BS_DEFPUSHBUTTON, {122, 25, 40, 14}},
         {"206 description", 206, 500, "Static", SS_LEFT, SS_CENTER, {5, 5, 154, 17}},
         // The bar takes its template border off its style when it is created.
         {"206 bar", 206, 502, "msctls_progress32", PBS_SMOOTH, 0, {5, 26, 114, 12}},
         {"234 description", 234, 500, "Static", SS_CENTER, 0, {5, 5, 154, 17}},
         {"234 bar", 234, 502, "msctls_progress32", 0, PBS_SMOOTH, {5, 26, 156, 12}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);

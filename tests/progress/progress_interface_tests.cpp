@@ -14,7 +14,6 @@
 
 namespace {
 
-using progress_tests::BoxWatchdog;
 using progress_tests::SettingsFile;
 
 constexpr UINT kLastPumped = WM_USER - 1;
@@ -57,15 +56,7 @@ bool takeQueued(UINT message, MSG* taken = nullptr) {
     return found;
 }
 
-class ProgressInterfaceTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        ProgressDialogDelete();
-        EXPECT_EQ(ProgressDialogExists(), 0);
-        EnableWindow(test_host::application().mainWindow().m_hWnd, TRUE);
-    }
-    BoxWatchdog watchdog_;
-};
+using ProgressInterfaceTest = progress_tests::ProgressTest;
 
 TEST_F(ProgressInterfaceTest, PumpTakesOnlyMessagesBelowUserAndKeepsQuit) {
     Receiver receiver;

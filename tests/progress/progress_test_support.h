@@ -8,6 +8,8 @@
 #include <ui_driver.h>
 
 #include <d64avor.h>
+#include <gtest/gtest.h>
+#include <z64eveze.h>
 
 #include <memory>
 #include <string>
@@ -37,6 +39,18 @@ public:
 
 private:
     test_host::UiScript script_{10000};
+};
+
+// The fixture of tests that open progress boxes: a watchdog, and afterwards no current
+// box and the main window enabled again.
+class ProgressTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ProgressDialogDelete();
+        EXPECT_EQ(ProgressDialogExists(), 0);
+        EnableWindow(test_host::application().mainWindow().m_hWnd, TRUE);
+    }
+    BoxWatchdog watchdog_;
 };
 
 // A dock frame of the test host for one test.

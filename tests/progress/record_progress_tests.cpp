@@ -12,7 +12,6 @@
 
 namespace {
 
-using progress_tests::BoxWatchdog;
 using progress_tests::pumps;
 
 std::string controlText(HWND window, int id) {
@@ -23,15 +22,13 @@ char* text(const char* literal) {
     return const_cast<char*>(literal);
 }
 
-class RecordProgressTest : public ::testing::Test {
+class RecordProgressTest : public progress_tests::ProgressTest {
 protected:
     void TearDown() override {
         prgRecords(nullptr, 2);
         prgRecordsStep(nullptr, 2, 1);
-        ProgressDialogDelete();
-        EnableWindow(test_host::application().mainWindow().m_hWnd, TRUE);
+        ProgressTest::TearDown();
     }
-    BoxWatchdog watchdog_;
 };
 
 TEST_F(RecordProgressTest, CheckStepAnswersTheRemainder) {

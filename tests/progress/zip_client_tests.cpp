@@ -12,7 +12,6 @@
 
 namespace {
 
-using progress_tests::BoxWatchdog;
 
 constexpr INT_PTR kWideUser = static_cast<INT_PTR>(0x123456789ABCDEF0ll);
 
@@ -60,14 +59,7 @@ int zipRoutine(INT_PTR a, INT_PTR b, INT_PTR c, int d, int e, INT_PTR user) {
     return 42;
 }
 
-class ZipClientTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        ProgressDialogDelete();
-        EnableWindow(test_host::application().mainWindow().m_hWnd, TRUE);
-    }
-    BoxWatchdog watchdog_;
-};
+using ZipClientTest = progress_tests::ProgressTest;
 
 TEST_F(ZipClientTest, PassesArgumentsAndShowsABoxUnlessAskedNot) {
     const struct {

@@ -12,6 +12,7 @@
 
 using namespace provider_test;
 using test_support::TemporaryDirectory;
+using Storages = DocumentTest;
 
 namespace {
 
@@ -196,13 +197,11 @@ TEST(StorageArguments, SimpleModeHasItsOwnRules) {
         STGM_SIMPLE | kReadWriteMode);
 }
 
-TEST(StorageElements, EnumerationListsChildrenInDirectoryOrder) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"enum.stg"));
+TEST_F(Storages, EnumerationListsChildrenInDirectoryOrder) {
+    ComPtr<IStorage> root = makeSample(providerApi(), path);
     writeStream(root.get(), L"B", "");
     writeStream(root.get(), L"aa", "");
-    EXPECT_EQ(listElements(root.get()),
-              (std::vector<std::wstring>{L"s:B", L"s:aa", L"d:Folder", L"s:Existing"}));
+    EXPECT_EQ(listElements(root.get()), (Names{L"s:B", L"s:aa", L"d:Folder", L"s:Existing"}));
 
     ComPtr<IEnumSTATSTG> elements;
     ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.put()), S_OK);
@@ -235,9 +234,9 @@ TEST(StorageElements, EnumerationListsChildrenInDirectoryOrder) {
 TEST(StorageElements, EnumerationFollowsTheStorageAsItChanges) {
     // Each Next goes on in name order after the last name returned, over the elements there
     // are at that moment. The sample's names in order: Folder, Existing.
-    using Steps = std::function<std::vector<std::wstring>(IStorage*, IEnumSTATSTG*)>;
+    using Steps = std::function<Names(IStorage*, IEnumSTATSTG*)>;
     auto rest = [](IEnumSTATSTG* elements) {
-        std::vector<std::wstring> names;
+        Names names;
         STATSTG stat;
         while (elements->Next(1, &stat, nullptr) == S_OK) {
             names.emplace_back(stat.pwcsName);
@@ -248,7 +247,7 @@ TEST(StorageElements, EnumerationFollowsTheStorageAsItChanges) {
     struct Row {
         const char* label;
         Steps steps;
-        std::vector<std::wstring> expected;
+        Names expected;
     };
     const Row rows[] = {
         // clang-format off
@@ -290,9 +289,8 @@ TEST(StorageElements, EntriesANextDidNotFillAreZeroed) {
     }
 }
 
-TEST(StorageElements, StatReportsNameTypeClassAndStateBits) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"stat.stg"));
+TEST_F(Storages, StatReportsNameTypeClassAndStateBits) {
+    ComPtr<IStorage> root = makeSample(providerApi(), path);
     ComPtr<IStorage> child;
     ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()), S_OK);
     ASSERT_EQ(child->SetClass(IID_IPropertySetStorage), S_OK);
@@ -314,13 +312,12 @@ TEST(StorageElements, StatReportsNameTypeClassAndStateBits) {
     ASSERT_EQ(child->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.pwcsName, nullptr);
     ASSERT_EQ(root->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_EQ(std::wstring(stat.pwcsName), folder.file(L"stat.stg"));
+    EXPECT_EQ(std::wstring(stat.pwcsName), path);
     CoTaskMemFree(stat.pwcsName);
 }
 
-TEST(StorageElements, AnswersItsOwnInterfacesOnly) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"qi.stg"));
+TEST_F(Storages, AnswersItsOwnInterfacesOnly) {
+    ComPtr<IStorage> root = makeSample(providerApi(), path);
     struct Row {
         const char* label;
         const IID* iid;
@@ -347,9 +344,8 @@ TEST(StorageElements, AnswersItsOwnInterfacesOnly) {
     EXPECT_EQ(stream->QueryInterface(IID_ISequentialStream, sequential.putVoid()), E_NOINTERFACE);
 }
 
-TEST(StorageCopies, CopyToHonoursExclusions) {
+TEST_F(Storages, CopyToHonoursExclusions) {
     // Names are left out at the top level only, kinds of element at every level.
-    TemporaryDirectory folder;
     wchar_t existing[] = L"Existing";
     wchar_t* excludeExisting[] = {existing, nullptr};
     wchar_t inner[] = L"Inner";
@@ -358,8 +354,8 @@ TEST(StorageCopies, CopyToHonoursExclusions) {
         const char* label;
         std::vector<IID> iids;
         SNB names;
-        std::vector<std::wstring> expected;
-        std::vector<std::wstring> expectedInFolder;
+        Names expected;
+        Names expectedInFolder;
         // Why Wine's ole32, copying into its own documents, answers otherwise.
         const char* wineDiffers = "";
     };
@@ -409,8 +405,7 @@ TEST(StorageCopies, CopyToHonoursExclusions) {
     }
 }
 
-TEST(StorageCopies, CopyToMergesStoragesAndReplacesStreams) {
-    TemporaryDirectory folder;
+TEST_F(Storages, CopyToMergesStoragesAndReplacesStreams) {
     ComPtr<IStorage> source = makeSample(providerApi(), folder.file(L"source.stg"));
     ComPtr<IStorage> target = createDocument(providerApi(), folder.file(L"target.stg"));
     writeStream(target.get(), L"Existing", "a much longer former stream");
@@ -422,7 +417,7 @@ TEST(StorageCopies, CopyToMergesStoragesAndReplacesStreams) {
     EXPECT_EQ(readStream(target.get(), L"Existing"), "12345");
     ASSERT_EQ(target->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, targetFolder.put()),
               S_OK);
-    EXPECT_EQ(listElements(targetFolder.get()), (std::vector<std::wstring>{L"s:Kept", L"s:Inner"}));
+    EXPECT_EQ(listElements(targetFolder.get()), (Names{L"s:Kept", L"s:Inner"}));
     // Into itself or below itself: refused.
     EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, source.get()), STG_E_ACCESSDENIED);
     ComPtr<IStorage> below;
@@ -431,8 +426,7 @@ TEST(StorageCopies, CopyToMergesStoragesAndReplacesStreams) {
     EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, nullptr), STG_E_INVALIDPOINTER);
 }
 
-TEST(StorageCopies, MoveElementToMovesCopiesAndRenames) {
-    TemporaryDirectory folder;
+TEST_F(Storages, MoveElementToMovesCopiesAndRenames) {
     struct Row {
         const char* label;
         const wchar_t* name;
@@ -440,8 +434,8 @@ TEST(StorageCopies, MoveElementToMovesCopiesAndRenames) {
         DWORD flags;
         bool intoOtherDocument;
         HRESULT expected;
-        std::vector<std::wstring> sourceAfter;
-        std::vector<std::wstring> targetAfter;
+        Names sourceAfter;
+        Names targetAfter;
     };
     // clang-format off
     const Row rows[] = {
@@ -468,9 +462,7 @@ TEST(StorageCopies, MoveElementToMovesCopiesAndRenames) {
     }
 }
 
-TEST(StorageTransactions, TransactedRootShowsNothingUntilCommitAndRevertDiscards) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"transacted.stg");
+TEST_F(Storages, TransactedRootShowsNothingUntilCommitAndRevertDiscards) {
     makeSample(providerApi(), path).reset();
     ComPtr<IStorage> root =
         openDocument(providerApi(), path, STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE);
@@ -481,22 +473,19 @@ TEST(StorageTransactions, TransactedRootShowsNothingUntilCommitAndRevertDiscards
             openDocument(providerApi(), path, STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE)
                 .get());
     };
-    EXPECT_EQ(seenByAnotherReader(), (std::vector<std::wstring>{L"d:Folder", L"s:Existing"}));
+    EXPECT_EQ(seenByAnotherReader(), (Names{L"d:Folder", L"s:Existing"}));
     ASSERT_EQ(root->Revert(), S_OK);
-    EXPECT_EQ(listElements(root.get()), (std::vector<std::wstring>{L"d:Folder", L"s:Existing"}));
+    EXPECT_EQ(listElements(root.get()), (Names{L"d:Folder", L"s:Existing"}));
     writeStream(root.get(), L"Added", "added");
     // Left in the system's cache or not, the commit is visible to the next opener.
     ASSERT_EQ(root->Commit(STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE), S_OK);
-    EXPECT_EQ(seenByAnotherReader(),
-              (std::vector<std::wstring>{L"s:Added", L"d:Folder", L"s:Existing"}));
+    EXPECT_EQ(seenByAnotherReader(), (Names{L"s:Added", L"d:Folder", L"s:Existing"}));
     writeStream(root.get(), L"Later", "uncommitted");
     root.reset();
     EXPECT_EQ(seenByAnotherReader().size(), 3u);
 }
 
-TEST(StorageTransactions, DirectRootWritesAtReleaseAndCommit) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"direct.stg");
+TEST_F(Storages, DirectRootWritesAtReleaseAndCommit) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
     writeStream(root.get(), L"First", "first");
     ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
@@ -504,12 +493,11 @@ TEST(StorageTransactions, DirectRootWritesAtReleaseAndCommit) {
     writeStream(root.get(), L"Second", "second");
     root.reset();
     ComPtr<IStorage> reopened = openDocument(providerApi(), path, kReadMode);
-    EXPECT_EQ(listElements(reopened.get()), (std::vector<std::wstring>{L"s:First", L"s:Second"}));
+    EXPECT_EQ(listElements(reopened.get()), (Names{L"s:First", L"s:Second"}));
 }
 
-TEST(StorageTransactions, TransactedNestedStorageCommitsIntoItsParent) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"nested.stg"));
+TEST_F(Storages, TransactedNestedStorageCommitsIntoItsParent) {
+    ComPtr<IStorage> root = makeSample(providerApi(), path);
     ComPtr<IStorage> child;
     ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode | STGM_TRANSACTED, nullptr, 0,
                                 child.put()),
@@ -523,7 +511,7 @@ TEST(StorageTransactions, TransactedNestedStorageCommitsIntoItsParent) {
     ULONG read = 0;
     char byte = 0;
     EXPECT_EQ(draft->Read(&byte, 1, &read), STG_E_REVERTED);
-    EXPECT_EQ(listElements(child.get()), (std::vector<std::wstring>{L"s:Inner"}));
+    EXPECT_EQ(listElements(child.get()), (Names{L"s:Inner"}));
     writeStream(child.get(), L"Final", "final");
     ASSERT_EQ(child->SetClass(IID_IStream), S_OK);
     child.reset();
@@ -532,22 +520,21 @@ TEST(StorageTransactions, TransactedNestedStorageCommitsIntoItsParent) {
     ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode | STGM_TRANSACTED, nullptr, 0,
                                 check.put()),
               S_OK);
-    EXPECT_EQ(listElements(check.get()), (std::vector<std::wstring>{L"s:Inner"}));
+    EXPECT_EQ(listElements(check.get()), (Names{L"s:Inner"}));
     writeStream(check.get(), L"Final", "final");
     ASSERT_EQ(check->SetClass(IID_IStream), S_OK);
     ASSERT_EQ(check->Commit(STGC_DEFAULT), S_OK);
     check.reset();
     ComPtr<IStorage> direct;
     ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, direct.put()), S_OK);
-    EXPECT_EQ(listElements(direct.get()), (std::vector<std::wstring>{L"s:Final", L"s:Inner"}));
+    EXPECT_EQ(listElements(direct.get()), (Names{L"s:Final", L"s:Inner"}));
     STATSTG stat{};
     ASSERT_EQ(direct->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.clsid, IID_IStream);
 }
 
-TEST(RevertedObjects, ChildrenOfAReleasedStorageAreReverted) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"released.stg"));
+TEST_F(Storages, ChildrenOfAReleasedStorageAreReverted) {
+    ComPtr<IStorage> root = makeSample(providerApi(), path);
     ComPtr<IStorage> child;
     ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()), S_OK);
     ComPtr<IStream> inner;
@@ -573,9 +560,8 @@ TEST(RevertedObjects, ChildrenOfAReleasedStorageAreReverted) {
     EXPECT_EQ(child->CreateStream(L"Late", kChildMode, 0, 0, inner.put()), STG_E_REVERTED);
 }
 
-TEST(RevertedObjects, DestroyedElementsAreReverted) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = makeSample(providerApi(), folder.file(L"destroyed.stg"));
+TEST_F(Storages, DestroyedElementsAreReverted) {
+    ComPtr<IStorage> root = makeSample(providerApi(), path);
     ComPtr<IStream> stream;
     ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()), S_OK);
     ComPtr<IStorage> child;
@@ -591,9 +577,7 @@ TEST(RevertedObjects, DestroyedElementsAreReverted) {
     EXPECT_EQ(createStream(root.get(), L"Existing", kChildMode), S_OK);
 }
 
-TEST(RevertedObjects, RevertOfATransactedRootRevertsItsChildren) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"revert.stg");
+TEST_F(Storages, RevertOfATransactedRootRevertsItsChildren) {
     makeSample(providerApi(), path).reset();
     ComPtr<IStorage> root = openDocument(providerApi(), path, kReadWriteMode | STGM_TRANSACTED);
     ComPtr<IStream> stream;
@@ -605,11 +589,9 @@ TEST(RevertedObjects, RevertOfATransactedRootRevertsItsChildren) {
     EXPECT_EQ(statName(root.get()), path);
 }
 
-TEST(StorageTransactions, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
+TEST_F(Storages, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
     // The writer's later commits reuse the sectors of the state the reader opened; the reader
     // works on a snapshot taken at its open and sees none of it.
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"snapshot.stg");
     makeSample(providerApi(), path).reset();
     constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
     constexpr DWORD kSharedReader = STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE;
@@ -619,7 +601,7 @@ TEST(StorageTransactions, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
     ASSERT_EQ(writer->Commit(STGC_DEFAULT), S_OK);
     ComPtr<IStorage> reader = openDocument(providerApi(), path, kSharedReader);
     ASSERT_TRUE(reader);
-    const std::vector<std::wstring> opened = listElements(reader.get());
+    const Names opened = listElements(reader.get());
     for (unsigned seed = 2; seed < 5; ++seed) {
         ASSERT_EQ(writer->DestroyElement(L"Data"), S_OK);
         writeStream(writer.get(), L"Data", patternBytes(200000, seed));
@@ -636,9 +618,7 @@ TEST(StorageTransactions, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
     EXPECT_TRUE(readStream(check.get(), L"Data") == patternBytes(200000, 4));
 }
 
-TEST(StorageTransactions, ASecondWriterCannotCommitOverAFileItNoLongerKnows) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"writers.stg");
+TEST_F(Storages, ASecondWriterCannotCommitOverAFileItNoLongerKnows) {
     makeSample(providerApi(), path).reset();
     constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
     ComPtr<IStorage> first = openDocument(providerApi(), path, kSharedWriter);
@@ -652,8 +632,7 @@ TEST(StorageTransactions, ASecondWriterCannotCommitOverAFileItNoLongerKnows) {
     EXPECT_EQ(second->Commit(STGC_ONLYIFCURRENT), STG_E_NOTCURRENT);
     // After a revert the second writer knows the file again and may commit.
     ASSERT_EQ(second->Revert(), S_OK);
-    EXPECT_EQ(listElements(second.get()),
-              (std::vector<std::wstring>{L"s:First", L"d:Folder", L"s:Existing"}));
+    EXPECT_EQ(listElements(second.get()), (Names{L"s:First", L"d:Folder", L"s:Existing"}));
     writeStream(second.get(), L"Second", "second");
     EXPECT_EQ(second->Commit(STGC_DEFAULT), S_OK);
     first.reset();

@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <support/com_object.h>
+
 #include <algorithm>
 #include <set>
 #include <string>
 
 using namespace provider_test;
 using test_support::TemporaryDirectory;
+using EntryPoints = DocumentTest;
 
 namespace {
 
@@ -61,31 +64,15 @@ TEST(ProviderExports, VariantsExportWhatTheirFoldersPromise) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        HMODULE module =
-            LoadLibraryExW(variantPath(row.folder).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-        ASSERT_NE(module, nullptr);
+        const HMODULE module = loadProvider(variantPath(row.folder)).module;
         ASSERT_NE(module, providerApi().module);
         EXPECT_EQ(test_support::exportedNames(module), row.exports);
         FreeLibrary(module);
     }
 }
 
-TEST(ProviderExports, TheNotImplementedVariantAnswersENotImplFromItsExEntryPoints) {
-    TemporaryDirectory folder;
-    HMODULE module =
-        LoadLibraryExW(variantPath(L"ex-notimpl").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    ASSERT_NE(module, nullptr);
-    const StorageApi api = [&] {
-        StorageApi bound;
-        bound.createStorageEx = reinterpret_cast<decltype(bound.createStorageEx)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "StgCreateStorageEx")));
-        bound.openStorageEx = reinterpret_cast<decltype(bound.openStorageEx)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "StgOpenStorageEx")));
-        bound.createDocfile = reinterpret_cast<decltype(bound.createDocfile)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "StgCreateDocfile")));
-        return bound;
-    }();
-    const std::wstring path = folder.file(L"ex.stg");
+TEST_F(EntryPoints, TheNotImplementedVariantAnswersENotImplFromItsExEntryPoints) {
+    const StorageApi api = loadProvider(variantPath(L"ex-notimpl"));
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(api.createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0, nullptr, nullptr,
                                   IID_IStorage, &object),
@@ -99,33 +86,52 @@ TEST(ProviderExports, TheNotImplementedVariantAnswersENotImplFromItsExEntryPoint
     ComPtr<IStorage> storage;
     EXPECT_EQ(api.createDocfile(path.c_str(), kCreateMode, 0, storage.put()), S_OK);
     storage.reset();
-    FreeLibrary(module);
+    FreeLibrary(api.module);
 }
 
-TEST(StgIsStorageFile, TellsDocumentsFromOtherFiles) {
-    TemporaryDirectory folder;
+// StgIsStorageFile tells documents from other files; StgOpenStorage refuses the others.
+TEST_F(EntryPoints, DocumentsAreToldFromOtherFiles) {
+    constexpr HRESULT kNotAsked = E_NOTIMPL;
     createDocument(providerApi(), folder.file(L"doc.stg"));
-    test_support::writeFile(folder.file(L"text.txt"), "just some text, longer than a signature");
+    test_support::writeFile(folder.file(L"text.txt"), std::string(2048, 't'));
     test_support::writeFile(folder.file(L"short.bin"), "\xD0\xCF");
-    struct Row {
+    test_support::writeFile(folder.file(L"empty.txt"), "");
+    const struct {
         const char* label;
         std::wstring name;
-        HRESULT expected;
-    };
-    const Row rows[] = {
+        HRESULT isStorageFile;
+        HRESULT openStorage;
+    } rows[] = {
         // clang-format off
-        {"document", folder.file(L"doc.stg"), S_OK},
-        {"text file", folder.file(L"text.txt"), S_FALSE},
-        {"shorter than the signature", folder.file(L"short.bin"), S_FALSE},
-        {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND},
-        {"missing folder", folder.file(L"none\\doc.stg"), STG_E_PATHNOTFOUND},
+        {"document", folder.file(L"doc.stg"), S_OK, S_OK},
+        {"text file", folder.file(L"text.txt"), S_FALSE, STG_E_FILEALREADYEXISTS},
+        {"shorter than the signature", folder.file(L"short.bin"), S_FALSE, kNotAsked},
+        {"empty file", folder.file(L"empty.txt"), kNotAsked, STG_E_FILEALREADYEXISTS},
+        {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND, STG_E_FILENOTFOUND},
+        {"missing folder", folder.file(L"none\\doc.stg"), STG_E_PATHNOTFOUND, STG_E_PATHNOTFOUND},
         // clang-format on
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        EXPECT_EQ(providerApi().isStorageFile(row.name.c_str()), row.expected);
+        if (row.isStorageFile != kNotAsked) {
+            EXPECT_EQ(providerApi().isStorageFile(row.name.c_str()), row.isStorageFile);
+        }
+        ComPtr<IStorage> storage;
+        if (row.openStorage != kNotAsked) {
+            EXPECT_EQ(providerApi().openStorage(row.name.c_str(), nullptr, kReadMode, nullptr, 0,
+                                                storage.put()),
+                      row.openStorage);
+        }
     }
+    ComPtr<IStorage> storage;
     EXPECT_EQ(providerApi().isStorageFile(nullptr), STG_E_INVALIDNAME);
+    EXPECT_EQ(providerApi().openStorage(nullptr, nullptr, kReadMode, nullptr, 0, storage.put()),
+              STG_E_INVALIDNAME);
+    EXPECT_EQ(providerApi().openStorage(path.c_str(), nullptr, kReadMode, nullptr, 0, nullptr),
+              STG_E_INVALIDPOINTER);
+    EXPECT_EQ(
+        providerApi().openStorage(path.c_str(), nullptr, kReadMode, nullptr, 1, storage.put()),
+        STG_E_INVALIDPARAMETER);
 }
 
 TEST(StgIsStorageILockBytes, ReadsTheSignatureThroughTheLockBytes) {
@@ -144,19 +150,8 @@ TEST(StgIsStorageILockBytes, ReadsTheSignatureThroughTheLockBytes) {
 // Lock bytes in memory that leave what they grow by full of 0xA5, as lock bytes of a caller
 // may (nothing of it may reach a document), and that report no lock support (so nothing may
 // ask them to lock).
-class DirtyGrowthLockBytes final : public ILockBytes {
+class DirtyGrowthLockBytes final : public support::ComObject<DirtyGrowthLockBytes, ILockBytes> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid != IID_IUnknown && riid != IID_ILockBytes) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<ILockBytes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
     HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count,
                                      ULONG* read) override {
         const std::size_t at = std::min<std::size_t>(offset.QuadPart, bytes.size());
@@ -197,9 +192,6 @@ public:
 
     std::string bytes;
     int lockCalls = 0;
-
-private:
-    ULONG references_ = 1;
 };
 
 TEST(StgOpenStorageOnILockBytes, LockBytesWithoutLockSupportAreNeverLocked) {
@@ -207,27 +199,26 @@ TEST(StgOpenStorageOnILockBytes, LockBytesWithoutLockSupportAreNeverLocked) {
     constexpr DWORD kShared = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
     for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
         SCOPED_TRACE(api->label);
-        DirtyGrowthLockBytes lockBytes;
+        auto lockBytes = support::makeComObject<DirtyGrowthLockBytes>();
         ComPtr<IStorage> storage;
         ASSERT_EQ(
-            api->createDocfileOnLockBytes(&lockBytes, STGM_CREATE | kShared, 0, storage.put()),
+            api->createDocfileOnLockBytes(lockBytes.get(), STGM_CREATE | kShared, 0, storage.put()),
             S_OK);
         writeStream(storage.get(), L"Data", "data");
         ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
         storage.reset();
-        ASSERT_EQ(
-            api->openStorageOnLockBytes(&lockBytes, nullptr, kShared, nullptr, 0, storage.put()),
-            S_OK);
+        ASSERT_EQ(api->openStorageOnLockBytes(lockBytes.get(), nullptr, kShared, nullptr, 0,
+                                              storage.put()),
+                  S_OK);
         writeStream(storage.get(), L"More", "more");
         ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
         storage.reset();
-        EXPECT_EQ(lockBytes.lockCalls, 0);
+        EXPECT_EQ(lockBytes->lockCalls, 0);
     }
 }
 
-TEST(RootStat, ReportsTheModeTheRootIsOpenFor) {
+TEST_F(EntryPoints, ReportsTheModeTheRootIsOpenFor) {
     // STGM_CREATE says how a root came to be, not what it is open for.
-    TemporaryDirectory folder;
     struct Row {
         const char* label;
         bool onLockBytes;
@@ -263,11 +254,12 @@ TEST(RootStat, ReportsTheModeTheRootIsOpenFor) {
 }
 
 TEST(StgCreateDocfileOnILockBytes, WritesWhatLockBytesGrowByAsZeros) {
-    DirtyGrowthLockBytes lockBytes;
+    auto lockBytes = support::makeComObject<DirtyGrowthLockBytes>();
     {
         ComPtr<IStorage> storage;
-        ASSERT_EQ(providerApi().createDocfileOnLockBytes(&lockBytes, kCreateMode, 0, storage.put()),
-                  S_OK);
+        ASSERT_EQ(
+            providerApi().createDocfileOnLockBytes(lockBytes.get(), kCreateMode, 0, storage.put()),
+            S_OK);
         writeStream(storage.get(), L"Small", patternBytes(100, 1));
         writeStream(storage.get(), L"Large", patternBytes(70000, 2));
         ComPtr<IStream> grown;
@@ -277,9 +269,9 @@ TEST(StgCreateDocfileOnILockBytes, WritesWhatLockBytesGrowByAsZeros) {
         ASSERT_EQ(grown->SetSize(size), S_OK);
         ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
     }
-    EXPECT_EQ(lockBytes.bytes.find(std::string(16, '\xA5')), std::string::npos);
+    EXPECT_EQ(lockBytes->bytes.find(std::string(16, '\xA5')), std::string::npos);
     ComPtr<IStorage> reopened;
-    ASSERT_EQ(providerApi().openStorageOnLockBytes(&lockBytes, nullptr, kReadMode, nullptr, 0,
+    ASSERT_EQ(providerApi().openStorageOnLockBytes(lockBytes.get(), nullptr, kReadMode, nullptr, 0,
                                                    reopened.put()),
               S_OK);
     EXPECT_TRUE(readStream(reopened.get(), L"Large") == patternBytes(70000, 2));
@@ -324,9 +316,7 @@ TEST(StgCreateDocfile, AcceptsAndRefusesModesAsDocumented) {
     }
 }
 
-TEST(StgCreateDocfile, ChecksItsArguments) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"args.stg");
+TEST_F(EntryPoints, ChecksItsArguments) {
     ComPtr<IStorage> storage;
     EXPECT_EQ(providerApi().createDocfile(path.c_str(), kCreateMode, 0, nullptr),
               STG_E_INVALIDPOINTER);
@@ -337,9 +327,7 @@ TEST(StgCreateDocfile, ChecksItsArguments) {
               STG_E_PATHNOTFOUND);
 }
 
-TEST(StgCreateDocfile, FailIfThereRefusesAndCreateReplaces) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"existing.stg");
+TEST_F(EntryPoints, FailIfThereRefusesAndCreateReplaces) {
     {
         ComPtr<IStorage> storage = createDocument(providerApi(), path);
         writeStream(storage.get(), L"Old", "old contents");
@@ -355,9 +343,7 @@ TEST(StgCreateDocfile, FailIfThereRefusesAndCreateReplaces) {
 }
 
 // As documented for StgCreateDocfile (Wine's ole32 empties the file at once instead).
-TEST(StgCreateDocfile, TransactedCreateReplacesTheFileWhenTheRootCommits) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"replaced.stg");
+TEST_F(EntryPoints, TransactedCreateReplacesTheFileWhenTheRootCommits) {
     {
         ComPtr<IStorage> storage = createDocument(providerApi(), path);
         writeStream(storage.get(), L"Old", "old contents");
@@ -374,20 +360,17 @@ TEST(StgCreateDocfile, TransactedCreateReplacesTheFileWhenTheRootCommits) {
     EXPECT_TRUE(listElements(storage.get()).empty());
     writeStream(storage.get(), L"New", "new contents");
     storage.reset();
-    EXPECT_EQ(listElements(openDocument(providerApi(), path, kOtherReader).get()),
-              std::vector<std::wstring>{L"s:Old"});
+    EXPECT_EQ(listElements(openDocument(providerApi(), path, kOtherReader).get()), Names{L"s:Old"});
     storage = createDocument(providerApi(), path, kReplace);
     writeStream(storage.get(), L"New", "new contents");
     ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
     writeStream(storage.get(), L"Later", "later");
     ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
     EXPECT_EQ(listElements(openDocument(providerApi(), path, kOtherReader).get()),
-              (std::vector<std::wstring>{L"s:New", L"s:Later"}));
+              (Names{L"s:New", L"s:Later"}));
 }
 
-TEST(StgCreateDocfile, ConvertKeepsTheFormerFileInAContentsStream) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"flat.txt");
+TEST_F(EntryPoints, ConvertKeepsTheFormerFileInAContentsStream) {
     test_support::writeFile(path, "a flat file's bytes");
     ComPtr<IStorage> storage;
     ASSERT_EQ(providerApi().createDocfile(path.c_str(),
@@ -404,15 +387,13 @@ TEST(StgCreateDocfile, ConvertKeepsTheFormerFileInAContentsStream) {
               S_OK);
 }
 
-TEST(StgCreateDocfile, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
-    TemporaryDirectory folder;
+TEST_F(EntryPoints, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
     struct Row {
         const char* label;
         bool named;
     };
     for (const Row& row : {Row{"no name", false}, Row{"delete on release", true}}) {
         SCOPED_TRACE(row.label);
-        const std::wstring path = folder.file(L"gone.stg");
         ComPtr<IStorage> storage;
         ASSERT_EQ(providerApi().createDocfile(row.named ? path.c_str() : nullptr,
                                               kCreateMode | STGM_DELETEONRELEASE, 0, storage.put()),
@@ -432,9 +413,7 @@ TEST(StgCreateDocfile, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
     }
 }
 
-TEST(StgOpenStorage, AcceptsAndRefusesModesAsDocumented) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"open.stg");
+TEST_F(EntryPoints, AcceptsAndRefusesModesAsDocumented) {
     createDocument(providerApi(), path);
     struct Row {
         const char* label;
@@ -476,44 +455,7 @@ TEST(StgOpenStorage, AcceptsAndRefusesModesAsDocumented) {
     }
 }
 
-TEST(StgOpenStorage, RefusesWhatIsNotADocument) {
-    TemporaryDirectory folder;
-    test_support::writeFile(folder.file(L"text.txt"), std::string(2048, 't'));
-    test_support::writeFile(folder.file(L"empty.txt"), "");
-    struct Row {
-        const char* label;
-        std::wstring name;
-        HRESULT expected;
-    };
-    const Row rows[] = {
-        // clang-format off
-        {"text file", folder.file(L"text.txt"), STG_E_FILEALREADYEXISTS},
-        {"empty file", folder.file(L"empty.txt"), STG_E_FILEALREADYEXISTS},
-        {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND},
-        {"missing folder", folder.file(L"none\\x.stg"), STG_E_PATHNOTFOUND},
-        // clang-format on
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        ComPtr<IStorage> storage;
-        EXPECT_EQ(providerApi().openStorage(row.name.c_str(), nullptr, kReadMode, nullptr, 0,
-                                            storage.put()),
-                  row.expected);
-    }
-    ComPtr<IStorage> storage;
-    EXPECT_EQ(providerApi().openStorage(nullptr, nullptr, kReadMode, nullptr, 0, storage.put()),
-              STG_E_INVALIDNAME);
-    EXPECT_EQ(providerApi().openStorage(folder.file(L"x").c_str(), nullptr, kReadMode, nullptr, 0,
-                                        nullptr),
-              STG_E_INVALIDPOINTER);
-    EXPECT_EQ(providerApi().openStorage(folder.file(L"x").c_str(), nullptr, kReadMode, nullptr, 1,
-                                        storage.put()),
-              STG_E_INVALIDPARAMETER);
-}
-
-TEST(StgOpenStorage, ExcludedElementsAreOpenedEmpty) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"exclude.stg");
+TEST_F(EntryPoints, ExcludedElementsAreOpenedEmpty) {
     {
         ComPtr<IStorage> storage = createDocument(providerApi(), path);
         writeStream(storage.get(), L"Kept", "kept");
@@ -532,9 +474,7 @@ TEST(StgOpenStorage, ExcludedElementsAreOpenedEmpty) {
     EXPECT_EQ(readStream(storage.get(), L"Dropped"), "");
 }
 
-TEST(StgOpenStorage, PriorityStorageIsReplacedByTheNewOpening) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"priority.stg");
+TEST_F(EntryPoints, PriorityStorageIsReplacedByTheNewOpening) {
     {
         ComPtr<IStorage> storage = createDocument(providerApi(), path);
         writeStream(storage.get(), L"S", "priority");
@@ -577,9 +517,7 @@ TEST(StgOnILockBytes, CreatesAndReopensDocumentsInMemory) {
     EXPECT_EQ(readStream(storage.get(), L"Memory"), "in memory");
 }
 
-TEST(StgCreateStorageEx, ChecksFormatOptionsAndInterface) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"ex.stg");
+TEST_F(EntryPoints, ChecksFormatOptionsAndInterface) {
     STGOPTIONS large{1, 0, 4096, nullptr};
     STGOPTIONS odd{1, 0, 1024, nullptr};
     STGOPTIONS future{3, 0, 512, nullptr};
@@ -616,8 +554,7 @@ TEST(StgCreateStorageEx, ChecksFormatOptionsAndInterface) {
     }
 }
 
-TEST(StgCreateStorageEx, SectorSizeSelectsTheFileVersion) {
-    TemporaryDirectory folder;
+TEST_F(EntryPoints, SectorSizeSelectsTheFileVersion) {
     struct Row {
         const char* label;
         ULONG sectorSize;
@@ -626,16 +563,8 @@ TEST(StgCreateStorageEx, SectorSizeSelectsTheFileVersion) {
     };
     for (const Row& row : {Row{"512", 512, 3, 9}, Row{"4096", 4096, 4, 12}}) {
         SCOPED_TRACE(row.label);
-        const std::wstring path = folder.file(L"sectors.stg");
-        STGOPTIONS options{1, 0, row.sectorSize, nullptr};
-        {
-            ComPtr<IStorage> storage;
-            ASSERT_EQ(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0,
-                                                    &options, nullptr, IID_IStorage,
-                                                    storage.putVoid()),
-                      S_OK);
-            writeStream(storage.get(), L"Big", patternBytes(10000));
-        }
+        writeStream(createDocumentWithSectors(path, row.sectorSize).get(), L"Big",
+                    patternBytes(10000));
         EXPECT_EQ(headerVersionAndShift(path), std::make_pair(row.major, row.shift));
         ComPtr<IStorage> reopened;
         ASSERT_EQ(providerApi().openStorageEx(path.c_str(), kReadMode, STGFMT_ANY, 0, nullptr,
@@ -650,9 +579,7 @@ TEST(StgCreateStorageEx, SectorSizeSelectsTheFileVersion) {
     }
 }
 
-TEST(StgOpenStorageEx, ChecksFormatAndInterface) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"ex.stg");
+TEST_F(EntryPoints, ChecksFormatAndInterface) {
     createDocument(providerApi(), path);
     int reservedValue = 0;
     struct Row {
@@ -682,14 +609,13 @@ TEST(StgOpenStorageEx, ChecksFormatAndInterface) {
     }
 }
 
-TEST(LongPaths, DocumentsBeyondMaxPathAreCreatedAndOpened) {
-    TemporaryDirectory folder;
-    std::wstring path = L"\\\\?\\" + folder.path();
-    while (path.size() < 300) {
-        path += L"\\" + std::wstring(40, L'd');
-        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+TEST_F(EntryPoints, DocumentsBeyondMaxPathAreCreatedAndOpened) {
+    std::wstring deep = L"\\\\?\\" + folder.path();
+    while (deep.size() < 300) {
+        deep += L"\\" + std::wstring(40, L'd');
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
     }
-    const std::wstring file = path + L"\\long.stg";
+    const std::wstring file = deep + L"\\long.stg";
     ASSERT_GE(file.size(), 260u);
     {
         ComPtr<IStorage> storage = createDocument(providerApi(), file);
@@ -701,8 +627,8 @@ TEST(LongPaths, DocumentsBeyondMaxPathAreCreatedAndOpened) {
     storage.reset();
     // Clean up the deep folders, which the temporary folder's removal cannot reach.
     DeleteFileW(file.c_str());
-    while (path.size() > folder.path().size() + 4) {
-        RemoveDirectoryW(path.c_str());
-        path.erase(path.find_last_of(L'\\'));
+    while (deep.size() > folder.path().size() + 4) {
+        RemoveDirectoryW(deep.c_str());
+        deep.erase(deep.find_last_of(L'\\'));
     }
 }

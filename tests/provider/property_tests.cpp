@@ -6,13 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <propset/value.h>
-
 #include <cstring>
+#include <cwchar>
+#include <vector>
 #include <functional>
 
 using namespace provider_test;
 using test_support::TemporaryDirectory;
+using PropertySets = DocumentTest;
 
 namespace {
 
@@ -49,11 +50,7 @@ HRESULT writeOne(IPropertyStorage* set, PROPSPEC selector, const PROPVARIANT& va
 }
 
 HRESULT writeI4(IPropertyStorage* set, PROPSPEC selector, LONG value) {
-    PROPVARIANT variant;
-    PropVariantInit(&variant);
-    variant.vt = VT_I4;
-    variant.lVal = value;
-    return writeOne(set, selector, variant);
+    return writeOne(set, selector, valueOf(VT_I4, &PROPVARIANT::lVal, value));
 }
 
 // The value read back, or VT_EMPTY; the caller clears it.
@@ -70,180 +67,150 @@ std::wstring ole32StreamName(const FMTID& id) {
     TemporaryDirectory folder;
     ComPtr<IStorage> root = createDocument(ole32Api(), folder.file(L"name.stg"));
     createSet(root.get(), id).reset();
-    const std::vector<std::wstring> names = listElements(root.get());
+    const Names names = listElements(root.get());
     return names.size() == 1 ? names[0].substr(2) : L"";
 }
 
-std::wstring lpwstr(const wchar_t* text) {
-    return text;
+// clang-format off
+// The bytes of a fixed-size value of `type`; 0 for the types held through a pointer.
+size_t scalarSize(VARTYPE type) {
+    switch (type) {
+    case VT_I1: case VT_UI1: return 1;
+    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
+    case VT_I4: case VT_UI4: case VT_R4: case VT_ERROR: case VT_INT: case VT_UINT: return 4;
+    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: case VT_FILETIME: return 8;
+    default: return 0;
+    }
 }
 
-// A PROPVARIANT of each kind the sets hold, with a check that a value read back equals it.
+bool sameValue(const PROPVARIANT& read, const PROPVARIANT& written);
+
+// Whether two elements of `type` at `a` and `b` hold the same data.
+bool sameElement(VARTYPE type, const void* a, const void* b) {
+    if (const size_t size = scalarSize(type))
+        return std::memcmp(a, b, size) == 0;
+    switch (type) {
+    case VT_LPSTR: return std::strcmp(*static_cast<char* const*>(a), *static_cast<char* const*>(b)) == 0;
+    case VT_LPWSTR: return std::wcscmp(*static_cast<wchar_t* const*>(a), *static_cast<wchar_t* const*>(b)) == 0;
+    case VT_BSTR: {
+        const BSTR x = *static_cast<const BSTR*>(a), y = *static_cast<const BSTR*>(b);
+        return SysStringByteLen(x) == SysStringByteLen(y) && std::memcmp(x, y, SysStringByteLen(x)) == 0;
+    }
+    case VT_CLSID: return *static_cast<const CLSID*>(a) == *static_cast<const CLSID*>(b);
+    case VT_VARIANT: return sameValue(*static_cast<const PROPVARIANT*>(a), *static_cast<const PROPVARIANT*>(b));
+    // A DECIMAL overlays the whole variant, its first two bytes where the type is.
+    case VT_DECIMAL: return std::memcmp(static_cast<const char*>(a) + 2, static_cast<const char*>(b) + 2, sizeof(DECIMAL) - 2) == 0;
+    default: return false;
+    }
+}
+
+size_t elementSize(VARTYPE type) {
+    return type == VT_VARIANT ? sizeof(PROPVARIANT) : type == VT_CLSID ? sizeof(CLSID) : scalarSize(type) ? scalarSize(type) : sizeof(void*);
+}
+
+// Whether `read` has the type of `written` and the same data, element by element (the
+// bounds of every dimension of an array too).
+bool sameValue(const PROPVARIANT& read, const PROPVARIANT& written) {
+    const VARTYPE element = written.vt & VT_TYPEMASK;
+    if (read.vt != written.vt)
+        return false;
+    if (written.vt & VT_VECTOR) {
+        const auto* a = static_cast<const char*>(static_cast<const void*>(read.cac.pElems));
+        const auto* b = static_cast<const char*>(static_cast<const void*>(written.cac.pElems));
+        bool same = read.cac.cElems == written.cac.cElems;
+        for (ULONG index = 0; same && index < written.cac.cElems; ++index)
+            same = sameElement(element, a + index * elementSize(element), b + index * elementSize(element));
+        return same;
+    }
+    if (written.vt & VT_ARRAY) {
+        const SAFEARRAY& a = *read.parray;
+        const SAFEARRAY& b = *written.parray;
+        bool same = a.cDims == b.cDims && a.cbElements == b.cbElements &&
+                    std::memcmp(a.rgsabound, b.rgsabound, b.cDims * sizeof(SAFEARRAYBOUND)) == 0;
+        ULONG count = 1;
+        for (USHORT dimension = 0; dimension < b.cDims; ++dimension)
+            count *= b.rgsabound[dimension].cElements;
+        for (ULONG index = 0; same && index < count; ++index)
+            same = sameElement(element, static_cast<const char*>(a.pvData) + index * a.cbElements, static_cast<const char*>(b.pvData) + index * b.cbElements);
+        return same;
+    }
+    if (written.vt == VT_BLOB)
+        return read.blob.cbSize == written.blob.cbSize && std::memcmp(read.blob.pBlobData, written.blob.pBlobData, written.blob.cbSize) == 0;
+    if (written.vt == VT_CLSID)
+        return *read.puuid == *written.puuid;
+    return sameElement(element, &read.bVal, &written.bVal);
+}
+
+// A value of each kind the sets hold, made by its row.
 struct ValueRow {
     const char* label;
-    std::function<void(PROPVARIANT*)> fill;
-    std::function<bool(const PROPVARIANT&)> same;
+    void (*fill)(PROPVARIANT*);
 };
 
-// A scalar held in `member` itself, compared byte for byte.
-template <typename T>
-ValueRow scalarRow(const char* label, VARTYPE type, T PROPVARIANT::*member, T value) {
-    return {label,
-            [=](PROPVARIANT* v) {
-                v->vt = type;
-                v->*member = value;
-            },
-            [=](const PROPVARIANT& v) {
-                return v.vt == type && std::memcmp(&(v.*member), &value, sizeof value) == 0;
-            }};
+// `value` as an array of `type` with the given bounds; its elements are left zero.
+template <typename Element>
+Element* makeArray(PROPVARIANT* value, VARTYPE type, std::vector<SAFEARRAYBOUND> bounds) {
+    value->vt = VT_ARRAY | type;
+    value->parray = SafeArrayCreate(type, static_cast<UINT>(bounds.size()), bounds.data());
+    return static_cast<Element*>(value->parray->pvData);
 }
 
-std::vector<ValueRow> valueRows() {
-    static CLSID clsid = IID_IStorage;
-    static BYTE blobBytes[] = {1, 2, 3, 0, 255};
-    static char ansiA[] = "first";
-    static char ansiB[] = "second";
-    static char* ansiList[] = {ansiA, ansiB};
-    static LONG longs[] = {-1, 0, 70000};
-    static PROPVARIANT mixed[2];
-    mixed[0].vt = VT_I2;
-    mixed[0].iVal = -5;
-    mixed[1].vt = VT_R8;
-    mixed[1].dblVal = 2.5;
-    // clang-format off
-    return {
-        scalarRow("VT_I2", VT_I2, &PROPVARIANT::iVal, SHORT{-1234}),
-        scalarRow("VT_I4", VT_I4, &PROPVARIANT::lVal, LONG{-123456789}),
-        scalarRow("VT_UI4", VT_UI4, &PROPVARIANT::ulVal, ULONG{4000000000u}),
-        scalarRow("VT_I8", VT_I8, &PROPVARIANT::hVal, LARGE_INTEGER{.QuadPart = -(1ll << 40)}),
-        scalarRow("VT_UI1", VT_UI1, &PROPVARIANT::bVal, UCHAR{200}),
-        scalarRow("VT_R4", VT_R4, &PROPVARIANT::fltVal, FLOAT{1.5f}),
-        scalarRow("VT_R8", VT_R8, &PROPVARIANT::dblVal, DOUBLE{3.25}),
-        scalarRow("VT_CY", VT_CY, &PROPVARIANT::cyVal, CY{.int64 = 123450000}),
-        scalarRow("VT_DATE", VT_DATE, &PROPVARIANT::date, DATE{45000.5}),
-        scalarRow("VT_BOOL", VT_BOOL, &PROPVARIANT::boolVal, VARIANT_BOOL{VARIANT_TRUE}),
-        scalarRow("VT_ERROR", VT_ERROR, &PROPVARIANT::scode, SCODE{E_FAIL}),
-        scalarRow("VT_FILETIME", VT_FILETIME, &PROPVARIANT::filetime, FILETIME{0x12345678, 0x01D9ABCD}),
-        {"VT_CLSID", [](PROPVARIANT* v) { v->vt = VT_CLSID; v->puuid = &clsid; },
-         [](const PROPVARIANT& v) { return v.vt == VT_CLSID && *v.puuid == IID_IStorage; }},
-        {"VT_LPSTR", [](PROPVARIANT* v) { v->vt = VT_LPSTR; v->pszVal = ansiA; },
-         [](const PROPVARIANT& v) { return v.vt == VT_LPSTR && std::strcmp(v.pszVal, "first") == 0; }},
-        {"VT_LPWSTR", [](PROPVARIANT* v) { v->vt = VT_LPWSTR; v->pwszVal = const_cast<wchar_t*>(L"wide \u00e9\u20ac"); },
-         [](const PROPVARIANT& v) { return v.vt == VT_LPWSTR && lpwstr(v.pwszVal) == L"wide \u00e9\u20ac"; }},
-        {"VT_BSTR", [](PROPVARIANT* v) { v->vt = VT_BSTR; v->bstrVal = SysAllocString(L"basic"); },
-         [](const PROPVARIANT& v) { return v.vt == VT_BSTR && lpwstr(v.bstrVal) == L"basic"; }},
-        {"VT_BLOB", [](PROPVARIANT* v) { v->vt = VT_BLOB; v->blob = {sizeof blobBytes, blobBytes}; },
-         [](const PROPVARIANT& v) { return v.vt == VT_BLOB && v.blob.cbSize == sizeof blobBytes &&
-                                           std::memcmp(v.blob.pBlobData, blobBytes, sizeof blobBytes) == 0; }},
-        {"VT_VECTOR | VT_I4", [](PROPVARIANT* v) { v->vt = VT_VECTOR | VT_I4; v->cal = {3, longs}; },
-         [](const PROPVARIANT& v) { return v.vt == (VT_VECTOR | VT_I4) && v.cal.cElems == 3 && v.cal.pElems[2] == 70000; }},
-        {"VT_VECTOR | VT_LPSTR", [](PROPVARIANT* v) { v->vt = VT_VECTOR | VT_LPSTR; v->calpstr = {2, ansiList}; },
-         [](const PROPVARIANT& v) { return v.vt == (VT_VECTOR | VT_LPSTR) && v.calpstr.cElems == 2 &&
-                                           std::strcmp(v.calpstr.pElems[1], "second") == 0; }},
-        // clang-format on
-        {"VT_VECTOR | VT_VARIANT",
-         [](PROPVARIANT* v) {
-             v->vt = VT_VECTOR | VT_VARIANT;
-             v->capropvar.cElems = 2;
-             v->capropvar.pElems = mixed;
-         },
-         [](const PROPVARIANT& v) {
-             return v.vt == (VT_VECTOR | VT_VARIANT) && v.capropvar.cElems == 2 &&
-                    v.capropvar.pElems[0].vt == VT_I2 && v.capropvar.pElems[0].iVal == -5 &&
-                    v.capropvar.pElems[1].dblVal == 2.5;
-         }},
-        {"VT_ARRAY | VT_I4, two dimensions from 1 and -2",
-         [](PROPVARIANT* v) {
-             SAFEARRAYBOUND bounds[] = {{2, 1}, {3, -2}};
-             v->vt = VT_ARRAY | VT_I4;
-             v->parray = SafeArrayCreate(VT_I4, 2, bounds);
-             for (LONG index : {0, 1, 2, 3, 4, 5}) {
-                 LONG at[] = {1 + index % 2, -2 + index / 2};
-                 LONG element = at[0] * 10 + at[1];
-                 SafeArrayPutElement(v->parray, at, &element);
-             }
-         },
-         [](const PROPVARIANT& v) {
-             LONG lower[2] = {};
-             LONG upper[2] = {};
-             if (v.vt != (VT_ARRAY | VT_I4) || SafeArrayGetDim(v.parray) != 2)
-                 return false;
-             for (UINT dimension : {1u, 2u}) {
-                 SafeArrayGetLBound(v.parray, dimension, &lower[dimension - 1]);
-                 SafeArrayGetUBound(v.parray, dimension, &upper[dimension - 1]);
-             }
-             bool same = lower[0] == 1 && upper[0] == 2 && lower[1] == -2 && upper[1] == 0;
-             for (LONG index : {0, 1, 2, 3, 4, 5}) {
-                 LONG at[] = {1 + index % 2, -2 + index / 2};
-                 LONG element = 0;
-                 same &= SUCCEEDED(SafeArrayGetElement(v.parray, at, &element)) &&
-                         element == at[0] * 10 + at[1];
-             }
-             return same;
-         }},
-        {"VT_ARRAY | VT_BSTR",
-         [](PROPVARIANT* v) {
-             v->vt = VT_ARRAY | VT_BSTR;
-             v->parray = SafeArrayCreateVector(VT_BSTR, 0, 3);
-             auto* texts = static_cast<BSTR*>(v->parray->pvData);
-             texts[0] = SysAllocString(L"caf\u00e9");
-             texts[1] = SysAllocString(L"");
-             texts[2] = SysAllocString(L"a longer third text");
-         },
-         [](const PROPVARIANT& v) {
-             if (v.vt != (VT_ARRAY | VT_BSTR) || v.parray->rgsabound[0].cElements != 3)
-                 return false;
-             auto* texts = static_cast<BSTR*>(v.parray->pvData);
-             return lpwstr(texts[0]) == L"caf\u00e9" && SysStringLen(texts[1]) == 0 &&
-                    lpwstr(texts[2]) == L"a longer third text";
-         }},
-        {"VT_ARRAY | VT_VARIANT",
-         [](PROPVARIANT* v) {
-             v->vt = VT_ARRAY | VT_VARIANT;
-             v->parray = SafeArrayCreateVector(VT_VARIANT, 5, 3);
-             auto* items = static_cast<VARIANT*>(v->parray->pvData);
-             items[0].vt = VT_I1;
-             items[0].cVal = -3;
-             items[1].vt = VT_BSTR;
-             items[1].bstrVal = SysAllocString(L"z");
-             VarDecFromI4(-123456, &items[2].decVal);
-             items[2].vt = VT_DECIMAL;
-         },
-         [](const PROPVARIANT& v) {
-             LONG lower = 0;
-             if (v.vt != (VT_ARRAY | VT_VARIANT) ||
-                 FAILED(SafeArrayGetLBound(v.parray, 1, &lower)) || lower != 5)
-                 return false;
-             auto* items = static_cast<VARIANT*>(v.parray->pvData);
-             LONG decimal = 0;
-             return items[0].vt == VT_I1 && items[0].cVal == -3 && items[1].vt == VT_BSTR &&
-                    lpwstr(items[1].bstrVal) == L"z" && items[2].vt == VT_DECIMAL &&
-                    SUCCEEDED(VarI4FromDec(&items[2].decVal, &decimal)) && decimal == -123456;
-         }},
-    };
+const ValueRow kValueRows[] = {
+    {"VT_I2", [](PROPVARIANT* v) { v->vt = VT_I2; v->iVal = -1234; }},
+    {"VT_I4", [](PROPVARIANT* v) { v->vt = VT_I4; v->lVal = -123456789; }},
+    {"VT_UI4", [](PROPVARIANT* v) { v->vt = VT_UI4; v->ulVal = 4000000000u; }},
+    {"VT_I8", [](PROPVARIANT* v) { v->vt = VT_I8; v->hVal.QuadPart = -(1ll << 40); }},
+    {"VT_UI1", [](PROPVARIANT* v) { v->vt = VT_UI1; v->bVal = 200; }},
+    {"VT_R4", [](PROPVARIANT* v) { v->vt = VT_R4; v->fltVal = 1.5f; }},
+    {"VT_R8", [](PROPVARIANT* v) { v->vt = VT_R8; v->dblVal = 3.25; }},
+    {"VT_CY", [](PROPVARIANT* v) { v->vt = VT_CY; v->cyVal.int64 = 123450000; }},
+    {"VT_DATE", [](PROPVARIANT* v) { v->vt = VT_DATE; v->date = 45000.5; }},
+    {"VT_BOOL", [](PROPVARIANT* v) { v->vt = VT_BOOL; v->boolVal = VARIANT_TRUE; }},
+    {"VT_ERROR", [](PROPVARIANT* v) { v->vt = VT_ERROR; v->scode = E_FAIL; }},
+    {"VT_FILETIME", [](PROPVARIANT* v) { v->vt = VT_FILETIME; v->filetime = {0x12345678, 0x01D9ABCD}; }},
+    {"VT_CLSID", [](PROPVARIANT* v) { static CLSID clsid = IID_IStorage; v->vt = VT_CLSID; v->puuid = &clsid; }},
+    {"VT_LPSTR", [](PROPVARIANT* v) { v->vt = VT_LPSTR; v->pszVal = const_cast<char*>("first"); }},
+    {"VT_LPWSTR", [](PROPVARIANT* v) { v->vt = VT_LPWSTR; v->pwszVal = const_cast<wchar_t*>(L"wide \u00e9\u20ac"); }},
+    {"VT_BSTR", [](PROPVARIANT* v) { v->vt = VT_BSTR; v->bstrVal = SysAllocString(L"basic"); }},
+    {"VT_BLOB", [](PROPVARIANT* v) { static BYTE bytes[] = {1, 2, 3, 0, 255}; v->vt = VT_BLOB; v->blob = {sizeof bytes, bytes}; }},
+    {"VT_VECTOR | VT_I4", [](PROPVARIANT* v) { static LONG longs[] = {-1, 0, 70000}; v->vt = VT_VECTOR | VT_I4; v->cal = {3, longs}; }},
+    {"VT_VECTOR | VT_LPSTR", [](PROPVARIANT* v) { static char* texts[] = {const_cast<char*>("first"), const_cast<char*>("second")}; v->vt = VT_VECTOR | VT_LPSTR; v->calpstr = {2, texts}; }},
+    {"VT_VECTOR | VT_VARIANT", [](PROPVARIANT* v) { static PROPVARIANT mixed[2] = {}; mixed[0].vt = VT_I2; mixed[0].iVal = -5; mixed[1].vt = VT_R8; mixed[1].dblVal = 2.5; v->vt = VT_VECTOR | VT_VARIANT; v->capropvar = {2, mixed}; }},
+    {"VT_ARRAY | VT_I4, two dimensions from 1 and -2", [](PROPVARIANT* v) { LONG* items = makeArray<LONG>(v, VT_I4, {{2, 1}, {3, -2}}); for (LONG index = 0; index < 6; ++index) items[index] = 10 * index - 7; }},
+    {"VT_ARRAY | VT_BSTR", [](PROPVARIANT* v) { BSTR* texts = makeArray<BSTR>(v, VT_BSTR, {{3, 0}}); texts[0] = SysAllocString(L"caf\u00e9"); texts[1] = SysAllocString(L""); texts[2] = SysAllocString(L"a longer third text"); }},
+    {"VT_ARRAY | VT_VARIANT", [](PROPVARIANT* v) { VARIANT* items = makeArray<VARIANT>(v, VT_VARIANT, {{3, 5}}); items[0].vt = VT_I1; items[0].cVal = -3; items[1].vt = VT_BSTR; items[1].bstrVal = SysAllocString(L"z"); VarDecFromI4(-123456, &items[2].decVal); items[2].vt = VT_DECIMAL; }},
+};
+// clang-format on
+
+// Clears what a row's value owns (its strings and arrays), not the constants it points to.
+void clearOwned(PROPVARIANT* value) {
+    if (value->vt == VT_BSTR || (value->vt & VT_ARRAY))
+        PropVariantClear(value);
 }
 
 // Writes every row's value to `set` under identifiers 2, 3, ...
 void writeValueRows(IPropertyStorage* set) {
     PROPID id = PID_FIRST_USABLE;
-    for (const ValueRow& row : valueRows()) {
-        PROPVARIANT value;
-        PropVariantInit(&value);
+    for (const ValueRow& row : kValueRows) {
+        PROPVARIANT value{};
         row.fill(&value);
-        if (FAILED(writeOne(set, byId(id++), value)))
+        const HRESULT hr = writeOne(set, byId(id++), value);
+        clearOwned(&value);
+        if (FAILED(hr))
             throw std::runtime_error(std::string("cannot write ") + row.label);
-        if (value.vt == VT_BSTR || (value.vt & VT_ARRAY))
-            PropVariantClear(&value);
     }
 }
 
 void expectValueRows(IPropertyStorage* set) {
     PROPID id = PID_FIRST_USABLE;
-    for (const ValueRow& row : valueRows()) {
+    for (const ValueRow& row : kValueRows) {
         SCOPED_TRACE(row.label);
+        PROPVARIANT written{};
+        row.fill(&written);
         PROPVARIANT value = readOne(set, byId(id++));
-        EXPECT_TRUE(row.same(value)) << "read back as type " << value.vt;
+        EXPECT_TRUE(sameValue(value, written)) << "read back as type " << value.vt;
         EXPECT_EQ(PropVariantClear(&value), S_OK);
+        clearOwned(&written);
     }
 }
 
@@ -397,9 +364,7 @@ TEST(PropertyValues, ABooleanKeepsItsSixteenBits) {
     }
 }
 
-TEST(PropertyValues, EveryTypeReadsBackAsWritten) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"values.stg");
+TEST_F(PropertySets, EveryTypeReadsBackAsWritten) {
     for (DWORD flags : {DWORD{PROPSETFLAG_DEFAULT}, DWORD{PROPSETFLAG_ANSI}}) {
         SCOPED_TRACE(flags);
         {
@@ -415,9 +380,8 @@ TEST(PropertyValues, EveryTypeReadsBackAsWritten) {
 
 // An array after its type: element type, dimensions, then size and index offset of each,
 // then the elements packed and padded to four bytes, in a format version 1 set.
-TEST(PropertyValues, ArraysAreStoredAsTheFormatDescribes) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"array.stg"));
+TEST_F(PropertySets, ArraysAreStoredAsTheFormatDescribes) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     {
         ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
         PROPVARIANT value;
@@ -431,7 +395,7 @@ TEST(PropertyValues, ArraysAreStoredAsTheFormatDescribes) {
         ASSERT_EQ(writeOne(set.get(), byId(2), value), S_OK);
         PropVariantClear(&value);
     }
-    const std::vector<std::wstring> names = listElements(root.get());
+    const Names names = listElements(root.get());
     ASSERT_EQ(names.size(), 1u);
     const std::string stream = readStream(root.get(), names[0].substr(2).c_str());
     const std::string expected("\x02\x20\0\0"
@@ -446,9 +410,8 @@ TEST(PropertyValues, ArraysAreStoredAsTheFormatDescribes) {
     EXPECT_NE(stream.find(expected), std::string::npos);
 }
 
-TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"refused.stg"));
+TEST_F(PropertySets, RefusedTypesLeaveTheSetUnchanged) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
     ASSERT_EQ(writeI4(set.get(), byId(2), 7), S_OK);
     struct Row {
@@ -471,11 +434,7 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         PROPSPEC selectors[] = {byId(2), byId(3)};
-        PROPVARIANT values[2];
-        PropVariantInit(&values[0]);
-        PropVariantInit(&values[1]);
-        values[0].vt = VT_I4;
-        values[0].lVal = 99;
+        PROPVARIANT values[2] = {valueOf(VT_I4, &PROPVARIANT::lVal, LONG{99}), {}};
         values[1].vt = row.type;
         EXPECT_EQ(set->WriteMultiple(2, selectors, values, PID_FIRST_USABLE), row.expected);
         PROPVARIANT kept = readOne(set.get(), byId(2));
@@ -483,18 +442,11 @@ TEST(PropertyValues, RefusedTypesLeaveTheSetUnchanged) {
     }
 }
 
-TEST(PropertyIdentifiers, SpecialIdentifiersFollowTheRules) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"special.stg"));
+TEST_F(PropertySets, SpecialIdentifiersFollowTheRules) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
-    PROPVARIANT codePage;
-    PropVariantInit(&codePage);
-    codePage.vt = VT_I2;
-    codePage.iVal = 1252;
-    PROPVARIANT locale;
-    PropVariantInit(&locale);
-    locale.vt = VT_UI4;
-    locale.ulVal = 0x0407;
+    const PROPVARIANT codePage = valueOf(VT_I2, &PROPVARIANT::iVal, SHORT{1252});
+    const PROPVARIANT locale = valueOf(VT_UI4, &PROPVARIANT::ulVal, ULONG{0x0407});
     // Code page and locale may be set while the set is empty.
     ASSERT_EQ(writeOne(set.get(), byId(PID_CODEPAGE), codePage), S_OK);
     ASSERT_EQ(writeOne(set.get(), byId(PID_LOCALE), locale), S_OK);
@@ -533,9 +485,8 @@ TEST(PropertyIdentifiers, SpecialIdentifiersFollowTheRules) {
     EXPECT_EQ(stat.grfFlags, static_cast<DWORD>(PROPSETFLAG_ANSI));
 }
 
-TEST(PropertyNames, NamedPropertiesGetIdentifiersAndCaseRules) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"names.stg"));
+TEST_F(PropertySets, NamedPropertiesGetIdentifiersAndCaseRules) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     struct Row {
         const char* label;
         DWORD flags;
@@ -551,10 +502,7 @@ TEST(PropertyNames, NamedPropertiesGetIdentifiersAndCaseRules) {
         SCOPED_TRACE(row.label);
         ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet, row.flags);
         ASSERT_EQ(writeI4(set.get(), byId(0x1000), 1), S_OK);
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        value.vt = VT_I4;
-        value.lVal = 42;
+        const PROPVARIANT value = valueOf(VT_I4, &PROPVARIANT::lVal, LONG{42});
         ASSERT_EQ(writeOne(set.get(), byName(L"Client"), value, 0x1000), S_OK);
         // The first free identifier from 0x1000 on is 0x1001.
         const PROPID id = 0x1001;
@@ -572,9 +520,8 @@ TEST(PropertyNames, NamedPropertiesGetIdentifiersAndCaseRules) {
     }
 }
 
-TEST(PropertyNames, WriteReadAndDeleteNames) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"dictionary.stg"));
+TEST_F(PropertySets, WriteReadAndDeleteNames) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
     PROPID ids[] = {2, 3, 4};
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"Two"), const_cast<LPOLESTR>(L"Three"),
@@ -596,9 +543,8 @@ TEST(PropertyNames, WriteReadAndDeleteNames) {
     EXPECT_EQ(set->ReadPropertyNames(1, missing, read), S_FALSE);
 }
 
-TEST(PropertyDeletion, DeleteMultipleRemovesValuesButKeepsNames) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"delete.stg"));
+TEST_F(PropertySets, DeleteMultipleRemovesValuesButKeepsNames) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
     ASSERT_EQ(writeI4(set.get(), byName(L"Named"), 1), S_OK);
     ASSERT_EQ(writeI4(set.get(), byId(10), 2), S_OK);
@@ -614,9 +560,8 @@ TEST(PropertyDeletion, DeleteMultipleRemovesValuesButKeepsNames) {
     EXPECT_EQ(set->DeleteMultiple(1, &special), STG_E_INVALIDPARAMETER);
 }
 
-TEST(PropertyEnumeration, EnumListsPropertiesAndSets) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"enum.stg"));
+TEST_F(PropertySets, EnumListsPropertiesAndSets) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> summary = createSet(root.get(), FMTID_SummaryInformation);
     ASSERT_EQ(writeI4(summary.get(), byId(PIDSI_PAGECOUNT), 12), S_OK);
     ASSERT_EQ(writeI4(summary.get(), byName(L"Extra"), 3), S_OK);
@@ -649,7 +594,7 @@ TEST(PropertyEnumeration, EnumListsPropertiesAndSets) {
     // The document summary and the user-defined sets share one stream.
     // Element names compare without regard to case (Wine writes some letters of base-32 names
     // in upper case), so compare them folded.
-    auto folded = [](std::vector<std::wstring> names) {
+    auto folded = [](Names names) {
         for (std::wstring& name : names)
             CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
         return names;
@@ -661,9 +606,8 @@ TEST(PropertyEnumeration, EnumListsPropertiesAndSets) {
         folded({L"s:\005SummaryInformation", L"s:\005DocumentSummaryInformation", L"s:" + custom}));
 }
 
-TEST(PropertyStat, TimesClassAndFlagsAreReported) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"times.stg"));
+TEST_F(PropertySets, TimesClassAndFlagsAreReported) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet, PROPSETFLAG_CASE_SENSITIVE);
     const FILETIME created{0x10000000, 0x01D80000};
     const FILETIME accessed{0x20000000, 0x01D80000};
@@ -687,9 +631,8 @@ TEST(PropertyStat, TimesClassAndFlagsAreReported) {
     EXPECT_EQ(reopened->SetTimes(&created, nullptr, nullptr), STG_E_ACCESSDENIED);
 }
 
-TEST(PropertyTransactions, TransactedSetsWriteAtCommitAndRevertDiscards) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"sets.stg"));
+TEST_F(PropertySets, TransactedSetsWriteAtCommitAndRevertDiscards) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     createSet(root.get(), kCustomSet).reset();
     ComPtr<IPropertyStorage> set = openSet(root.get(), kCustomSet, kSetMode | STGM_TRANSACTED);
     ASSERT_EQ(writeI4(set.get(), byId(2), 1), S_OK);
@@ -707,35 +650,25 @@ TEST(PropertyTransactions, TransactedSetsWriteAtCommitAndRevertDiscards) {
     EXPECT_EQ(hr, S_FALSE);
 }
 
-TEST(PropertyBuffering, BufferedChangesReachTheStreamAtReleaseUnbufferedAtOnce) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"buffered.stg"));
-    struct Row {
-        const char* label;
-        DWORD flags;
-        bool writtenAtOnce;
-    };
-    for (const Row& row : {Row{"buffered", PROPSETFLAG_DEFAULT, false},
-                           Row{"unbuffered", PROPSETFLAG_UNBUFFERED, true}}) {
-        SCOPED_TRACE(row.label);
-        ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet, row.flags);
-        const std::string before = [&] {
-            ComPtr<IStream> stream;
-            root->OpenStream(ole32StreamName(kCustomSet).c_str(), nullptr, kReadMode, 0,
-                             stream.put());
-            return stream ? readAll(stream.get()) : std::string();
-        }();
-        EXPECT_TRUE(before.empty()); // the open set holds the stream
+// Buffered or not, a set's changes are in its stream once it is released; while it is
+// open, it holds the stream.
+TEST_F(PropertySets, ChangesReachTheStreamWhenTheSetIsReleased) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
+    for (const DWORD flags : {DWORD{PROPSETFLAG_DEFAULT}, DWORD{PROPSETFLAG_UNBUFFERED}}) {
+        SCOPED_TRACE(flags);
+        ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet, flags);
+        ComPtr<IStream> held;
+        root->OpenStream(ole32StreamName(kCustomSet).c_str(), nullptr, kReadMode, 0, held.put());
+        EXPECT_TRUE(!held || readAll(held.get()).empty());
+        held.reset();
         ASSERT_EQ(writeI4(set.get(), byId(7), 7), S_OK);
         set.reset();
-        ComPtr<IPropertyStorage> reopened = openSet(root.get(), kCustomSet, kReadMode);
-        EXPECT_EQ(readOne(reopened.get(), byId(7)).lVal, 7);
+        EXPECT_EQ(readOne(openSet(root.get(), kCustomSet, kReadMode).get(), byId(7)).lVal, 7);
     }
 }
 
-TEST(PropertyReverted, SetsOfAReleasedStorageAreReverted) {
-    TemporaryDirectory folder;
-    ComPtr<IStorage> root = createDocument(providerApi(), folder.file(L"reverted.stg"));
+TEST_F(PropertySets, SetsOfAReleasedStorageAreReverted) {
+    ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IStorage> child;
     ASSERT_EQ(root->CreateStorage(L"Child", kReadWriteMode, 0, 0, child.put()), S_OK);
     ComPtr<IPropertyStorage> set = createSet(child.get(), kCustomSet);

@@ -35,7 +35,7 @@ std::wstring programFolder() {
 } // namespace
 
 StorageApi loadProvider(const std::wstring& dllPath) {
-    HMODULE module = LoadLibraryW(dllPath.c_str());
+    HMODULE module = LoadLibraryExW(dllPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module)
         throw std::runtime_error("cannot load the provider");
     return bindAll("provider", module);
@@ -56,6 +56,15 @@ ComPtr<IStorage> createDocument(const StorageApi& api, const std::wstring& path,
     const HRESULT hr = api.createDocfile(path.c_str(), mode, 0, storage.put());
     if (FAILED(hr))
         throw std::runtime_error("cannot create a document");
+    return storage;
+}
+
+ComPtr<IStorage> createDocumentWithSectors(const std::wstring& path, ULONG sectorSize) {
+    STGOPTIONS options{1, 0, sectorSize, nullptr};
+    ComPtr<IStorage> storage;
+    if (FAILED(providerApi().createStorageEx(path.c_str(), kCreateMode, STGFMT_DOCFILE, 0, &options,
+                                             nullptr, IID_IStorage, storage.putVoid())))
+        throw std::runtime_error("cannot create a document with those sectors");
     return storage;
 }
 

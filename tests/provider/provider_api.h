@@ -6,6 +6,8 @@
 #include <com_ptr.h>
 #include <test_support.h>
 
+#include <gtest/gtest.h>
+
 #include <objbase.h>
 #include <propidl.h>
 
@@ -29,7 +31,8 @@ struct StorageApi {
     decltype(&StgOpenStorageEx) openStorageEx = nullptr;
 };
 
-// z64STG.dll from the program's folder (or `folder` when given).
+// z64STG.dll from the program's folder, and a provider DLL of the given path (a variant
+// in a folder of its own finds its dependencies there).
 const StorageApi& providerApi();
 StorageApi loadProvider(const std::wstring& dllPath);
 // Wine's ole32.
@@ -42,6 +45,8 @@ constexpr DWORD kReadMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
 ComPtr<IStorage> createDocument(const StorageApi& api, const std::wstring& path,
                                 DWORD mode = kCreateMode);
+// A document of the provider with sectors of that size (StgCreateStorageEx).
+ComPtr<IStorage> createDocumentWithSectors(const std::wstring& path, ULONG sectorSize);
 ComPtr<IStorage> openDocument(const StorageApi& api, const std::wstring& path,
                               DWORD mode = kReadWriteMode);
 void writeStream(IStorage* storage, const wchar_t* name, const std::string& bytes);
@@ -49,8 +54,26 @@ std::string readStream(IStorage* storage, const wchar_t* name);
 std::string readAll(IStream* stream);
 // The names of a storage's children, in enumeration order, with a type mark: "s:" for a
 // stream, "d:" for a storage.
-std::vector<std::wstring> listElements(IStorage* storage);
+using Names = std::vector<std::wstring>;
+Names listElements(IStorage* storage);
 using test_support::patternBytes;
+
+// The set-up most tests share: a temporary folder, removed with everything in it, and the
+// path of a document there.
+class DocumentTest : public testing::Test {
+protected:
+    test_support::TemporaryDirectory folder;
+    const std::wstring path = folder.file(L"document.stg");
+};
+
+// A PROPVARIANT of `type` holding `value` in the member that type uses (text is borrowed).
+template <typename T>
+PROPVARIANT valueOf(VARTYPE type, T PROPVARIANT::*member, T value) {
+    PROPVARIANT variant{};
+    variant.vt = type;
+    variant.*member = value;
+    return variant;
+}
 
 // A property named by identifier or by name.
 PROPSPEC byId(PROPID id);

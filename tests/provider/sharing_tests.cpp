@@ -18,6 +18,7 @@
 
 using namespace provider_test;
 using test_support::TemporaryDirectory;
+using ShareModes = DocumentTest;
 
 namespace {
 
@@ -36,12 +37,12 @@ enum class Call { open, create };
 HRESULT callInHelper(const StorageApi& api, const std::wstring& path, DWORD mode, Call call) {
     wchar_t hex[16];
     std::swprintf(hex, 16, L"%lX", static_cast<unsigned long>(mode));
-    std::wstring arguments =
-        std::wstring(call == Call::open ? L"open" : L"create") + L" \"" + path + L"\" " + hex;
+    std::wstring arguments = std::wstring(call == Call::open ? L"stg-open" : L"stg-create") +
+                             L" \"" + path + L"\" " + hex;
     if (&api == &ole32Api())
         arguments += L" ole32";
     const test_support::ProcessResult result = test_support::runProgram(
-        test_support::programDirectory() + L"\\provider_share_helper.exe", arguments);
+        test_support::programDirectory() + L"\\test_helper.exe", arguments);
     unsigned long hr = 0;
     if (result.exitCode != 0 || std::sscanf(result.output.c_str(), "hr=%lX", &hr) != 1)
         return E_UNEXPECTED;
@@ -74,61 +75,41 @@ constexpr const char* kWineDenyReadShareFlags =
     "the second opener first; ole32 lets other handles read the file (Wine's own test_access "
     "tables) and leaves denying reads to its byte-range locks";
 
+constexpr const char* kWineLocksDirectReader =
+    "a direct reader denying writers holds no byte-range lock in ole32 (Wine's test_locking "
+    "table: no_locked_bytes), only the file's share flags; Wine 8.0 locks a read and a "
+    "deny-write byte for it";
+constexpr const char* kWineCreateFails =
+    "Wine's StgCreateDocfile answers E_FAIL for every CreateFile failure but ERROR_FILE_EXISTS";
+constexpr DWORD kTransactedReader = kTransacted | kRead | kDenyNone;
+constexpr DWORD kTransactedWriter = kTransacted | kReadWrite | kDenyNone;
+
 const ShareRow kShareRows[] = {
+    // clang-format off
     {"two readers denying writers", kRead | kDenyWrite, kRead | kDenyWrite, kOpen, S_OK},
-    {"reader denying writers, then an exclusive writer", kRead | kDenyWrite,
-     kReadWrite | kExclusive, kOpen, STG_E_SHAREVIOLATION},
-    {"reader denying writers, then a transacted writer", kRead | kDenyWrite,
-     kTransacted | kReadWrite | kDenyNone, kOpen, STG_E_SHAREVIOLATION},
-    {"reader denying writers, then an exclusive reader", kRead | kDenyWrite, kRead | kExclusive,
-     kOpen, S_OK,
-     "a direct reader denying writers holds no byte-range lock in ole32 (Wine's test_locking "
-     "table: no_locked_bytes), only the file's share flags; Wine 8.0 locks a read and a "
-     "deny-write byte for it",
-     STG_E_LOCKVIOLATION},
-    {"exclusive writer, then a transacted reader", kReadWrite | kExclusive,
-     kTransacted | kRead | kDenyNone, kOpen, STG_E_SHAREVIOLATION},
-    {"exclusive reader, then a reader denying writers", kRead | kExclusive, kRead | kDenyWrite,
-     kOpen, STG_E_SHAREVIOLATION},
-    {"transacted reader, then an exclusive reader", kTransacted | kRead | kDenyNone,
-     kRead | kExclusive, kOpen, STG_E_LOCKVIOLATION},
-    {"transacted reader, then an exclusive writer", kTransacted | kRead | kDenyNone,
-     kReadWrite | kExclusive, kOpen, STG_E_LOCKVIOLATION},
-    {"transacted reader denying writers, then a transacted exclusive reader",
-     kTransacted | kRead | kDenyWrite, kTransacted | kRead | kExclusive, kOpen,
-     STG_E_LOCKVIOLATION},
-    {"transacted reader, then a transacted reader denying readers", kTransacted | kRead | kDenyNone,
-     kTransacted | kRead | kDenyRead, kOpen, STG_E_LOCKVIOLATION, kWineDenyReadShareFlags,
-     STG_E_SHAREVIOLATION},
-    {"transacted reader denying readers, then a reader", kTransacted | kRead | kDenyRead,
-     kTransacted | kRead | kDenyNone, kOpen, STG_E_SHAREVIOLATION},
-    {"transacted reader denying readers, then a writer that does not read",
-     kTransacted | kRead | kDenyRead, kTransacted | STGM_WRITE | kDenyNone, kOpen, S_OK,
-     kWineDenyReadShareFlags, STG_E_SHAREVIOLATION},
-    {"two transacted writers sharing everything", kTransacted | kReadWrite | kDenyNone,
-     kTransacted | kReadWrite | kDenyNone, kOpen, S_OK},
-    {"transacted writer, then a transacted writer without snapshot",
-     kTransacted | kReadWrite | kDenyNone, kTransacted | kReadWrite | kDenyNone | STGM_NOSNAPSHOT,
-     kOpen, STG_E_LOCKVIOLATION},
-    {"transacted writer denying writers, then a transacted reader",
-     kTransacted | kReadWrite | kDenyWrite, kTransacted | kRead | kDenyNone, kOpen, S_OK},
-    {"two transacted writers denying writers", kTransacted | kReadWrite | kDenyWrite,
-     kTransacted | kReadWrite | kDenyWrite, kOpen, STG_E_SHAREVIOLATION},
-    {"priority reader, then an exclusive writer", STGM_PRIORITY | kRead, kReadWrite | kExclusive,
-     kOpen, STG_E_LOCKVIOLATION},
-    {"priority reader, then a transacted writer", STGM_PRIORITY | kRead,
-     kTransacted | kReadWrite | kDenyNone, kOpen, S_OK},
+    {"reader denying writers, then an exclusive writer", kRead | kDenyWrite, kReadWrite | kExclusive, kOpen, STG_E_SHAREVIOLATION},
+    {"reader denying writers, then a transacted writer", kRead | kDenyWrite, kTransactedWriter, kOpen, STG_E_SHAREVIOLATION},
+    {"reader denying writers, then an exclusive reader", kRead | kDenyWrite, kRead | kExclusive, kOpen, S_OK, kWineLocksDirectReader, STG_E_LOCKVIOLATION},
+    {"exclusive writer, then a transacted reader", kReadWrite | kExclusive, kTransactedReader, kOpen, STG_E_SHAREVIOLATION},
+    {"exclusive reader, then a reader denying writers", kRead | kExclusive, kRead | kDenyWrite, kOpen, STG_E_SHAREVIOLATION},
+    {"transacted reader, then an exclusive reader", kTransactedReader, kRead | kExclusive, kOpen, STG_E_LOCKVIOLATION},
+    {"transacted reader, then an exclusive writer", kTransactedReader, kReadWrite | kExclusive, kOpen, STG_E_LOCKVIOLATION},
+    {"transacted reader denying writers, then a transacted exclusive reader", kTransacted | kRead | kDenyWrite, kTransacted | kRead | kExclusive, kOpen, STG_E_LOCKVIOLATION},
+    {"transacted reader, then a transacted reader denying readers", kTransactedReader, kTransacted | kRead | kDenyRead, kOpen, STG_E_LOCKVIOLATION, kWineDenyReadShareFlags, STG_E_SHAREVIOLATION},
+    {"transacted reader denying readers, then a reader", kTransacted | kRead | kDenyRead, kTransactedReader, kOpen, STG_E_SHAREVIOLATION},
+    {"transacted reader denying readers, then a writer that does not read", kTransacted | kRead | kDenyRead, kTransacted | STGM_WRITE | kDenyNone, kOpen, S_OK, kWineDenyReadShareFlags, STG_E_SHAREVIOLATION},
+    {"two transacted writers sharing everything", kTransactedWriter, kTransactedWriter, kOpen, S_OK},
+    {"transacted writer, then a transacted writer without snapshot", kTransactedWriter, kTransactedWriter | STGM_NOSNAPSHOT, kOpen, STG_E_LOCKVIOLATION},
+    {"transacted writer denying writers, then a transacted reader", kTransacted | kReadWrite | kDenyWrite, kTransactedReader, kOpen, S_OK},
+    {"two transacted writers denying writers", kTransacted | kReadWrite | kDenyWrite, kTransacted | kReadWrite | kDenyWrite, kOpen, STG_E_SHAREVIOLATION},
+    {"priority reader, then an exclusive writer", STGM_PRIORITY | kRead, kReadWrite | kExclusive, kOpen, STG_E_LOCKVIOLATION},
+    {"priority reader, then a transacted writer", STGM_PRIORITY | kRead, kTransactedWriter, kOpen, S_OK},
     {"single writer, then one of its readers", kSingleWriter, kSingleWriterReader, kOpen, S_OK},
     {"reader of a single writer, then the writer", kSingleWriterReader, kSingleWriter, kOpen, S_OK},
-    {"single writer, then a reader denying writers", kSingleWriter, kRead | kDenyWrite, kOpen,
-     STG_E_SHAREVIOLATION},
-    {"creating over a transacted reader", kTransacted | kRead | kDenyNone, kCreateExclusive,
-     kCreate, STG_E_LOCKVIOLATION},
-    {"creating over an exclusive writer", kReadWrite | kExclusive, kCreateExclusive, kCreate,
-     STG_E_SHAREVIOLATION,
-     "Wine's StgCreateDocfile answers E_FAIL for every CreateFile failure but "
-     "ERROR_FILE_EXISTS",
-     E_FAIL},
+    {"single writer, then a reader denying writers", kSingleWriter, kRead | kDenyWrite, kOpen, STG_E_SHAREVIOLATION},
+    {"creating over a transacted reader", kTransactedReader, kCreateExclusive, kCreate, STG_E_LOCKVIOLATION},
+    {"creating over an exclusive writer", kReadWrite | kExclusive, kCreateExclusive, kCreate, STG_E_SHAREVIOLATION, kWineCreateFails, E_FAIL},
+    // clang-format on
 };
 
 // A document with one stream, "S" = "shared".
@@ -139,9 +120,7 @@ void makeSharedDocument(const std::wstring& path) {
 
 } // namespace
 
-TEST(ShareModes, SecondOpenersAnswerAsOle32Does) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"shared.stg");
+TEST_F(ShareModes, SecondOpenersAnswerAsOle32Does) {
     for (const ShareRow& row : kShareRows) {
         SCOPED_TRACE(row.label);
         makeSharedDocument(path);
@@ -173,9 +152,7 @@ TEST(ShareModes, SecondOpenersAnswerAsOle32Does) {
     }
 }
 
-TEST(ShareModes, ReleasingTheRootLetsOthersIn) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"released.stg");
+TEST_F(ShareModes, ReleasingTheRootLetsOthersIn) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IStream> child;
     ASSERT_EQ(root->CreateStream(L"S", kCreateMode, 0, 0, child.put()), S_OK);
@@ -186,9 +163,7 @@ TEST(ShareModes, ReleasingTheRootLetsOthersIn) {
     EXPECT_EQ(child->Write("x", 1, nullptr), STG_E_REVERTED);
 }
 
-TEST(ShareModes, TheSingleWriterChangesNothingWithoutWriteAccess) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"swmr.stg");
+TEST_F(ShareModes, TheSingleWriterChangesNothingWithoutWriteAccess) {
     makeSharedDocument(path);
     ComPtr<IStorage> writer = openDocument(providerApi(), path, kSingleWriter);
     ComPtr<IStorage> reader = openDocument(providerApi(), path, kSingleWriterReader);
@@ -225,9 +200,7 @@ TEST(ShareModes, TheSingleWriterChangesNothingWithoutWriteAccess) {
     writeStream(creator.get(), L"Created", "created");
 }
 
-TEST(ShareModes, FoldersAndReadOnlyFilesAreRefusedAccess) {
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"readonly.stg");
+TEST_F(ShareModes, FoldersAndReadOnlyFilesAreRefusedAccess) {
     createDocument(providerApi(), path).reset();
     for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
         SCOPED_TRACE(api->label);
@@ -247,10 +220,8 @@ TEST(ShareModes, FoldersAndReadOnlyFilesAreRefusedAccess) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(ShareModes, NobodyCommitsWhileAPriorityReaderIsOpen) {
+TEST_F(ShareModes, NobodyCommitsWhileAPriorityReaderIsOpen) {
     // Wine's ole32 gives the same answer to its own commits, after retrying for 20 seconds.
-    TemporaryDirectory folder;
-    const std::wstring path = folder.file(L"priority.stg");
     for (const StorageApi* reader : {&providerApi(), &ole32Api()}) {
         SCOPED_TRACE(reader->label);
         makeSharedDocument(path);
