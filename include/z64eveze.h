@@ -747,3 +747,34 @@ protected:
 // prgRecordsStep shows and pumps only at every nStep-th record (0 counts as 1).
 Z64EVEZE_C_API void prgRecords(char* pszText, short nMode);
 Z64EVEZE_C_API void prgRecordsStep(char* pszText, short nMode, unsigned int nStep);
+
+// ---------------------------------------------------------------------------------------
+// Application dialogs and controls: log-in and password dialogs
+// ---------------------------------------------------------------------------------------
+// Each function runs one modal dialog of the library ("Log In", template 2129; "Change
+// Password", 2151; "Protection On/Off", 2148), owned by the application's active window,
+// and answers 1 when it was closed with OK, else 0 (Cancel, Escape, the close box, a dialog
+// that cannot be run, or a null argument, for which nothing is shown). Only on OK are the
+// texts copied out, terminator included; otherwise every byte of the caller's is left as it
+// was. A user id has at most 4 characters (5 bytes), a password at most 8 (9 bytes); both
+// are typed in capitals. Neither dialog checks or compares what is typed.
+Z64EVEZE_C_API int LoginDialog(char* userId, char* password);
+// The same "Log In" dialog; only the password is copied out.
+Z64EVEZE_C_API int VerifySysPassDialog(char* password);
+// The new password and its confirmation, as typed, equal or not.
+Z64EVEZE_C_API int SetPassDialog(char* newPassword, char* confirmation);
+// The check box starts checked for 1 and unchecked for 0 (any other value shows as the
+// framework's DDX_Check shows it); on OK its state, 1 or 0, is written back.
+Z64EVEZE_C_API int PassOptDialog(int* enforceProtection);
+
+// ---------------------------------------------------------------------------------------
+// Application dialogs and controls: tax-code and copy-map dialogs
+// ---------------------------------------------------------------------------------------
+// "New Tax Code" (template 129) shows `taxCode` (at most 19 characters; a longer code or a
+// null argument answers 0 and shows nothing) without letting it be edited, and asks for a
+// description of at most 40 characters. On OK the description is copied into
+// `description` (80 bytes) and the result is 1; otherwise 0, the buffer untouched.
+Z64EVEZE_C_API int callTaxCodeDlg(const char* taxCode, char* description);
+// "Confirm Mapping/Grouping Copy" (template 131): 3 Append, 4 Replace, 2 (IDCANCEL) Skip,
+// Escape or the close box; -1 when the dialog cannot be run.
+Z64EVEZE_C_API int callCopyMapDlg();

@@ -92,7 +92,7 @@ protected:                                                                      
         return GetThisMessageMap();                                                                \
     }                                                                                              \
     const AFX_MSGMAP* PASCAL theClass::GetThisMessageMap() {                                       \
-        using ThisClass = theClass;                                                                \
+        using ThisClass [[maybe_unused]] = theClass;                                               \
         using TheBaseClass = baseClass;                                                            \
         static const AFX_MSGMAP_ENTRY messageEntries[] = {
 

@@ -181,6 +181,24 @@ TEST_F(MessageMapTest, TimersAndPaintingGoThroughTheMap) {
     EXPECT_FALSE(GetUpdateRect(window.m_hWnd, &update, FALSE)) << "CPaintDC validates the window";
 }
 
+// A class that handles nothing itself: its empty map only chains to its base's.
+class QuietWindow : public DerivedWindow {
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(QuietWindow, DerivedWindow)
+END_MESSAGE_MAP()
+
+TEST(EmptyMessageMap, ChainsToTheBaseMaps) {
+    QuietWindow quiet;
+    ASSERT_TRUE(createPopup(quiet));
+    quiet.calls.clear();
+    SendMessageA(quiet.m_hWnd, WM_COMMAND, kSharedCommand, 0);
+    SendMessageA(quiet.m_hWnd, WM_COMMAND, kBaseCommand, 0);
+    EXPECT_EQ(quiet.calls, (std::vector<std::string>{"derived:shared", "base:command"}));
+    quiet.DestroyWindow();
+}
+
 // A window that deletes itself when its window is gone, as modeless windows do.
 class SelfDeletingWindow : public CWnd {
 public:

@@ -225,6 +225,13 @@ const std::vector<std::string> kDocumentedExports = {
     "DeleteDlgSection",
     // Micro-scroll control
     "FRegisterControl",
+    // Application dialogs: log-in and passwords, tax code and copy map
+    "LoginDialog",
+    "VerifySysPassDialog",
+    "SetPassDialog",
+    "PassOptDialog",
+    "callTaxCodeDlg",
+    "callCopyMapDlg",
 };
 
 // The members of the exported CList<tagACTIVEQVWINDOW*, tagACTIVEQVWINDOW*>, by decorated

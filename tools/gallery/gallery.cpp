@@ -163,6 +163,76 @@ void showAddressPageDisabled() {
     showCustomerCard(0, ScrollLook::Disabled, options.closeAfter);
 }
 
+// The application dialogs, filled in shortly after they come up as a user would have. They
+// run the framework's modal loop, which ends on the dialog's own Cancel command rather than
+// on EndDialog, so they are cancelled through that command.
+constexpr UINT kFillAfter = 200;
+
+void CALLBACK cancelShownDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND window = shownWindow(); window != nullptr)
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+}
+
+void cancelDialogLater() {
+    SetTimer(nullptr, 0, options.closeAfter, cancelShownDialog);
+}
+constexpr char kHarbourUserId[] = "ANNA", kHarbourPassword[] = "HARBOUR8";
+
+void CALLBACK fillLogIn(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND dialog = shownWindow(); dialog != nullptr) {
+        SetDlgItemTextA(dialog, 1004, kHarbourUserId);
+        SetDlgItemTextA(dialog, 1005, kHarbourPassword);
+    }
+}
+
+void CALLBACK fillNewPassword(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND dialog = shownWindow(); dialog != nullptr) {
+        SetDlgItemTextA(dialog, 1060, kHarbourPassword);
+        SetDlgItemTextA(dialog, 1061, kHarbourPassword);
+    }
+}
+
+void CALLBACK fillTaxDescription(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND dialog = shownWindow(); dialog != nullptr)
+        SetDlgItemTextA(dialog, 1001, "Reduced rate, food and books");
+}
+
+void showLogIn() {
+    SetTimer(nullptr, 0, kFillAfter, fillLogIn);
+    cancelDialogLater();
+    char userId[5] = {}, password[9] = {};
+    LoginDialog(userId, password);
+}
+
+void showChangePassword() {
+    SetTimer(nullptr, 0, kFillAfter, fillNewPassword);
+    cancelDialogLater();
+    char newPassword[9] = {}, confirmation[9] = {};
+    SetPassDialog(newPassword, confirmation);
+}
+
+void showProtection() {
+    cancelDialogLater();
+    int enforce = 1;
+    PassOptDialog(&enforce);
+}
+
+void showTaxCode() {
+    SetTimer(nullptr, 0, kFillAfter, fillTaxDescription);
+    cancelDialogLater();
+    char description[80] = {};
+    callTaxCodeDlg("VAT7", description);
+}
+
+void showCopyMap() {
+    cancelDialogLater();
+    callCopyMapDlg();
+}
+
 struct Exhibit {
     const char* name;
     void (*show)();
@@ -183,6 +253,11 @@ constexpr Exhibit kExhibits[] = {
     {"progress-embedded", showEmbeddedProgress},
     {"zip", showZipProgress},
     {"unzip", showUnzipProgress},
+    {"login", showLogIn},
+    {"change-password", showChangePassword},
+    {"protection", showProtection},
+    {"tax-code", showTaxCode},
+    {"copy-map", showCopyMap},
 };
 
 int layoutFaults = 0;
