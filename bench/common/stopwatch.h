@@ -5,16 +5,24 @@
 
 namespace bench {
 
+// The performance counter's reading in seconds, for laps within one timed run.
+inline double now() {
+    static const double frequency = [] {
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        return static_cast<double>(value.QuadPart);
+    }();
+    LARGE_INTEGER reading;
+    QueryPerformanceCounter(&reading);
+    return static_cast<double>(reading.QuadPart) / frequency;
+}
+
 // The seconds one call of `body` takes.
 template <typename Body>
 double timed(Body body) {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
+    const double start = now();
     body();
-    QueryPerformanceCounter(&end);
-    return static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
+    return now() - start;
 }
 
 // The best of `runs` timed calls of `body`.

@@ -10,6 +10,13 @@
 //   provider_bench [--quick]        --quick leaves out the 1 GiB document
 //   provider_bench --profile-opens  where the time of 1,000 small opens goes
 //   provider_bench --only=TEXT      only the operations whose label contains TEXT
+//   provider_bench --profile-commits  where the time of a property set's commit goes
+//   provider_bench --rounds=N [--before=DLL]
+//                                   the slow paths (1 MiB reads, small opens, opens of
+//                                   growing documents, a property set's commit) in N
+//                                   interleaved rounds, with a second build of the provider
+#include "../common/stopwatch.h"
+
 #include <com_ptr.h>
 #include <support/unique_resource.h>
 
@@ -25,6 +32,7 @@
 
 namespace {
 
+using bench::timed;
 using provider::ComPtr;
 
 constexpr ULONGLONG kKiB = 1024;
@@ -58,23 +66,6 @@ Api bind(const char* label, const wchar_t* dll) {
     HMODULE module = LoadLibraryW(dll);
     return {label, entryPoint<decltype(&StgCreateStorageEx)>(module, "StgCreateStorageEx"),
             entryPoint<decltype(&StgOpenStorage)>(module, "StgOpenStorage")};
-}
-
-double seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return value;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double timed(const std::function<void()>& work) {
-    const double start = seconds();
-    work();
-    return seconds() - start;
 }
 
 void check(HRESULT hr, const char* what) {
@@ -171,9 +162,9 @@ double smallOpens(const Api& api, const std::wstring& path) {
 void profileSmallOpens(const Api& api, const std::wstring& path) {
     double phases[4] = {};
     for (int index = 0; index < kSmallOpens; ++index) {
-        double at = seconds();
+        double at = bench::now();
         auto lap = [&](int phase) {
-            const double now = seconds();
+            const double now = bench::now();
             phases[phase] += now - at;
             at = now;
         };
@@ -324,6 +315,245 @@ void createSizedDocument(const Api& api, const std::wstring& path, ULONG sectorS
     writeStream(api, path, sectorSize, size, static_cast<ULONG>(std::min(size, kMiB)));
 }
 
+// ---- the slow paths, in interleaved rounds --------------------------------------------------
+//
+// Each figure is the median over kRounds rounds in which raw Win32 I/O, the provider, a second
+// build of it (--before, to see a change before and after in one run) and ole32 take turns, so
+// that the load of a shared machine falls on all of them alike. A ratio is the median of each
+// round's ratio to the raw figure of the same round (to ole32's where there is no raw one).
+
+constexpr int kTimingsPerRound = 21; // single opens and commits: the median of this many
+constexpr ULONGLONG kOpenSizes[] = {64 * kKiB, 16 * kMiB, 256 * kMiB};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The one-minute load average, or -1 where it cannot be read.
+double loadAverage() {
+    FILE* file = std::fopen("Z:\\proc\\loadavg", "r");
+    double load = -1;
+    if (file) {
+        if (std::fscanf(file, "%lf", &load) != 1)
+            load = -1;
+        std::fclose(file);
+    }
+    return load;
+}
+
+double rawOpenTime(const std::wstring& path) {
+    std::vector<double> times;
+    for (int index = 0; index < kTimingsPerRound; ++index)
+        times.push_back(timed([&] {
+            support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+            char bytes[4];
+            DWORD read = 0;
+            ReadFile(file.get(), bytes, 4, &read, nullptr);
+        }));
+    return median(times);
+}
+
+// The median time to commit a property set just written and release it and its root, opened
+// in direct mode as the library's callers open documents. `rootCommit` is the root's Commit
+// before its release (STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE: what the commit costs without
+// the flushes that make it durable), or none (-1: the release commits, durably).
+double propertyCommitTime(const Api& api, const std::wstring& path, int rootCommit = -1) {
+    std::vector<double> times;
+    for (int index = 0; index < kTimingsPerRound; ++index) {
+        ComPtr<IStorage> root = open(api, path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+        ComPtr<IPropertySetStorage> sets;
+        check(root->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), "sets");
+        ComPtr<IPropertyStorage> set;
+        check(
+            sets->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.put()),
+            "open set");
+        PROPSPEC selector{PRSPEC_PROPID, {PIDSI_REVNUMBER}};
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        value.vt = VT_LPWSTR;
+        wchar_t revision[16];
+        std::swprintf(revision, 16, L"%d", index);
+        value.pwszVal = revision;
+        check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
+        times.push_back(timed([&] {
+            check(set->Commit(STGC_DEFAULT), "commit set");
+            set.reset();
+            sets.reset();
+            if (rootCommit >= 0)
+                check(root->Commit(static_cast<DWORD>(rootCommit)), "commit");
+            root.reset();
+        }));
+    }
+    return median(times);
+}
+
+void createPropertyDocument(const Api& api, const std::wstring& path) {
+    ComPtr<IStorage> root = create(api, path, 512);
+    ComPtr<IPropertySetStorage> sets;
+    check(root->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), "sets");
+    ComPtr<IPropertyStorage> set;
+    check(sets->Create(FMTID_SummaryInformation, nullptr, PROPSETFLAG_DEFAULT, kCreate, set.put()),
+          "create set");
+    PROPSPEC selector{PRSPEC_PROPID, {PIDSI_TITLE}};
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    value.vt = VT_LPWSTR;
+    value.pwszVal = const_cast<wchar_t*>(L"A document of the benchmark");
+    check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
+    check(set->Commit(STGC_DEFAULT), "commit set");
+    set.reset();
+    check(root->Commit(STGC_DEFAULT), "commit");
+}
+
+// Where the time of committing a property set goes, summed over kTimingsPerRound cycles:
+// the set's Commit, its release, the root's release.
+void profilePropertyCommits(const Api& api, const std::wstring& path) {
+    createPropertyDocument(api, path);
+    double phases[3] = {};
+    for (int index = 0; index < kTimingsPerRound; ++index) {
+        ComPtr<IStorage> root = open(api, path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+        ComPtr<IPropertySetStorage> sets;
+        check(root->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), "sets");
+        ComPtr<IPropertyStorage> set;
+        check(
+            sets->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.put()),
+            "open set");
+        PROPSPEC selector{PRSPEC_PROPID, {PIDSI_REVNUMBER}};
+        PROPVARIANT value;
+        PropVariantInit(&value);
+        value.vt = VT_LPWSTR;
+        value.pwszVal = const_cast<wchar_t*>(L"7");
+        check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
+        phases[0] += timed([&] { check(set->Commit(STGC_DEFAULT), "commit set"); });
+        phases[1] += timed([&] {
+            set.reset();
+            sets.reset();
+        });
+        phases[2] += timed([&] { root.reset(); });
+    }
+    std::printf(
+        "%-8s set Commit %8.2f ms, set release %8.2f ms, root release %8.2f ms (%d cycles)\n",
+        api.label, phases[0] * 1000, phases[1] * 1000, phases[2] * 1000, kTimingsPerRound);
+    DeleteFileW(path.c_str());
+}
+
+struct RoundRow {
+    std::string operation;
+    std::function<double()> raw; // empty: no raw baseline
+    std::function<double(std::size_t api)> run;
+    std::string unit;
+    double scale; // from seconds to the unit
+};
+
+void runRounds(const std::vector<Api>& apis, int rounds) {
+    const std::wstring raw = temporaryPath(L"rounds-raw.bin");
+    rawWrite(raw, kStreamSize, static_cast<DWORD>(kMiB));
+    auto documentOf = [](std::size_t api, const std::wstring& what) {
+        return temporaryPath((L"rounds-" + std::to_wstring(api) + L"-" + what + L".stg").c_str());
+    };
+    std::vector<std::wstring> documents;
+    for (std::size_t api = 0; api < apis.size(); ++api) {
+        for (ULONG sector : {512u, 4096u})
+            createSizedDocument(apis[api], documentOf(api, L"read" + std::to_wstring(sector)),
+                                sector, kStreamSize);
+        createSizedDocument(apis[api], documentOf(api, L"small"), 512, 4 * kKiB);
+        for (ULONGLONG size : kOpenSizes)
+            createSizedDocument(apis[api], documentOf(api, L"open" + std::to_wstring(size)), 512,
+                                size);
+        createPropertyDocument(apis[api], documentOf(api, L"properties"));
+    }
+    std::vector<RoundRow> rows;
+    for (ULONG sector : {512u, 4096u})
+        rows.push_back({"read 64 MiB in 1 MiB calls, " + std::to_string(sector),
+                        [&] { return rawRead(raw, static_cast<DWORD>(kMiB)); },
+                        [&, sector](std::size_t api) {
+                            return readStream(apis[api],
+                                              documentOf(api, L"read" + std::to_wstring(sector)),
+                                              static_cast<ULONG>(kMiB));
+                        },
+                        "ms", 1000});
+    rows.push_back(
+        {"1,000 opens reading 4 bytes, 512", [&] { return rawSmallOpens(raw); },
+         [&](std::size_t api) { return smallOpens(apis[api], documentOf(api, L"small")); }, "ms",
+         1000});
+    for (ULONGLONG size : kOpenSizes) {
+        const std::wstring name = L"open" + std::to_wstring(size);
+        rows.push_back(
+            {"open " + std::to_string(size / kKiB) + " KiB document, 512",
+             [&, name] { return rawOpenTime(documentOf(0, name)); },
+             [&, name](std::size_t api) { return openTime(apis[api], documentOf(api, name)); },
+             "ms", 1000});
+    }
+    rows.push_back({"commit and release a property set", nullptr,
+                    [&](std::size_t api) {
+                        return propertyCommitTime(apis[api], documentOf(api, L"properties"));
+                    },
+                    "ms", 1000});
+    rows.push_back({"the same, committed to the disk cache", nullptr,
+                    [&](std::size_t api) {
+                        return propertyCommitTime(apis[api], documentOf(api, L"properties"),
+                                                  STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE);
+                    },
+                    "ms", 1000});
+
+    // figures[row][column][round]: column 0 is raw, then one per API.
+    std::vector<std::vector<std::vector<double>>> figures(
+        rows.size(), std::vector<std::vector<double>>(apis.size() + 1));
+    std::vector<double> loads;
+    for (int round = 0; round < rounds; ++round) {
+        loads.push_back(loadAverage());
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            if (rows[row].raw)
+                figures[row][0].push_back(rows[row].raw());
+            for (std::size_t api = 0; api < apis.size(); ++api)
+                figures[row][api + 1].push_back(rows[row].run(api));
+        }
+        std::fprintf(stderr, "round %d of %d done\n", round + 1, rounds);
+    }
+    loads.push_back(loadAverage());
+
+    std::printf("medians of %d interleaved rounds; load average during them %.1f (lowest %.1f, "
+                "highest %.1f)\n",
+                rounds, median(loads), *std::min_element(loads.begin(), loads.end()),
+                *std::max_element(loads.begin(), loads.end()));
+    std::printf("%-36s %10s", "operation", "raw");
+    for (const Api& api : apis)
+        std::printf(" %12s", api.label);
+    for (std::size_t api = 0; api + 1 < apis.size(); ++api)
+        std::printf(" %12s", (std::string(apis[api].label) + "/base").c_str());
+    std::printf("\n");
+    const std::size_t ole32 = apis.size(); // the last column
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const RoundRow& line = rows[row];
+        std::printf("%-36s", line.operation.c_str());
+        if (line.raw)
+            std::printf(" %8.3f%s", median(figures[row][0]) * line.scale, line.unit.c_str());
+        else
+            std::printf(" %10s", "-");
+        for (std::size_t api = 1; api <= apis.size(); ++api)
+            std::printf(" %10.3f%s", median(figures[row][api]) * line.scale, line.unit.c_str());
+        const std::size_t base = line.raw ? 0 : ole32;
+        for (std::size_t api = 1; api < apis.size(); ++api) {
+            std::vector<double> ratios;
+            for (int round = 0; round < rounds; ++round)
+                ratios.push_back(figures[row][api][round] / figures[row][base][round]);
+            std::printf(" %11.2fx", median(ratios));
+        }
+        std::printf("\n");
+    }
+    std::printf("base: raw Win32 I/O where there is a raw figure, else ole32\n");
+    DeleteFileW(raw.c_str());
+    for (std::size_t api = 0; api < apis.size(); ++api) {
+        for (const wchar_t* what : {L"read512", L"read4096", L"small", L"properties"})
+            DeleteFileW(documentOf(api, what).c_str());
+        for (ULONGLONG size : kOpenSizes)
+            DeleteFileW(documentOf(api, L"open" + std::to_wstring(size)).c_str());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -333,6 +563,22 @@ int main(int argc, char** argv) {
     const std::string only =
         argc > 1 && std::strncmp(argv[1], "--only=", 7) == 0 ? argv[1] + 7 : "";
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (argc > 1 && std::strncmp(argv[1], "--rounds=", 9) == 0) {
+        // --rounds=N [--before=DLL]: the slow paths in interleaved rounds (runRounds).
+        std::vector<Api> apis = {bind("z64STG", L"z64STG.dll")};
+        if (argc > 2 && std::strncmp(argv[2], "--before=", 9) == 0) {
+            const std::string dll = argv[2] + 9;
+            apis.push_back(bind("before", std::wstring(dll.begin(), dll.end()).c_str()));
+            if (!apis.back().openStorage || apis.back().openStorage == apis.front().openStorage) {
+                std::fprintf(stderr, "%s is no second build of the provider\n", dll.c_str());
+                return 1;
+            }
+        }
+        apis.push_back(bind("ole32", L"ole32.dll"));
+        runRounds(apis, std::max(1, std::atoi(argv[1] + 9)));
+        CoUninitialize();
+        return 0;
+    }
     const Api apis[] = {bind("z64STG", L"z64STG.dll"), bind("ole32", L"ole32.dll")};
     const ULONG sectorSizes[] = {512, 4096};
     const std::wstring document = temporaryPath(L"doc.stg");
@@ -340,6 +586,12 @@ int main(int argc, char** argv) {
     const std::wstring raw = temporaryPath(L"raw.bin");
     const std::wstring rawCopy = temporaryPath(L"raw-copy.bin");
 
+    if (argc > 1 && std::strcmp(argv[1], "--profile-commits") == 0) {
+        for (const Api& api : apis)
+            profilePropertyCommits(api, document);
+        CoUninitialize();
+        return 0;
+    }
     if (profileOpens) {
         for (const Api& api : apis) {
             createSizedDocument(api, document, 512, 4 * kKiB);

@@ -9,8 +9,10 @@
 namespace engine::cfb {
 namespace {
 
-// How much of the FAT is read at once when the file keeps its FAT sectors side by side:
-// 16 sectors of 4096 bytes (a 64 MiB stream) or 128 of 512 bytes (8 MiB).
+// How much of the FAT is read at once at most when the file keeps its FAT sectors side by
+// side: 16 sectors of 4096 bytes (a 64 MiB stream) or 128 of 512 bytes (8 MiB). Only a read
+// that goes on with the page after the last one read takes that much; any other takes one
+// sector, so that the few lookups of opening a file read only the sectors they need.
 constexpr std::uint32_t fatReadAheadBytes = 64u << 10;
 // DIFAT sectors read with one call at most (each lists 127 or 1023 FAT pages).
 constexpr std::size_t maxDifatSectorsPerRead = 256;
@@ -204,6 +206,7 @@ Fat::Fat(SectorFile& file)
 void Fat::createEmpty() {
     pages_.clear();
     aheadCount_ = 0;
+    aheadNextPage_ = noPageRead;
     locations_.clear();
     committedTables_.clear();
     tablesKnown_ = true; // nothing is committed yet
@@ -348,7 +351,7 @@ Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
         *bytes = aheadBytes_.data() + std::size_t{location - aheadFirst_} * sectorSize;
         return Status::ok;
     }
-    const std::uint32_t most = fatReadAheadBytes / sectorSize;
+    const std::uint32_t most = index == aheadNextPage_ ? fatReadAheadBytes / sectorSize : 1;
     std::uint32_t count = 1;
     while (count < most && index + count < std::min(locations_.size(), pagesOnDisk_) &&
            locations_[index + count] == location + count &&
@@ -360,6 +363,7 @@ Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
     ENGINE_RETURN_IF_FAILED(
         file_.read(file_.offsetOf(location), aheadBytes_.data(), aheadBytes_.size()));
     aheadCount_ = count;
+    aheadNextPage_ = index + count;
     *bytes = aheadBytes_.data();
     return Status::ok;
 }

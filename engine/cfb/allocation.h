@@ -224,6 +224,9 @@ private:
     std::vector<std::uint8_t> aheadBytes_;
     std::uint32_t aheadFirst_ = 0; // the sector of aheadBytes_[0]
     std::uint32_t aheadCount_ = 0; // sectors held
+    // The page after the last one the last read took, kept when aheadCount_ is reset.
+    static constexpr std::size_t noPageRead = ~std::size_t{0};
+    std::size_t aheadNextPage_ = noPageRead;
     // The DIFAT is read lazily, one sector when a FAT page it locates is first needed, so
     // that opening a large file costs no more than opening a small one.
     std::vector<std::uint32_t> difatSectors_;

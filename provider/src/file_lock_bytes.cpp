@@ -100,14 +100,20 @@ HRESULT FileLockBytes::open(const std::wstring& path, DWORD mode, FileDispositio
     return S_OK;
 }
 
+bool FileLockBytes::moveTo(ULARGE_INTEGER offset) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset.QuadPart);
+    return SetFilePointerEx(file_.get(), position, nullptr, FILE_BEGIN) != FALSE;
+}
+
 HRESULT FileLockBytes::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) {
     if (read)
         *read = 0;
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, buffer);
-    OVERLAPPED overlapped = overlappedAt(offset);
+    std::lock_guard lock(mutex_);
+    RETURN_HR_IF(STG_E_READFAULT, !moveTo(offset));
     DWORD got = 0;
-    if (!ReadFile(file_.get(), buffer, count, &got, &overlapped) &&
-        GetLastError() != ERROR_HANDLE_EOF)
+    if (!ReadFile(file_.get(), buffer, count, &got, nullptr) && GetLastError() != ERROR_HANDLE_EOF)
         return STG_E_READFAULT;
     if (read)
         *read = got;
@@ -119,9 +125,9 @@ HRESULT FileLockBytes::WriteAt(ULARGE_INTEGER offset, const void* buffer, ULONG 
     if (written)
         *written = 0;
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, buffer);
-    OVERLAPPED overlapped = overlappedAt(offset);
+    std::lock_guard lock(mutex_);
     DWORD put = 0;
-    if (!WriteFile(file_.get(), buffer, count, &put, &overlapped)) {
+    if (!moveTo(offset) || !WriteFile(file_.get(), buffer, count, &put, nullptr)) {
         const DWORD error = GetLastError();
         return error == ERROR_ACCESS_DENIED ? STG_E_ACCESSDENIED
                : error == ERROR_DISK_FULL   ? STG_E_MEDIUMFULL

@@ -52,7 +52,13 @@ public:
         : file_(std::move(file)), path_(std::move(path)) {}
 
 private:
-    std::mutex mutex_; // SetSize moves the file pointer
+    // Reads and writes move the file pointer, then read or write there, rather than give the
+    // offset in an OVERLAPPED: under Wine every call with an OVERLAPPED that names no event
+    // costs a round trip to the server (to post a completion no port waits for), which on a
+    // busy machine weighs more than the copying itself. Moving the pointer costs none.
+    [[nodiscard]] bool moveTo(ULARGE_INTEGER offset);
+
+    std::mutex mutex_; // held from moving the file pointer to the end of the read or write
     support::UniqueFile file_;
     std::wstring path_;
     std::atomic<bool> flushToDisk_{true};
