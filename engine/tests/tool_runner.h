@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,18 @@ inline std::string toHex(std::string_view bytes) {
         hex += digits[c & 15];
     }
     return hex;
+}
+
+inline const char* const pythonPath = "/usr/bin/python3";
+inline const char* const gsfPath = "/usr/bin/gsf";
+
+inline bool olefileAvailable() {
+    return std::filesystem::exists(pythonPath) &&
+           outputOf(std::string(pythonPath) + " -c 'import olefile'").has_value();
+}
+
+inline bool gsfAvailable() {
+    return std::filesystem::exists(gsfPath);
 }
 
 } // namespace engine::test_tools

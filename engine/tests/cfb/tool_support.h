@@ -18,21 +18,13 @@
 
 namespace engine::cfb::testing {
 
-inline const char* const pythonPath = "/usr/bin/python3";
-inline const char* const gsfPath = "/usr/bin/gsf";
-
+using test_tools::gsfAvailable;
+using test_tools::gsfPath;
+using test_tools::olefileAvailable;
 using test_tools::outputOf;
+using test_tools::pythonPath;
 using test_tools::shellQuoted;
 using test_tools::toHex;
-
-inline bool olefileAvailable() {
-    return std::filesystem::exists(pythonPath) &&
-           outputOf(std::string(pythonPath) + " -c 'import olefile'").has_value();
-}
-
-inline bool gsfAvailable() {
-    return std::filesystem::exists(gsfPath);
-}
 
 // The manifest lines of every element below `storage`, sorted, in ole_manifest.py's form.
 inline void collectManifest(Storage& storage, const std::string& prefix,

@@ -29,6 +29,9 @@ std::string corpusFile(const char* name) {
 using test_tools::outputOf;
 using test_tools::shellQuoted;
 
+using test_tools::gsfAvailable;
+using test_tools::olefileAvailable;
+
 bool commandSucceeds(const std::string& command) {
     return std::system(command.c_str()) == 0;
 }
@@ -59,7 +62,7 @@ protected:
         path_ = corpusFile(GetParam().file);
         if (!std::filesystem::exists(path_))
             GTEST_SKIP() << "corpus file " << path_ << " is missing";
-        if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+        if (!gsfAvailable())
             GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
     }
 
@@ -125,35 +128,21 @@ std::optional<std::map<PropertyId, std::string>> olefileProperties(const std::st
 
 // The same description of one of our values, or nothing for what olefile leaves out.
 std::optional<std::string> describeLikeOlefile(const Value& value) {
+    // clang-format off
     switch (value.type()) {
-    case vt::lpstr:
-    case vt::bstr:
-        return "text " + test_tools::toHex(value.asText().bytes);
-    case vt::lpwstr:
-        return "text " + test_tools::toHex(utf8(value.asWideText()));
-    case vt::filetime:
-        return "number " + std::to_string(value.asUnsigned() / kFiletimeTicksPerSecond);
-    case vt::boolean:
-        return std::string("number ") + (value.asBool() ? "1" : "0");
-    case vt::i1:
-    case vt::i2:
-    case vt::i4:
-    case vt::int_:
-    case vt::i8:
-        return "number " + std::to_string(value.asSigned());
-    case vt::ui1:
-    case vt::ui2:
-    case vt::ui4:
-    case vt::uint_:
-    case vt::ui8:
-        return "number " + std::to_string(value.asUnsigned());
-    default:
-        return std::nullopt;
+    case vt::lpstr: case vt::bstr: return "text " + test_tools::toHex(value.asText().bytes);
+    case vt::lpwstr: return "text " + test_tools::toHex(utf8(value.asWideText()));
+    case vt::filetime: return "number " + std::to_string(value.asUnsigned() / kFiletimeTicksPerSecond);
+    case vt::boolean: return std::string("number ") + (value.asBool() ? "1" : "0");
+    case vt::i1: case vt::i2: case vt::i4: case vt::int_: case vt::i8: return "number " + std::to_string(value.asSigned());
+    case vt::ui1: case vt::ui2: case vt::ui4: case vt::uint_: case vt::ui8: return "number " + std::to_string(value.asUnsigned());
+    default: return std::nullopt;
     }
+    // clang-format on
 }
 
 TEST_P(CorpusTest, FirstSectionsMatchOlefile) {
-    if (!commandSucceeds("/usr/bin/python3 -c 'import olefile' >/dev/null 2>&1"))
+    if (!olefileAvailable())
         GTEST_SKIP() << "python3-olefile is not installed";
     for (const char* stream : {kSummaryStream, kDocumentSummaryStream}) {
         const auto expected = olefileProperties(path_, stream);
@@ -273,7 +262,7 @@ TEST_P(UserDefinedCorpusTest, SecondSectionHoldsWhatGsfShows) {
     const std::string path = corpusFile(GetParam().file);
     if (!std::filesystem::exists(path))
         GTEST_SKIP() << "corpus file " << path << " is missing";
-    if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+    if (!gsfAvailable())
         GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
     const auto bytes = extractStream(path, kDocumentSummaryStream);
     ASSERT_TRUE(bytes.has_value());
@@ -315,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(Documents, UserDefinedCorpusTest,
 class WrittenStreamsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+        if (!gsfAvailable())
             GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
         directory_ = std::filesystem::temp_directory_path() /
                      ("propset-written-" +
@@ -375,7 +364,7 @@ TEST_F(WrittenStreamsTest, ReadTheSameThroughGsfAndOlefile) {
     EXPECT_EQ(gsfStringValue(document, "Client"), utf8(u"Fabrikam \u20AC"));
     EXPECT_EQ(gsfStringValue(document, utf8(u"R\u00E9f\u00E9rence")), "A-17");
 
-    if (!commandSucceeds("/usr/bin/python3 -c 'import olefile' >/dev/null 2>&1"))
+    if (!olefileAvailable())
         GTEST_SKIP() << "python3-olefile is not installed";
     const auto seen = olefileProperties(document, kSummaryStream);
     ASSERT_TRUE(seen.has_value());
