@@ -84,7 +84,9 @@ TEST_F(PropertySetTest, TypedValuesRoundTripInTheUserDefinedSet) {
     const auto stored = readRaw(userDefined_.get(), named(L"Unsigned"), &hr);
     EXPECT_EQ(stored->vt, VT_UI4);
     EXPECT_EQ(stored->ulVal, 4000000000u);
-    for (const auto& [id, name] : storage_test::listedProperties(userDefined_.get()))
+    const auto listed = storage_test::listedProperties(userDefined_.get());
+    EXPECT_EQ(listed.size(), 6u);
+    for (const auto& [id, name] : listed)
         EXPECT_GE(id, 256u) << test_support::narrow(name);
 }
 
