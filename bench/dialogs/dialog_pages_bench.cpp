@@ -2,13 +2,14 @@
 // the baseline, and switching a section between two created pages of 50 controls.
 //
 //   dialog_pages_bench [ROUNDS]   prints milliseconds per creation and per switch
+#include "../common/stopwatch.h"
+
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -17,13 +18,11 @@ constexpr int kDefaultRounds = 50;
 constexpr WORD kHostTemplate = 1, kLargePage = 2, kFirstHalfPage = 3, kSecondHalfPage = 4;
 constexpr int kAnchorId = 10;
 
-double milliseconds(const std::function<void()>& work) {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
+// The milliseconds one call of `work` takes; the rounds set up and tear down between calls,
+// so each round is one sample and the median of the samples is reported.
+template <typename Work>
+double milliseconds(Work work) {
+    return 1000.0 * bench::timed(work);
 }
 
 double median(std::vector<double> samples) {

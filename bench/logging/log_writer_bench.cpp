@@ -3,6 +3,8 @@
 //
 //   log_writer_bench [LINES]             runs the whole comparison and prints a table
 //   log_writer_bench write MODE PATH N   (internal) one writer process
+#include "../common/stopwatch.h"
+
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
@@ -45,12 +47,6 @@ void writeLines(const std::string& mode, const char* path, int count) {
     }
 }
 
-double seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
-}
-
 std::string ownPath() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -60,34 +56,31 @@ std::string ownPath() {
 double timeWriterProcesses(const std::string& mode, const std::string& file, int processes,
                            int linesEach) {
     DeleteFileA(file.c_str());
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    std::vector<support::UniqueHandle> writers;
-    for (int index = 0; index < processes; ++index) {
-        std::string commandLine = "\"" + ownPath() + "\" write " + mode + " \"" + file + "\" " +
-                                  std::to_string(linesEach);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION information{};
-        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &startup, &information))
-            return 0;
-        CloseHandle(information.hThread);
-        writers.emplace_back(information.hProcess);
-    }
-    for (const auto& writer : writers)
-        WaitForSingleObject(writer.get(), INFINITE);
-    QueryPerformanceCounter(&end);
-    return processes * linesEach / seconds(start, end);
+    bool started = true;
+    const double elapsed = bench::timed([&] {
+        std::vector<support::UniqueHandle> writers;
+        for (int index = 0; index < processes && started; ++index) {
+            std::string commandLine = "\"" + ownPath() + "\" write " + mode + " \"" + file + "\" " +
+                                      std::to_string(linesEach);
+            STARTUPINFOA startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION information{};
+            started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                     nullptr, nullptr, &startup, &information);
+            if (!started)
+                break;
+            CloseHandle(information.hThread);
+            writers.emplace_back(information.hProcess);
+        }
+        for (const auto& writer : writers)
+            WaitForSingleObject(writer.get(), INFINITE);
+    });
+    return started ? processes * linesEach / elapsed : 0;
 }
 
 double timeInProcess(const std::string& mode, const std::string& file, int lines) {
     DeleteFileA(file.c_str());
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    writeLines(mode, file.c_str(), lines);
-    QueryPerformanceCounter(&end);
-    return lines / seconds(start, end);
+    return lines / bench::timed([&] { writeLines(mode, file.c_str(), lines); });
 }
 
 } // namespace

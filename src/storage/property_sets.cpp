@@ -6,6 +6,7 @@
 
 #include <support/com_ptr.h>
 #include <support/result_macros.h>
+#include <support/task_memory.h>
 #include <z64eveze.h>
 
 #include <comutil.h>
@@ -20,6 +21,8 @@
 namespace {
 
 using support::ComPtr;
+using support::UniquePropVariant;
+using support::UniqueTaskString;
 
 constexpr PROPID kFirstNamedPropertyId = 256;
 constexpr DWORD kOpenSetMode = STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
@@ -119,15 +122,6 @@ bool isFinalWriteResult(HRESULT hr) {
     }
 }
 
-// Frees the name an enumerator hands out with each entry.
-struct EntryName {
-    explicit EntryName(LPOLESTR name) : name(name) {}
-    EntryName(const EntryName&) = delete;
-    EntryName& operator=(const EntryName&) = delete;
-    ~EntryName() { CoTaskMemFree(name); }
-    LPOLESTR name;
-};
-
 // The identifier of the property whose name equals `name` without regard to case.
 bool findNameIgnoringCase(IPropertyStorage* set, const wchar_t* name, PROPID* found) {
     ComPtr<IEnumSTATPROPSTG> entries;
@@ -137,8 +131,8 @@ bool findNameIgnoringCase(IPropertyStorage* set, const wchar_t* name, PROPID* fo
     try {
         STATPROPSTG entry{};
         while (!matched && entries->Next(1, &entry, nullptr) == S_OK) {
-            EntryName entryName(entry.lpwstrName);
-            if (entryName.name && _wcsicmp(entryName.name, name) == 0) {
+            const UniqueTaskString entryName(entry.lpwstrName);
+            if (entryName && _wcsicmp(entryName.get(), name) == 0) {
                 *found = entry.propid;
                 matched = true;
             }
@@ -162,20 +156,6 @@ std::unique_ptr<wchar_t[]> wideTextOf(const char* text) {
     return wide;
 }
 
-// Clears the variant that a typed reader reads into.
-class ReadVariant {
-public:
-    ReadVariant() { PropVariantInit(&variant_); }
-    ReadVariant(const ReadVariant&) = delete;
-    ReadVariant& operator=(const ReadVariant&) = delete;
-    ~ReadVariant() { PropVariantClear(&variant_); }
-    PROPVARIANT* get() { return &variant_; }
-    const PROPVARIANT& operator*() const { return variant_; }
-
-private:
-    PROPVARIANT variant_;
-};
-
 // The common course of the typed readers: a null destination gives E_POINTER; otherwise the
 // destination takes its initial value, and `convert` fills it from the stored value only
 // when the read gave exactly S_OK. The read's result is returned either way.
@@ -184,10 +164,10 @@ HRESULT readConverted(IPropertyStorage* set, void* property, Target* target, con
                       Convert convert) {
     RETURN_HR_IF_NULL(E_POINTER, target);
     *target = initial;
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    UniquePropVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.put());
     if (hr == S_OK)
-        convert(*value, target);
+        convert(value.get(), target);
     return hr;
 }
 
@@ -199,11 +179,11 @@ UINT narrowTextCodePage(IPropertyStorage* set) {
     PROPSPEC codePageSpec{};
     codePageSpec.ulKind = PRSPEC_PROPID;
     codePageSpec.propid = PID_CODEPAGE;
-    ReadVariant codePage;
-    if (set->ReadMultiple(1, &codePageSpec, codePage.get()) != S_OK ||
-        ((*codePage).vt != VT_I2 && (*codePage).vt != VT_UI2))
+    UniquePropVariant codePage;
+    if (set->ReadMultiple(1, &codePageSpec, codePage.put()) != S_OK ||
+        (codePage->vt != VT_I2 && codePage->vt != VT_UI2))
         return CP_ACP;
-    const USHORT value = (*codePage).uiVal;
+    const USHORT value = codePage->uiVal;
     return value == kUnicodeCodePage ? CP_ACP : value;
 }
 
@@ -274,18 +254,18 @@ Z64EVEZE_API long QVStgCopyPropertyStorage(IPropertyStorage* destination,
     RETURN_IF_FAILED(source->Enum(entries.put()));
     STATPROPSTG entry{};
     while (entries->Next(1, &entry, nullptr) == S_OK) {
-        EntryName entryName(entry.lpwstrName);
+        const UniqueTaskString entryName(entry.lpwstrName);
         PROPSPEC propertySpec{};
-        if (byName && entryName.name) {
+        if (byName && entryName) {
             propertySpec.ulKind = PRSPEC_LPWSTR;
-            propertySpec.lpwstr = entryName.name;
+            propertySpec.lpwstr = entryName.get();
         } else {
             propertySpec.ulKind = PRSPEC_PROPID;
             propertySpec.propid = entry.propid;
         }
-        ReadVariant value;
-        if (source->ReadMultiple(1, &propertySpec, value.get()) == S_OK)
-            destination->WriteMultiple(1, &propertySpec, value.get(), kFirstNamedPropertyId);
+        UniquePropVariant value;
+        if (source->ReadMultiple(1, &propertySpec, value.put()) == S_OK)
+            destination->WriteMultiple(1, &propertySpec, &value.get(), kFirstNamedPropertyId);
     }
     return S_OK;
 }
@@ -427,12 +407,12 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, GUID*
     RETURN_HR_IF_NULL(E_POINTER, id);
     *id = GUID{};
     RETURN_HR_IF_NULL(kIdentifierTextUnavailable, g_pfnStringToGUID);
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    UniquePropVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.put());
     if (hr != S_OK)
         return hr;
     std::wstring wide;
-    const bool hasText = storedText(set, *value, &wide);
+    const bool hasText = storedText(set, value.get(), &wide);
     std::vector<char> text(2 * (wide.size() + 1), '\0');
     const bool converted = hasText && narrowTextInto(wide, text.data());
     g_pfnStringToGUID(converted ? text.data() : nullptr, id);
@@ -442,11 +422,11 @@ Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, GUID*
 Z64EVEZE_API long QVStgReadProperty(IPropertyStorage* set, void* property, FILETIME* time) {
     RETURN_HR_IF_NULL(E_POINTER, time);
     *time = FILETIME{};
-    ReadVariant value;
-    const HRESULT hr = QVStgReadProperty(set, property, value.get());
+    UniquePropVariant value;
+    const HRESULT hr = QVStgReadProperty(set, property, value.put());
     if (FAILED(hr))
         return hr;
-    *time = (*value).vt == VT_FILETIME ? (*value).filetime : z64::time::kEmptyDate;
+    *time = value->vt == VT_FILETIME ? value->filetime : z64::time::kEmptyDate;
     const ULONGLONG ticks = z64::time::ticksOf(*time);
     if (ticks != 0 && ticks != z64::time::kEmptyDateTicks && isLockdownDate(set, property))
         *time = z64::time::fileTimeOf(ticks + kOneSecond);

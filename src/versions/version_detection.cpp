@@ -10,6 +10,7 @@
 #include <support/com_ptr.h>
 #include <support/locale_owner.h>
 #include <support/result_macros.h>
+#include <support/task_memory.h>
 #include <support/unique_resource.h>
 #include <x64qvatl.h>
 #include <z64eveze.h>
@@ -147,12 +148,10 @@ HRESULT readVersionProperty(IStorage* storage, char* versionText) {
     ComPtr<IPropertyStorage> set;
     RETURN_IF_FAILED(sets->Open(FMTID_UserDefinedProperties, kReadExclusive, set.put()));
     RETURN_HR_IF(E_FAIL, !set);
-    PROPVARIANT value;
-    PropVariantInit(&value);
+    support::UniquePropVariant value;
     const HRESULT read =
-        QVStgReadProperty(set.get(), const_cast<wchar_t*>(kVersionProperty), &value);
-    const double version = read == S_OK ? value.dblVal : 0.0;
-    PropVariantClear(&value);
+        QVStgReadProperty(set.get(), const_cast<wchar_t*>(kVersionProperty), value.put());
+    const double version = read == S_OK ? value->dblVal : 0.0;
     RETURN_HR_IF(E_FAIL, FAILED(read));
     RETURN_IF_FAILED(formatVersion(version, versionText));
     return read;

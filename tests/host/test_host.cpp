@@ -25,9 +25,8 @@ BOOL HostApplication::InitInstance() {
     mainWindow_.ShowWindow(SW_SHOW);
     mainWindow_.UpdateWindow();
     armStrayWindowGuard();
-    testResult_ = RUN_ALL_TESTS();
     // The message loop ends with the tests' result.
-    PostQuitMessage(testResult_);
+    PostQuitMessage(RUN_ALL_TESTS());
     return TRUE;
 }
 

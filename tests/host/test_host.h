@@ -23,12 +23,8 @@ public:
     // The main window, created before the tests run.
     [[nodiscard]] CWnd& mainWindow() { return mainWindow_; }
 
-    // The result of the test run (0 when every test passed).
-    [[nodiscard]] int testResult() const { return testResult_; }
-
 private:
     CWnd mainWindow_;
-    int testResult_ = -1;
 };
 
 // The running host.

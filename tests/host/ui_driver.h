@@ -33,7 +33,6 @@ public:
     UiScript& then(std::function<bool()> step);
     // Every step has run to its end.
     [[nodiscard]] bool completed() const { return steps_.empty(); }
-    [[nodiscard]] bool timedOut() const { return timedOut_; }
 
     // Runs the thread's messages until the steps are done or the watchdog fired.
     void runUntilCompleted();

@@ -28,13 +28,6 @@ std::wstring interopFolder() {
     return folder;
 }
 
-void* propertyId(PROPID id) {
-    return reinterpret_cast<void*>(static_cast<ULONG_PTR>(id));
-}
-void* propertyName(const wchar_t* name) {
-    return const_cast<wchar_t*>(name);
-}
-
 // A document filled only through the library: a document stream, a packed file, summary
 // information and user-defined properties.
 void makeDocument(const std::wstring& path, const std::wstring& attachment) {
@@ -53,9 +46,10 @@ void makeDocument(const std::wstring& path, const std::wstring& attachment) {
     ComPtr<IPropertyStorage> summary;
     ASSERT_EQ(QVStgOpenPropertyStorage(storage.get(), FMTID_SummaryInformation, summary.put()),
               S_OK);
-    EXPECT_EQ(QVStgWriteProperty(summary.get(), propertyId(PIDSI_TITLE), L"Quarterly ledger"),
-              S_OK);
-    EXPECT_EQ(QVStgWriteProperty(summary.get(), propertyId(PIDSI_PAGECOUNT), 7L), S_OK);
+    EXPECT_EQ(
+        QVStgWriteProperty(summary.get(), storage_test::byId(PIDSI_TITLE), L"Quarterly ledger"),
+        S_OK);
+    EXPECT_EQ(QVStgWriteProperty(summary.get(), storage_test::byId(PIDSI_PAGECOUNT), 7L), S_OK);
     ASSERT_EQ(summary->Commit(STGC_DEFAULT), S_OK);
     summary.reset();
 
@@ -63,11 +57,12 @@ void makeDocument(const std::wstring& path, const std::wstring& attachment) {
     ASSERT_EQ(
         QVStgOpenPropertyStorage(storage.get(), FMTID_UserDefinedProperties, userDefined.put()),
         S_OK);
-    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), propertyName(L"Client"), L"M\u00fcller & Co"),
-              S_OK);
-    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), propertyName(L"Amount"), 1234.5), S_OK);
-    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), propertyName(L"Paid"), 1), S_OK);
-    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), propertyName(L"Invoices"), 42L), S_OK);
+    EXPECT_EQ(
+        QVStgWriteProperty(userDefined.get(), storage_test::named(L"Client"), L"M\u00fcller & Co"),
+        S_OK);
+    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), storage_test::named(L"Amount"), 1234.5), S_OK);
+    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), storage_test::named(L"Paid"), 1), S_OK);
+    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), storage_test::named(L"Invoices"), 42L), S_OK);
     ASSERT_EQ(userDefined->Commit(STGC_DEFAULT), S_OK);
     userDefined.reset();
     ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
@@ -220,9 +215,11 @@ std::string summaryTextLines(const std::wstring& path, const std::string& label)
         char narrowText[1024] = "unchanged";
         wchar_t wideText[1024] = L"unchanged";
         _bstr_t stringObject(L"unchanged");
-        const HRESULT narrowResult = QVStgReadProperty(summary.get(), propertyId(id), narrowText);
-        EXPECT_EQ(QVStgReadProperty(summary.get(), propertyId(id), wideText), narrowResult);
-        EXPECT_EQ(QVStgReadProperty(summary.get(), propertyId(id), &stringObject), narrowResult);
+        const HRESULT narrowResult =
+            QVStgReadProperty(summary.get(), storage_test::byId(id), narrowText);
+        EXPECT_EQ(QVStgReadProperty(summary.get(), storage_test::byId(id), wideText), narrowResult);
+        EXPECT_EQ(QVStgReadProperty(summary.get(), storage_test::byId(id), &stringObject),
+                  narrowResult);
         EXPECT_STREQ(static_cast<const wchar_t*>(stringObject), wideText) << label << " " << id;
         const std::string utf8 = utf8Of(wideText);
         lines += label + "\t" + std::to_string(id) + "\t" + std::to_string(narrowResult) + "\t" +

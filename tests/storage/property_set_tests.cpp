@@ -6,23 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <comutil.h>
+#include <support/task_memory.h>
 
 #include <cstring>
 
 namespace {
 
 using support::ComPtr;
-using test_support::TemporaryDirectory;
 
 constexpr ULONGLONG kEmptyDate = 0x014F35A9A90CC000ULL;
 constexpr ULONGLONG kOneSecond = 10000000;
 
-FILETIME fileTime(ULONGLONG ticks) {
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-ULONGLONG ticksOf(const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
+using storage_test::byId;
+using storage_test::named;
+using test_support::ticksOf;
+
 FILETIME dateOf(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0, WORD second = 0) {
     SYSTEMTIME system = {year, month, 0, day, hour, minute, second, 0};
     FILETIME time{};
@@ -30,18 +28,10 @@ FILETIME dateOf(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0,
     return time;
 }
 
-void* named(const wchar_t* name) {
-    return const_cast<wchar_t*>(name);
-}
-void* byId(PROPID id) {
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(id));
-}
-
-class PropertySetTest : public ::testing::Test {
+class PropertySetTest : public storage_test::DocumentTest {
 protected:
     void SetUp() override {
-        document_ = storage_test::createDocument(folder_.file(L"doc.cfs"));
-        ASSERT_TRUE(document_);
+        DocumentTest::SetUp();
         userDefined_ = open(FMTID_UserDefinedProperties);
         summary_ = open(FMTID_SummaryInformation);
         ASSERT_TRUE(userDefined_ && summary_);
@@ -51,15 +41,12 @@ protected:
         EXPECT_EQ(QVStgOpenPropertyStorage(document_.get(), format, set.put()), S_OK);
         return set;
     }
-    PROPVARIANT readRaw(IPropertyStorage* set, void* property, HRESULT* result) {
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        *result = QVStgReadProperty(set, property, &value);
+    support::UniquePropVariant readRaw(IPropertyStorage* set, void* property, HRESULT* result) {
+        support::UniquePropVariant value;
+        *result = QVStgReadProperty(set, property, value.put());
         return value;
     }
 
-    TemporaryDirectory folder_;
-    ComPtr<IStorage> document_;
     ComPtr<IPropertyStorage> userDefined_, summary_;
 };
 
@@ -92,23 +79,15 @@ TEST_F(PropertySetTest, TypedValuesRoundTripInTheUserDefinedSet) {
 
     // Text is stored wide; named properties get identifiers from 256 up.
     HRESULT hr = E_FAIL;
-    PROPVARIANT stored = readRaw(userDefined_.get(), named(L"Narrow"), &hr);
+    EXPECT_EQ(readRaw(userDefined_.get(), named(L"Narrow"), &hr)->vt, VT_LPWSTR);
     EXPECT_EQ(hr, S_OK);
-    EXPECT_EQ(stored.vt, VT_LPWSTR);
-    PropVariantClear(&stored);
-    stored = readRaw(userDefined_.get(), named(L"Unsigned"), &hr);
-    EXPECT_EQ(stored.vt, VT_UI4);
-    EXPECT_EQ(stored.ulVal, 4000000000u);
-    PROPID id = 0;
-    ComPtr<IEnumSTATPROPSTG> entries;
-    ASSERT_EQ(userDefined_->Enum(entries.put()), S_OK);
-    STATPROPSTG entry{};
-    while (entries->Next(1, &entry, nullptr) == S_OK) {
-        if (entry.lpwstrName && std::wcscmp(entry.lpwstrName, L"Count") == 0)
-            id = entry.propid;
-        CoTaskMemFree(entry.lpwstrName);
-    }
-    EXPECT_GE(id, 256u);
+    const auto stored = readRaw(userDefined_.get(), named(L"Unsigned"), &hr);
+    EXPECT_EQ(stored->vt, VT_UI4);
+    EXPECT_EQ(stored->ulVal, 4000000000u);
+    const auto listed = storage_test::listedProperties(userDefined_.get());
+    EXPECT_EQ(listed.size(), 6u);
+    for (const auto& [id, name] : listed)
+        EXPECT_GE(id, 256u) << test_support::narrow(name);
 }
 
 TEST_F(PropertySetTest, SummaryInformationIsNamedByIdentifier) {
@@ -129,7 +108,7 @@ TEST_F(PropertySetTest, MissingPropertiesKeepTheInitialValues) {
     char text[8] = "xxxxxxx";
     EXPECT_EQ(QVStgReadProperty(userDefined_.get(), named(L"None"), text), S_FALSE);
     EXPECT_STREQ(text, "");
-    FILETIME time = fileTime(5);
+    FILETIME time = test_support::fileTimeOf(5);
     EXPECT_EQ(QVStgReadProperty(userDefined_.get(), named(L"None"), &time), S_FALSE);
     EXPECT_EQ(ticksOf(time), kEmptyDate);
     GUID id = {1, 2, 3, {4}};
@@ -152,15 +131,15 @@ TEST_F(PropertySetTest, FlagsMapToVariantBooleans) {
         EXPECT_EQ(flag, row.expected) << test_support::narrow(row.name);
     }
     HRESULT hr;
-    PROPVARIANT stored = readRaw(userDefined_.get(), named(L"On"), &hr);
-    EXPECT_EQ(stored.vt, VT_BOOL);
-    EXPECT_EQ(stored.boolVal, VARIANT_TRUE);
+    const auto stored = readRaw(userDefined_.get(), named(L"On"), &hr);
+    EXPECT_EQ(stored->vt, VT_BOOL);
+    EXPECT_EQ(stored->boolVal, VARIANT_TRUE);
 }
 
 TEST_F(PropertySetTest, TheEmptyDateDeletes) {
     FILETIME time = dateOf(2024, 5, 6);
     ASSERT_EQ(QVStgWriteProperty(userDefined_.get(), named(L"Due"), &time), S_OK);
-    FILETIME empty = fileTime(kEmptyDate);
+    FILETIME empty = test_support::fileTimeOf(kEmptyDate);
     EXPECT_EQ(QVStgWriteProperty(userDefined_.get(), named(L"Due"), &empty), S_OK);
     long ignored;
     EXPECT_EQ(QVStgReadProperty(userDefined_.get(), named(L"Due"), &ignored), S_FALSE);
@@ -175,9 +154,9 @@ TEST_F(PropertySetTest, TheLockdownDateIsStoredOneSecondEarlier) {
     EXPECT_EQ(ticksOf(written), ticksOf(newYear) - kOneSecond);
 
     HRESULT hr;
-    PROPVARIANT stored = readRaw(userDefined_.get(), named(L"QVLockdownDate"), &hr);
-    EXPECT_EQ(stored.vt, VT_FILETIME);
-    EXPECT_EQ(ticksOf(stored.filetime), ticksOf(dateOf(2019, 12, 31, 23, 59, 59)));
+    const auto stored = readRaw(userDefined_.get(), named(L"QVLockdownDate"), &hr);
+    EXPECT_EQ(stored->vt, VT_FILETIME);
+    EXPECT_EQ(ticksOf(stored->filetime), ticksOf(dateOf(2019, 12, 31, 23, 59, 59)));
 
     FILETIME read{};
     EXPECT_EQ(QVStgReadProperty(userDefined_.get(), named(L"QVLockdownDate"), &read), S_OK);
@@ -198,10 +177,7 @@ TEST_F(PropertySetTest, OtherSetsAreRefusedUntouched) {
     EXPECT_EQ(QVStgReadProperty(documentSummary.get(), byId(PIDDSI_LINECOUNT), &value),
               E_UNEXPECTED);
     EXPECT_EQ(QVStgDeleteProperty(documentSummary.get(), byId(PIDDSI_LINECOUNT)), E_UNEXPECTED);
-    ComPtr<IEnumSTATPROPSTG> entries;
-    ASSERT_EQ(documentSummary->Enum(entries.put()), S_OK);
-    STATPROPSTG entry{};
-    EXPECT_EQ(entries->Next(1, &entry, nullptr), S_FALSE);
+    EXPECT_TRUE(storage_test::listedProperties(documentSummary.get()).empty());
 }
 
 TEST_F(PropertySetTest, RefusesBadArgumentsBeforeTouchingTheSet) {
@@ -271,15 +247,7 @@ TEST_F(PropertySetTest, ANameInAnotherCaseIsTheSameProperty) {
     long value = 0;
     EXPECT_EQ(QVStgReadProperty(userDefined_.get(), named(L"amount"), &value), S_OK);
     EXPECT_EQ(value, 2);
-    ComPtr<IEnumSTATPROPSTG> entries;
-    ASSERT_EQ(userDefined_->Enum(entries.put()), S_OK);
-    int count = 0;
-    STATPROPSTG entry{};
-    while (entries->Next(1, &entry, nullptr) == S_OK) {
-        CoTaskMemFree(entry.lpwstrName);
-        ++count;
-    }
-    EXPECT_EQ(count, 1);
+    EXPECT_EQ(storage_test::listedProperties(userDefined_.get()).size(), 1u);
 }
 
 TEST_F(PropertySetTest, CommitsOnlyWhenAsked) {

@@ -36,6 +36,13 @@ std::wstring pathOfLength(const TemporaryDirectory& folder, size_t length) {
     return path;
 }
 
+// Creates an empty document at `path` through the library and closes it again.
+std::wstring emptyDocument(const std::wstring& path) {
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(QVStgCreateStorageW(path.c_str(), storage.put()), S_OK);
+    return path;
+}
+
 class StorageFileTest : public ::testing::Test {
 protected:
     TemporaryDirectory folder_;
@@ -97,23 +104,16 @@ TEST_F(StorageFileTest, RefusesNullAndOverLongArguments) {
     EXPECT_EQ(QVStgCreateStorage(tooLong.c_str(), storage.put()), kPathTooLong);
     EXPECT_EQ(QVStgOpenStorage(tooLong.c_str(), storage.put(), kReadExclusive), kPathTooLong);
     // A mode the provider rejects comes back as the provider's failure.
-    const std::wstring path = folder_.file(L"doc.cfs");
-    ASSERT_EQ(QVStgCreateStorageW(path.c_str(), storage.put()), S_OK);
-    storage.reset();
+    const std::wstring path = emptyDocument(folder_.file(L"doc.cfs"));
     EXPECT_EQ(QVStgOpenStorageW(path.c_str(), storage.put(), 0xFFFFFFFF), STG_E_INVALIDFLAG);
 }
 
 TEST_F(StorageFileTest, LongPathsAreTestedInTheirShortForm) {
-    const std::wstring below = pathOfLength(folder_, 259);
-    ComPtr<IStorage> storage;
-    ASSERT_EQ(QVStgCreateStorageW(below.c_str(), storage.put()), S_OK);
-    storage.reset();
-    EXPECT_EQ(QVStgIsStorageFileW(below.c_str()), S_OK);
+    EXPECT_EQ(QVStgIsStorageFileW(emptyDocument(pathOfLength(folder_, 259)).c_str()), S_OK);
 
     // Creating and opening take any length through the provider's long-path form.
-    const std::wstring longPath = pathOfLength(folder_, 300);
-    ASSERT_EQ(QVStgCreateStorageW(longPath.c_str(), storage.put()), S_OK);
-    storage.reset();
+    const std::wstring longPath = emptyDocument(pathOfLength(folder_, 300));
+    ComPtr<IStorage> storage;
     ASSERT_EQ(QVStgOpenStorageW(longPath.c_str(), storage.put(), kReadExclusive), S_OK);
     storage.reset();
     // Without 8.3 names the short form does not fit, and the empty name is tested instead.
@@ -128,10 +128,8 @@ TEST_F(StorageFileTest, LongPathsAreTestedInTheirShortForm) {
 }
 
 TEST_F(StorageFileTest, OpeningWaitsForAShortHold) {
-    const std::wstring path = folder_.file(L"held.cfs");
+    const std::wstring path = emptyDocument(folder_.file(L"held.cfs"));
     ComPtr<IStorage> storage;
-    ASSERT_EQ(QVStgCreateStorageW(path.c_str(), storage.put()), S_OK);
-    storage.reset();
     {
         test_support::HeldFile held(path, 300);
         EXPECT_EQ(QVStgOpenStorageW(path.c_str(), storage.put(), kReadExclusive), S_OK);
@@ -151,10 +149,8 @@ TEST_F(StorageFileTest, OpeningWaitsForAShortHold) {
 }
 
 TEST_F(StorageFileTest, GivesTheTenthResultAfterALongHold) {
-    const std::wstring path = folder_.file(L"held.cfs");
+    const std::wstring path = emptyDocument(folder_.file(L"held.cfs"));
     ComPtr<IStorage> storage;
-    ASSERT_EQ(QVStgCreateStorageW(path.c_str(), storage.put()), S_OK);
-    storage.reset();
     test_support::HeldFile held(path, 3000);
     const DWORD start = GetTickCount();
     const HRESULT hr = QVStgOpenStorageW(path.c_str(), storage.put(), kReadExclusive);

@@ -2,6 +2,8 @@
 
 #include <storage_views.h>
 
+#include <support/task_memory.h>
+
 #include <gtest/gtest.h>
 
 namespace storage_test {
@@ -52,11 +54,28 @@ std::string streamContent(IStorage* storage, const wchar_t* name) {
     return storage_views::streamBytes(storage, name).value_or("<missing>");
 }
 
+std::string documentStream(const std::wstring& path) {
+    const support::ComPtr<IStorage> document = openDocument(path, STGM_READ | STGM_SHARE_EXCLUSIVE);
+    return document ? streamContent(document.get(), L"QuorvaneDocument") : "<cannot open>";
+}
+
 void writeStream(IStorage* storage, const wchar_t* name, const std::string& content) {
     support::ComPtr<IStream> stream;
     ASSERT_EQ(storage->CreateStream(name, kCreateMode, 0, 0, stream.put()), S_OK);
     ULONG written = 0;
     ASSERT_EQ(stream->Write(content.data(), static_cast<ULONG>(content.size()), &written), S_OK);
+}
+
+std::vector<std::pair<PROPID, std::wstring>> listedProperties(IPropertyStorage* set) {
+    std::vector<std::pair<PROPID, std::wstring>> names;
+    support::ComPtr<IEnumSTATPROPSTG> entries;
+    EXPECT_EQ(set->Enum(entries.put()), S_OK);
+    STATPROPSTG entry{};
+    while (entries && entries->Next(1, &entry, nullptr) == S_OK) {
+        const support::UniqueTaskString name(entry.lpwstrName);
+        names.emplace_back(entry.propid, name ? name.get() : L"");
+    }
+    return names;
 }
 
 } // namespace storage_test

@@ -10,33 +10,18 @@
 namespace {
 
 using support::ComPtr;
-using test_support::TemporaryDirectory;
 
-std::string bytesOf(size_t size) {
-    std::string bytes(size, '\0');
-    for (size_t index = 0; index < size; ++index)
-        bytes[index] = static_cast<char>(index * 31 + 7);
-    return bytes;
-}
-
-class StreamTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        document_ = storage_test::createDocument(folder_.file(L"doc.cfs"));
-        ASSERT_TRUE(document_);
-    }
-    TemporaryDirectory folder_;
-    ComPtr<IStorage> document_;
-};
+using StreamTest = storage_test::DocumentTest;
 
 TEST_F(StreamTest, PacksAndUnpacksFilesOfEverySize) {
     for (const size_t size :
          {size_t{0}, size_t{1023}, size_t{1024}, size_t{2048}, size_t{1} << 20}) {
         SCOPED_TRACE(size);
-        const std::string content = bytesOf(size);
+        const std::string content = test_support::patternBytes(size);
         test_support::writeFile(folder_.file(L"in.bin"), content);
         // A longer old content must not survive behind the new bytes.
-        storage_test::writeStream(document_.get(), L"Packed", bytesOf(size + 3000));
+        storage_test::writeStream(document_.get(), L"Packed",
+                                  test_support::patternBytes(size + 3000));
         ASSERT_EQ(QVStgPackFile(document_.get(), L"Packed", folder_.narrowFile(L"in.bin").c_str()),
                   0);
         EXPECT_EQ(storage_test::streamContent(document_.get(), L"Packed"), content);
@@ -108,12 +93,12 @@ TEST_F(StreamTest, CopiesTheSummaryStreamsOrNothing) {
 
     ComPtr<IPropertyStorage> set;
     ASSERT_EQ(QVStgOpenPropertyStorage(document_.get(), FMTID_SummaryInformation, set.put()), S_OK);
-    ASSERT_EQ(QVStgWriteProperty(set.get(), reinterpret_cast<void*>(PIDSI_TITLE), "Ledger"), S_OK);
+    ASSERT_EQ(QVStgWriteProperty(set.get(), storage_test::byId(PIDSI_TITLE), "Ledger"), S_OK);
     ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
     set.reset();
     ASSERT_EQ(QVStgOpenPropertyStorage(document_.get(), FMTID_UserDefinedProperties, set.put()),
               S_OK);
-    ASSERT_EQ(QVStgWriteProperty(set.get(), const_cast<wchar_t*>(L"Owner"), L"Finance"), S_OK);
+    ASSERT_EQ(QVStgWriteProperty(set.get(), storage_test::named(L"Owner"), L"Finance"), S_OK);
     ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
     set.reset();
 
@@ -126,7 +111,7 @@ TEST_F(StreamTest, CopiesTheSummaryStreamsOrNothing) {
     ASSERT_EQ(QVStgOpenPropertyStorage(target.get(), FMTID_UserDefinedProperties, copied.put()),
               S_OK);
     wchar_t owner[16];
-    EXPECT_EQ(QVStgReadProperty(copied.get(), const_cast<wchar_t*>(L"Owner"), owner), S_OK);
+    EXPECT_EQ(QVStgReadProperty(copied.get(), storage_test::named(L"Owner"), owner), S_OK);
     EXPECT_STREQ(owner, L"Finance");
 }
 

@@ -2,6 +2,7 @@
 
 #include <support/com_ptr.h>
 #include <support/scope_exit.h>
+#include <support/task_memory.h>
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
@@ -61,12 +62,10 @@ TEST_F(FlatConversionTest, ConvertsAFlatDocumentInPlace) {
     ASSERT_EQ(converted.as(&sets), S_OK);
     ComPtr<IPropertyStorage> summary;
     ASSERT_EQ(sets->Open(FMTID_SummaryInformation, kReadExclusive, summary.put()), S_OK);
-    PROPVARIANT title;
-    PropVariantInit(&title);
-    EXPECT_EQ(QVStgReadProperty(summary.get(), reinterpret_cast<void*>(PIDSI_TITLE), &title), S_OK);
-    ASSERT_EQ(title.vt, VT_LPSTR);
-    EXPECT_STREQ(title.pszVal, "report.ac");
-    PropVariantClear(&title);
+    support::UniquePropVariant title;
+    EXPECT_EQ(QVStgReadProperty(summary.get(), storage_test::byId(PIDSI_TITLE), title.put()), S_OK);
+    ASSERT_EQ(title->vt, VT_LPSTR);
+    EXPECT_STREQ(title->pszVal, "report.ac");
     summary.reset();
     sets.reset();
     converted.reset();
@@ -82,9 +81,9 @@ TEST_F(FlatConversionTest, ConvertsAFlatDocumentInPlace) {
     ASSERT_EQ(converted->Commit(STGC_DEFAULT), S_OK);
     converted.reset();
     EXPECT_EQ(convert("report", "ac"), 0);
+    EXPECT_EQ(storage_test::documentStream(folder_.file(L"report.ac")), flat);
     converted = storage_test::openDocument(folder_.file(L"report.ac"), kReadExclusive);
     ASSERT_TRUE(converted);
-    EXPECT_EQ(storage_test::streamContent(converted.get(), L"QuorvaneDocument"), flat);
     EXPECT_NE(storage_test::streamContent(converted.get(), L"\005SummaryInformation"), "<missing>");
 }
 
@@ -134,10 +133,7 @@ TEST_F(FlatConversionTest, WaitsForADocumentHeldByAnotherProcess) {
         const test_support::HeldFile held(folder_.file(L"held.ac"), 100);
         EXPECT_EQ(convert("held", "ac"), 1);
     }
-    ComPtr<IStorage> converted =
-        storage_test::openDocument(folder_.file(L"held.ac"), kReadExclusive);
-    ASSERT_TRUE(converted);
-    EXPECT_EQ(storage_test::streamContent(converted.get(), L"QuorvaneDocument"), flat);
+    EXPECT_EQ(storage_test::documentStream(folder_.file(L"held.ac")), flat);
 }
 
 TEST_F(FlatConversionTest, AReadOnlyDocumentKeepsItsConvertedCopyBesideIt) {
@@ -155,10 +151,7 @@ TEST_F(FlatConversionTest, AReadOnlyDocumentKeepsItsConvertedCopyBesideIt) {
     const support::ScopeExit writable([&] { SetFileAttributesW(path.c_str(), 0); });
     EXPECT_EQ(convert("locked", "ac"), 2);
     EXPECT_EQ(test_support::readFile(path), "X8.96 read-only body");
-    ComPtr<IStorage> kept =
-        storage_test::openDocument(folder_.file(L"locked.accf"), kReadExclusive);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(storage_test::streamContent(kept.get(), L"QuorvaneDocument"), "X8.96 read-only body");
+    EXPECT_EQ(storage_test::documentStream(folder_.file(L"locked.accf")), "X8.96 read-only body");
 }
 
 TEST_F(FlatConversionTest, CopiesFilesOverHandlesExactly) {
@@ -188,11 +181,7 @@ TEST_F(FlatConversionTest, CopiesFlatBytesIntoEitherShape) {
     }
     std::string compoundPath = document("doc.ac");
     EXPECT_EQ(QVCopyAC(compoundPath.data(), document("new.bin").c_str()), 0);
-    ComPtr<IStorage> reopened = storage_test::openDocument(folder_.file(L"doc.ac"), kReadExclusive);
-    ASSERT_TRUE(reopened);
-    EXPECT_EQ(storage_test::streamContent(reopened.get(), L"QuorvaneDocument"),
-              "X8.97 new content");
-    reopened.reset();
+    EXPECT_EQ(storage_test::documentStream(folder_.file(L"doc.ac")), "X8.97 new content");
     std::string missing = document("missing.ac");
     EXPECT_EQ(QVCopyAC(missing.data(), document("new.bin").c_str()), 1);
 }

@@ -31,10 +31,10 @@ protected:
                   S_OK);
         if (version)
             EXPECT_EQ(
-                QVStgWriteProperty(set.get(), const_cast<wchar_t*>(L"QVFileVersion"), *version),
+                QVStgWriteProperty(set.get(), storage_test::named(L"QVFileVersion"), *version),
                 S_OK);
         else
-            EXPECT_EQ(QVStgWriteProperty(set.get(), const_cast<wchar_t*>(L"Owner"), L"x"), S_OK);
+            EXPECT_EQ(QVStgWriteProperty(set.get(), storage_test::named(L"Owner"), L"x"), S_OK);
         EXPECT_EQ(set->Commit(STGC_DEFAULT), S_OK);
         set.reset();
         EXPECT_EQ(document->Commit(STGC_DEFAULT), S_OK);

@@ -8,31 +8,23 @@ namespace engine::cfb::testing {
 namespace {
 
 // Counts the calls and bytes that reach a memory array.
-class CountingByteArray final : public ByteArray {
+class CountingByteArray final : public ForwardingByteArray {
 public:
-    explicit CountingByteArray(std::shared_ptr<MemoryByteArray> target)
-        : target_(std::move(target)) {}
-
+    using ForwardingByteArray::ForwardingByteArray;
     Status readAt(std::uint64_t offset, void* buffer, std::size_t count,
                   std::size_t* read) override {
         ++reads;
         bytesRead += count;
-        return target_->readAt(offset, buffer, count, read);
+        return ForwardingByteArray::readAt(offset, buffer, count, read);
     }
     Status writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
         ++writes;
-        return target_->writeAt(offset, buffer, count);
+        return ForwardingByteArray::writeAt(offset, buffer, count);
     }
-    Status size(std::uint64_t* size) override { return target_->size(size); }
-    Status setSize(std::uint64_t size) override { return target_->setSize(size); }
-    Status flush() override { return target_->flush(); }
 
     std::uint64_t reads = 0;
     std::uint64_t bytesRead = 0;
     std::uint64_t writes = 0;
-
-private:
-    std::shared_ptr<MemoryByteArray> target_;
 };
 
 // A document with a stream of `bigSize` bytes and `smallStreams` streams of 4 bytes.
@@ -196,12 +188,6 @@ TEST(AccessTest, RandomReadsWalkTheChainOnce) {
     EXPECT_LE(counting->reads - readsAfterMapping, 1000u);
     EXPECT_LE(counting->bytesRead - bytesAfterMapping, 1000u * 512);
 }
-
-} // namespace
-} // namespace engine::cfb::testing
-
-namespace engine::cfb::testing {
-namespace {
 
 TEST(AccessTest, CommittingWithoutChangesWritesNothing) {
     auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 10000, 1));

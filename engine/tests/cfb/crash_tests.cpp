@@ -16,32 +16,20 @@ enum class Breakdown {
 };
 
 // A memory array that breaks down after a number of writes, size changes and flushes.
-class BreakingByteArray final : public ByteArray {
+class BreakingByteArray final : public ForwardingByteArray {
 public:
     BreakingByteArray(std::shared_ptr<MemoryByteArray> target, std::size_t callsBeforeBreak,
                       Breakdown breakdown)
-        : target_(std::move(target)), callsLeft_(callsBeforeBreak), breakdown_(breakdown) {}
+        : ForwardingByteArray(std::move(target)), callsLeft_(callsBeforeBreak),
+          breakdown_(breakdown) {}
 
-    Status readAt(std::uint64_t offset, void* buffer, std::size_t count,
-                  std::size_t* read) override {
-        return target_->readAt(offset, buffer, count, read);
-    }
     Status writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
-        if (!takeCall())
-            return broken();
-        return target_->writeAt(offset, buffer, count);
+        return takeCall() ? ForwardingByteArray::writeAt(offset, buffer, count) : broken();
     }
-    Status size(std::uint64_t* size) override { return target_->size(size); }
     Status setSize(std::uint64_t size) override {
-        if (!takeCall())
-            return broken();
-        return target_->setSize(size);
+        return takeCall() ? ForwardingByteArray::setSize(size) : broken();
     }
-    Status flush() override {
-        if (!takeCall())
-            return broken();
-        return Status::ok;
-    }
+    Status flush() override { return takeCall() ? Status::ok : broken(); }
 
     [[nodiscard]] bool brokeDown() const { return brokeDown_; }
     void breakAfter(std::size_t calls) { callsLeft_ = calls; }
@@ -60,7 +48,6 @@ private:
                                                 : Status::ok;
     }
 
-    std::shared_ptr<MemoryByteArray> target_;
     std::size_t callsLeft_;
     Breakdown breakdown_;
     bool brokeDown_ = false;
@@ -114,6 +101,14 @@ Status addLargeStream(CompoundFile& file) {
     return regular.setSize(100);
 }
 
+std::shared_ptr<MemoryByteArray> baseFile(Version version) {
+    auto bytes = std::make_shared<MemoryByteArray>();
+    std::unique_ptr<CompoundFile> file;
+    EXPECT_OK(CompoundFile::create(bytes, version, &file));
+    EXPECT_OK(buildBase(*file));
+    return bytes;
+}
+
 struct CrashCase {
     const char* label;
     Version version;
@@ -141,10 +136,8 @@ TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
         for (Breakdown breakdown : {Breakdown::failing, Breakdown::silentStop}) {
             SCOPED_TRACE(std::string(row.label) +
                          (breakdown == Breakdown::failing ? ", failing" : ", silent stop"));
-            auto base = std::make_shared<MemoryByteArray>();
+            const auto base = baseFile(row.version);
             std::unique_ptr<CompoundFile> file;
-            ASSERT_OK(CompoundFile::create(base, row.version, &file));
-            ASSERT_OK(buildBase(*file));
             const auto oldManifest = manifestOf(base);
             auto expectedNew = std::make_shared<MemoryByteArray>(base->bytes());
             ASSERT_OK(CompoundFile::open(expectedNew, OpenMode::readWrite, &file));
@@ -187,11 +180,8 @@ TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
 }
 
 TEST(CrashTest, AFailedCommitIsRevertedAndTheFileStaysUsable) {
-    auto target = std::make_shared<MemoryByteArray>();
+    auto target = baseFile(Version::v3);
     std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::create(target, Version::v3, &file));
-    ASSERT_OK(buildBase(*file));
-    file.reset();
     auto breaking = std::make_shared<BreakingByteArray>(target, 1000, Breakdown::failing);
     ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
     ASSERT_OK(updateEverywhere(*file));
@@ -209,18 +199,9 @@ TEST(CrashTest, AFailedCommitIsRevertedAndTheFileStaysUsable) {
     expectValidFile(*target);
 }
 
-} // namespace
-} // namespace engine::cfb::testing
-
-namespace engine::cfb::testing {
-namespace {
-
 TEST(CrashTest, AFailedWriteBlocksChangesUntilRevert) {
-    auto target = std::make_shared<MemoryByteArray>();
+    auto target = baseFile(Version::v4);
     std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::create(target, Version::v4, &file));
-    ASSERT_OK(buildBase(*file));
-    file.reset();
     auto breaking = std::make_shared<BreakingByteArray>(target, 0, Breakdown::failing);
     ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
     Stream stream;
@@ -237,20 +218,11 @@ TEST(CrashTest, AFailedWriteBlocksChangesUntilRevert) {
     expectValidFile(*target);
 }
 
-} // namespace
-} // namespace engine::cfb::testing
-
-namespace engine::cfb::testing {
-namespace {
-
 // A careless writer may leave the FAT's own sector marked free; the engine still never
 // writes over it before the next header is written.
 TEST(CrashTest, CommittedFatSectorsMarkedFreeAreNotReused) {
-    auto target = std::make_shared<MemoryByteArray>();
+    auto target = baseFile(Version::v3);
     std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::create(target, Version::v3, &file));
-    ASSERT_OK(buildBase(*file));
-    file.reset();
     auto& bytes = target->bytes();
     Header header;
     ASSERT_OK(parseHeader(bytes.data(), &header));

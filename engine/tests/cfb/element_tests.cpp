@@ -229,28 +229,21 @@ TEST_P(ElementTest, OperationsReportTheirFailures) {
         std::function<Status()> action;
         Status expected;
     };
+    // clang-format off
     const FailureCase cases[] = {
-        {"open missing stream", [&] { return root_.openStream(u"nothing", &stream); },
-         Status::fileNotFound},
-        {"open storage as stream", [&] { return root_.openStream(u"Folder", &stream); },
-         Status::fileNotFound},
-        {"open stream as storage", [&] { return root_.openStorage(u"Stream", &storage); },
-         Status::fileNotFound},
-        {"create existing name", [&] { return root_.createStream(u"Stream", &stream); },
-         Status::fileAlreadyExists},
-        {"create same name other case", [&] { return root_.createStorage(u"STREAM", &storage); },
-         Status::fileAlreadyExists},
-        {"invalid name (names_tests has them all)",
-         [&] { return root_.createStream(u"a/b", &stream); }, Status::invalidName},
+        {"open missing stream", [&] { return root_.openStream(u"nothing", &stream); }, Status::fileNotFound},
+        {"open storage as stream", [&] { return root_.openStream(u"Folder", &stream); }, Status::fileNotFound},
+        {"open stream as storage", [&] { return root_.openStorage(u"Stream", &storage); }, Status::fileNotFound},
+        {"create existing name", [&] { return root_.createStream(u"Stream", &stream); }, Status::fileAlreadyExists},
+        {"create same name other case", [&] { return root_.createStorage(u"STREAM", &storage); }, Status::fileAlreadyExists},
+        {"invalid name (names_tests has them all)", [&] { return root_.createStream(u"a/b", &stream); }, Status::invalidName},
         {"remove missing", [&] { return root_.remove(u"nothing"); }, Status::fileNotFound},
-        {"rename onto existing", [&] { return root_.rename(u"Stream", u"folder"); },
-         Status::fileAlreadyExists},
+        {"rename onto existing", [&] { return root_.rename(u"Stream", u"folder"); }, Status::fileAlreadyExists},
         {"rename missing", [&] { return root_.rename(u"nothing", u"x"); }, Status::fileNotFound},
-        {"rename to bad name", [&] { return root_.rename(u"Stream", u"x:y"); },
-         Status::invalidName},
-        {"copy storage into itself",
-         [&] { return root_.copyElementTo(u"Folder", child, u"Again"); }, Status::accessDenied},
+        {"rename to bad name", [&] { return root_.rename(u"Stream", u"x:y"); }, Status::invalidName},
+        {"copy storage into itself", [&] { return root_.copyElementTo(u"Folder", child, u"Again"); }, Status::accessDenied},
     };
+    // clang-format on
     for (const FailureCase& row : cases) {
         SCOPED_TRACE(row.label);
         EXPECT_EQ(row.action(), row.expected);
@@ -271,48 +264,20 @@ TEST_P(ElementTest, ReadOnlyFilesRefuseEveryChange) {
         const char* label;
         std::function<Status()> action;
     };
+    // clang-format off
     const Change changes[] = {
-        {"write",
-         [&] {
-             return stream.write("x", 1, &written);
-         }},
-        {"set size",
-         [&] {
-             return stream.setSize(0);
-         }},
-        {"create stream",
-         [&] {
-             return root_.createStream(u"new", &created);
-         }},
-        {"create storage",
-         [&] {
-             return root_.createStorage(u"new", &storage);
-         }},
-        {"remove",
-         [&] {
-             return root_.remove(u"Stream");
-         }},
-        {"rename",
-         [&] {
-             return root_.rename(u"Stream", u"Other");
-         }},
-        {"set class",
-         [&] {
-             return root_.setClass(Clsid{1});
-         }},
-        {"set state bits",
-         [&] {
-             return root_.setStateBits(1, 1);
-         }},
-        {"set times",
-         [&] {
-             return root_.setChildTimes(u"Stream", 1, 2);
-         }},
-        {"commit",
-         [&] {
-             return file_->commit();
-         }},
+        {"write", [&] { return stream.write("x", 1, &written); }},
+        {"set size", [&] { return stream.setSize(0); }},
+        {"create stream", [&] { return root_.createStream(u"new", &created); }},
+        {"create storage", [&] { return root_.createStorage(u"new", &storage); }},
+        {"remove", [&] { return root_.remove(u"Stream"); }},
+        {"rename", [&] { return root_.rename(u"Stream", u"Other"); }},
+        {"set class", [&] { return root_.setClass(Clsid{1}); }},
+        {"set state bits", [&] { return root_.setStateBits(1, 1); }},
+        {"set times", [&] { return root_.setChildTimes(u"Stream", 1, 2); }},
+        {"commit", [&] { return file_->commit(); }},
     };
+    // clang-format on
     for (const Change& row : changes) {
         SCOPED_TRACE(row.label);
         EXPECT_EQ(row.action(), Status::accessDenied);

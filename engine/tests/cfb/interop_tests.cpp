@@ -111,9 +111,7 @@ TEST(InteropGsfTest, FilesWrittenByGsfAreRead) {
                    static_cast<std::streamsize>(bytes.size()));
         command += " f" + std::to_string(size);
     }
-    std::string output;
-    ASSERT_EQ(runCommand("cd " + shellQuoted(folder.path().string()) + " && " + command, &output),
-              0);
+    ASSERT_TRUE(outputOf("cd " + shellQuoted(folder.path().string()) + " && " + command));
     std::shared_ptr<FileByteArray> bytes;
     ASSERT_OK(
         FileByteArray::open((folder.path() / "out.ole").string(), FileMode::openReadOnly, &bytes));

@@ -4,6 +4,7 @@
 
 #include "cfb/format.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace engine::cfb::testing {
@@ -61,6 +62,18 @@ public:
     }
     std::vector<std::uint32_t> streamChain(const std::u16string& name) {
         return chain(load32(field(name, entryOffset::startSector)));
+    }
+
+    std::uint32_t miniStart(const std::u16string& name) {
+        return load32(field(name, entryOffset::startSector));
+    }
+    // Gives the entry of `name` the name `to` (of four units), all else cleared.
+    void rename(const std::u16string& name, const std::u16string& to) {
+        std::uint8_t* at = entry(idOf(name));
+        std::fill_n(at, 64, 0);
+        for (std::size_t i = 0; i < to.size(); ++i)
+            store16(at + 2 * i, to[i]);
+        store16(at + entryOffset::nameLength, static_cast<std::uint16_t>(2 * to.size() + 2));
     }
 
     std::uint8_t* miniFatSlot(std::uint32_t miniSector) {
@@ -128,111 +141,39 @@ struct Damage {
 };
 
 TEST(MalformedFileTest, EachDamagedStructureIsRefused) {
+    // clang-format off
     const Damage cases[] = {
-        {"shorter than a header", false, [](RawFile& f) { f.bytes().resize(300); },
-         Status::invalidHeader, "300"},
-        {"bad sector shift", false, [](RawFile& f) { store16(f.header(0x1E), 12); },
-         Status::invalidHeader, "12"},
-        {"truncated to a quarter", false,
-         [](RawFile& f) { f.bytes().resize(f.bytes().size() / 4); }, Status::docfileCorrupt,
-         "last sector 4"},
-        {"stream chain loops", false,
-         [](RawFile& f) {
-             const auto sectors = f.streamChain(u"Regular");
-             f.setFat(sectors[3], sectors[1]);
-         },
-         Status::docfileCorrupt, "at position 4"},
-        {"stream chain points past the file end", false,
-         [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[2], 100000); }, Status::docfileCorrupt,
-         "100000"},
-        {"stream chain runs into a free sector", false,
-         [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[2], freeSector); },
-         Status::docfileCorrupt, "4294967295"},
-        {"stream chain ends before its size", false,
-         [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[4], endOfChain); },
-         Status::docfileCorrupt, "10 are needed"},
-        {"stream larger than the file", false,
-         [](RawFile& f) { store64(f.field(u"Regular", entryOffset::streamSize), 1u << 30); },
-         Status::docfileCorrupt, "1073741824"},
-        {"mini stream larger than the file", false,
-         [](RawFile& f) { store64(f.entry(0) + entryOffset::streamSize, 1u << 30); },
-         Status::docfileCorrupt, "1073741824"},
-        {"mini chain loops", false,
-         [](RawFile& f) {
-             const std::uint32_t first = load32(f.field(u"Mini", entryOffset::startSector));
-             const std::uint32_t second = load32(f.miniFatSlot(first));
-             store32(f.miniFatSlot(second), first);
-         },
+        {"shorter than a header", false, [](RawFile& f) { f.bytes().resize(300); }, Status::invalidHeader, "300"},
+        {"bad sector shift", false, [](RawFile& f) { store16(f.header(0x1E), 12); }, Status::invalidHeader, "12"},
+        {"truncated to a quarter", false, [](RawFile& f) { f.bytes().resize(f.bytes().size() / 4); }, Status::docfileCorrupt, "last sector 4"},
+        {"stream chain loops", false, [](RawFile& f) { const auto c = f.streamChain(u"Regular"); f.setFat(c[3], c[1]); }, Status::docfileCorrupt, "at position 4"},
+        {"stream chain points past the file end", false, [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[2], 100000); }, Status::docfileCorrupt, "100000"},
+        {"stream chain runs into a free sector", false, [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[2], freeSector); }, Status::docfileCorrupt, "4294967295"},
+        {"stream chain ends before its size", false, [](RawFile& f) { f.setFat(f.streamChain(u"Regular")[4], endOfChain); }, Status::docfileCorrupt, "10 are needed"},
+        {"stream larger than the file", false, [](RawFile& f) { store64(f.field(u"Regular", entryOffset::streamSize), 1u << 30); }, Status::docfileCorrupt, "1073741824"},
+        {"mini stream larger than the file", false, [](RawFile& f) { store64(f.entry(0) + entryOffset::streamSize, 1u << 30); }, Status::docfileCorrupt, "1073741824"},
+        {"mini chain loops", false, [](RawFile& f) { const std::uint32_t first = f.miniStart(u"Mini"); store32(f.miniFatSlot(load32(f.miniFatSlot(first))), first); },
          Status::docfileCorrupt, "at position 2"},
-        {"mini chain points past the mini FAT", false,
-         [](RawFile& f) {
-             store32(f.miniFatSlot(load32(f.field(u"Mini", entryOffset::startSector))), 99999);
-         },
-         Status::docfileCorrupt, "99999"},
-        {"mini FAT shorter than the header says", false,
-         [](RawFile& f) { store32(f.header(0x40), 5); }, Status::docfileCorrupt, "1 of 5"},
-        {"directory sibling cycle", false,
-         [](RawFile& f) {
-             store32(f.field(u"Folder", entryOffset::leftSibling), f.idOf(u"Folder"));
-         },
-         Status::docfileCorrupt, "entry 2"},
-        {"child shared by two storages", false,
-         [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), f.idOf(u"Mini")); },
-         Status::docfileCorrupt, "entry 1"},
-        {"root reached again from a storage", false,
-         [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), 0); },
-         Status::docfileCorrupt, "entry 0"},
-        {"sibling past the last entry", false,
-         [](RawFile& f) { store32(f.field(u"Regular", entryOffset::rightSibling), 5000); },
-         Status::docfileCorrupt, "5000"},
-        {"unused entry in the tree", false,
-         [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), f.entryCount() - 1); },
-         Status::docfileCorrupt, "entry 7"},
-        {"first entry is not the root", false, [](RawFile& f) { f.entry(0)[0x42] = 1; },
-         Status::docfileCorrupt, "object type 1"},
-        {"unknown object type", false,
-         [](RawFile& f) { *f.field(u"Mini", entryOffset::objectType) = 3; }, Status::docfileCorrupt,
-         "object type 3"},
-        {"name length without terminator", false,
-         [](RawFile& f) { store16(f.field(u"Mini", entryOffset::nameLength), 8); },
-         Status::docfileCorrupt, "3 name units"},
-        {"two siblings with one name", false,
-         [](RawFile& f) {
-             std::uint8_t* entry = f.entry(f.idOf(u"Regular"));
-             std::fill_n(entry, 64, 0);
-             for (int i = 0; i < 4; ++i)
-                 store16(entry + 2 * i, u"MINI"[i]);
-             store16(entry + entryOffset::nameLength, 10);
-         },
-         Status::docfileCorrupt, "entry 1"},
-        {"directory chain loops", false,
-         [](RawFile& f) {
-             const std::uint32_t first = load32(f.header(0x30));
-             f.setFat(first, first);
-         },
-         Status::docfileCorrupt, "starting at 14"},
-        {"FAT sector past the file end", false, [](RawFile& f) { store32(f.header(0x4C), 100000); },
-         Status::docfileCorrupt, "100000"},
-        {"FAT sector count beyond the file", false,
-         [](RawFile& f) { store32(f.header(0x2C), 0x7FFFFFFF); }, Status::docfileCorrupt,
-         "2147483647"},
-        {"DIFAT sector count beyond the file", false,
-         [](RawFile& f) { store32(f.header(0x48), 0xFFFFFFF0); }, Status::docfileCorrupt,
-         "4294967280"},
-        {"DIFAT chain loops", true,
-         [](RawFile& f) {
-             const std::uint32_t first = load32(f.header(0x44));
-             store32(f.header(0x48), 3);
-             store32(f.sector(first) + 4 * 127, first);
-         },
+        {"mini chain points past the mini FAT", false, [](RawFile& f) { store32(f.miniFatSlot(f.miniStart(u"Mini")), 99999); }, Status::docfileCorrupt, "99999"},
+        {"mini FAT shorter than the header says", false, [](RawFile& f) { store32(f.header(0x40), 5); }, Status::docfileCorrupt, "1 of 5"},
+        {"directory sibling cycle", false, [](RawFile& f) { store32(f.field(u"Folder", entryOffset::leftSibling), f.idOf(u"Folder")); }, Status::docfileCorrupt, "entry 2"},
+        {"child shared by two storages", false, [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), f.idOf(u"Mini")); }, Status::docfileCorrupt, "entry 1"},
+        {"root reached again from a storage", false, [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), 0); }, Status::docfileCorrupt, "entry 0"},
+        {"sibling past the last entry", false, [](RawFile& f) { store32(f.field(u"Regular", entryOffset::rightSibling), 5000); }, Status::docfileCorrupt, "5000"},
+        {"unused entry in the tree", false, [](RawFile& f) { store32(f.field(u"Folder", entryOffset::child), f.entryCount() - 1); }, Status::docfileCorrupt, "entry 7"},
+        {"first entry is not the root", false, [](RawFile& f) { f.entry(0)[0x42] = 1; }, Status::docfileCorrupt, "object type 1"},
+        {"unknown object type", false, [](RawFile& f) { *f.field(u"Mini", entryOffset::objectType) = 3; }, Status::docfileCorrupt, "object type 3"},
+        {"name length without terminator", false, [](RawFile& f) { store16(f.field(u"Mini", entryOffset::nameLength), 8); }, Status::docfileCorrupt, "3 name units"},
+        {"two siblings with one name", false, [](RawFile& f) { f.rename(u"Regular", u"MINI"); }, Status::docfileCorrupt, "entry 1"},
+        {"directory chain loops", false, [](RawFile& f) { const std::uint32_t first = load32(f.header(0x30)); f.setFat(first, first); }, Status::docfileCorrupt, "starting at 14"},
+        {"FAT sector past the file end", false, [](RawFile& f) { store32(f.header(0x4C), 100000); }, Status::docfileCorrupt, "100000"},
+        {"FAT sector count beyond the file", false, [](RawFile& f) { store32(f.header(0x2C), 0x7FFFFFFF); }, Status::docfileCorrupt, "2147483647"},
+        {"DIFAT sector count beyond the file", false, [](RawFile& f) { store32(f.header(0x48), 0xFFFFFFF0); }, Status::docfileCorrupt, "4294967280"},
+        {"DIFAT chain loops", true, [](RawFile& f) { const std::uint32_t first = load32(f.header(0x44)); store32(f.header(0x48), 3); store32(f.sector(first) + 4 * 127, first); },
          Status::docfileCorrupt, "32497"},
-        {"DIFAT chain ends early", true,
-         [](RawFile& f) {
-             store32(f.sector(load32(f.header(0x44))) + 4 * 5, 0);
-             store32(f.header(0x48), 0);
-         },
-         Status::docfileCorrupt, "109 of 254"},
+        {"DIFAT chain ends early", true, [](RawFile& f) { store32(f.sector(load32(f.header(0x44))) + 4 * 5, 0); store32(f.header(0x48), 0); }, Status::docfileCorrupt, "109 of 254"},
     };
+    // clang-format on
     const auto small = sampleFile(false);
     const auto large = sampleFile(true);
     ASSERT_EQ(readEverything(small), Status::ok);

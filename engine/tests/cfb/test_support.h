@@ -26,6 +26,25 @@ namespace engine::cfb::testing {
         EXPECT_EQ(status_, ::engine::Status::ok) << ::engine::lastFailureMessage();                \
     } while (false)
 
+// A byte array that passes every call to another; tests override the calls they watch.
+class ForwardingByteArray : public ByteArray {
+public:
+    explicit ForwardingByteArray(std::shared_ptr<ByteArray> target) : target_(std::move(target)) {}
+    Status readAt(std::uint64_t offset, void* buffer, std::size_t count,
+                  std::size_t* read) override {
+        return target_->readAt(offset, buffer, count, read);
+    }
+    Status writeAt(std::uint64_t offset, const void* buffer, std::size_t count) override {
+        return target_->writeAt(offset, buffer, count);
+    }
+    Status size(std::uint64_t* size) override { return target_->size(size); }
+    Status setSize(std::uint64_t size) override { return target_->setSize(size); }
+    Status flush() override { return target_->flush(); }
+
+private:
+    std::shared_ptr<ByteArray> target_;
+};
+
 // Byte i of a test stream: a pattern that differs between streams with different seeds.
 [[nodiscard]] inline std::uint8_t patternByte(std::uint64_t index, std::uint32_t seed = 0) {
     return static_cast<std::uint8_t>((index * 131 + seed * 7 + (index >> 9)) & 0xFF);

@@ -3,62 +3,28 @@
 #pragma once
 
 #include "test_support.h"
+#include "../tool_runner.h"
 
 #include "cfb/names.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace engine::cfb::testing {
 
-inline const char* const pythonPath = "/usr/bin/python3";
-inline const char* const gsfPath = "/usr/bin/gsf";
-
-// Runs a shell command; returns its exit code and its standard output.
-inline int runCommand(const std::string& command, std::string* output) {
-    output->clear();
-    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output->append(buffer, got);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-inline bool olefileAvailable() {
-    std::string output;
-    return std::filesystem::exists(pythonPath) &&
-           runCommand(std::string(pythonPath) + " -c 'import olefile'", &output) == 0;
-}
-
-inline bool gsfAvailable() {
-    return std::filesystem::exists(gsfPath);
-}
-
-inline std::string shellQuoted(const std::string& text) {
-    return "'" + text + "'";
-}
-
-inline std::string toHex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
+using test_tools::gsfAvailable;
+using test_tools::gsfPath;
+using test_tools::olefileAvailable;
+using test_tools::outputOf;
+using test_tools::pythonPath;
+using test_tools::shellQuoted;
+using test_tools::toHex;
 
 // The manifest lines of every element below `storage`, sorted, in ole_manifest.py's form.
 inline void collectManifest(Storage& storage, const std::string& prefix,
@@ -108,14 +74,11 @@ inline std::vector<std::string> engineManifest(CompoundFile& file, Status* first
 }
 
 inline std::vector<std::string> olefileManifest(const std::string& path, std::string script) {
-    std::string output;
-    EXPECT_EQ(
-        runCommand(std::string(pythonPath) + " " + shellQuoted(script) + " " + shellQuoted(path),
-                   &output),
-        0)
-        << "olefile could not read " << path;
+    const auto output =
+        outputOf(std::string(pythonPath) + " " + shellQuoted(script) + " " + shellQuoted(path));
+    EXPECT_TRUE(output) << "olefile could not read " << path;
     std::vector<std::string> lines;
-    std::istringstream in(output);
+    std::istringstream in(output.value_or(""));
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     std::sort(lines.begin(), lines.end());
@@ -129,12 +92,12 @@ struct GsfEntry {
 
 // What `gsf list` reports, by path ("f" lines are streams, "d" lines storages).
 inline std::map<std::string, GsfEntry> gsfList(const std::string& path) {
-    std::string output;
     std::map<std::string, GsfEntry> entries;
-    if (runCommand(std::string(gsfPath) + " list " + shellQuoted(path), &output) != 0)
+    const auto output = outputOf(std::string(gsfPath) + " list " + shellQuoted(path));
+    if (!output)
         return entries;
     static const std::regex line(R"(^([df])\s+(?:\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\s+)?(\d+) (.*)$)");
-    std::istringstream in(output);
+    std::istringstream in(*output);
     for (std::string text; std::getline(in, text);) {
         std::smatch match;
         if (!std::regex_match(text, match, line) || match[3] == "*root*")
@@ -145,10 +108,8 @@ inline std::map<std::string, GsfEntry> gsfList(const std::string& path) {
 }
 
 inline std::string gsfCat(const std::string& path, const std::string& stream) {
-    std::string output;
-    runCommand(std::string(gsfPath) + " cat " + shellQuoted(path) + " " + shellQuoted(stream),
-               &output);
-    return output;
+    return outputOf(std::string(gsfPath) + " cat " + shellQuoted(path) + " " + shellQuoted(stream))
+        .value_or("");
 }
 
 // Compares every stream of an engine manifest with gsf list and gsf cat.

@@ -4,6 +4,7 @@
 // the engine's own compound-file layer.
 #include "common/error.h"
 #include "propset/property_set.h"
+#include "../tool_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -25,32 +26,20 @@ std::string corpusFile(const char* name) {
     return std::string(Z64_CORPUS_DIR) + "/cfb-peers/real/" + name;
 }
 
-// The standard output of a shell command, or nothing when it cannot run or fails.
-std::optional<std::string> outputOf(const std::string& command) {
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return std::nullopt;
-    std::string output;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, got);
-    if (pclose(pipe) != 0)
-        return std::nullopt;
-    return output;
-}
+using test_tools::outputOf;
+using test_tools::shellQuoted;
+
+using test_tools::gsfAvailable;
+using test_tools::olefileAvailable;
 
 bool commandSucceeds(const std::string& command) {
     return std::system(command.c_str()) == 0;
 }
 
-std::string quoted(const std::string& text) {
-    return "'" + text + "'";
-}
-
 std::optional<std::vector<std::uint8_t>> extractStream(const std::string& file,
                                                        const char* stream) {
-    const auto output = outputOf("gsf cat " + quoted(file) + " " + quoted(stream) + " 2>/dev/null");
+    const auto output =
+        outputOf("gsf cat " + shellQuoted(file) + " " + shellQuoted(stream) + " 2>/dev/null");
     if (!output)
         return std::nullopt;
     return std::vector<std::uint8_t>(output->begin(), output->end());
@@ -60,16 +49,6 @@ std::string utf8(const std::u16string& text) {
     std::string bytes;
     EXPECT_EQ(builtInCodePages().fromUtf16(kCodePageUtf8, text, bytes), Status::ok);
     return bytes;
-}
-
-std::string hex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char b : bytes) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 0x0F];
-    }
-    return text;
 }
 
 struct CorpusDocument {
@@ -83,7 +62,7 @@ protected:
         path_ = corpusFile(GetParam().file);
         if (!std::filesystem::exists(path_))
             GTEST_SKIP() << "corpus file " << path_ << " is missing";
-        if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+        if (!gsfAvailable())
             GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
     }
 
@@ -130,8 +109,8 @@ std::optional<std::map<PropertyId, std::string>> olefileProperties(const std::st
         "    if isinstance(v, bytes): print(k, \"text\", v.hex())\n"
         "    elif isinstance(v, str): print(k, \"text\", v.encode(\"utf-8\").hex())\n"
         "    elif isinstance(v, int): print(k, \"number\", int(v))\n";
-    const auto output = outputOf("/usr/bin/python3 -c " + quoted(script) + " " + quoted(file) +
-                                 " " + quoted(stream) + " 2>/dev/null");
+    const auto output = outputOf("/usr/bin/python3 -c " + shellQuoted(script) + " " +
+                                 shellQuoted(file) + " " + shellQuoted(stream) + " 2>/dev/null");
     if (!output)
         return std::nullopt;
     std::map<PropertyId, std::string> properties;
@@ -149,35 +128,21 @@ std::optional<std::map<PropertyId, std::string>> olefileProperties(const std::st
 
 // The same description of one of our values, or nothing for what olefile leaves out.
 std::optional<std::string> describeLikeOlefile(const Value& value) {
+    // clang-format off
     switch (value.type()) {
-    case vt::lpstr:
-    case vt::bstr:
-        return "text " + hex(value.asText().bytes);
-    case vt::lpwstr:
-        return "text " + hex(utf8(value.asWideText()));
-    case vt::filetime:
-        return "number " + std::to_string(value.asUnsigned() / kFiletimeTicksPerSecond);
-    case vt::boolean:
-        return std::string("number ") + (value.asBool() ? "1" : "0");
-    case vt::i1:
-    case vt::i2:
-    case vt::i4:
-    case vt::int_:
-    case vt::i8:
-        return "number " + std::to_string(value.asSigned());
-    case vt::ui1:
-    case vt::ui2:
-    case vt::ui4:
-    case vt::uint_:
-    case vt::ui8:
-        return "number " + std::to_string(value.asUnsigned());
-    default:
-        return std::nullopt;
+    case vt::lpstr: case vt::bstr: return "text " + test_tools::toHex(value.asText().bytes);
+    case vt::lpwstr: return "text " + test_tools::toHex(utf8(value.asWideText()));
+    case vt::filetime: return "number " + std::to_string(value.asUnsigned() / kFiletimeTicksPerSecond);
+    case vt::boolean: return std::string("number ") + (value.asBool() ? "1" : "0");
+    case vt::i1: case vt::i2: case vt::i4: case vt::int_: case vt::i8: return "number " + std::to_string(value.asSigned());
+    case vt::ui1: case vt::ui2: case vt::ui4: case vt::uint_: case vt::ui8: return "number " + std::to_string(value.asUnsigned());
+    default: return std::nullopt;
     }
+    // clang-format on
 }
 
 TEST_P(CorpusTest, FirstSectionsMatchOlefile) {
-    if (!commandSucceeds("/usr/bin/python3 -c 'import olefile' >/dev/null 2>&1"))
+    if (!olefileAvailable())
         GTEST_SKIP() << "python3-olefile is not installed";
     for (const char* stream : {kSummaryStream, kDocumentSummaryStream}) {
         const auto expected = olefileProperties(path_, stream);
@@ -245,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(Documents, CorpusTest,
 // The user-defined names gsf lists (its own properties carry a "prefix:" and are left out).
 std::set<std::string> gsfUserDefinedNames(const std::string& file) {
     std::set<std::string> names;
-    const auto output = outputOf("gsf listprops " + quoted(file) + " 2>/dev/null");
+    const auto output = outputOf("gsf listprops " + shellQuoted(file) + " 2>/dev/null");
     std::istringstream lines(output.value_or(""));
     std::string line;
     while (std::getline(lines, line))
@@ -274,7 +239,8 @@ std::string withoutEscapes(std::string_view printed) {
 
 // The text gsf prints for a string property: `name: \t= "text"`.
 std::optional<std::string> gsfStringValue(const std::string& file, const std::string& name) {
-    const auto output = outputOf("gsf props " + quoted(file) + " " + quoted(name) + " 2>/dev/null");
+    const auto output =
+        outputOf("gsf props " + shellQuoted(file) + " " + shellQuoted(name) + " 2>/dev/null");
     if (!output)
         return std::nullopt;
     const std::size_t open = output->find("= \"");
@@ -296,7 +262,7 @@ TEST_P(UserDefinedCorpusTest, SecondSectionHoldsWhatGsfShows) {
     const std::string path = corpusFile(GetParam().file);
     if (!std::filesystem::exists(path))
         GTEST_SKIP() << "corpus file " << path << " is missing";
-    if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+    if (!gsfAvailable())
         GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
     const auto bytes = extractStream(path, kDocumentSummaryStream);
     ASSERT_TRUE(bytes.has_value());
@@ -338,7 +304,7 @@ INSTANTIATE_TEST_SUITE_P(Documents, UserDefinedCorpusTest,
 class WrittenStreamsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!commandSucceeds("command -v gsf >/dev/null 2>&1"))
+        if (!gsfAvailable())
             GTEST_SKIP() << "the gsf tool (libgsf-bin) is not installed";
         directory_ = std::filesystem::temp_directory_path() /
                      ("propset-written-" +
@@ -362,9 +328,10 @@ protected:
 
     std::string packIntoDocument() {
         const std::string document = (directory_ / "written.doc").string();
-        const bool packed = commandSucceeds(
-            "cd " + quoted(directory_.string()) + " && gsf createole written.doc " +
-            quoted(kSummaryStream) + " " + quoted(kDocumentSummaryStream) + " >/dev/null 2>&1");
+        const bool packed =
+            commandSucceeds("cd " + shellQuoted(directory_.string()) +
+                            " && gsf createole written.doc " + shellQuoted(kSummaryStream) + " " +
+                            shellQuoted(kDocumentSummaryStream) + " >/dev/null 2>&1");
         EXPECT_TRUE(packed);
         return document;
     }
@@ -397,7 +364,7 @@ TEST_F(WrittenStreamsTest, ReadTheSameThroughGsfAndOlefile) {
     EXPECT_EQ(gsfStringValue(document, "Client"), utf8(u"Fabrikam \u20AC"));
     EXPECT_EQ(gsfStringValue(document, utf8(u"R\u00E9f\u00E9rence")), "A-17");
 
-    if (!commandSucceeds("/usr/bin/python3 -c 'import olefile' >/dev/null 2>&1"))
+    if (!olefileAvailable())
         GTEST_SKIP() << "python3-olefile is not installed";
     const auto seen = olefileProperties(document, kSummaryStream);
     ASSERT_TRUE(seen.has_value());

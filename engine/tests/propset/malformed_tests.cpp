@@ -74,207 +74,79 @@ TEST_P(MalformedStreamTest, IsRefused) {
     EXPECT_EQ(set.sections[0].formatId, kFormatIdGlobalInfo);
 }
 
+Bytes withBytes(Bytes bytes, std::size_t at, std::initializer_list<std::uint8_t> values) {
+    std::copy(values.begin(), values.end(), bytes.data.begin() + static_cast<std::ptrdiff_t>(at));
+    return bytes;
+}
+Bytes twoSections(const Guid& first, std::uint32_t firstOffset, const Guid& second,
+                  std::uint32_t secondOffset) {
+    Bytes b;
+    b.u16(0xFFFE).u16(0).u32(0).zeros(16).u32(2);
+    return b.guid(first).u32(firstOffset).guid(second).u32(secondOffset);
+}
+Bytes withValue(Bytes value, CodePage page = 1252) {
+    return streamOf({{1, codePage(static_cast<std::uint16_t>(page))}, {2, std::move(value)}});
+}
+Bytes withDictionary(Bytes dictionary, CodePage page = 1252) {
+    return streamOf({{0, std::move(dictionary)}, {1, codePage(static_cast<std::uint16_t>(page))}});
+}
+Bytes typed(VarType type) {
+    return Bytes().u16(type).u16(0);
+}
+
+// clang-format off
 const MalformedRow kMalformedRows[] = {
     {"ValidStreamForReference", [] { return valid(); }, Status::ok, ""},
     {"Empty", [] { return Bytes(); }, Status::invalidHeader, "byte order"},
-    {"WrongByteOrder",
-     [] {
-         Bytes b = valid();
-         b.data[0] = 0xFF;
-         b.data[1] = 0xFE;
-         return b;
-     },
-     Status::invalidHeader, "65279"},
-    {"Version2",
-     [] {
-         Bytes b = valid();
-         b.data[2] = 2;
-         return b;
-     },
-     Status::invalidHeader, "version is 2"},
+    {"WrongByteOrder", [] { return withBytes(valid(), 0, {0xFF, 0xFE}); }, Status::invalidHeader, "65279"},
+    {"Version2", [] { return withBytes(valid(), 2, {2}); }, Status::invalidHeader, "version is 2"},
     {"NoSections", [] { return withU32At(valid(), 24, 0); }, Status::invalidHeader, "0 sections"},
-    {"ThreeSections", [] { return withU32At(valid(), 24, 3); }, Status::invalidHeader,
-     "3 sections"},
-    {"SectionOffsetInsideHeader", [] { return withU32At(valid(), 44, 20); }, Status::invalidHeader,
-     "offset 20"},
-    {"SectionOffsetPastStream", [] { return withU32At(valid(), 44, 4096); }, Status::invalidHeader,
-     "4096"},
-    {"SectionOffsetNotAligned",
-     [] {
-         Bytes b = withU32At(valid(), 44, 50);
-         b.zeros(2);
-         return b;
-     },
-     Status::invalidHeader, "offset 50"},
-    {"TwoSectionsOfOtherSets",
-     [] {
-         Bytes b;
-         b.u16(0xFFFE).u16(0).u32(0).zeros(16).u32(2);
-         b.guid(kFormatIdSummaryInformation).u32(68).guid(kFormatIdUserDefinedProperties).u32(68);
-         return b.append(sectionOf({{1, codePage(1252)}}));
-     },
+    {"ThreeSections", [] { return withU32At(valid(), 24, 3); }, Status::invalidHeader, "3 sections"},
+    {"SectionOffsetInsideHeader", [] { return withU32At(valid(), 44, 20); }, Status::invalidHeader, "offset 20"},
+    {"SectionOffsetPastStream", [] { return withU32At(valid(), 44, 4096); }, Status::invalidHeader, "4096"},
+    {"SectionOffsetNotAligned", [] { return withU32At(valid(), 44, 50).zeros(2); }, Status::invalidHeader, "offset 50"},
+    {"TwoSectionsOfOtherSets", [] { return twoSections(kFormatIdSummaryInformation, 68, kFormatIdUserDefinedProperties, 68).append(sectionOf({{1, codePage(1252)}})); },
      Status::invalidHeader, "{F29F85E0"},
-    {"SectionLargerThanStream", [] { return withU32At(valid(), kSectionOffset, 4000); },
-     Status::docfileCorrupt, "4000"},
-    {"SectionSmallerThanItsHeader", [] { return withU32At(valid(), kSectionOffset, 4); },
-     Status::docfileCorrupt, "claims 4 bytes"},
-    {"PropertyCountBeyondSection",
-     [] { return withU32At(valid(), kSectionOffset + 4, 0x10000000); }, Status::docfileCorrupt,
-     "268435456"},
-    {"PropertyOffsetInsideTable", [] { return withU32At(valid(), kSectionOffset + 12, 16); },
-     Status::docfileCorrupt, "offset 16"},
-    {"PropertyOffsetPastSection", [] { return withU32At(valid(), kSectionOffset + 20, 0x1000); },
-     Status::docfileCorrupt, "offset 4096"},
-    {"PropertyListedTwice",
-     [] {
-         return streamOf({{1, codePage(1252)}, {1, i4(7)}});
-     },
-     Status::docfileCorrupt, "property 1 twice"},
-    {"PropertiesSharingAnOffset",
-     [] {
-         return withU32At(streamOf({{1, codePage(1252)}, {2, i4(7)}, {3, i4(8)}}), 48 + 28, 40);
-     },
+    {"SectionLargerThanStream", [] { return withU32At(valid(), kSectionOffset, 4000); }, Status::docfileCorrupt, "4000"},
+    {"SectionSmallerThanItsHeader", [] { return withU32At(valid(), kSectionOffset, 4); }, Status::docfileCorrupt, "claims 4 bytes"},
+    {"PropertyCountBeyondSection", [] { return withU32At(valid(), kSectionOffset + 4, 0x10000000); }, Status::docfileCorrupt, "268435456"},
+    {"PropertyOffsetInsideTable", [] { return withU32At(valid(), kSectionOffset + 12, 16); }, Status::docfileCorrupt, "offset 16"},
+    {"PropertyOffsetPastSection", [] { return withU32At(valid(), kSectionOffset + 20, 0x1000); }, Status::docfileCorrupt, "offset 4096"},
+    {"PropertyListedTwice", [] { return streamOf({{1, codePage(1252)}, {1, i4(7)}}); }, Status::docfileCorrupt, "property 1 twice"},
+    {"PropertiesSharingAnOffset", [] { return withU32At(streamOf({{1, codePage(1252)}, {2, i4(7)}, {3, i4(8)}}), 48 + 28, 40); },
      Status::docfileCorrupt, "share offset 40"},
-    {"OffsetOffFourByteBoundary",
-     [] {
-         Bytes value;
-         value.u8(0).append(i4(7)).zeros(3);
-         Bytes b = streamOf({{1, codePage(1252)}, {2, value}});
-         return withU32At(b, 48 + 20, 33);
-     },
+    {"OffsetOffFourByteBoundary", [] { return withU32At(withValue(Bytes().u8(0).append(i4(7)).zeros(3)), 48 + 20, 33); },
      Status::docfileCorrupt, "offset 33"},
-    {"NonZeroTypePadding",
-     [] {
-         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(3).u16(1).u32(7)}});
-     },
-     Status::docfileCorrupt, "padding 1"},
-    {"ValueRunningIntoTheNext",
-     [] {
-         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(vt::i8).u16(0).u32(1)}, {3, i4(8)}});
-     },
+    {"NonZeroTypePadding", [] { return withValue(Bytes().u16(3).u16(1).u32(7)); }, Status::docfileCorrupt, "padding 1"},
+    {"ValueRunningIntoTheNext", [] { return streamOf({{1, codePage(1252)}, {2, typed(vt::i8).u32(1)}, {3, i4(8)}}); },
      Status::docfileCorrupt, "8-byte value"},
-    {"StringSizePastSection",
-     [] {
-         return streamOf(
-             {{1, codePage(1252)}, {2, Bytes().u16(vt::lpstr).u16(0).u32(400).text("abcd")}});
-     },
-     Status::docfileCorrupt, "claims 400 bytes"},
-    {"UnterminatedString",
-     [] {
-         return streamOf(
-             {{1, codePage(1252)}, {2, Bytes().u16(vt::lpstr).u16(0).u32(4).text("abcd")}});
-     },
-     Status::docfileCorrupt, "no terminating null"},
-    {"OddSizedUnicodeString",
-     [] {
-         return streamOf(
-             {{1, codePage(1200)}, {2, Bytes().u16(vt::lpstr).u16(0).u32(3).raw({'a', 0, 0, 0})}});
-     },
-     Status::docfileCorrupt, "odd size of 3"},
-    {"WideStringLengthBeyondSection",
-     [] {
-         return streamOf(
-             {{1, codePage(1252)}, {2, Bytes().u16(vt::lpwstr).u16(0).u32(0x7FFFFFFF).u32(0)}});
-     },
-     Status::docfileCorrupt, "2147483647 characters"},
-    {"VectorCountThatCannotFit",
-     [] {
-         return streamOf({{1, codePage(1252)},
-                          {2, Bytes().u16(vt::vector | vt::i8).u16(0).u32(0x40000000).u64(1)}});
-     },
-     Status::docfileCorrupt, "1073741824 elements"},
-    {"VariantVectorCountThatCannotFit",
-     [] {
-         return streamOf({{1, codePage(1252)},
-                          {2, Bytes().u16(vt::vector | vt::variant).u16(0).u32(3).append(i4(1))}});
-     },
-     Status::docfileCorrupt, "3 elements"},
-    {"BlobSizePastSection",
-     [] {
-         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(vt::blob).u16(0).u32(0xFFFFFFF0)}});
-     },
-     Status::docfileCorrupt, "4294967280"},
-    {"ClipboardDataWithoutFormat",
-     [] {
-         return streamOf({{1, codePage(1252)}, {2, Bytes().u16(vt::cf).u16(0).u32(2).u32(0)}});
-     },
-     Status::docfileCorrupt, "size 2"},
-    {"CodePageOfWrongType",
-     [] {
-         return streamOf({{1, i4(1252)}});
-     },
-     Status::docfileCorrupt, "type 3 instead of 2"},
-    {"LocaleOfWrongType",
-     [] {
-         return streamOf({{1, codePage(1252)}, {kLocalePropertyId, i4(9)}});
-     },
-     Status::docfileCorrupt, "locale"},
-    {"BehaviorOutOfRange",
-     [] {
-         return streamOf(
-             {{1, codePage(1252)}, {kBehaviorPropertyId, Bytes().u16(vt::ui4).u16(0).u32(2)}});
-     },
-     Status::docfileCorrupt, "value 2"},
-    {"DictionaryCountThatCannotFit",
-     [] {
-         return streamOf({{0, Bytes().u32(1000).u32(0)}, {1, codePage(1252)}});
-     },
-     Status::docfileCorrupt, "1000 entries"},
-    {"DictionaryNameOfLengthZero",
-     [] {
-         return streamOf({{0, dictionaryOf({{2, 0, "x"}})}, {1, codePage(1252)}});
-     },
-     Status::docfileCorrupt, "name of 0 characters"},
-    {"DictionaryNamePastSection",
-     [] {
-         return streamOf({{0, dictionaryOf({{2, 60, "abc"}})}, {1, codePage(1252)}});
-     },
-     Status::docfileCorrupt, "name of 60 characters"},
-    {"DictionaryNameUnterminated",
-     [] {
-         return streamOf({{0, dictionaryOf({{2, 4, "abcd"}})}, {1, codePage(1252)}});
-     },
-     Status::docfileCorrupt, "no terminating null"},
-    {"DictionaryNamingTheCodePage",
-     [] {
-         return streamOf(
-             {{0, dictionaryOf({{1, 3, std::string_view("cp\0", 3)}})}, {1, codePage(1252)}});
-     },
-     Status::docfileCorrupt, "names property 1"},
-    {"DictionaryNamingAPropertyTwice",
-     [] {
-         return streamOf({{0, dictionaryOf({{2, 2, std::string_view("a\0", 2)},
-                                            {2, 2, std::string_view("b\0", 2)}})},
-                          {1, codePage(1252)}});
-     },
+    {"StringSizePastSection", [] { return withValue(typed(vt::lpstr).u32(400).text("abcd")); }, Status::docfileCorrupt, "claims 400 bytes"},
+    {"UnterminatedString", [] { return withValue(typed(vt::lpstr).u32(4).text("abcd")); }, Status::docfileCorrupt, "no terminating null"},
+    {"OddSizedUnicodeString", [] { return withValue(typed(vt::lpstr).u32(3).raw({'a', 0, 0, 0}), 1200); }, Status::docfileCorrupt, "odd size of 3"},
+    {"WideStringLengthBeyondSection", [] { return withValue(typed(vt::lpwstr).u32(0x7FFFFFFF).u32(0)); }, Status::docfileCorrupt, "2147483647 characters"},
+    {"VectorCountThatCannotFit", [] { return withValue(typed(vt::vector | vt::i8).u32(0x40000000).u64(1)); }, Status::docfileCorrupt, "1073741824 elements"},
+    {"VariantVectorCountThatCannotFit", [] { return withValue(typed(vt::vector | vt::variant).u32(3).append(i4(1))); }, Status::docfileCorrupt, "3 elements"},
+    {"BlobSizePastSection", [] { return withValue(typed(vt::blob).u32(0xFFFFFFF0)); }, Status::docfileCorrupt, "4294967280"},
+    {"ClipboardDataWithoutFormat", [] { return withValue(typed(vt::cf).u32(2).u32(0)); }, Status::docfileCorrupt, "size 2"},
+    {"CodePageOfWrongType", [] { return streamOf({{1, i4(1252)}}); }, Status::docfileCorrupt, "type 3 instead of 2"},
+    {"LocaleOfWrongType", [] { return streamOf({{1, codePage(1252)}, {kLocalePropertyId, i4(9)}}); }, Status::docfileCorrupt, "locale"},
+    {"BehaviorOutOfRange", [] { return streamOf({{1, codePage(1252)}, {kBehaviorPropertyId, typed(vt::ui4).u32(2)}}); }, Status::docfileCorrupt, "value 2"},
+    {"DictionaryCountThatCannotFit", [] { return withDictionary(Bytes().u32(1000).u32(0)); }, Status::docfileCorrupt, "1000 entries"},
+    {"DictionaryNameOfLengthZero", [] { return withDictionary(dictionaryOf({{2, 0, "x"}})); }, Status::docfileCorrupt, "name of 0 characters"},
+    {"DictionaryNamePastSection", [] { return withDictionary(dictionaryOf({{2, 60, "abc"}})); }, Status::docfileCorrupt, "name of 60 characters"},
+    {"DictionaryNameUnterminated", [] { return withDictionary(dictionaryOf({{2, 4, "abcd"}})); }, Status::docfileCorrupt, "no terminating null"},
+    {"DictionaryNamingTheCodePage", [] { return withDictionary(dictionaryOf({{1, 3, std::string_view("cp\0", 3)}})); }, Status::docfileCorrupt, "names property 1"},
+    {"DictionaryNamingAPropertyTwice", [] { return withDictionary(dictionaryOf({{2, 2, std::string_view("a\0", 2)}, {2, 2, std::string_view("b\0", 2)}})); },
      Status::docfileCorrupt, "a second time"},
-    {"DictionaryNameGivenTwiceIgnoringCase",
-     [] {
-         return streamOf({{0, dictionaryOf({{2, 2, std::string_view("a\0", 2)},
-                                            {3, 2, std::string_view("A\0", 2)}})},
-                          {1, codePage(1252)}});
-     },
+    {"DictionaryNameGivenTwiceIgnoringCase", [] { return withDictionary(dictionaryOf({{2, 2, std::string_view("a\0", 2)}, {3, 2, std::string_view("A\0", 2)}})); },
      Status::docfileCorrupt, "property 3"},
-    {"DictionaryNameNotUtf8",
-     [] {
-         return streamOf({{0, dictionaryOf({{2, 3, std::string_view("\xC3\x28\0", 3)}})},
-                          {1, codePage(65001)}});
-     },
-     kStatusNoUnicodeTranslation, "65001"},
-    {"SectionsOverlapping",
-     [] {
-         // The first section's size reaches over the whole second section.
-         const Bytes section = sectionOf({{1, codePage(1252)}});
-         Bytes b;
-         b.u16(0xFFFE).u16(0).u32(0).zeros(16).u32(2);
-         b.guid(kFormatIdDocSummaryInformation)
-             .u32(68)
-             .guid(kFormatIdUserDefinedProperties)
-             .u32(92);
-         return withU32At(b.append(section).append(section), 68, 48);
-     },
+    {"DictionaryNameNotUtf8", [] { return withDictionary(dictionaryOf({{2, 3, std::string_view("\xC3\x28\0", 3)}}), 65001); }, kStatusNoUnicodeTranslation, "65001"},
+    // The first section's size reaches over the whole second section.
+    {"SectionsOverlapping", [] { const Bytes section = sectionOf({{1, codePage(1252)}});
+         return withU32At(twoSections(kFormatIdDocSummaryInformation, 68, kFormatIdUserDefinedProperties, 92).append(section).append(section), 68, 48); },
      Status::docfileCorrupt, "overlap"},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Table, MalformedStreamTest, ::testing::ValuesIn(kMalformedRows),
                          [](const auto& info) { return info.param.label; });

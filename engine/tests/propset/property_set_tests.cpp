@@ -27,17 +27,8 @@ std::u16string textOf(const Value* value) {
 // identifier 0x00020006, null CLSID, code page 1252, a title, an author and a creation time.
 Bytes summaryInformationImage() {
     Bytes section;
-    section.u32(0)
-        .u32(4) // size patched below, 4 properties
-        .u32(1)
-        .u32(40)
-        .u32(2)
-        .u32(48)
-        .u32(4)
-        .u32(68)
-        .u32(12)
-        .u32(88);
-    section.u16(vt::i2).u16(0).u16(1252).u16(0);                            // 40: code page
+    section.u32s({0, 4, 1, 40, 2, 48, 4, 68, 12, 88}); // size patched below, 4 properties
+    section.u16(vt::i2).u16(0).u16(1252).u16(0);       // 40: code page
     section.u16(vt::lpstr).u16(0).u32(10).text("Quarterly").u8(0).zeros(2); // 48: title
     section.u16(vt::lpstr).u16(0).u32(9).text("J. Smith").u8(0).zeros(3);   // 68: author
     section.u16(vt::filetime).u16(0).u64(0x01D2E2A0F1D5C000ull);            // 88: created
@@ -86,16 +77,8 @@ TEST(PropertySetTest, ParsesAVersion1SetLaidOutLikeTheContentsExample) {
     const Guid classId = *Guid::fromString("{994BFF53-DDF9-42AD-A56A-FFEA3617AC16}");
     const Guid formatId = *Guid::fromString("{20001801-5DE6-11D1-8E38-00C04FB9386D}");
     Bytes dictionary;
-    dictionary.u32(2)
-        .u32(4)
-        .u32(14)
-        .utf16(u"DisplayColour")
-        .u16(0)
-        .u32(6)
-        .u32(9)
-        .utf16(u"MyStream")
-        .u16(0)
-        .zeros(2);
+    dictionary.u32s({2, 4, 14}).utf16(u"DisplayColour").u16(0);
+    dictionary.u32s({6, 9}).utf16(u"MyStream").u16(0).zeros(2);
     Bytes streamValue; // VT_STREAM: the name of the stream that holds the value
     streamValue.u16(vt::stream).u16(0).u32(12).utf16(u"prop6").u16(0);
     const Bytes section = sectionOf({
@@ -181,19 +164,12 @@ TEST(PropertySetTest, KeepsHeaderFieldsItRead) {
 // unpadded, the dictionary padded as a whole.
 Bytes userDefined1252Image() {
     Bytes section;
-    section.u32(0).u32(3).u32(0).u32(32).u32(1).u32(64).u32(2).u32(72);
-    section
-        .u32(2) // 32: dictionary of 2 entries
-        .u32(2)
-        .u32(6)
-        .text("prop1")
-        .u8(0) // 14 bytes
-        .u32(3)
-        .u32(6)
+    section.u32s({0, 3, 0, 32, 1, 64, 2, 72});
+    section.u32s({2, 2, 6}).text("prop1").u8(0); // 32: dictionary of 2 entries, 14 bytes each,
+    section.u32s({3, 6})
         .text("Gr\xFC\xDF"
               "e")
-        .u8(0)                                              // 14 bytes
-        .zeros(0);                                          // 4 + 28 = 32, already aligned
+        .u8(0);                                             // 4 + 28 = 32: already aligned
     section.u16(vt::i2).u16(0).u16(1252).u16(0);            // 64: code page
     section.u16(vt::lpstr).u16(0).u32(4).text("aaa").u8(0); // 72: property 2
     section.data[0] = static_cast<std::uint8_t>(section.size());
@@ -236,20 +212,9 @@ TEST(DictionaryTest, PadsUnicodeNamesToFourBytes) {
     section.properties[2] = Value::lpwstr(u"X");
 
     Bytes dictionary;
-    dictionary.u32(3)
-        .u32(2)
-        .u32(2)
-        .utf16(u"A")
-        .u16(0) // 4 bytes: no padding
-        .u32(3)
-        .u32(3)
-        .utf16(u"AB")
-        .u16(0)
-        .zeros(2) // 6 bytes + 2
-        .u32(4)
-        .u32(4)
-        .utf16(u"\u20AC\u00E9\u4E2D")
-        .u16(0); // 8 bytes: no padding
+    dictionary.u32s({3, 2, 2}).utf16(u"A").u16(0);               // 4 bytes: no padding
+    dictionary.u32s({3, 3}).utf16(u"AB").u16(0).zeros(2);        // 6 bytes + 2
+    dictionary.u32s({4, 4}).utf16(u"\u20AC\u00E9\u4E2D").u16(0); // 8 bytes: no padding
     std::vector<std::uint8_t> stream;
     ASSERT_EQ(writePropertySet(set, stream), Status::ok) << lastFailureMessage();
     EXPECT_NE(findBytes(stream, dictionary.data), stream.size());
@@ -353,18 +318,9 @@ TEST(OfficeStringsTest, UnpaddedStringsAndTheOffsetsAfterThemAreRead) {
     section.u32(0).u32(3).u32(1).u32(32).u32(0x0D).u32(40).u32(0x0C).u32(53);
     section.u16(vt::i2).u16(0).u16(1252).u16(0);                    // 32
     section.u16(vt::vector | vt::lpstr).u16(0).u32(1).u32(1).u8(0); // 40: 13 bytes
-    section.u16(vt::vector | vt::variant)
-        .u16(0)
-        .u32(2) // 53
-        .u16(vt::lpstr)
-        .u16(0)
-        .u32(6)
-        .text("Title")
-        .u8(0) // unpadded
-        .u16(vt::i4)
-        .u16(0)
-        .u32(1)
-        .u8(0); // final pad
+    section.u16(vt::vector | vt::variant).u16(0).u32(2);            // 53
+    section.u16(vt::lpstr).u16(0).u32(6).text("Title").u8(0);       // unpadded
+    section.u16(vt::i4).u16(0).u32(1).u8(0);                        // final pad
     section.data[0] = static_cast<std::uint8_t>(section.size());
     const Bytes image = oneSectionHeader(kFormatIdDocSummaryInformation).append(section);
 
@@ -398,18 +354,8 @@ TEST(UninterpretedValueTest, SurviveARewriteByteForByte) {
     Bytes unknown; // a type no version of the format defines
     unknown.u16(0x0FFF).u16(0).raw({1, 2, 3, 4, 5, 6, 7, 8});
     Bytes variant; // a variant vector holding a VT_STORAGE element
-    variant.u16(vt::vector | vt::variant)
-        .u16(0)
-        .u32(2)
-        .u16(vt::i2)
-        .u16(0)
-        .u16(9)
-        .u16(0)
-        .u16(vt::storage)
-        .u16(0)
-        .u32(4)
-        .text("stg")
-        .u8(0);
+    variant.u16(vt::vector | vt::variant).u16(0).u32(2).u16(vt::i2).u16(0).u16(9).u16(0);
+    variant.u16(vt::storage).u16(0).u32(4).text("stg").u8(0);
     const Bytes* values[] = {&stream, &array, &unknown, &variant};
 
     Bytes section;

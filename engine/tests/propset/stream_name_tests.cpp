@@ -24,20 +24,16 @@ TEST_P(FixedStreamNameTest, MapsTheWellKnownSetsBothWays) {
                                                                : formatId);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FixedStreamNameTest,
-    ::testing::Values(
-        FixedNameRow{"Summary", "{F29F85E0-4FF9-1068-AB91-08002B27B3D9}",
-                     u"\005SummaryInformation"},
-        FixedNameRow{"DocumentSummary", "{D5CDD502-2E9C-101B-9397-08002B2CF9AE}",
-                     u"\005DocumentSummaryInformation"},
-        FixedNameRow{"UserDefined", "{D5CDD505-2E9C-101B-9397-08002B2CF9AE}",
-                     u"\005DocumentSummaryInformation"},
-        FixedNameRow{"GlobalInfo", "{56616F00-C154-11CE-8553-00AA00A1F95B}", u"\005GlobalInfo"},
-        FixedNameRow{"ImageContents", "{56616400-C154-11CE-8553-00AA00A1F95B}",
-                     u"\005ImageContents"},
-        FixedNameRow{"ImageInfo", "{56616500-C154-11CE-8553-00AA00A1F95B}", u"\005ImageInfo"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, FixedStreamNameTest, ::testing::Values(
+    FixedNameRow{"Summary", "{F29F85E0-4FF9-1068-AB91-08002B27B3D9}", u"\005SummaryInformation"},
+    FixedNameRow{"DocumentSummary", "{D5CDD502-2E9C-101B-9397-08002B2CF9AE}", u"\005DocumentSummaryInformation"},
+    FixedNameRow{"UserDefined", "{D5CDD505-2E9C-101B-9397-08002B2CF9AE}", u"\005DocumentSummaryInformation"},
+    FixedNameRow{"GlobalInfo", "{56616F00-C154-11CE-8553-00AA00A1F95B}", u"\005GlobalInfo"},
+    FixedNameRow{"ImageContents", "{56616400-C154-11CE-8553-00AA00A1F95B}", u"\005ImageContents"},
+    FixedNameRow{"ImageInfo", "{56616500-C154-11CE-8553-00AA00A1F95B}", u"\005ImageInfo"}),
     [](const auto& info) { return info.param.label; });
+// clang-format on
 
 // Names worked out by hand from the algorithm of MS-OLEPS 2.23: the FMTID's stored bytes as one
 // string of bits, least significant bit of the first byte first, five bits per character of
@@ -64,20 +60,16 @@ TEST_P(Base32StreamNameTest, EncodesAndDecodes) {
     EXPECT_EQ(decoded, GetParam().formatId);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Base32StreamNameTest,
-    ::testing::Values(Base32Row{"AllZero", Guid{}, u"\005aaaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      Base32Row{"LowestBit", storedBytes({{0, 0x01}}),
-                                u"\005baaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      Base32Row{"FifthBitStartsSecondCharacter", storedBytes({{0, 0x20}}),
-                                u"\005abaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      Base32Row{"FirstFiveBitsAllSet", storedBytes({{0, 0x1F}}),
-                                u"\0055aaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      Base32Row{"GroupAcrossTwoBytes", storedBytes({{0, 0xC0}, {1, 0x01}}),
-                                u"\005aoaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      Base32Row{"HighestBitInLastCharacter", storedBytes({{15, 0x80}}),
-                                u"\005aaaaaaaaaaaaaaaaaaaaaaaaae"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, Base32StreamNameTest, ::testing::Values(
+    Base32Row{"AllZero", Guid{}, u"\005aaaaaaaaaaaaaaaaaaaaaaaaaa"},
+    Base32Row{"LowestBit", storedBytes({{0, 0x01}}), u"\005baaaaaaaaaaaaaaaaaaaaaaaaa"},
+    Base32Row{"FifthBitStartsSecondCharacter", storedBytes({{0, 0x20}}), u"\005abaaaaaaaaaaaaaaaaaaaaaaaa"},
+    Base32Row{"FirstFiveBitsAllSet", storedBytes({{0, 0x1F}}), u"\0055aaaaaaaaaaaaaaaaaaaaaaaaa"},
+    Base32Row{"GroupAcrossTwoBytes", storedBytes({{0, 0xC0}, {1, 0x01}}), u"\005aoaaaaaaaaaaaaaaaaaaaaaaaa"},
+    Base32Row{"HighestBitInLastCharacter", storedBytes({{15, 0x80}}), u"\005aaaaaaaaaaaaaaaaaaaaaaaaae"}),
     [](const auto& info) { return info.param.label; });
+// clang-format on
 
 TEST(StreamNameTest, DecodingIgnoresLetterCase) {
     Guid lower, upper;
@@ -99,17 +91,14 @@ TEST_P(BadStreamNameTest, IsNotAPropertySetName) {
     EXPECT_FALSE(isPropertySetStreamName(GetParam().name));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, BadStreamNameTest,
-    ::testing::Values(BadNameRow{"NoPrefix", u"SummaryInformation"},
-                      BadNameRow{"OrdinaryStream", u"WordDocument"},
-                      BadNameRow{"TooShort", u"\005aaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      BadNameRow{"TooLong", u"\005aaaaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      BadNameRow{"DigitOutsideAlphabet", u"\0056aaaaaaaaaaaaaaaaaaaaaaaaa"},
-                      BadNameRow{"Punctuation", u"\005a-aaaaaaaaaaaaaaaaaaaaaaaa"},
-                      BadNameRow{"BitsPast128", u"\005aaaaaaaaaaaaaaaaaaaaaaaaai"},
-                      BadNameRow{"WrongCaseOfFixedName", u"\005summaryinformation"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, BadStreamNameTest, ::testing::Values(
+    BadNameRow{"NoPrefix", u"SummaryInformation"}, BadNameRow{"OrdinaryStream", u"WordDocument"},
+    BadNameRow{"TooShort", u"\005aaaaaaaaaaaaaaaaaaaaaaaaa"}, BadNameRow{"TooLong", u"\005aaaaaaaaaaaaaaaaaaaaaaaaaaa"},
+    BadNameRow{"DigitOutsideAlphabet", u"\0056aaaaaaaaaaaaaaaaaaaaaaaaa"}, BadNameRow{"Punctuation", u"\005a-aaaaaaaaaaaaaaaaaaaaaaaa"},
+    BadNameRow{"BitsPast128", u"\005aaaaaaaaaaaaaaaaaaaaaaaaai"}, BadNameRow{"WrongCaseOfFixedName", u"\005summaryinformation"}),
     [](const auto& info) { return info.param.label; });
+// clang-format on
 
 TEST(GuidTest, TextFormRoundTrips) {
     const auto id = Guid::fromString("{f29f85e0-4ff9-1068-ab91-08002b27b3d9}");

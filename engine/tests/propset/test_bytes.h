@@ -21,6 +21,11 @@ public:
     Bytes& u16(std::uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
     Bytes& u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
     Bytes& u64(std::uint64_t v) { return u32(v & 0xFFFFFFFF).u32(v >> 32); }
+    Bytes& u32s(std::initializer_list<std::uint32_t> values) {
+        for (std::uint32_t v : values)
+            u32(v);
+        return *this;
+    }
     Bytes& guid(const Guid& g) {
         data.insert(data.end(), g.bytes.begin(), g.bytes.end());
         return *this;

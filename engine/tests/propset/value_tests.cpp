@@ -182,37 +182,25 @@ TEST_P(ValueLayoutTest, IsStoredAsTheFormatSays) {
     EXPECT_EQ(stored, GetParam().stored);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ValueLayoutTest,
-    ::testing::Values(
-        LayoutRow{"I2PaddedToFour", Value::i2(-2), {0x02, 0, 0, 0, 0xFE, 0xFF, 0, 0}},
-        LayoutRow{"I1PaddedToFour", Value::i1(-1), {0x10, 0, 0, 0, 0xFF, 0, 0, 0}},
-        LayoutRow{"BoolTrueIsAllOnes", Value::boolean(true), {0x0B, 0, 0, 0, 0xFF, 0xFF, 0, 0}},
-        LayoutRow{"BoolKeepsItsBits", Value::booleanBits(0x8001), {0x0B, 0, 0, 0, 1, 0x80, 0, 0}},
-        LayoutRow{"LpstrCountsTerminator",
-                  Value::lpstr(text1252("ab")),
-                  {0x1E, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 0, 0}},
-        LayoutRow{"LpwstrCountsCharacters",
-                  Value::lpwstr(u"ab"),
-                  {0x1F, 0, 0, 0, 3, 0, 0, 0, 'a', 0, 'b', 0, 0, 0, 0, 0}},
-        LayoutRow{"VectorI2PackedThenPadded",
-                  Value::vector(vt::i2, {Value::i2(1), Value::i2(2), Value::i2(3)}),
-                  {0x02, 0x10, 0, 0, 3, 0, 0, 0, 1, 0, 2, 0, 3, 0, 0, 0}},
-        LayoutRow{"ClipboardSizeIncludesFormat",
-                  Value::clipboard(-1, {9}),
-                  {0x47, 0, 0, 0, 5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 9, 0, 0, 0}},
-        LayoutRow{"BlobPadded", Value::blob({1, 2, 3}), {0x41, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3, 0}},
-        LayoutRow{"VariantElementsAreTypedValues",
-                  Value::vector(vt::variant, {Value::i2(7), Value::lpstr(text1252("x"))}),
-                  {0x0C, 0x10, 0,    0, 2, 0, 0, 0, 0x02, 0, 0,   0, 7, 0,
-                   0,    0,    0x1E, 0, 0, 0, 2, 0, 0,    0, 'x', 0, 0, 0}},
-        LayoutRow{"FiletimeLowThenHigh",
-                  Value::filetime(0x0102030405060708ull),
-                  {0x40, 0, 0, 0, 8, 7, 6, 5, 4, 3, 2, 1}},
-        LayoutRow{"DecimalAfterReservedWord",
-                  Value::decimal({2, 0x80, 0x11223344, 0x0102030405060708ull}),
-                  {0x0E, 0, 0, 0, 0, 0, 2, 0x80, 0x44, 0x33, 0x22, 0x11, 8, 7, 6, 5, 4, 3, 2, 1}}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, ValueLayoutTest, ::testing::Values(
+    LayoutRow{"I2PaddedToFour", Value::i2(-2), {0x02, 0, 0, 0, 0xFE, 0xFF, 0, 0}},
+    LayoutRow{"I1PaddedToFour", Value::i1(-1), {0x10, 0, 0, 0, 0xFF, 0, 0, 0}},
+    LayoutRow{"BoolTrueIsAllOnes", Value::boolean(true), {0x0B, 0, 0, 0, 0xFF, 0xFF, 0, 0}},
+    LayoutRow{"BoolKeepsItsBits", Value::booleanBits(0x8001), {0x0B, 0, 0, 0, 1, 0x80, 0, 0}},
+    LayoutRow{"LpstrCountsTerminator", Value::lpstr(text1252("ab")), {0x1E, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 0, 0}},
+    LayoutRow{"LpwstrCountsCharacters", Value::lpwstr(u"ab"), {0x1F, 0, 0, 0, 3, 0, 0, 0, 'a', 0, 'b', 0, 0, 0, 0, 0}},
+    LayoutRow{"VectorI2PackedThenPadded", Value::vector(vt::i2, {Value::i2(1), Value::i2(2), Value::i2(3)}),
+              {0x02, 0x10, 0, 0, 3, 0, 0, 0, 1, 0, 2, 0, 3, 0, 0, 0}},
+    LayoutRow{"ClipboardSizeIncludesFormat", Value::clipboard(-1, {9}), {0x47, 0, 0, 0, 5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 9, 0, 0, 0}},
+    LayoutRow{"BlobPadded", Value::blob({1, 2, 3}), {0x41, 0, 0, 0, 3, 0, 0, 0, 1, 2, 3, 0}},
+    LayoutRow{"VariantElementsAreTypedValues", Value::vector(vt::variant, {Value::i2(7), Value::lpstr(text1252("x"))}),
+              {0x0C, 0x10, 0, 0, 2, 0, 0, 0, 0x02, 0, 0, 0, 7, 0, 0, 0, 0x1E, 0, 0, 0, 2, 0, 0, 0, 'x', 0, 0, 0}},
+    LayoutRow{"FiletimeLowThenHigh", Value::filetime(0x0102030405060708ull), {0x40, 0, 0, 0, 8, 7, 6, 5, 4, 3, 2, 1}},
+    LayoutRow{"DecimalAfterReservedWord", Value::decimal({2, 0x80, 0x11223344, 0x0102030405060708ull}),
+              {0x0E, 0, 0, 0, 0, 0, 2, 0x80, 0x44, 0x33, 0x22, 0x11, 8, 7, 6, 5, 4, 3, 2, 1}}),
     [](const auto& info) { return info.param.label; });
+// clang-format on
 
 struct VersionRow {
     const char* label;
@@ -233,18 +221,16 @@ TEST_P(FormatVersionTest, IsTheLowestThatStoresTheValue) {
     EXPECT_EQ(reread.version, GetParam().version);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FormatVersionTest,
-    ::testing::Values(
-        VersionRow{"I4", Value::i4(1), 0}, VersionRow{"UI2", Value::ui2(1), 0},
-        VersionRow{"UI4", Value::ui4(1), 0}, VersionRow{"I8", Value::i8(1), 0},
-        VersionRow{"Lpwstr", Value::lpwstr(u"x"), 0}, VersionRow{"I1", Value::i1(1), 1},
-        VersionRow{"VectorI1", Value::vector(vt::i1, {Value::i1(1)}), 1},
-        VersionRow{"Int", Value::integer(1), 1}, VersionRow{"Uint", Value::unsignedInteger(1), 1},
-        VersionRow{"Decimal", Value::decimal({}), 1},
-        VersionRow{"VariantHoldingI1", Value::vector(vt::variant, {Value::i1(1)}), 1},
-        VersionRow{"SafeArray", Value::uninterpreted(vt::array | vt::i4, {0, 0, 0, 0}), 1}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, FormatVersionTest, ::testing::Values(
+    VersionRow{"I4", Value::i4(1), 0}, VersionRow{"UI2", Value::ui2(1), 0}, VersionRow{"UI4", Value::ui4(1), 0},
+    VersionRow{"I8", Value::i8(1), 0}, VersionRow{"Lpwstr", Value::lpwstr(u"x"), 0}, VersionRow{"I1", Value::i1(1), 1},
+    VersionRow{"VectorI1", Value::vector(vt::i1, {Value::i1(1)}), 1}, VersionRow{"Int", Value::integer(1), 1},
+    VersionRow{"Uint", Value::unsignedInteger(1), 1}, VersionRow{"Decimal", Value::decimal({}), 1},
+    VersionRow{"VariantHoldingI1", Value::vector(vt::variant, {Value::i1(1)}), 1},
+    VersionRow{"SafeArray", Value::uninterpreted(vt::array | vt::i4, {0, 0, 0, 0}), 1}),
     [](const auto& info) { return info.param.label; });
+// clang-format on
 
 TEST(FormatVersionTest, CaseSensitiveNamesAndLongNamesNeedVersion1) {
     struct Row {
@@ -282,22 +268,20 @@ TEST_P(MalformedModelTest, IsRefusedWhenWritten) {
     EXPECT_EQ(stream, std::vector<std::uint8_t>{0xAA}); // untouched on failure
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, MalformedModelTest,
-    ::testing::Values(
-        MalformedModelRow{"I2OutOfRange", Value(vt::i2, std::int64_t{40000})},
-        MalformedModelRow{"UI1OutOfRange", Value(vt::ui1, std::uint64_t{256})},
-        MalformedModelRow{"R4OutOfRange", Value(vt::r4, 1e300)},
-        MalformedModelRow{"LpstrHoldingWideText", Value(vt::lpstr, std::u16string(u"x"))},
-        MalformedModelRow{"I4HoldingUnsigned", Value(vt::i4, std::uint64_t{1})},
-        MalformedModelRow{"VectorWithForeignElement",
-                          Value::vector(vt::i4, {Value::i4(1), Value::i2(2)})},
-        MalformedModelRow{"VectorOfInt", Value::vector(vt::int_, {Value::integer(1)})},
-        MalformedModelRow{"VariantHoldingVector",
-                          Value::vector(vt::variant, {Value::vector(vt::i4, {})})},
-        MalformedModelRow{"OddUnicodeText", Value::lpstr(CodePageText{1200, "abc"})},
-        MalformedModelRow{"InterpretedTypeKeptUninterpreted", Value::uninterpreted(vt::i4, {})}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, MalformedModelTest, ::testing::Values(
+    MalformedModelRow{"I2OutOfRange", Value(vt::i2, std::int64_t{40000})},
+    MalformedModelRow{"UI1OutOfRange", Value(vt::ui1, std::uint64_t{256})},
+    MalformedModelRow{"R4OutOfRange", Value(vt::r4, 1e300)},
+    MalformedModelRow{"LpstrHoldingWideText", Value(vt::lpstr, std::u16string(u"x"))},
+    MalformedModelRow{"I4HoldingUnsigned", Value(vt::i4, std::uint64_t{1})},
+    MalformedModelRow{"VectorWithForeignElement", Value::vector(vt::i4, {Value::i4(1), Value::i2(2)})},
+    MalformedModelRow{"VectorOfInt", Value::vector(vt::int_, {Value::integer(1)})},
+    MalformedModelRow{"VariantHoldingVector", Value::vector(vt::variant, {Value::vector(vt::i4, {})})},
+    MalformedModelRow{"OddUnicodeText", Value::lpstr(CodePageText{1200, "abc"})},
+    MalformedModelRow{"InterpretedTypeKeptUninterpreted", Value::uninterpreted(vt::i4, {})}),
     [](const auto& info) { return info.param.label; });
+// clang-format on
 
 } // namespace
 } // namespace engine::propset
