@@ -329,6 +329,10 @@ int runInfo(const Arguments& arguments) {
 
 // ---- ls ---------------------------------------------------------------------------------
 
+const char* elementType(const Element& element) {
+    return element.path == "/" ? "root" : element.isStorage ? "storage" : "stream";
+}
+
 int runList(const Arguments& arguments) {
     const std::string& path = arguments.positional[0];
     const std::string under = arguments.positional.size() > 1 ? arguments.positional[1] : "/";
@@ -343,9 +347,7 @@ int runList(const Arguments& arguments) {
         Json list = Json::array();
         for (const auto& element : elements) {
             Json entry{{"path", element.path},
-                       {"type", element.path == "/" ? "root"
-                                : element.isStorage ? "storage"
-                                                    : "stream"},
+                       {"type", elementType(element)},
                        {"size", element.size},
                        {"clsid", jsonOrNull(element.clsid)},
                        {"modified", jsonOrNull(fileTimeText(element.modifiedTime))}};
@@ -360,9 +362,9 @@ int runList(const Arguments& arguments) {
     }
     for (const auto& element : elements) {
         const std::string modified = fileTimeText(element.modifiedTime);
-        std::printf("%-7s %12llu  %-19s  %s", element.isStorage ? "storage" : "stream",
+        std::printf("%-7s %12llu  %-19s  %s", elementType(element),
                     static_cast<unsigned long long>(element.size),
-                    modified.empty() ? "-" : modified.c_str(), element.path.c_str());
+                    modified.empty() ? "-" : modified.c_str(), printableName(element.path).c_str());
         if (full) {
             const std::string created = fileTimeText(element.creationTime);
             std::printf("  created %s  state 0x%08X  class %s",

@@ -150,6 +150,27 @@ std::string clsidText(const cfb::Clsid& clsid) {
     return guid.toString();
 }
 
+bool isOctal(char c) {
+    return c >= '0' && c <= '7';
+}
+
+// Element names as people type and read them: a control unit such as the 5 that starts the
+// property-set streams' names is written "\005".
+std::u16string nameFromText(const std::string& text) {
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && isOctal(text[i + 1]) &&
+            isOctal(text[i + 2]) && isOctal(text[i + 3])) {
+            plain += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
+                                       (text[i + 3] - '0'));
+            i += 3;
+        } else {
+            plain += text[i];
+        }
+    }
+    return cfb::fromUtf8(plain);
+}
+
 std::vector<std::u16string> splitPath(const std::string& path) {
     std::vector<std::u16string> parts;
     std::string part;
@@ -157,7 +178,7 @@ std::vector<std::u16string> splitPath(const std::string& path) {
         if (c != '/') {
             part += c;
         } else if (!part.empty()) {
-            parts.push_back(cfb::fromUtf8(part));
+            parts.push_back(nameFromText(part));
             part.clear();
         }
     }
@@ -456,6 +477,20 @@ CheckResult checkFile(const std::string& path) {
     if (!result.sound && result.problems.empty())
         result.problems.push_back(engine::lastFailureMessage());
     return result;
+}
+
+std::string printableName(const std::string& name) {
+    std::string text;
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\%03o", static_cast<unsigned>(c));
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return text;
 }
 
 std::string fileTimeText(std::uint64_t ticks) {

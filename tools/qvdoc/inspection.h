@@ -98,6 +98,9 @@ struct CheckResult {
 // The strict validation of one file; a flat document has nothing to validate and is sound.
 [[nodiscard]] CheckResult checkFile(const std::string& path);
 
+// An element name or path with control units written as "\005", as cat and ls take them.
+[[nodiscard]] std::string printableName(const std::string& name);
+
 // FILETIME ticks as "2026-12-07 10:00:00" (UTC); empty for 0.
 [[nodiscard]] std::string fileTimeText(std::uint64_t ticks);
 // "2026-12-07", "2026-12-07 10:00" or "2026-12-07T10:00:00" (UTC) as FILETIME ticks.
