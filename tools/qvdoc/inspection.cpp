@@ -20,6 +20,7 @@ namespace cfb = engine::cfb;
 namespace ps = engine::propset;
 
 constexpr std::size_t kCopyBlock = 64 * 1024;
+constexpr char kFileTimeZeroText[] = "1601-01-01 00:00:00";
 constexpr std::uint64_t kTicksPerSecond = 10'000'000;
 constexpr std::int64_t kDaysFrom1601To1970 = 134774;
 
@@ -114,7 +115,9 @@ void describeValue(const ps::Value& value, PropertyValue& property) {
         property.flag = value.asBooleanBits() == ps::kVariantTrue;
         property.text = *property.flag ? "true" : "false";
     } else if (value.type() == ps::vt::filetime) {
-        property.text = fileTimeText(value.asUnsigned());
+        // A stored zero is a value (durations such as the editing time are kept this way).
+        property.text =
+            value.asUnsigned() == 0 ? kFileTimeZeroText : fileTimeText(value.asUnsigned());
     } else if (const auto* signedValue = std::get_if<std::int64_t>(&payload)) {
         property.number = static_cast<double>(*signedValue);
         property.text = std::to_string(*signedValue);
