@@ -395,6 +395,8 @@ TEST(QvdocTest, FailedWritesLeaveTheDocumentAsItWas) {
     TemporaryDirectory folder;
     TemporaryDirectory diskFull;
     copyProgramWithProvider(diskFull, L"ex-disk-full");
+    TemporaryDirectory fullWhileWriting;
+    copyProgramWithProvider(fullWhileWriting, L"disk-full");
     const std::wstring packed = folder.file(L"receipt.bin");
     test_support::writeFile(packed, test_support::patternBytes(100000));
     const struct {
@@ -412,6 +414,10 @@ TEST(QvdocTest, FailedWritesLeaveTheDocumentAsItWas) {
          "disk is full"},
         {"disk full pack", L"pack DOC Receipt " + quoted(packed), false, &diskFull.path(), 7,
          "unchanged"},
+        {"full while setting", L"props DOC --set Notes=" + std::wstring(3000, L'n'), false,
+         &fullWhileWriting.path(), 7, "disk is full"},
+        {"full while packing", L"pack DOC Receipt " + quoted(packed), false,
+         &fullWhileWriting.path(), 7, "unchanged"},
     };
     for (const auto& row : cases) {
         TemporaryDirectory documents;
