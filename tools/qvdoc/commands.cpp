@@ -229,7 +229,8 @@ int report(const Failure& failure) {
 }
 
 void printJson(const Json& json) {
-    std::printf("%s\n", json.dump(2).c_str());
+    // Names from damaged or foreign files may not be valid UTF-8: replaced, never fatal.
+    std::printf("%s\n", json.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
 }
 
 Json jsonOrNull(const std::string& text) {
