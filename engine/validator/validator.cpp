@@ -24,8 +24,9 @@ constexpr std::size_t maxProblems = 50;
 
 class Checker {
 public:
-    Checker(ByteArray& bytes, std::vector<std::string>& problems, std::vector<std::string>& remarks)
-        : bytes_(bytes), problems_(problems), remarks_(remarks) {}
+    Checker(ByteArray& bytes, std::vector<std::string>& problems, std::vector<std::string>& remarks,
+            std::vector<std::string>* balance)
+        : bytes_(bytes), problems_(problems), remarks_(remarks), balance_(balance) {}
 
     void run() {
         if (!readHeader() || !readFat())
@@ -44,6 +45,16 @@ private:
     void problem(const Pieces&... pieces) {
         if (problems_.size() < maxProblems)
             problems_.push_back(describe(pieces...));
+    }
+
+    // A sibling tree that is a search tree in name order but not balanced as this engine
+    // balances it: damage unless the caller keeps such findings apart.
+    template <typename... Pieces>
+    void imbalance(const Pieces&... pieces) {
+        if (!balance_)
+            problem(pieces...);
+        else if (balance_->size() < maxProblems)
+            balance_->push_back(describe(pieces...));
     }
 
     bool readAt(std::uint64_t offset, std::vector<std::uint8_t>& out) {
@@ -108,11 +119,22 @@ private:
             else if (header_.difat[i] != freeSector)
                 problem("header DIFAT entry ", i, " is used beyond the FAT sector count");
         }
+        // A chain longer than the file, or one that comes back to a sector it passed, is
+        // refused at once: a damaged count of four billion sectors must not be walked.
+        if (header_.difatSectorCount > fileSectors_) {
+            problem("the header counts ", header_.difatSectorCount, " DIFAT sectors in a file of ",
+                    fileSectors_, " sectors");
+            return false;
+        }
         std::uint32_t next = header_.firstDifatSector;
         std::vector<std::uint8_t> bytes;
         for (std::uint32_t n = 0; n < header_.difatSectorCount; ++n) {
             if (next >= fileSectors_) {
                 problem("DIFAT sector ", n, " is sector ", next);
+                return false;
+            }
+            if (owner_[next] == ownerDifat) {
+                problem("the DIFAT chain loops back to sector ", next, " at DIFAT sector ", n);
                 return false;
             }
             difatSectors_.push_back(next);
@@ -276,7 +298,7 @@ private:
         if (entry.colour == Colour::red) {
             for (std::uint32_t child : {entry.left, entry.right})
                 if (child < entries_.size() && entries_[child].colour == Colour::red)
-                    problem("red entry ", id, " has the red child ", child);
+                    imbalance("red entry ", id, " has the red child ", child);
         }
         const int left =
             checkSubtree(entry.left, depth + 1, low, &entry.name, count, maxDepth, storages);
@@ -287,7 +309,7 @@ private:
         if (left < 0 || right < 0)
             return -1;
         if (left != right) {
-            problem("entry ", id, " has black heights ", left, " and ", right);
+            imbalance("entry ", id, " has black heights ", left, " and ", right);
             return -1;
         }
         return left + (entry.colour == Colour::black ? 1 : 0);
@@ -302,14 +324,14 @@ private:
             storages.pop_back();
             const std::uint32_t top = entries_[storage].child;
             if (top != noStream && top < entries_.size() && entries_[top].colour != Colour::black)
-                problem("the tree below entry ", storage, " has a red root");
+                imbalance("the tree below entry ", storage, " has a red root");
             std::size_t count = 0;
             int maxDepth = 0;
             checkSubtree(top, 1, nullptr, nullptr, &count, &maxDepth, storages);
             const double limit = 2 * std::log2(static_cast<double>(count) + 1);
             if (maxDepth > limit + 1e-9)
-                problem("the tree below entry ", storage, " has depth ", maxDepth, " for ", count,
-                        " children");
+                imbalance("the tree below entry ", storage, " has depth ", maxDepth, " for ", count,
+                          " children");
         }
         for (std::size_t id = 1; id < entries_.size(); ++id)
             if (!reached_[id] && entries_[id].type != ObjectType::unused)
@@ -374,6 +396,7 @@ private:
     ByteArray& bytes_;
     std::vector<std::string>& problems_;
     std::vector<std::string>& remarks_;
+    std::vector<std::string>* balance_;
     Header header_;
     std::uint32_t sectorSize_ = 0;
     std::uint32_t fileSectors_ = 0;
@@ -391,10 +414,12 @@ private:
 } // namespace
 
 Status validateFile(ByteArray& bytes, std::vector<std::string>* problems,
-                    std::vector<std::string>* remarks) {
+                    std::vector<std::string>* remarks, std::vector<std::string>* balance) {
     std::vector<std::string> found;
     std::vector<std::string> noted;
-    Checker(bytes, found, noted).run();
+    if (balance)
+        balance->clear();
+    Checker(bytes, found, noted, balance).run();
     if (problems)
         *problems = found;
     if (remarks)

@@ -21,7 +21,11 @@ namespace engine::cfb {
 // problem as the failure message; `problems` (optional) receives every problem found.
 // `remarks` (optional) receives what differs from how this engine writes but is no damage,
 // such as a header field that readers accept in any state (see headerRemarks).
+// `balance` (optional) keeps apart what only concerns the balance of the sibling trees
+// (colours, black heights, depth): other writers leave trees that are in name order but not
+// balanced, which every reader follows all the same. Without it those findings are damage.
 [[nodiscard]] Status validateFile(ByteArray& bytes, std::vector<std::string>* problems = nullptr,
-                                  std::vector<std::string>* remarks = nullptr);
+                                  std::vector<std::string>* remarks = nullptr,
+                                  std::vector<std::string>* balance = nullptr);
 
 } // namespace engine::cfb

@@ -268,6 +268,10 @@ enum class Access { read, create };
     ComPtr<FileLockBytes> file;
     RETURN_IF_FAILED(
         FileLockBytes::open(path, mode, FileDisposition::openExisting, nullptr, &file));
+#ifdef Z64STG_DISK_FULL
+    // A disk with no room left: what is opened may be rewritten but never grow.
+    file->refuseGrowth();
+#endif
     const ComPtr<ILockBytes> lockBytes(static_cast<ILockBytes*>(file.get()));
     std::unique_ptr<ShareLocks> locks;
     RETURN_IF_FAILED(ShareLocks::acquire(lockBytes, mode, &locks));

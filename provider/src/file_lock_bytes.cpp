@@ -126,6 +126,7 @@ HRESULT FileLockBytes::WriteAt(ULARGE_INTEGER offset, const void* buffer, ULONG 
         *written = 0;
     RETURN_HR_IF_NULL(STG_E_INVALIDPOINTER, buffer);
     std::lock_guard lock(mutex_);
+    RETURN_HR_IF(STG_E_MEDIUMFULL, offset.QuadPart + count > sizeLimit_);
     DWORD put = 0;
     if (!moveTo(offset) || !WriteFile(file_.get(), buffer, count, &put, nullptr)) {
         const DWORD error = GetLastError();
@@ -146,7 +147,14 @@ HRESULT FileLockBytes::Flush() {
     return S_OK;
 }
 
+void FileLockBytes::refuseGrowth() {
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file_.get(), &size))
+        sizeLimit_ = static_cast<std::uint64_t>(size.QuadPart);
+}
+
 HRESULT FileLockBytes::SetSize(ULARGE_INTEGER size) {
+    RETURN_HR_IF(STG_E_MEDIUMFULL, size.QuadPart > sizeLimit_);
     std::lock_guard lock(mutex_);
     FILE_END_OF_FILE_INFO end{};
     end.EndOfFile.QuadPart = static_cast<LONGLONG>(size.QuadPart);

@@ -12,6 +12,7 @@
 #include <objidl.h>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -47,6 +48,9 @@ public:
     // While false, Flush leaves the data in the system's cache
     // (STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE).
     void setFlushToDisk(bool flush) { flushToDisk_ = flush; }
+    // Behaves as a full disk: from now on the file cannot grow past its present size, and
+    // writes and size changes that would make it longer fail with STG_E_MEDIUMFULL.
+    void refuseGrowth();
 
     FileLockBytes(support::UniqueFile file, std::wstring path)
         : file_(std::move(file)), path_(std::move(path)) {}
@@ -62,6 +66,7 @@ private:
     support::UniqueFile file_;
     std::wstring path_;
     std::atomic<bool> flushToDisk_{true};
+    std::atomic<std::uint64_t> sizeLimit_{UINT64_MAX};
 };
 
 // The full path of `name` (relative names against the current folder), with the \\?\ prefix

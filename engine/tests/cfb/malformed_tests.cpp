@@ -188,5 +188,61 @@ TEST(MalformedFileTest, EachDamagedStructureIsRefused) {
     }
 }
 
+// The strict validator on damage the reader never meets when opening: a DIFAT chain that
+// must be refused without being walked, and sibling trees that are only unbalanced, which
+// the caller may keep apart from damage.
+struct ValidatorCase {
+    const char* label;
+    bool largeFile;
+    std::function<void(RawFile&)> apply;
+    const char* finding;
+    bool imbalanceOnly;
+};
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const auto& line : lines)
+        all += line + "\n";
+    return all;
+}
+
+TEST(MalformedFileTest, TheValidatorStopsAtLoopsAndKeepsImbalanceApart) {
+    const ValidatorCase cases[] = {
+        {"DIFAT count of four billion", true,
+         [](RawFile& f) { store32(f.header(0x48), 0xFFFFFF00); }, "DIFAT sectors in a file of",
+         false},
+        {"DIFAT chain back to its first sector", true,
+         [](RawFile& f) {
+             const std::uint32_t first = load32(f.header(0x44));
+             store32(f.sector(first) + 4 * 127, first);
+             store32(f.header(0x48), 3);
+         },
+         "loops back to sector", false},
+        {"red top of the root's tree", false,
+         [](RawFile& f) {
+             const std::uint32_t top = load32(f.entry(0) + entryOffset::child);
+             f.entry(top)[entryOffset::colour] = static_cast<std::uint8_t>(Colour::red);
+         },
+         "red root", true},
+    };
+    const auto small = sampleFile(false);
+    const auto large = sampleFile(true);
+    for (const ValidatorCase& row : cases) {
+        SCOPED_TRACE(row.label);
+        auto bytes = row.largeFile ? large : small;
+        RawFile raw(bytes);
+        row.apply(raw);
+        MemoryByteArray memory(bytes);
+        std::vector<std::string> problems;
+        std::vector<std::string> balance;
+        const Status kept = validateFile(memory, &problems, nullptr, &balance);
+        EXPECT_EQ(kept, row.imbalanceOnly ? Status::ok : Status::docfileCorrupt);
+        const std::string found = joined(row.imbalanceOnly ? balance : problems);
+        EXPECT_NE(found.find(row.finding), std::string::npos) << found;
+        EXPECT_EQ(validateFile(memory, &problems), Status::docfileCorrupt);
+        EXPECT_NE(joined(problems).find(row.finding), std::string::npos) << joined(problems);
+    }
+}
+
 } // namespace
 } // namespace engine::cfb::testing
