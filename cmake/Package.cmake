@@ -17,7 +17,7 @@
 include(CMakePackageConfigHelpers)
 
 # The tools that ship in bin/: a new tool is one more name here.
-set(Z64_INSTALLED_TOOLS gallery)
+set(Z64_INSTALLED_TOOLS gallery qvdoc)
 
 # The DLLs every caller ships beside its program, as build targets.
 set(Z64_SHIPPED_DLL_TARGETS z64EVEZE provider z64mfc)
