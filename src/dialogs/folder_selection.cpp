@@ -274,9 +274,12 @@ int chooseWithFolderBrowser(CWnd* parent, char* path, LPCSTR prompt, LPCSTR capt
     info.lParam = reinterpret_cast<LPARAM>(&context);
 
     const support::UniqueTaskMemory<ITEMIDLIST> chosen(SHBrowseForFolderA(&info));
-    if (!chosen)
+    // The caller's buffer keeps its text unless a file-system folder was chosen.
+    char chosenPath[kPathBufferSize];
+    if (!chosen || !SHGetPathFromIDListA(chosen.get(), chosenPath))
         return kNotChosen;
-    return SHGetPathFromIDListA(chosen.get(), path) ? kChosen : kNotChosen;
+    std::memcpy(path, chosenPath, std::strlen(chosenPath) + 1);
+    return kChosen;
 }
 
 } // namespace

@@ -87,21 +87,28 @@ protected:
             GTEST_SKIP() << "runs in a copy of the program that reports an older system";
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         comInitialised_ = true;
-        const std::string parent = folder_.narrowFile(L"Harbour Ledger Company Files");
-        start_ = parent + "\\Year 2026 Statements";
-        for (const std::string& folder : {parent, start_, start_ + "\\Ledgers"})
+        // Not under the temporary folder, which other test programs change all the time.
+        made_ = {"C:\\Harbour Ledger " + std::to_string(GetCurrentProcessId()) + "-" +
+                 std::to_string(GetTickCount())};
+        made_.push_back(made_[0] + "\\Company Files");
+        start_ = made_[1] + "\\Year 2026 Statements";
+        made_.insert(made_.end(), {start_, start_ + "\\Ledgers"});
+        for (const std::string& folder : made_)
             ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
         // Each folder of the path is listed once after its last change: the shell's item
         // lists carry the last access time, and parsing a path reads every folder on it.
-        for (std::string folder = start_ + "\\Ledgers"; folder.size() > 3;
-             folder.resize(folder.rfind('\\'))) {
+        for (std::string folder = made_.back();; folder.resize(folder.rfind('\\'))) {
             WIN32_FIND_DATAA found;
             const support::UniqueFind listing(FindFirstFileA((folder + "\\*").c_str(), &found));
+            if (folder.find('\\') == std::string::npos)
+                break;
         }
         GetCurrentDirectoryA(sizeof previousDirectory_, previousDirectory_);
     }
     void TearDown() override {
         SetCurrentDirectoryA(previousDirectory_);
+        for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder)
+            RemoveDirectoryA(folder->c_str());
         if (comInitialised_)
             CoUninitialize();
     }
@@ -133,7 +140,7 @@ protected:
         }
     }
 
-    test_support::TemporaryDirectory folder_;
+    std::vector<std::string> made_; // outermost first
     std::string start_;
     char path_[MAX_PATH], previousDirectory_[MAX_PATH];
     bool comInitialised_ = false;
