@@ -778,3 +778,46 @@ Z64EVEZE_C_API int callTaxCodeDlg(const char* taxCode, char* description);
 // "Confirm Mapping/Grouping Copy" (template 131): 3 Append, 4 Replace, 2 (IDCANCEL) Skip,
 // Escape or the close box; -1 when the dialog cannot be run.
 Z64EVEZE_C_API int callCopyMapDlg();
+// Application dialogs: folder selection and path texts
+// ---------------------------------------------------------------------------------------
+
+// Lets the user choose a folder, modal to `parent` (may be null). `path` (at least 260
+// bytes) holds the start folder and receives the chosen one. The mechanism follows the
+// system's version: the common item dialog from 6.1 on (titled `caption`; the prompt and
+// the flags are not used), the shell's folder browser from 4.0 to 6.0 (`prompt`, null for
+// "Select a Folder:"; `caption`, null for the browser's own; the tree rooted at the start
+// folder on request; the new style and the hidden new-folder button from Windows 2000 / Me
+// on), and the legacy directory dialog before 4.0. The thread must have initialised COM
+// as a single-threaded apartment. 1 when a folder was chosen and written to `path`; 2 when
+// the user cancelled, nothing usable was chosen, or `path` is null.
+Z64EVEZE_C_API int SelectDirFolder(CWnd* parent, char* path, LPCSTR prompt, LPCSTR caption,
+                                   bool rootAtStartFolder, bool newStyle, bool noNewFolderButton);
+// Shortens `path` in place to at most `maximumLength` characters by putting "\..." for
+// folders in the middle ("C:\dir1\...\dir3\file.txt"), keeping the first folder or
+// \\server\share. When even that is too long, the path becomes its file name; when the file
+// name is too long, it stays the file name with `atLeastName`, else the path becomes empty.
+// A null path does nothing.
+Z64EVEZE_C_API void AbbreviateName(char* path, int maximumLength, BOOL atLeastName);
+// Replaces `path` by its root ("C:\", "\\server\share\"), as the framework's AfxGetRoot
+// finds it. A null path does nothing.
+Z64EVEZE_C_API void GetRoot(char* path);
+// SHGetSpecialFolderPathA's answer for a CSIDL folder, into `path` (MAX_PATH bytes), created
+// on request; FALSE for a null path.
+Z64EVEZE_API int QVGetSpecialFolderPath(HWND owner, char* path, int folder, int create);
+
+// The text of a combined combo/edit/browse field is either a value typed freely (type 1)
+// or `prefix` followed by the value of a named entry (type 0). Every text written is
+// terminated within `capacity` (bytes, or characters for the wide form) and never ends in
+// half a character; the parse functions and type 1 fill the rest of the capacity with
+// terminators. A capacity of 0 writes nothing. A null output, text, value or prefix gives 0
+// and writes nothing.
+
+// Splits `text` into its value and type (`type` may be null); 1.
+Z64EVEZE_API int ParseComboEditBrowseText(char* value, unsigned long capacity, const char* text,
+                                          unsigned long* type, const char* prefix);
+Z64EVEZE_API int ParseComboEditBrowseTextW(wchar_t* value, unsigned long capacity,
+                                           const wchar_t* text, unsigned long* type,
+                                           const wchar_t* prefix);
+// Joins a value of type 0 or 1 into `text`: 1; any other type gives 0 and writes nothing.
+Z64EVEZE_API int MakeComboEditBrowseText(char* text, unsigned long capacity, const char* value,
+                                         unsigned long type, const char* prefix);

@@ -33,6 +33,8 @@ public:
     UiScript& then(std::function<bool()> step);
     // Every step has run to its end.
     [[nodiscard]] bool completed() const { return steps_.empty(); }
+    // The watchdog fired before the steps were done.
+    [[nodiscard]] bool timedOut() const { return timedOut_; }
 
     // Runs the thread's messages until the steps are done or the watchdog fired.
     void runUntilCompleted();

@@ -232,6 +232,15 @@ const std::vector<std::string> kDocumentedExports = {
     "PassOptDialog",
     "callTaxCodeDlg",
     "callCopyMapDlg",
+    // Folder selection and path texts
+    "SelectDirFolder",
+    "AbbreviateName",
+    "GetRoot",
+    "QVGetSpecialFolderPath(HWND__*, char*, int, int)",
+    "ParseComboEditBrowseText(char*, unsigned long, char const*, unsigned long*, char const*)",
+    "ParseComboEditBrowseTextW(wchar_t*, unsigned long, wchar_t const*, unsigned long*, "
+    "wchar_t const*)",
+    "MakeComboEditBrowseText(char*, unsigned long, char const*, unsigned long, char const*)",
 };
 
 // The members of the exported CList<tagACTIVEQVWINDOW*, tagACTIVEQVWINDOW*>, by decorated

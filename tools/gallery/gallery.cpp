@@ -15,6 +15,8 @@
 #include <afxwin.h>
 #include <z64eveze.h>
 
+#include <support/unique_resource.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -231,6 +233,125 @@ void showTaxCode() {
 void showCopyMap() {
     cancelDialogLater();
     callCopyMapDlg();
+// The folder picker's window depends on the system version the process reports: the
+// browser from 4.0 to 6.0, the legacy directory dialog before 4.0. These exhibits therefore
+// show their window in a copy of this program, gallery-VERSION.exe, whose reported version
+// is set under HKCU\Software\Wine\AppDefaults (Wine reads it for new processes). The copy
+// runs the same exhibit and shows the picker, its own output discarded; this process waits
+// for the copy's window and reports it (the browser takes longer to come up than the usual
+// report waits). This process's own report never comes: it ends before it pumps messages.
+constexpr DWORD kCopyWindowWait = 15000;
+constexpr DWORD kCopyPollInterval = 50;
+
+bool reportsVersionBelow(BYTE major) {
+    return LOBYTE(LOWORD(GetVersion())) < major;
+}
+
+// A visible top-level window of the process, or null.
+HWND visibleWindowOf(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& wanted = *reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != wanted.processId || !IsWindowVisible(window))
+                return TRUE;
+            wanted.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void reportWindowOf(HANDLE child, DWORD processId) {
+    for (DWORD waited = 0; waited < kCopyWindowWait; waited += kCopyPollInterval) {
+        if (WaitForSingleObject(child, kCopyPollInterval) == WAIT_OBJECT_0)
+            return;
+        HWND window = visibleWindowOf(processId);
+        if (window == nullptr)
+            continue;
+        Sleep(kReportAfter); // its first paint
+        SetForegroundWindow(window);
+        Sleep(kCopyPollInterval);
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        std::printf("%s %ld %ld %ld %ld\n", options.name.c_str(), rect.left, rect.top,
+                    rect.right - rect.left, rect.bottom - rect.top);
+        std::fflush(stdout);
+        return;
+    }
+}
+
+void runInCopy(const char* version) {
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string copy = program;
+    copy.resize(copy.rfind('\\') + 1);
+    const std::string copyName = std::string("gallery-") + version + ".exe";
+    copy += copyName;
+    if (!CopyFileA(program, copy.c_str(), FALSE))
+        return;
+    support::UniqueRegistryKey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + copyName).c_str(), 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) == ERROR_SUCCESS)
+        RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>(std::strlen(version) + 1));
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const support::UniqueFile discarded(
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = discarded.get();
+    startup.hStdError = discarded.get();
+    std::string commandLine =
+        "\"" + copy + "\" --close-after " + std::to_string(options.closeAfter) + " " + options.name;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       nullptr, &startup, &process)) {
+        const support::UniqueHandle thread(process.hThread), child(process.hProcess);
+        reportWindowOf(child.get(), process.dwProcessId);
+        WaitForSingleObject(child.get(), INFINITE);
+    }
+    DeleteFileA(copy.c_str());
+}
+
+void pickFolder(BYTE belowMajor, const char* version) {
+    if (!reportsVersionBelow(belowMajor)) {
+        runInCopy(version);
+        return;
+    }
+    char folder[MAX_PATH] = "";
+    GetTempPathA(sizeof folder, folder);
+    std::strcat(folder, "Harbour Ledger Backups");
+    CreateDirectoryA(folder, nullptr);
+    // Listed once, so that the folder's item lists (which carry its last access time) stay
+    // the same while the browser looks for it.
+    for (const std::string& listed : {std::string(folder), std::string(folder) + "\\.."}) {
+        WIN32_FIND_DATAA found;
+        const support::UniqueFind listing(FindFirstFileA((listed + "\\*").c_str(), &found));
+    }
+    // The legacy dialog shows the current directory.
+    SetCurrentDirectoryA(folder);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    closeModalLater();
+    SelectDirFolder(AfxGetMainWnd(), folder,
+                    "Choose the folder for the company's backups:", "Back Up Company File", false,
+                    true, true);
+    CoUninitialize();
+}
+
+void showFolderBrowser() {
+    pickFolder(6, "winxp");
+}
+void showLegacyDirectory() {
+    pickFolder(4, "nt351");
 }
 
 struct Exhibit {
@@ -258,6 +379,8 @@ constexpr Exhibit kExhibits[] = {
     {"protection", showProtection},
     {"tax-code", showTaxCode},
     {"copy-map", showCopyMap},
+    {"folder-browser", showFolderBrowser},
+    {"legacy-directory", showLegacyDirectory},
 };
 
 int layoutFaults = 0;
