@@ -233,6 +233,8 @@ void showTaxCode() {
 void showCopyMap() {
     cancelDialogLater();
     callCopyMapDlg();
+}
+
 // The folder picker's window depends on the system version the process reports: the
 // browser from 4.0 to 6.0, the legacy directory dialog before 4.0. These exhibits therefore
 // show their window in a copy of this program, gallery-VERSION.exe, whose reported version
