@@ -10,12 +10,8 @@
 namespace {
 
 TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
-    struct Case {
-        const char* label;
-        const wchar_t* wide;
-        const char* narrow;
-    };
     // clang-format off
+    struct Case { const char* label; const wchar_t* wide; const char* narrow; };
     const Case cases[] = {
         {"empty", L"", ""},
         {"ascii", L"Ledger 2025", "Ledger 2025"},
@@ -45,11 +41,8 @@ TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
 
 TEST(StringOperations, SearchingAndSlicing) {
     const CString text("Accounts Payable Ledger");
-    struct FindCase {
-        const char* label;
-        int result;
-        int expected;
-    };
+    // clang-format off
+    struct FindCase { const char* label; int result; int expected; };
     const FindCase finds[] = {
         {"character", text.Find('P'), 9},
         {"character after start", text.Find('e', 16), 18},
@@ -61,14 +54,12 @@ TEST(StringOperations, SearchingAndSlicing) {
         {"last character", text.ReverseFind('e'), 21},
         {"one of", text.FindOneOf("xyP"), 9},
     };
+    // clang-format on
     for (const FindCase& c : finds)
         EXPECT_EQ(c.result, c.expected) << c.label;
 
-    struct SliceCase {
-        const char* label;
-        CString result;
-        const char* expected;
-    };
+    // clang-format off
+    struct SliceCase { const char* label; CString result; const char* expected; };
     const SliceCase slices[] = {
         {"left", text.Left(8), "Accounts"},
         {"right", text.Right(6), "Ledger"},
@@ -80,17 +71,15 @@ TEST(StringOperations, SearchingAndSlicing) {
         {"span including", text.SpanIncluding("Acou"), "Accou"},
         {"span excluding", text.SpanExcluding(" "), "Accounts"},
     };
+    // clang-format on
     for (const SliceCase& c : slices)
         EXPECT_STREQ(c.result, c.expected) << c.label;
 }
 
 TEST(StringOperations, TrimmingCaseAndEditing) {
-    struct Case {
-        const char* label;
-        CString (*apply)(CString);
-        const char* input;
-        const char* expected;
-    };
+    // clang-format off
+    struct Case { const char* label; CString (*apply)(CString); const char* input; const char* expected; };
+    // clang-format on
     // clang-format off
     const Case cases[] = {
         {"trim", [](CString s) { return s.Trim(); }, " \t ledger \r\n", "ledger"},
