@@ -106,8 +106,6 @@ void clickOk(HWND hWnd) {
 TEST(ModalDialog, EndsTheWayItIsClosed) {
     // clang-format off
     struct Case { const char* label; std::function<void(HWND)> finish; INT_PTR expectedResult; int expectedOks; int expectedCancels; };
-    // clang-format on
-    // clang-format off
     const Case cases[] = {
         {"OK button", [](HWND hWnd) { clickButton(hWnd, IDOK); }, IDOK, 1, 0},
         {"Cancel button", [](HWND hWnd) { clickButton(hWnd, IDCANCEL); }, IDCANCEL, 0, 1},

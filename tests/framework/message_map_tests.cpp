@@ -99,8 +99,6 @@ TEST_F(MessageMapTest, MessagesReachTheHandlerOfTheMostDerivedMapThatHasOne) {
     HWND child = GetDlgItem(window.m_hWnd, 0);
     // clang-format off
     struct Case { const char* label; UINT message; WPARAM wParam; LPARAM lParam; std::vector<std::string> calls; };
-    // clang-format on
-    // clang-format off
     const Case cases[] = {
         {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}},
         {"accelerator of the base map", WM_COMMAND, MAKEWPARAM(kBaseCommand, 1), 0, {"base:command"}},
