@@ -134,8 +134,7 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
     // clang-format off
     struct Case { const char* label; int control; const char* invalidText; const char* expectedMessage; const char* correctedText; };
     const Case cases[] = {
-        {"text over the limit", IDC_HOST_NAME, "TOOLONG", "Please enter no more than 4 characters.",
-         "FINE"},
+        {"text over the limit", IDC_HOST_NAME, "TOOLONG", "Please enter no more than 4 characters.", "FINE"},
         {"not an integer", IDC_HOST_NUMBER, "12x", "Please enter an integer.", "12"},
     };
     // clang-format on

@@ -67,8 +67,7 @@ TEST_F(ExtensionLibraryTest, JoinsTheChainWithItsResourcesAndClasses) {
     struct Case { const char* label; LPCSTR name; LPCSTR type; HMODULE expected; };
     const Case cases[] = {
         {"the library's dialog", MAKEINTRESOURCEA(IDD_EXTENSION_ONLY), RT_DIALOG, module.get()},
-        {"the application's dialog", MAKEINTRESOURCEA(IDD_HOST_DATA), RT_DIALOG,
-         GetModuleHandleA(nullptr)},
+        {"the application's dialog", MAKEINTRESOURCEA(IDD_HOST_DATA), RT_DIALOG, GetModuleHandleA(nullptr)},
     };
     // clang-format on
     for (const Case& c : cases)

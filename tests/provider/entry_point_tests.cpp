@@ -92,21 +92,16 @@ TEST_F(EntryPoints, DocumentsAreToldFromOtherFiles) {
     test_support::writeFile(folder.file(L"text.txt"), std::string(2048, 't'));
     test_support::writeFile(folder.file(L"short.bin"), "\xD0\xCF");
     test_support::writeFile(folder.file(L"empty.txt"), "");
-    const struct {
-        const char* label;
-        std::wstring name;
-        HRESULT isStorageFile;
-        HRESULT openStorage;
-    } rows[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char* label; std::wstring name; HRESULT isStorageFile; HRESULT openStorage; } rows[] = {
         {"document", folder.file(L"doc.stg"), S_OK, S_OK},
         {"text file", folder.file(L"text.txt"), S_FALSE, STG_E_FILEALREADYEXISTS},
         {"shorter than the signature", folder.file(L"short.bin"), S_FALSE, kNotAsked},
         {"empty file", folder.file(L"empty.txt"), kNotAsked, STG_E_FILEALREADYEXISTS},
         {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND, STG_E_FILENOTFOUND},
         {"missing folder", folder.file(L"none\\doc.stg"), STG_E_PATHNOTFOUND, STG_E_PATHNOTFOUND},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         if (row.isStorageFile != kNotAsked) {

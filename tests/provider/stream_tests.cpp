@@ -203,25 +203,9 @@ TEST_F(Streams, SmallReadsSeeEveryWriteMadeSince) {
     // clang-format off
     struct Row { const char* label; std::function<void()> change; ULONGLONG at; std::string expected; };
     const Row rows[] = {
-        {"a write through a clone",
-         [&] {
-             seekTo(clone.get(), 50000, STREAM_SEEK_SET);
-             clone->Write("CLONE", 5, nullptr);
-         },
-         50000, "CLONE"},
-        {"a write through the stream itself",
-         [&] {
-             seekTo(stream.get(), 60000, STREAM_SEEK_SET);
-             stream->Write("SELF", 4, nullptr);
-         },
-         60000, "SELF"},
-        {"a smaller size",
-         [&] {
-             ULARGE_INTEGER size;
-             size.QuadPart = 70002;
-             clone->SetSize(size);
-         },
-         70000, bytes.substr(70000, 2)},
+        {"a write through a clone", [&] { seekTo(clone.get(), 50000, STREAM_SEEK_SET); clone->Write("CLONE", 5, nullptr); }, 50000, "CLONE"},
+        {"a write through the stream itself", [&] { seekTo(stream.get(), 60000, STREAM_SEEK_SET); stream->Write("SELF", 4, nullptr); }, 60000, "SELF"},
+        {"a smaller size", [&] { ULARGE_INTEGER size; size.QuadPart = 70002; clone->SetSize(size); }, 70000, bytes.substr(70000, 2)},
     };
     // clang-format on
     for (const Row& row : rows) {
