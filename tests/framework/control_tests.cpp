@@ -15,21 +15,14 @@ TEST(Controls, CreateAttachesTheObjectToTheNewControl) {
     CStatic icon;
     CButton check;
     CEdit edit;
-    const struct {
-        const char* label;
-        CWnd* control;
-        BOOL created;
-        int id;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* label; CWnd* control; BOOL created; int id; } cases[] = {
         {"progress bar", &bar, bar.Create(WS_VISIBLE, CRect(5, 5, 150, 20), &parent, 502), 502},
-        {"static", &icon, icon.Create("", WS_VISIBLE | SS_ICON, CRect(5, 5, 40, 40), &parent, 1007),
-         1007},
-        {"button", &check,
-         check.Create("check", WS_VISIBLE | BS_AUTOCHECKBOX, CRect(5, 50, 100, 70), &parent, 1059),
-         1059},
-        {"edit", &edit, edit.Create(WS_VISIBLE | WS_BORDER, CRect(5, 80, 150, 100), &parent, 1000),
-         1000},
+        {"static", &icon, icon.Create("", WS_VISIBLE | SS_ICON, CRect(5, 5, 40, 40), &parent, 1007), 1007},
+        {"button", &check, check.Create("check", WS_VISIBLE | BS_AUTOCHECKBOX, CRect(5, 50, 100, 70), &parent, 1059), 1059},
+        {"edit", &edit, edit.Create(WS_VISIBLE | WS_BORDER, CRect(5, 80, 150, 100), &parent, 1000), 1000},
     };
+    // clang-format on
     for (const auto& row : cases) {
         ASSERT_TRUE(row.created) << row.label;
         EXPECT_EQ(CWnd::FromHandlePermanent(row.control->m_hWnd), row.control) << row.label;

@@ -47,11 +47,8 @@ TEST(Application, OtherThreadsShareTheApplicationButHaveNoThreadObject) {
 TEST(RuntimeClasses, KindsAndDowncasts) {
     CDialog dialog;
     CWnd* window = &dialog;
-    struct Case {
-        const char* label;
-        BOOL result;
-        BOOL expected;
-    };
+    // clang-format off
+    struct Case { const char* label; BOOL result; BOOL expected; };
     const Case cases[] = {
         {"dialog is a dialog", dialog.IsKindOf(RUNTIME_CLASS(CDialog)), TRUE},
         {"dialog is a window", dialog.IsKindOf(RUNTIME_CLASS(CWnd)), TRUE},
@@ -59,6 +56,7 @@ TEST(RuntimeClasses, KindsAndDowncasts) {
         {"dialog is not a static", dialog.IsKindOf(RUNTIME_CLASS(CStatic)), FALSE},
         {"window class is not serialisable", dialog.IsSerializable(), FALSE},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(c.result, c.expected) << c.label;
     EXPECT_EQ(DYNAMIC_DOWNCAST(CDialog, window), &dialog);
@@ -67,17 +65,15 @@ TEST(RuntimeClasses, KindsAndDowncasts) {
 }
 
 TEST(Exceptions, StatusCodesAndDeletion) {
-    struct Case {
-        const char* label;
-        void (*raise)();
-        SCODE expected;
-    };
+    // clang-format off
+    struct Case { const char* label; void (*raise)(); SCODE expected; };
     const Case cases[] = {
         {"memory", [] { AfxThrowMemoryException(); }, E_OUTOFMEMORY},
         {"OLE", [] { AfxThrowOleException(STG_E_ACCESSDENIED); }, STG_E_ACCESSDENIED},
         {"invalid argument", [] { AfxThrowInvalidArgException(); }, E_INVALIDARG},
         {"user", [] { AfxThrowUserException(); }, E_UNEXPECTED},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         SCODE code = S_OK;
@@ -110,15 +106,14 @@ TEST(Exceptions, StatusCodesAndDeletion) {
 }
 
 TEST(Paths, FileNameAndRoot) {
-    struct NameCase {
-        const char* path;
-        const char* name;
-    };
+    // clang-format off
+    struct NameCase { const char* path; const char* name; };
     const NameCase names[] = {{"C:\\dir1\\dir2\\file.txt", "file.txt"},
                               {"C:file.txt", "file.txt"},
                               {"dir/sub/name", "name"},
                               {"plain", "plain"},
                               {"C:\\dir\\", ""}};
+    // clang-format on
     for (const NameCase& c : names) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(AfxGetFileName(c.path, nullptr, 0), strlen(c.name) + 1);
@@ -130,14 +125,13 @@ TEST(Paths, FileNameAndRoot) {
     AfxGetFileName("C:\\longname.txt", small, sizeof small);
     EXPECT_STREQ(small, "lon");
 
-    struct RootCase {
-        const char* path;
-        const char* root;
-    };
+    // clang-format off
+    struct RootCase { const char* path; const char* root; };
     const RootCase roots[] = {{"C:\\dir\\file.txt", "C:\\"},
                               {"\\\\server\\share\\dir\\file", "\\\\server\\share\\"},
                               {"\\\\server\\share", "\\\\server\\share"},
                               {"C:", "C:"}};
+    // clang-format on
     for (const RootCase& c : roots) {
         SCOPED_TRACE(c.path);
         CString root;
@@ -147,15 +141,14 @@ TEST(Paths, FileNameAndRoot) {
 }
 
 TEST(ComSupport, BstrConversionsRoundTripThroughTheAnsiCodePage) {
-    struct Case {
-        const char* narrow;
-        const wchar_t* wide;
-    };
+    // clang-format off
+    struct Case { const char* narrow; const wchar_t* wide; };
     const Case cases[] = {{"", L""},
                           {"Ledger", L"Ledger"},
                           {"Gr\xfc\xdf"
                            "e \x80",
                            L"Gr\u00fc\u00dfe \u20ac"}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.narrow);
         BSTR wide = _com_util::ConvertStringToBSTR(c.narrow);

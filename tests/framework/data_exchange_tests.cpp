@@ -57,14 +57,12 @@ std::function<bool()> onDataDialog(std::function<void(HWND)> act) {
 }
 
 TEST(DataExchange, InitialisationShowsTheMembersInTheControls) {
-    struct Case {
-        const char* label;
-        int check;
-        UINT expectedState;
-    };
+    // clang-format off
+    struct Case { const char* label; int check; UINT expectedState; };
     const Case cases[] = {{"unchecked", 0, BST_UNCHECKED},
                           {"checked", 1, BST_CHECKED},
                           {"out of range shows unchecked", 7, BST_UNCHECKED}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         DataDialog dialog;
@@ -100,22 +98,14 @@ TEST(DataExchange, InitialisationShowsTheMembersInTheControls) {
 }
 
 TEST(DataExchange, OkTakesTypedTextAndCheckBoxesBack) {
-    struct Case {
-        const char* label;
-        const char* typedName;
-        const char* typedCode;
-        const char* typedNumber;
-        int initialCheck;
-        int clicks;
-        const char* expectedName;
-        int expectedNumber;
-        int expectedCheck;
-    };
+    // clang-format off
+    struct Case { const char* label; const char* typedName; const char* typedCode; const char* typedNumber; int initialCheck; int clicks; const char* expectedName; int expectedNumber; int expectedCheck; };
     const Case cases[] = {
         {"short text, one click", "abc", "c-1", "15", 0, 1, "abc", 15, 1},
         {"typing stops at the limit", "WXYZQ", "", "0", 1, 1, "WXYZ", 0, 0},
         {"two clicks keep the state", "", "code", " 7 ", 1, 2, "", 7, 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         DataDialog dialog;
@@ -141,18 +131,13 @@ TEST(DataExchange, OkTakesTypedTextAndCheckBoxesBack) {
 }
 
 TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
-    struct Case {
-        const char* label;
-        int control;
-        const char* invalidText;
-        const char* expectedMessage;
-        const char* correctedText;
-    };
+    // clang-format off
+    struct Case { const char* label; int control; const char* invalidText; const char* expectedMessage; const char* correctedText; };
     const Case cases[] = {
-        {"text over the limit", IDC_HOST_NAME, "TOOLONG", "Please enter no more than 4 characters.",
-         "FINE"},
+        {"text over the limit", IDC_HOST_NAME, "TOOLONG", "Please enter no more than 4 characters.", "FINE"},
         {"not an integer", IDC_HOST_NUMBER, "12x", "Please enter an integer.", "12"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         DataDialog dialog;

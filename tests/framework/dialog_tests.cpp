@@ -104,14 +104,8 @@ void clickOk(HWND hWnd) {
 
 // Without a parent the main window owns the dialog and is disabled while it runs.
 TEST(ModalDialog, EndsTheWayItIsClosed) {
-    struct Case {
-        const char* label;
-        std::function<void(HWND)> finish;
-        INT_PTR expectedResult;
-        int expectedOks;
-        int expectedCancels;
-    };
     // clang-format off
+    struct Case { const char* label; std::function<void(HWND)> finish; INT_PTR expectedResult; int expectedOks; int expectedCancels; };
     const Case cases[] = {
         {"OK button", [](HWND hWnd) { clickButton(hWnd, IDOK); }, IDOK, 1, 0},
         {"Cancel button", [](HWND hWnd) { clickButton(hWnd, IDCANCEL); }, IDCANCEL, 0, 1},
@@ -159,11 +153,10 @@ TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow
     CWnd child;
     ASSERT_TRUE(child.CreateEx(0, AfxRegisterWndClass(0), "child", WS_CHILD | WS_VISIBLE, 0, 0, 20,
                                20, parent.m_hWnd, nullptr));
-    struct Case {
-        const char* label;
-        CWnd* given;
-    };
+    // clang-format off
+    struct Case { const char* label; CWnd* given; };
     const Case cases[] = {{"top-level parent", &parent}, {"child window", &child}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         RecordingDialog dialog(IDD_HOST_PLAIN, c.given);
@@ -181,10 +174,9 @@ TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow
 TEST(ModalDialog, RunsFromATemplateHandleAndFromATemplateInMemory) {
     HGLOBAL handle = loadTemplate(IDD_HOST_PLAIN);
     ASSERT_NE(handle, nullptr);
-    struct Case {
-        const char* label;
-        bool fromPointer;
-    };
+    // clang-format off
+    struct Case { const char* label; bool fromPointer; };
+    // clang-format on
     for (const Case& c : {Case{"template handle", false}, Case{"template in memory", true}}) {
         SCOPED_TRACE(c.label);
         RecordingDialog dialog;
@@ -210,18 +202,15 @@ TEST(ModalDialog, AMissingTemplateFailsWithoutAWindow) {
 TEST(ModelessDialog, CreatesFromAnIdOrATemplateHandleOwnedByTheParent) {
     CWnd parent;
     ASSERT_TRUE(framework_tests::createPopup(parent, "parent"));
-    struct Case {
-        const char* label;
-        bool fromHandle;
-        CWnd* parent;
-        HWND expectedOwner;
-    };
+    // clang-format off
+    struct Case { const char* label; bool fromHandle; CWnd* parent; HWND expectedOwner; };
     const Case cases[] = {
         {"id with a parent", false, &parent, parent.m_hWnd},
         {"id without parent", false, nullptr, AfxGetMainWnd()->m_hWnd},
         {"template handle with a parent", true, &parent, parent.m_hWnd},
         {"template handle without parent", true, nullptr, AfxGetMainWnd()->m_hWnd},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         RecordingDialog dialog;

@@ -10,16 +10,14 @@
 namespace {
 
 TEST(ProgramEntry, TheExitCodeComesFromTheWayTheApplicationEnds) {
-    struct Case {
-        const char* label;
-        const wchar_t* arguments;
-        DWORD expectedExitCode;
-    };
+    // clang-format off
+    struct Case { const char* label; const wchar_t* arguments; DWORD expectedExitCode; };
     const Case cases[] = {
         {"InitInstance fails", L"refuse", 7},
         {"WM_QUIT with a code", L"quit 5", 5},
         {"the main window closes", L"close", 0},
     };
+    // clang-format on
     const std::wstring program =
         test_support::programDirectory() + L"\\framework_entry_program.exe";
     for (const Case& c : cases) {

@@ -63,17 +63,13 @@ TEST_F(ExtensionLibraryTest, JoinsTheChainWithItsResourcesAndClasses) {
     EXPECT_EQ(library->m_hResource, module.get());
     EXPECT_FALSE(library->m_bSystem);
 
-    struct Case {
-        const char* label;
-        LPCSTR name;
-        LPCSTR type;
-        HMODULE expected;
-    };
+    // clang-format off
+    struct Case { const char* label; LPCSTR name; LPCSTR type; HMODULE expected; };
     const Case cases[] = {
         {"the library's dialog", MAKEINTRESOURCEA(IDD_EXTENSION_ONLY), RT_DIALOG, module.get()},
-        {"the application's dialog", MAKEINTRESOURCEA(IDD_HOST_DATA), RT_DIALOG,
-         GetModuleHandleA(nullptr)},
+        {"the application's dialog", MAKEINTRESOURCEA(IDD_HOST_DATA), RT_DIALOG, GetModuleHandleA(nullptr)},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(AfxFindResourceHandle(c.name, c.type), c.expected) << c.label;
     EXPECT_EQ(AfxFindStringResourceHandle(IDS_EXTENSION_ONLY), module.get());

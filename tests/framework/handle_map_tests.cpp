@@ -90,12 +90,10 @@ TEST(HandleMaps, SubclassedDialogItemsArePermanentAndOthersTemporary) {
     UniqueWindow second = createRawWindow("EDIT", parent.m_hWnd, 102);
     ProbeWindow control;
     ASSERT_TRUE(control.SubclassDlgItem(101, &parent));
-    struct Case {
-        const char* label;
-        int id;
-        bool permanent;
-    };
+    // clang-format off
+    struct Case { const char* label; int id; bool permanent; };
     const Case cases[] = {{"subclassed item", 101, true}, {"plain item", 102, false}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         CWnd* item = parent.GetDlgItem(c.id);

@@ -28,12 +28,8 @@ void fill(IntList& list, std::initializer_list<int> values) {
 }
 
 TEST(ListOperations, EditsKeepBothDirectionsConsistent) {
-    struct Case {
-        const char* label;
-        void (*edit)(IntList&);
-        std::vector<int> expected;
-    };
     // clang-format off
+    struct Case { const char* label; void (*edit)(IntList&); std::vector<int> expected; };
     const Case cases[] = {
         {"add head and tail", [](IntList& l) { l.AddHead(0); l.AddTail(9); }, {0, 1, 2, 3, 9}},
         {"insert before the head", [](IntList& l) { l.InsertBefore(l.GetHeadPosition(), 7); }, {7, 1, 2, 3}},
@@ -70,11 +66,8 @@ TEST(ListOperations, EditsKeepBothDirectionsConsistent) {
 TEST(ListSearch, FindAndFindIndex) {
     IntList list;
     fill(list, {5, 8, 5, 9});
-    struct Case {
-        const char* label;
-        POSITION found;
-        INT_PTR expectedIndex; // -1: not found
-    };
+    // clang-format off
+    struct Case { const char* label; POSITION found; INT_PTR expectedIndex; /* -1: not found */ };
     const Case cases[] = {
         {"first match", list.Find(5), 0},
         {"after a position", list.Find(5, list.FindIndex(0)), 2},
@@ -84,6 +77,7 @@ TEST(ListSearch, FindAndFindIndex) {
         {"index past the end", list.FindIndex(4), -1},
         {"negative index", list.FindIndex(-1), -1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         if (c.expectedIndex < 0) {
@@ -120,12 +114,10 @@ public:
 };
 
 TEST(ListBlocks, NodesComeInBlocksOfTheGivenSize) {
-    struct Case {
-        INT_PTR blockSize;
-        int elements;
-        int expectedBlocks;
-    };
+    // clang-format off
+    struct Case { INT_PTR blockSize; int elements; int expectedBlocks; };
     const Case cases[] = {{10, 1, 1}, {10, 10, 1}, {10, 11, 2}, {3, 7, 3}, {1, 4, 4}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.elements << " elements in blocks of " << c.blockSize);
         InspectedList list(c.blockSize);
@@ -221,11 +213,10 @@ TEST(ListSerialize, StoresTheCountThenEachPointerValue) {
 }
 
 TEST(ListSerialize, LargeCountsUseTheEscapedForms) {
-    struct Case {
-        DWORD_PTR count;
-        ULONGLONG expectedLength;
-    };
+    // clang-format off
+    struct Case { DWORD_PTR count; ULONGLONG expectedLength; };
     const Case cases[] = {{0, 2}, {0xFFFE, 2}, {0xFFFF, 6}, {0x12345678, 6}, {0xFFFFFFFF, 14}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "count " << c.count);
         CMemFile file;

@@ -97,14 +97,8 @@ protected:
 
 TEST_F(MessageMapTest, MessagesReachTheHandlerOfTheMostDerivedMapThatHasOne) {
     HWND child = GetDlgItem(window.m_hWnd, 0);
-    struct Case {
-        const char* label;
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        std::vector<std::string> calls;
-    };
     // clang-format off
+    struct Case { const char* label; UINT message; WPARAM wParam; LPARAM lParam; std::vector<std::string> calls; };
     const Case cases[] = {
         {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}},
         {"accelerator of the base map", WM_COMMAND, MAKEWPARAM(kBaseCommand, 1), 0, {"base:command"}},
@@ -142,13 +136,11 @@ TEST_F(MessageMapTest, HandlersGiveTheResultAndSeeTheCurrentMessage) {
 }
 
 TEST_F(MessageMapTest, DefaultHandsTheMessageToTheWindowsProcedure) {
-    struct Case {
-        const char* label;
-        bool passOn;
-        const char* expectedText;
-    };
+    // clang-format off
+    struct Case { const char* label; bool passOn; const char* expectedText; };
     const Case cases[] = {{"handler calls Default", true, "changed"},
                           {"handler swallows the message", false, "framework test"}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         window.SetWindowText("framework test");
@@ -277,18 +269,14 @@ ON_WM_CLOSE()
 END_MESSAGE_MAP()
 
 TEST(WindowCreation, CreationMessagesAlreadyReachTheObjectsMap) {
-    struct Case {
-        const char* label;
-        bool allowCreation;
-        bool allowClosing;
-        bool created;
-        bool aliveAfterClose;
-    };
+    // clang-format off
+    struct Case { const char* label; bool allowCreation; bool allowClosing; bool created; bool aliveAfterClose; };
     const Case cases[] = {
         {"refused at WM_CREATE", false, true, false, false},
         {"created, closes", true, true, true, false},
         {"created, refuses to close", true, false, true, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         GuardedWindow window;

@@ -38,25 +38,22 @@ protected:
 
     // Exercises the profile functions the same way for both stores.
     void roundTrips() {
-        struct Case {
-            const char* label;
-            const char* entry;
-            const char* value;
-        };
+        // clang-format off
+        struct Case { const char* label; const char* entry; const char* value; };
         const Case texts[] = {{"plain text", "Name", "Quorvane Ledger"},
                               {"empty text", "Empty", ""},
                               {"accented text", "Accents",
                                "Gr\xfc\xdf"
                                "e"}};
+        // clang-format on
         for (const Case& c : texts) {
             SCOPED_TRACE(c.label);
             EXPECT_TRUE(app->WriteProfileString("General", c.entry, c.value));
             EXPECT_STREQ(app->GetProfileString("General", c.entry, "default"), c.value);
         }
-        struct IntCase {
-            const char* label;
-            int value;
-        };
+        // clang-format off
+        struct IntCase { const char* label; int value; };
+        // clang-format on
         for (const IntCase& c :
              {IntCase{"zero", 0}, IntCase{"positive", 9999999}, IntCase{"negative", -42}}) {
             SCOPED_TRACE(c.label);

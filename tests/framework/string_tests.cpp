@@ -10,12 +10,8 @@
 namespace {
 
 TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
-    struct Case {
-        const char* label;
-        const wchar_t* wide;
-        const char* narrow;
-    };
     // clang-format off
+    struct Case { const char* label; const wchar_t* wide; const char* narrow; };
     const Case cases[] = {
         {"empty", L"", ""},
         {"ascii", L"Ledger 2025", "Ledger 2025"},
@@ -45,11 +41,8 @@ TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
 
 TEST(StringOperations, SearchingAndSlicing) {
     const CString text("Accounts Payable Ledger");
-    struct FindCase {
-        const char* label;
-        int result;
-        int expected;
-    };
+    // clang-format off
+    struct FindCase { const char* label; int result; int expected; };
     const FindCase finds[] = {
         {"character", text.Find('P'), 9},
         {"character after start", text.Find('e', 16), 18},
@@ -61,14 +54,12 @@ TEST(StringOperations, SearchingAndSlicing) {
         {"last character", text.ReverseFind('e'), 21},
         {"one of", text.FindOneOf("xyP"), 9},
     };
+    // clang-format on
     for (const FindCase& c : finds)
         EXPECT_EQ(c.result, c.expected) << c.label;
 
-    struct SliceCase {
-        const char* label;
-        CString result;
-        const char* expected;
-    };
+    // clang-format off
+    struct SliceCase { const char* label; CString result; const char* expected; };
     const SliceCase slices[] = {
         {"left", text.Left(8), "Accounts"},
         {"right", text.Right(6), "Ledger"},
@@ -80,18 +71,14 @@ TEST(StringOperations, SearchingAndSlicing) {
         {"span including", text.SpanIncluding("Acou"), "Accou"},
         {"span excluding", text.SpanExcluding(" "), "Accounts"},
     };
+    // clang-format on
     for (const SliceCase& c : slices)
         EXPECT_STREQ(c.result, c.expected) << c.label;
 }
 
 TEST(StringOperations, TrimmingCaseAndEditing) {
-    struct Case {
-        const char* label;
-        CString (*apply)(CString);
-        const char* input;
-        const char* expected;
-    };
     // clang-format off
+    struct Case { const char* label; CString (*apply)(CString); const char* input; const char* expected; };
     const Case cases[] = {
         {"trim", [](CString s) { return s.Trim(); }, " \t ledger \r\n", "ledger"},
         {"trim left", [](CString s) { return s.TrimLeft(); }, "  a b ", "a b "},
@@ -111,22 +98,40 @@ TEST(StringOperations, TrimmingCaseAndEditing) {
         EXPECT_STREQ(c.apply(CString(c.input)), c.expected) << c.label;
 }
 
-TEST(StringOperations, ComparisonAndConcatenation) {
+TEST(StringOperations, ComparisonConcatenationCopiesAndFormat) {
     const CString a("alpha");
     const CString b("Beta");
-    EXPECT_TRUE(a == "alpha");
-    EXPECT_TRUE("alpha" == a);
-    EXPECT_TRUE(a != b);
-    EXPECT_LT(a.Compare("beta"), 0);
-    EXPECT_EQ(CString("BETA").CompareNoCase(b), 0);
-    EXPECT_TRUE(CString("a") < CString("b"));
-    EXPECT_STREQ(a + "-" + b, "alpha-Beta");
-    EXPECT_STREQ('<' + a + '>', "<alpha>");
-    CString appended("x");
-    appended += appended; // appending itself
-    appended += 'y';
-    appended += L"z";
-    EXPECT_STREQ(appended, "xxyz");
+    const CString name("Ledger");
+    // clang-format off
+    struct Case { const char* label; bool holds; };
+    const Case checks[] = {
+        {"equal to text", a == "alpha"},
+        {"text equal to it", "alpha" == a},
+        {"unequal", a != b},
+        {"compare", a.Compare("beta") < 0},
+        {"compare without case", CString("BETA").CompareNoCase(b) == 0},
+        {"less", CString("a") < CString("b")},
+        {"emptied", [] { CString s("first"); s.Empty(); return s.IsEmpty(); }()},
+        {"a long format", [] { CString s; s.Format("%0300d", 7); return s.GetLength() == 300; }()},
+    };
+    struct TextCase { const char* label; CString result; const char* expected; };
+    const TextCase texts[] = {
+        {"concatenation", a + "-" + b, "alpha-Beta"},
+        {"characters around", '<' + a + '>', "<alpha>"},
+        {"appending itself, a character and wide text", [] { CString s("x"); s += s; s += 'y'; s += L"z"; return s; }(), "xxyz"},
+        {"a copy changed", [] { CString original("first"); CString copy(original); copy.SetAt(0, 'F'); return original + "/" + copy; }(), "first/First"},
+        {"a copy of an emptied original", [] { CString original("first"); CString copy(original); original.Empty(); return copy; }(), "first"},
+        {"format", [] { CString s; s.Format("%s has %d entries (%.2f%%)", "Ledger", 42, 12.5); return s; }(), "Ledger has 42 entries (12.50%)"},
+        {"wide format", [] { CStringW s; s.Format(L"%s=%05d", L"code", 42); return CString(s); }(), "code=00042"},
+        {"append a format to a long text", [] { CString s; s.Format("%0300d", 7); s.AppendFormat("|%s", "end"); return s.Right(4); }(), "|end"},
+        {"string objects for %s", [&] { CString s; s.Format("%s/%s/%d", name, "literal", 3); s.AppendFormat(" and %s", name); return s; }(), "Ledger/literal/3 and Ledger"},
+        {"a wide string object for %s", [] { const CStringW wideName(L"Journal"); CStringW s; s.Format(L"[%s]", wideName); return CString(s); }(), "[Journal]"},
+    };
+    // clang-format on
+    for (const Case& c : checks)
+        EXPECT_TRUE(c.holds) << c.label;
+    for (const TextCase& c : texts)
+        EXPECT_STREQ(c.result, c.expected) << c.label;
 }
 
 TEST(StringOperations, BuffersKeepTheirTextAndTakeTheWrittenLength) {
@@ -143,44 +148,6 @@ TEST(StringOperations, BuffersKeepTheirTextAndTakeTheWrittenLength) {
     text.GetBufferSetLength(5);
     text.ReleaseBuffer(1);
     EXPECT_STREQ(text, "a");
-}
-
-TEST(StringOperations, CopiesAreIndependent) {
-    CString original("first");
-    CString copy(original);
-    copy.SetAt(0, 'F');
-    EXPECT_STREQ(original, "first");
-    EXPECT_STREQ(copy, "First");
-    original.Empty();
-    EXPECT_TRUE(original.IsEmpty());
-    EXPECT_STREQ(copy, "First");
-}
-
-TEST(StringFormat, FormatsNarrowAndWideText) {
-    CString narrow;
-    narrow.Format("%s has %d entries (%.2f%%)", "Ledger", 42, 12.5);
-    EXPECT_STREQ(narrow, "Ledger has 42 entries (12.50%)");
-    CStringW wide;
-    wide.Format(L"%s=%05d", L"code", 42);
-    EXPECT_STREQ(wide, L"code=00042");
-    CString longText;
-    longText.Format("%0300d", 7);
-    EXPECT_EQ(longText.GetLength(), 300);
-    longText.AppendFormat("|%s", "end");
-    EXPECT_STREQ(longText.Right(4), "|end");
-}
-
-TEST(StringFormat, StringObjectsMayBeGivenForPercentS) {
-    const CString name("Ledger");
-    const CStringW wideName(L"Journal");
-    CString narrow;
-    narrow.Format("%s/%s/%d", name, "literal", 3);
-    EXPECT_STREQ(narrow, "Ledger/literal/3");
-    CStringW wide;
-    wide.Format(L"[%s]", wideName);
-    EXPECT_STREQ(wide, L"[Journal]");
-    narrow.AppendFormat(" and %s", name);
-    EXPECT_STREQ(narrow, "Ledger/literal/3 and Ledger");
 }
 
 TEST(StringResources, LoadStringReadsTheApplicationsStringTable) {

@@ -64,13 +64,11 @@ TEST(ThreadLocal, EachThreadGetsItsOwnStateOnFirstAccess) {
 }
 
 TEST(ThreadLocal, AThreadsStateIsDestroyedWhenTheThreadEnds) {
-    struct Case {
-        const char* label;
-        bool touch;
-        int expectedDestroyed;
-    };
+    // clang-format off
+    struct Case { const char* label; bool touch; int expectedDestroyed; };
     const Case cases[] = {{"thread that used its state", true, 1},
                           {"thread that never did", false, 0}};
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const int before = g_statesDestroyed;

@@ -51,17 +51,13 @@ TEST(ProviderExports, TheDllExportsExactlyTheDocumentedEntryPoints) {
 }
 
 TEST(ProviderExports, VariantsExportWhatTheirFoldersPromise) {
-    struct Row {
-        const char* label;
-        const wchar_t* folder;
-        std::set<std::string> exports;
-    };
+    // clang-format off
+    struct Row { const char* label; const wchar_t* folder; std::set<std::string> exports; };
     const Row rows[] = {
-        // clang-format off
         {"classic-only", L"classic-only", kClassicExports},
         {"ex-notimpl", L"ex-notimpl", unite(kClassicExports, kExExports)},
-        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         const HMODULE module = loadProvider(variantPath(row.folder)).module;
@@ -96,21 +92,16 @@ TEST_F(EntryPoints, DocumentsAreToldFromOtherFiles) {
     test_support::writeFile(folder.file(L"text.txt"), std::string(2048, 't'));
     test_support::writeFile(folder.file(L"short.bin"), "\xD0\xCF");
     test_support::writeFile(folder.file(L"empty.txt"), "");
-    const struct {
-        const char* label;
-        std::wstring name;
-        HRESULT isStorageFile;
-        HRESULT openStorage;
-    } rows[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char* label; std::wstring name; HRESULT isStorageFile; HRESULT openStorage; } rows[] = {
         {"document", folder.file(L"doc.stg"), S_OK, S_OK},
         {"text file", folder.file(L"text.txt"), S_FALSE, STG_E_FILEALREADYEXISTS},
         {"shorter than the signature", folder.file(L"short.bin"), S_FALSE, kNotAsked},
         {"empty file", folder.file(L"empty.txt"), kNotAsked, STG_E_FILEALREADYEXISTS},
         {"missing file", folder.file(L"missing.stg"), STG_E_FILENOTFOUND, STG_E_FILENOTFOUND},
         {"missing folder", folder.file(L"none\\doc.stg"), STG_E_PATHNOTFOUND, STG_E_PATHNOTFOUND},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         if (row.isStorageFile != kNotAsked) {
@@ -219,20 +210,15 @@ TEST(StgOpenStorageOnILockBytes, LockBytesWithoutLockSupportAreNeverLocked) {
 
 TEST_F(EntryPoints, ReportsTheModeTheRootIsOpenFor) {
     // STGM_CREATE says how a root came to be, not what it is open for.
-    struct Row {
-        const char* label;
-        bool onLockBytes;
-        DWORD mode;
-        DWORD expected;
-    };
+    // clang-format off
+    struct Row { const char* label; bool onLockBytes; DWORD mode; DWORD expected; };
     const Row rows[] = {
-        // clang-format off
         {"file", false, kCreateMode, kReadWriteMode},
         {"file, transacted", false, kCreateMode | STGM_TRANSACTED, kReadWriteMode | STGM_TRANSACTED},
         {"lock bytes", true, kCreateMode, kReadWriteMode},
         {"lock bytes, transacted", true, kCreateMode | STGM_TRANSACTED, kReadWriteMode | STGM_TRANSACTED},
-        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
@@ -279,13 +265,9 @@ TEST(StgCreateDocfileOnILockBytes, WritesWhatLockBytesGrowByAsZeros) {
 }
 
 TEST(StgCreateDocfile, AcceptsAndRefusesModesAsDocumented) {
-    struct Row {
-        const char* label;
-        DWORD mode;
-        HRESULT expected;
-    };
+    // clang-format off
+    struct Row { const char* label; DWORD mode; HRESULT expected; };
     const Row rows[] = {
-        // clang-format off
         {"direct exclusive", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
         {"write-only exclusive", STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, S_OK},
         {"transacted deny-none", STGM_CREATE | STGM_TRANSACTED | STGM_READWRITE, S_OK},
@@ -303,8 +285,8 @@ TEST(StgCreateDocfile, AcceptsAndRefusesModesAsDocumented) {
         {"single writer, exclusive", STGM_DIRECT_SWMR | STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, STG_E_INVALIDFLAG},
         {"simple deny-write", STGM_SIMPLE | STGM_CREATE | STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
         {"unknown bit", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | 0x80, STG_E_INVALIDFLAG},
-        // clang-format on
     };
+    // clang-format on
     TemporaryDirectory folder;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -388,10 +370,9 @@ TEST_F(EntryPoints, ConvertKeepsTheFormerFileInAContentsStream) {
 }
 
 TEST_F(EntryPoints, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
-    struct Row {
-        const char* label;
-        bool named;
-    };
+    // clang-format off
+    struct Row { const char* label; bool named; };
+    // clang-format on
     for (const Row& row : {Row{"no name", false}, Row{"delete on release", true}}) {
         SCOPED_TRACE(row.label);
         ComPtr<IStorage> storage;
@@ -415,13 +396,9 @@ TEST_F(EntryPoints, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
 
 TEST_F(EntryPoints, AcceptsAndRefusesModesAsDocumented) {
     createDocument(providerApi(), path);
-    struct Row {
-        const char* label;
-        DWORD mode;
-        HRESULT expected;
-    };
+    // clang-format off
+    struct Row { const char* label; DWORD mode; HRESULT expected; };
     const Row rows[] = {
-        // clang-format off
         {"read deny-write", STGM_READ | STGM_SHARE_DENY_WRITE, S_OK},
         {"read exclusive", STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK},
         {"read-write exclusive", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, S_OK},
@@ -443,8 +420,8 @@ TEST_F(EntryPoints, AcceptsAndRefusesModesAsDocumented) {
         {"priority transacted", STGM_PRIORITY | STGM_TRANSACTED | STGM_READ, STG_E_INVALIDFLAG},
         {"no snapshot deny-write", STGM_TRANSACTED | STGM_NOSNAPSHOT | STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
         {"simple deny-none", STGM_SIMPLE | STGM_READ, STG_E_INVALIDFLAG},
-        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ComPtr<IStorage> storage;
@@ -521,16 +498,9 @@ TEST_F(EntryPoints, ChecksFormatOptionsAndInterface) {
     STGOPTIONS large{1, 0, 4096, nullptr};
     STGOPTIONS odd{1, 0, 1024, nullptr};
     STGOPTIONS future{3, 0, 512, nullptr};
-    struct Row {
-        const char* label;
-        DWORD format;
-        DWORD attributes;
-        STGOPTIONS* options;
-        const IID* iid;
-        HRESULT expected;
-    };
+    // clang-format off
+    struct Row { const char* label; DWORD format; DWORD attributes; STGOPTIONS* options; const IID* iid; HRESULT expected; };
     const Row rows[] = {
-        // clang-format off
         {"docfile", STGFMT_DOCFILE, 0, nullptr, &IID_IStorage, S_OK},
         {"storage", STGFMT_STORAGE, 0, nullptr, &IID_IStorage, S_OK},
         {"property set storage", STGFMT_DOCFILE, 0, nullptr, &IID_IPropertySetStorage, S_OK},
@@ -541,8 +511,8 @@ TEST_F(EntryPoints, ChecksFormatOptionsAndInterface) {
         {"options version 3", STGFMT_DOCFILE, 0, &future, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"attributes", STGFMT_DOCFILE, FILE_ATTRIBUTE_HIDDEN, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"stream interface", STGFMT_DOCFILE, 0, nullptr, &IID_IStream, E_NOINTERFACE},
-        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ComPtr<IUnknown> object;
@@ -555,12 +525,9 @@ TEST_F(EntryPoints, ChecksFormatOptionsAndInterface) {
 }
 
 TEST_F(EntryPoints, SectorSizeSelectsTheFileVersion) {
-    struct Row {
-        const char* label;
-        ULONG sectorSize;
-        int major;
-        int shift;
-    };
+    // clang-format off
+    struct Row { const char* label; ULONG sectorSize; int major; int shift; };
+    // clang-format on
     for (const Row& row : {Row{"512", 512, 3, 9}, Row{"4096", 4096, 4, 12}}) {
         SCOPED_TRACE(row.label);
         writeStream(createDocumentWithSectors(path, row.sectorSize).get(), L"Big",
@@ -582,15 +549,9 @@ TEST_F(EntryPoints, SectorSizeSelectsTheFileVersion) {
 TEST_F(EntryPoints, ChecksFormatAndInterface) {
     createDocument(providerApi(), path);
     int reservedValue = 0;
-    struct Row {
-        const char* label;
-        DWORD format;
-        void* reserved;
-        const IID* iid;
-        HRESULT expected;
-    };
+    // clang-format off
+    struct Row { const char* label; DWORD format; void* reserved; const IID* iid; HRESULT expected; };
     const Row rows[] = {
-        // clang-format off
         {"any", STGFMT_ANY, nullptr, &IID_IStorage, S_OK},
         {"docfile", STGFMT_DOCFILE, nullptr, &IID_IStorage, S_OK},
         {"storage", STGFMT_STORAGE, nullptr, &IID_IStorage, S_OK},
@@ -598,8 +559,8 @@ TEST_F(EntryPoints, ChecksFormatAndInterface) {
         {"flat", STGFMT_FILE, nullptr, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"reserved", STGFMT_ANY, &reservedValue, &IID_IStorage, STG_E_INVALIDPARAMETER},
         {"stream", STGFMT_ANY, nullptr, &IID_IStream, E_NOINTERFACE},
-        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ComPtr<IUnknown> object;

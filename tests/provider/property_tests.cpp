@@ -62,6 +62,24 @@ PROPVARIANT readOne(IPropertyStorage* set, PROPSPEC selector, HRESULT* hr = null
     return value;
 }
 
+// The answer of reading the property called `name`.
+HRESULT readNamed(IPropertyStorage* set, const wchar_t* name) {
+    HRESULT hr = E_FAIL;
+    PROPVARIANT value = readOne(set, byName(name), &hr);
+    PropVariantClear(&value);
+    return hr;
+}
+
+// The name of property `id`, or an empty text.
+std::wstring nameOf(IPropertyStorage* set, PROPID id) {
+    LPOLESTR name = nullptr;
+    if (set->ReadPropertyNames(1, &id, &name) != S_OK)
+        return L"";
+    std::wstring text = name;
+    CoTaskMemFree(name);
+    return text;
+}
+
 // The stream name Wine's ole32 gives a set, as an independent answer to the FMTID-to-name rule.
 std::wstring ole32StreamName(const FMTID& id) {
     TemporaryDirectory folder;
@@ -142,10 +160,7 @@ bool sameValue(const PROPVARIANT& read, const PROPVARIANT& written) {
 }
 
 // A value of each kind the sets hold, made by its row.
-struct ValueRow {
-    const char* label;
-    void (*fill)(PROPVARIANT*);
-};
+struct ValueRow { const char* label; void (*fill)(PROPVARIANT*); };
 
 // `value` as an array of `type` with the given bounds; its elements are left zero.
 template <typename Element>
@@ -222,15 +237,9 @@ const GUID& nullGuid() {
 
 using SetCall = std::function<HRESULT(IPropertySetStorage*, IPropertyStorage*)>;
 
-struct SetRow {
-    const char* label;
-    SetCall call;
-    HRESULT expected;
-    // Why Wine's ole32 answers otherwise, when it does.
-    const char* wineDiffers = "";
-    // Why the row cannot run against Wine's ole32 at all (it ends the process).
-    const char* wineCannotRun = "";
-};
+// clang-format off
+struct SetRow { const char* label; SetCall call; HRESULT expected; /* Why Wine's ole32 answers otherwise, when it does. */ const char* wineDiffers = ""; /* Why the row cannot run against Wine's ole32 at all (it ends the process). */ const char* wineCannotRun = ""; };
+// clang-format on
 
 // Each row gets a document whose summary set exists (closed) and whose document-summary set
 // is open as the IPropertyStorage, holding the VT_I4 7 as property 2.
@@ -414,13 +423,9 @@ TEST_F(PropertySets, RefusedTypesLeaveTheSetUnchanged) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
     ASSERT_EQ(writeI4(set.get(), byId(2), 7), S_OK);
-    struct Row {
-        const char* label;
-        VARTYPE type;
-        HRESULT expected;
-    };
+    // clang-format off
+    struct Row { const char* label; VARTYPE type; HRESULT expected; };
     const Row rows[] = {
-        // clang-format off
         {"VT_UNKNOWN", VT_UNKNOWN, STG_E_INVALIDPARAMETER},
         {"VT_DISPATCH", VT_DISPATCH, STG_E_INVALIDPARAMETER},
         {"VT_VARIANT alone", VT_VARIANT, STG_E_INVALIDPARAMETER},
@@ -429,8 +434,8 @@ TEST_F(PropertySets, RefusedTypesLeaveTheSetUnchanged) {
         {"VT_ARRAY | VT_LPWSTR", VT_ARRAY | VT_LPWSTR, STG_E_INVALIDPARAMETER},
         {"VT_ARRAY | VT_VECTOR | VT_I4", VT_ARRAY | VT_VECTOR | VT_I4, STG_E_INVALIDPARAMETER},
         {"VT_STORAGE in a simple set", VT_STORAGE, STG_E_PROPSETMISMATCHED},
-        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         PROPSPEC selectors[] = {byId(2), byId(3)};
@@ -451,21 +456,17 @@ TEST_F(PropertySets, SpecialIdentifiersFollowTheRules) {
     ASSERT_EQ(writeOne(set.get(), byId(PID_CODEPAGE), codePage), S_OK);
     ASSERT_EQ(writeOne(set.get(), byId(PID_LOCALE), locale), S_OK);
     ASSERT_EQ(writeI4(set.get(), byId(5), 5), S_OK);
-    struct Row {
-        const char* label;
-        PROPID id;
-        HRESULT expected;
-    };
+    // clang-format off
+    struct Row { const char* label; PROPID id; HRESULT expected; };
     const Row rows[] = {
-        // clang-format off
         {"code page of a set that has properties", PID_CODEPAGE, STG_E_INVALIDPARAMETER},
         {"dictionary", PID_DICTIONARY, STG_E_INVALIDPARAMETER},
         {"behaviour", PID_BEHAVIOR, STG_E_INVALIDPARAMETER},
         {"read-only range", 0x90000000, STG_E_INVALIDPARAMETER},
         {"illegal identifier, ignored", PID_ILLEGAL, S_OK},
         {"largest ordinary identifier", 0x7FFFFFFF, S_OK},
-        // clang-format on
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         EXPECT_EQ(writeOne(set.get(), byId(row.id), codePage), row.expected);
@@ -485,102 +486,46 @@ TEST_F(PropertySets, SpecialIdentifiersFollowTheRules) {
     EXPECT_EQ(stat.grfFlags, static_cast<DWORD>(PROPSETFLAG_ANSI));
 }
 
-TEST_F(PropertySets, NamedPropertiesGetIdentifiersAndCaseRules) {
+// What the provider adds to names: the set's case flag, the first identifier a new name may
+// take, and the identifiers and calls it refuses. Dictionaries themselves are the engine's.
+TEST_F(PropertySets, NameCallsFollowTheSetsFlagsAndRefuseReservedIdentifiers) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
-    struct Row {
-        const char* label;
-        DWORD flags;
-        HRESULT otherCase; // reading "CLIENT" after writing "Client"
-    };
+    using NameCall = HRESULT (*)(IPropertyStorage*);
+    // clang-format off
+    struct Row { const char* label; DWORD flags; NameCall call; HRESULT expected; };
     const Row rows[] = {
-        // clang-format off
-        {"case-insensitive", PROPSETFLAG_DEFAULT, S_OK},
-        {"case-sensitive", PROPSETFLAG_CASE_SENSITIVE, S_FALSE},
-        // clang-format on
+        {"another case, case-insensitive set", PROPSETFLAG_DEFAULT, [](IPropertyStorage* p) { return readNamed(p, L"CLIENT"); }, S_OK},
+        {"another case, case-sensitive set", PROPSETFLAG_CASE_SENSITIVE, [](IPropertyStorage* p) { return readNamed(p, L"CLIENT"); }, S_FALSE},
+        {"a new name takes the first free identifier from the one given", 0, [](IPropertyStorage* p) { return nameOf(p, 0x1001) == L"Client" ? readNamed(p, L"Client") : E_FAIL; }, S_OK},
+        {"a new name from identifier 1", 0, [](IPropertyStorage* p) { return writeOne(p, byName(L"New"), valueOf(VT_I4, &PROPVARIANT::lVal, LONG{1}), 1); }, STG_E_INVALIDPARAMETER},
+        {"a new name from the read-only range", 0, [](IPropertyStorage* p) { return writeOne(p, byName(L"New"), valueOf(VT_I4, &PROPVARIANT::lVal, LONG{1}), 0x80000000); }, STG_E_INVALIDPARAMETER},
+        {"naming with a name in another case", 0, [](IPropertyStorage* p) { const PROPID id = 3; LPOLESTR name = const_cast<LPOLESTR>(L"client"); return p->WritePropertyNames(1, &id, &name); }, STG_E_INVALIDPARAMETER},
+        {"naming the code page", 0, [](IPropertyStorage* p) { const PROPID id = PID_CODEPAGE; LPOLESTR name = const_cast<LPOLESTR>(L"Page"); return p->WritePropertyNames(1, &id, &name); }, STG_E_INVALIDPARAMETER},
+        {"reading a missing name", 0, [](IPropertyStorage* p) { const PROPID id = 9; LPOLESTR name = nullptr; return p->ReadPropertyNames(1, &id, &name); }, S_FALSE},
+        {"reading a deleted name", 0, [](IPropertyStorage* p) { const PROPID id = 0x1001; LPOLESTR name = nullptr; p->DeletePropertyNames(1, &id); return p->ReadPropertyNames(1, &id, &name); }, S_FALSE},
+        {"deleting values keeps their names", 0, [](IPropertyStorage* p) { const PROPSPEC named = byName(L"client"); p->DeleteMultiple(1, &named); return nameOf(p, 0x1001) == L"Client" ? readNamed(p, L"Client") : E_FAIL; }, S_FALSE},
+        {"deleting the code page", 0, [](IPropertyStorage* p) { const PROPSPEC special = byId(PID_CODEPAGE); return p->DeleteMultiple(1, &special); }, STG_E_INVALIDPARAMETER},
+        {"enumerating past the end", 0, [](IPropertyStorage* p) { ComPtr<IEnumSTATPROPSTG> e; STATPROPSTG items[3]; ULONG fetched = 0; p->Enum(e.put()); const HRESULT hr = e->Next(3, items, &fetched); for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(items[i].lpwstrName); return fetched == 2 ? hr : E_FAIL; }, S_FALSE},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
+        // Identifier 0x1000 taken, then "Client" written as 42 with 0x1000 as the first to try.
         ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet, row.flags);
         ASSERT_EQ(writeI4(set.get(), byId(0x1000), 1), S_OK);
-        const PROPVARIANT value = valueOf(VT_I4, &PROPVARIANT::lVal, LONG{42});
-        ASSERT_EQ(writeOne(set.get(), byName(L"Client"), value, 0x1000), S_OK);
-        // The first free identifier from 0x1000 on is 0x1001.
-        const PROPID id = 0x1001;
-        LPOLESTR name = nullptr;
-        ASSERT_EQ(set->ReadPropertyNames(1, &id, &name), S_OK);
-        EXPECT_STREQ(name, L"Client");
-        CoTaskMemFree(name);
-        EXPECT_EQ(readOne(set.get(), byId(id)).lVal, 42);
-        HRESULT hr = S_OK;
-        PROPVARIANT other = readOne(set.get(), byName(L"CLIENT"), &hr);
-        EXPECT_EQ(hr, row.otherCase);
-        PropVariantClear(&other);
-        EXPECT_EQ(writeOne(set.get(), byName(L"New"), value, 1), STG_E_INVALIDPARAMETER);
-        EXPECT_EQ(writeOne(set.get(), byName(L"New"), value, 0x80000000), STG_E_INVALIDPARAMETER);
+        ASSERT_EQ(writeOne(set.get(), byName(L"Client"),
+                           valueOf(VT_I4, &PROPVARIANT::lVal, LONG{42}), 0x1000),
+                  S_OK);
+        EXPECT_EQ(row.call(set.get()), row.expected);
     }
 }
 
-TEST_F(PropertySets, WriteReadAndDeleteNames) {
+TEST_F(PropertySets, EnumListsTheSetsAndTwoShareOneStream) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
-    ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
-    PROPID ids[] = {2, 3, 4};
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Two"), const_cast<LPOLESTR>(L"Three"),
-                        const_cast<LPOLESTR>(L"Four")};
-    ASSERT_EQ(set->WritePropertyNames(3, ids, names), S_OK);
-    LPOLESTR duplicate[] = {const_cast<LPOLESTR>(L"two")};
-    EXPECT_EQ(set->WritePropertyNames(1, &ids[2], duplicate), STG_E_INVALIDPARAMETER);
-    PROPID reserved[] = {PID_CODEPAGE};
-    EXPECT_EQ(set->WritePropertyNames(1, reserved, names), STG_E_INVALIDPARAMETER);
-    ASSERT_EQ(set->DeletePropertyNames(1, &ids[1]), S_OK);
-    LPOLESTR read[3] = {};
-    ASSERT_EQ(set->ReadPropertyNames(3, ids, read), S_OK);
-    EXPECT_STREQ(read[0], L"Two");
-    EXPECT_EQ(read[1], nullptr);
-    EXPECT_STREQ(read[2], L"Four");
-    for (LPOLESTR name : read)
-        CoTaskMemFree(name);
-    PROPID missing[] = {9};
-    EXPECT_EQ(set->ReadPropertyNames(1, missing, read), S_FALSE);
-}
-
-TEST_F(PropertySets, DeleteMultipleRemovesValuesButKeepsNames) {
-    ComPtr<IStorage> root = createDocument(providerApi(), path);
-    ComPtr<IPropertyStorage> set = createSet(root.get(), kCustomSet);
-    ASSERT_EQ(writeI4(set.get(), byName(L"Named"), 1), S_OK);
-    ASSERT_EQ(writeI4(set.get(), byId(10), 2), S_OK);
-    PROPSPEC selectors[] = {byName(L"named"), byId(10), byId(11)};
-    ASSERT_EQ(set->DeleteMultiple(3, selectors), S_OK);
-    PROPVARIANT values[3];
-    EXPECT_EQ(set->ReadMultiple(3, selectors, values), S_FALSE);
-    const PROPID named = PID_FIRST_USABLE;
-    LPOLESTR name = nullptr;
-    EXPECT_EQ(set->ReadPropertyNames(1, &named, &name), S_OK);
-    CoTaskMemFree(name);
-    PROPSPEC special = byId(PID_CODEPAGE);
-    EXPECT_EQ(set->DeleteMultiple(1, &special), STG_E_INVALIDPARAMETER);
-}
-
-TEST_F(PropertySets, EnumListsPropertiesAndSets) {
-    ComPtr<IStorage> root = createDocument(providerApi(), path);
-    ComPtr<IPropertyStorage> summary = createSet(root.get(), FMTID_SummaryInformation);
-    ASSERT_EQ(writeI4(summary.get(), byId(PIDSI_PAGECOUNT), 12), S_OK);
-    ASSERT_EQ(writeI4(summary.get(), byName(L"Extra"), 3), S_OK);
-    ComPtr<IEnumSTATPROPSTG> properties;
-    ASSERT_EQ(summary->Enum(properties.put()), S_OK);
-    STATPROPSTG items[3];
-    ULONG fetched = 0;
-    ASSERT_EQ(properties->Next(3, items, &fetched), S_FALSE);
-    ASSERT_EQ(fetched, 2u);
-    EXPECT_EQ(items[0].propid, PID_FIRST_USABLE);
-    EXPECT_STREQ(items[0].lpwstrName, L"Extra");
-    EXPECT_EQ(items[1].propid, static_cast<PROPID>(PIDSI_PAGECOUNT));
-    EXPECT_EQ(items[1].lpwstrName, nullptr);
-    EXPECT_EQ(items[1].vt, VT_I4);
-    CoTaskMemFree(items[0].lpwstrName);
-    summary.reset();
-    createSet(root.get(), FMTID_DocSummaryInformation).reset();
-    createSet(root.get(), FMTID_UserDefinedProperties).reset();
-    createSet(root.get(), kCustomSet).reset();
+    const FMTID created[] = {FMTID_SummaryInformation, FMTID_DocSummaryInformation,
+                             FMTID_UserDefinedProperties, kCustomSet};
+    for (const FMTID& id : created)
+        createSet(root.get(), id).reset();
     ComPtr<IEnumSTATPROPSETSTG> sets;
     ASSERT_EQ(setsOf(root.get())->Enum(sets.put()), S_OK);
     std::vector<FMTID> found;
@@ -588,8 +533,7 @@ TEST_F(PropertySets, EnumListsPropertiesAndSets) {
     while (sets->Next(1, &stat, nullptr) == S_OK)
         found.push_back(stat.fmtid);
     EXPECT_EQ(found.size(), 4u);
-    for (const FMTID& id : {FMTID_SummaryInformation, FMTID_DocSummaryInformation,
-                            FMTID_UserDefinedProperties, kCustomSet})
+    for (const FMTID& id : created)
         EXPECT_NE(std::find(found.begin(), found.end(), id), found.end());
     // The document summary and the user-defined sets share one stream.
     // Element names compare without regard to case (Wine writes some letters of base-32 names

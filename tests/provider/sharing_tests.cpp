@@ -56,16 +56,9 @@ HRESULT callHere(const StorageApi& api, const std::wstring& path, DWORD mode, Ca
     return api.openStorage(path.c_str(), nullptr, mode, nullptr, 0, storage.put());
 }
 
-struct ShareRow {
-    const char* label;
-    DWORD held;
-    DWORD second;
-    Call call;
-    HRESULT expected;
-    // Where Wine's ole32 answers otherwise: why, and what it answers.
-    const char* wineDiffers = nullptr;
-    HRESULT wine = S_OK;
-};
+// clang-format off
+struct ShareRow { const char* label; DWORD held; DWORD second; Call call; HRESULT expected; /* Where Wine's ole32 answers otherwise: why, and what it answers. */ const char* wineDiffers = nullptr; HRESULT wine = S_OK; };
+// clang-format on
 
 constexpr Call kOpen = Call::open;
 constexpr Call kCreate = Call::create;

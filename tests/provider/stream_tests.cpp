@@ -59,13 +59,8 @@ TEST_F(Streams, SeekMovesAsDocumented) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IStream> stream = newStream(root.get(), L"Seek");
     ASSERT_EQ(stream->Write("0123456789", 10, nullptr), S_OK);
-    struct Row {
-        const char* label;
-        LONGLONG move;
-        DWORD origin;
-        HRESULT expected;
-        ULONGLONG position;
-    };
+    // clang-format off
+    struct Row { const char* label; LONGLONG move; DWORD origin; HRESULT expected; ULONGLONG position; };
     const Row rows[] = {
         {"from the start", 3, STREAM_SEEK_SET, S_OK, 3},
         {"forward from here", 2, STREAM_SEEK_CUR, S_OK, 5},
@@ -75,6 +70,7 @@ TEST_F(Streams, SeekMovesAsDocumented) {
         {"before the start", -1, STREAM_SEEK_SET, STG_E_INVALIDFUNCTION, 15},
         {"unknown origin", 0, 3, STG_E_INVALIDFUNCTION, 15},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         LARGE_INTEGER move;
@@ -87,18 +83,14 @@ TEST_F(Streams, SeekMovesAsDocumented) {
 TEST_F(Streams, ReadWriteAndStatFollowTheOpenMode) {
     ComPtr<IStorage> root = createDocument(providerApi(), path);
     writeStream(root.get(), L"Data", "data");
-    struct Row {
-        const char* label;
-        DWORD mode;
-        HRESULT read;
-        HRESULT write;
-        HRESULT setSize;
-    };
+    // clang-format off
+    struct Row { const char* label; DWORD mode; HRESULT read; HRESULT write; HRESULT setSize; };
     const Row rows[] = {
         {"read", STGM_READ | STGM_SHARE_EXCLUSIVE, S_OK, STG_E_ACCESSDENIED, STG_E_ACCESSDENIED},
         {"write", STGM_WRITE | STGM_SHARE_EXCLUSIVE, STG_E_ACCESSDENIED, S_OK, S_OK},
         {"read-write", kChildMode, S_OK, S_OK, S_OK},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         ComPtr<IStream> stream;
@@ -175,19 +167,15 @@ TEST_F(Streams, CopyToReachesStreamsOfEveryKind) {
     ComPtr<IStorage> wine = createDocument(ole32Api(), folder.file(L"wine.stg"));
     ComPtr<IStream> memory;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, memory.put()), S_OK);
-    struct Row {
-        const char* label;
-        ComPtr<IStream> target;
-        ULONGLONG start;
-        ULONGLONG count;
-        ULONGLONG copied;
-    };
+    // clang-format off
+    struct Row { const char* label; ComPtr<IStream> target; ULONGLONG start; ULONGLONG count; ULONGLONG copied; };
     const Row rows[] = {
         {"same document", newStream(root.get(), L"Target"), 0, 200000, 200000},
         {"another document, part", newStream(other.get(), L"Target"), 1000, 5000, 5000},
         {"Wine's ole32, past the end", newStream(wine.get(), L"Target"), 150000, 100000, 50000},
         {"memory", memory, 0, ~0ull, 200000},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         seekTo(source.get(), static_cast<LONGLONG>(row.start), STREAM_SEEK_SET);
@@ -212,33 +200,14 @@ TEST_F(Streams, SmallReadsSeeEveryWriteMadeSince) {
     ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr), S_OK);
     ComPtr<IStream> clone;
     ASSERT_EQ(stream->Clone(clone.put()), S_OK);
-    struct Row {
-        const char* label;
-        std::function<void()> change;
-        ULONGLONG at;
-        std::string expected;
-    };
+    // clang-format off
+    struct Row { const char* label; std::function<void()> change; ULONGLONG at; std::string expected; };
     const Row rows[] = {
-        {"a write through a clone",
-         [&] {
-             seekTo(clone.get(), 50000, STREAM_SEEK_SET);
-             clone->Write("CLONE", 5, nullptr);
-         },
-         50000, "CLONE"},
-        {"a write through the stream itself",
-         [&] {
-             seekTo(stream.get(), 60000, STREAM_SEEK_SET);
-             stream->Write("SELF", 4, nullptr);
-         },
-         60000, "SELF"},
-        {"a smaller size",
-         [&] {
-             ULARGE_INTEGER size;
-             size.QuadPart = 70002;
-             clone->SetSize(size);
-         },
-         70000, bytes.substr(70000, 2)},
+        {"a write through a clone", [&] { seekTo(clone.get(), 50000, STREAM_SEEK_SET); clone->Write("CLONE", 5, nullptr); }, 50000, "CLONE"},
+        {"a write through the stream itself", [&] { seekTo(stream.get(), 60000, STREAM_SEEK_SET); stream->Write("SELF", 4, nullptr); }, 60000, "SELF"},
+        {"a smaller size", [&] { ULARGE_INTEGER size; size.QuadPart = 70002; clone->SetSize(size); }, 70000, bytes.substr(70000, 2)},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         // Read a little first, so that what follows lies in the block read ahead.
