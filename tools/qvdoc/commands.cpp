@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "inspection.h"
+#include "document_reading.h"
 #include "library.h"
 #include "progress.h"
 

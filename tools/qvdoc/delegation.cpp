@@ -1,5 +1,5 @@
 #include "delegation.h"
-#include "inspection.h"
+#include "document_reading.h"
 
 #include <cstdio>
 #include <cstdlib>

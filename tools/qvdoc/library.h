@@ -3,7 +3,7 @@
 // every subcommand that needs them to the Windows build under Wine (delegation.h).
 #pragma once
 
-#include "inspection.h"
+#include "document_reading.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "inspection.h"
+#include "document_reading.h"
 
 #include <cfb/compound_file.h>
 #include <cfb/constants.h>
