@@ -445,38 +445,31 @@ TEST_F(Storages, MoveElementToMovesCopiesAndRenames) {
     }
 }
 
-TEST_F(Storages, TransactedRootShowsNothingUntilCommitAndRevertDiscards) {
-    makeSample(providerApi(), path).reset();
-    ComPtr<IStorage> root =
-        openDocument(providerApi(), path, STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE);
-    writeStream(root.get(), L"Added", "added");
-    ASSERT_EQ(root->DestroyElement(L"Existing"), S_OK);
-    auto seenByAnotherReader = [&] {
+// Each row opens the sample as its root, changes it and gives the names seen afterwards, by
+// the root itself or by another reader opened then.
+TEST_F(Storages, RootsShowChangesAsTheirModeSays) {
+    constexpr DWORD kTransacted = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE;
+    auto reader = [&] {
         return listElements(
             openDocument(providerApi(), path, STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE)
                 .get());
     };
-    EXPECT_EQ(seenByAnotherReader(), (Names{L"d:Folder", L"s:Existing"}));
-    ASSERT_EQ(root->Revert(), S_OK);
-    EXPECT_EQ(listElements(root.get()), (Names{L"d:Folder", L"s:Existing"}));
-    writeStream(root.get(), L"Added", "added");
-    // Left in the system's cache or not, the commit is visible to the next opener.
-    ASSERT_EQ(root->Commit(STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE), S_OK);
-    EXPECT_EQ(seenByAnotherReader(), (Names{L"s:Added", L"d:Folder", L"s:Existing"}));
-    writeStream(root.get(), L"Later", "uncommitted");
-    root.reset();
-    EXPECT_EQ(seenByAnotherReader().size(), 3u);
-}
-
-TEST_F(Storages, DirectRootWritesAtReleaseAndCommit) {
-    ComPtr<IStorage> root = createDocument(providerApi(), path);
-    writeStream(root.get(), L"First", "first");
-    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-    EXPECT_EQ(root->Revert(), S_OK); // no effect in direct mode
-    writeStream(root.get(), L"Second", "second");
-    root.reset();
-    ComPtr<IStorage> reopened = openDocument(providerApi(), path, kReadMode);
-    EXPECT_EQ(listElements(reopened.get()), (Names{L"s:First", L"s:Second"}));
+    // clang-format off
+    struct Row { const char* label; DWORD mode; std::function<Names(ComPtr<IStorage>&)> steps; Names expected; };
+    const Row rows[] = {
+        {"transacted, uncommitted, to another reader", kTransacted, [&](auto& r) { writeStream(r.get(), L"Added", "added"); r->DestroyElement(L"Existing"); return reader(); }, {L"d:Folder", L"s:Existing"}},
+        {"transacted, reverted, to the root", kTransacted, [&](auto& r) { writeStream(r.get(), L"Added", "added"); r->DestroyElement(L"Existing"); return r->Revert() == S_OK ? listElements(r.get()) : Names{}; }, {L"d:Folder", L"s:Existing"}},
+        {"transacted, committed to the system's cache, to another reader", kTransacted, [&](auto& r) { writeStream(r.get(), L"Added", "added"); r->Commit(STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE); return reader(); }, {L"s:Added", L"d:Folder", L"s:Existing"}},
+        {"transacted, released after a commit and a further change", kTransacted, [&](auto& r) { writeStream(r.get(), L"Added", "added"); r->Commit(STGC_DEFAULT); writeStream(r.get(), L"Later", "uncommitted"); r.reset(); return reader(); }, {L"s:Added", L"d:Folder", L"s:Existing"}},
+        {"direct, committed, reverted (no effect), changed and released", kReadWriteMode, [&](auto& r) { writeStream(r.get(), L"First", "first"); const bool answered = r->Commit(STGC_DEFAULT) == S_OK && r->Revert() == S_OK; writeStream(r.get(), L"Second", "second"); r.reset(); return answered ? reader() : Names{}; }, {L"s:First", L"d:Folder", L"s:Second", L"s:Existing"}},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        makeSample(providerApi(), path).reset();
+        ComPtr<IStorage> root = openDocument(providerApi(), path, row.mode);
+        EXPECT_EQ(row.steps(root), row.expected);
+    }
 }
 
 TEST_F(Storages, TransactedNestedStorageCommitsIntoItsParent) {
