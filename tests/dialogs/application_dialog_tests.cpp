@@ -39,11 +39,12 @@ Outcome drive(const char* caption, const std::function<void(HWND)>& act,
     return {result, script.completed() && !script.timedOut()};
 }
 
-enum Close { kOk, kEnter, kCancel, kEscape, kCloseBox };
+// How a script ends a dialog: a positive value clicks that button.
+enum Close : int { kOk = IDOK, kCancel = IDCANCEL, kEnter = -1, kEscape = -2, kCloseBox = -3 };
 
-void close(HWND dialog, Close how) {
-    if (how == kOk || how == kCancel)
-        clickButton(dialog, how == kOk ? IDOK : IDCANCEL);
+void close(HWND dialog, int how) {
+    if (how > 0)
+        clickButton(dialog, how);
     else if (how == kCloseBox)
         PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     else
@@ -158,18 +159,15 @@ TEST(ApplicationDialogs, ShowTheDocumentedLayout) {
     std::string a = buffer(), b = buffer();
     int value = 0;
     const HICON question = LoadIconA(nullptr, IDI_QUESTION);
-    const struct {
-        const char* caption;
-        SIZE units;
-        std::function<int()> run;
-        HICON icon; // of control 1007
-    } dialogs[] = {
+    // clang-format off
+    const struct { const char* caption; SIZE units; std::function<int()> run; HICON icon; /* of control 1007 */ } dialogs[] = {
         {kLogIn, {232, 85}, [&] { return LoginDialog(a.data(), b.data()); }, nullptr},
         {kChange, {203, 73}, [&] { return SetPassDialog(a.data(), b.data()); }, nullptr},
         {kProtect, {184, 66}, [&] { return PassOptDialog(&value); }, nullptr},
         {kTax, {211, 86}, [&] { return callTaxCodeDlg("VAT20", a.data()); }, nullptr},
         {kCopy, {205, 70}, callCopyMapDlg, question},
     };
+    // clang-format on
     for (const auto& row : dialogs) {
         SCOPED_TRACE(row.caption);
         HICON icon = nullptr;
@@ -200,14 +198,7 @@ const TextForm kSetPass{kChange, 1060, 1061, SetPassDialog};
 
 TEST(PasswordDialogs, ReturnWhatIsTypedOnlyOnOk) {
     // clang-format off
-    const struct {
-        const char* label;
-        const TextForm& form;
-        const char *typedFirst, *typedSecond;
-        Close close;
-        int result;
-        const char *first, *second; // null: untouched
-    } rows[] = {
+    const struct { const char* label; const TextForm& form; const char *typedFirst, *typedSecond; Close close; int result; const char *first, *second; /* null: untouched */ } rows[] = {
         {"capitals, 5th and 9th refused", kLogin, "abcde", "secret123", kOk, 1, "ABCD", "SECRET12"},
         {"both empty", kLogin, "", "", kOk, 1, "", ""},
         {"enter", kLogin, "ann", "pw", kEnter, 1, "ANN", "PW"},
@@ -266,14 +257,8 @@ TEST(PasswordDialogs, RefuseAPasswordPastTheLimitOnOk) {
 }
 
 TEST(PasswordDialogs, PassOptionShowsAndReturnsTheCheckBox) {
-    const struct {
-        const char* label;
-        int initial;
-        bool toggle;
-        Close close;
-        UINT shown;
-        int result, final;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; int initial; bool toggle; Close close; UINT shown; int result, final; } rows[] = {
         {"off, kept", 0, false, kOk, BST_UNCHECKED, 1, 0},
         {"on, kept", 1, false, kOk, BST_CHECKED, 1, 1},
         {"off, switched on", 0, true, kEnter, BST_UNCHECKED, 1, 1},
@@ -283,6 +268,7 @@ TEST(PasswordDialogs, PassOptionShowsAndReturnsTheCheckBox) {
         {"toggled, closed", 0, true, kCloseBox, BST_UNCHECKED, 0, 0},
         {"other value shows unchecked", 7, false, kOk, BST_UNCHECKED, 1, 0},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         int value = row.initial;
@@ -305,20 +291,15 @@ TEST(PasswordDialogs, PassOptionShowsAndReturnsTheCheckBox) {
 
 TEST(TaxCodeDialog, ShowsTheCodeAndReturnsTheDescriptionOnOk) {
     const std::string nineteen(19, 'T'), forty(40, 'd');
-    const struct {
-        const char* label;
-        std::string code, typed;
-        Close close;
-        int result;
-        const char* description; // null: untouched
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; std::string code, typed; Close close; int result; const char* description; /* null: untouched */ } rows[] = {
         {"typed", "VAT20", "Standard rate", kOk, 1, "Standard rate"},
-        {"41st character refused, 19-character code", nineteen, forty + "dd", kEnter, 1,
-         forty.c_str()},
+        {"41st character refused, 19-character code", nineteen, forty + "dd", kEnter, 1, forty.c_str()},
         {"cancel", "VAT20", "Reduced", kCancel, 0, nullptr},
         {"escape", "VAT20", "Reduced", kEscape, 0, nullptr},
         {"close box", "VAT20", "Reduced", kCloseBox, 0, nullptr},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         std::string description = buffer(), shownCode;
@@ -364,19 +345,19 @@ TEST(ApplicationDialogs, RefuseBadArgumentsWithoutShowingAnything) {
 TEST(CopyMapDialog, AnswersWithTheButtonChosen) {
     const struct {
         const char* label;
-        std::function<void(HWND)> act;
-        int result;
+        int how, result;
     } rows[] = {
-        {"append", [](HWND d) { clickButton(d, 1008); }, 3},
-        {"replace", [](HWND d) { clickButton(d, 1009); }, 4},
-        {"skip", [](HWND d) { clickButton(d, IDCANCEL); }, IDCANCEL},
-        {"escape", [](HWND d) { close(d, kEscape); }, IDCANCEL},
-        {"close box", [](HWND d) { close(d, kCloseBox); }, IDCANCEL},
-        {"enter takes the default", [](HWND d) { close(d, kEnter); }, 3},
+        {"append", 1008, 3},
+        {"replace", 1009, 4},
+        {"skip", IDCANCEL, IDCANCEL},
+        {"escape", kEscape, IDCANCEL},
+        {"close box", kCloseBox, IDCANCEL},
+        {"enter takes the default", kEnter, 3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        const Outcome run = drive(kCopy, row.act, callCopyMapDlg);
+        const Outcome run = drive(
+            kCopy, [&](HWND dialog) { close(dialog, row.how); }, callCopyMapDlg);
         EXPECT_TRUE(run.shown);
         EXPECT_EQ(run.result, row.result);
     }

@@ -89,16 +89,15 @@ TEST(ComboEditBrowseText, ParsesAndMakesTerminatedTexts) {
 }
 
 TEST(ComboEditBrowseText, RoundTripsThroughTheSamePrefix) {
-    struct RoundTrip {
-        unsigned long type;
-        const char* value;
-        unsigned long parsedType;
-        const char* parsedValue;
-    };
     // A free-text value that happens to begin with the prefix comes back as a named entry.
-    const RoundTrip rows[] = {
-        {0, "Bank", 0, "Bank"}, {1, "Bank", 1, "Bank"}, {1, "@Bank", 0, "Bank"}};
-    for (const RoundTrip& row : rows) {
+    // clang-format off
+    const struct { unsigned long type; const char* value; unsigned long parsedType; const char* parsedValue; } rows[] = {
+        {0, "Bank", 0, "Bank"},
+        {1, "Bank", 1, "Bank"},
+        {1, "@Bank", 0, "Bank"},
+    };
+    // clang-format on
+    for (const auto& row : rows) {
         char text[16], parsed[16];
         unsigned long parsedType = 9;
         ASSERT_EQ(MakeComboEditBrowseText(text, sizeof text, row.value, row.type, "@"), 1);

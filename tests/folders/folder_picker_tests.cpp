@@ -188,24 +188,21 @@ void checkBrowser(HWND browser, const PickerRow& row) {
 TEST_F(NewStyleBrowser, ShowsThePromptAboveTheShortenedSelection) {
     const std::string current = start_ + "\\Ledgers", prompted = kPromptText + std::string("\n\n");
     const std::string longPrompt(400, 'x'), byDefault = "Select a Folder:\n\n";
-    pickEach({{"chosen", start_, kPromptText, false, true, kPrompt, prompted + shortened(start_),
-               IDOK, 1, start_},
-              {"string 57, cancel", start_, nullptr, false, false, kPrompt,
-               byDefault + shortened(start_), IDCANCEL, 2, start_},
-              {"400-byte prompt cut", start_, longPrompt.c_str(), false, false, kPrompt,
-               longPrompt.substr(0, 299), IDCANCEL, 2, start_},
-              {"rooted at the start", start_, kPromptText, true, false, kPrompt, prompted, IDCANCEL,
-               2, start_},
-              {"missing start, current directory", start_ + "\\Missing", nullptr, false, false,
-               kPrompt, byDefault + shortened(current), IDOK, 1, current}},
+    // clang-format off
+    pickEach({{"chosen", start_, kPromptText, false, true, kPrompt, prompted + shortened(start_), IDOK, 1, start_},
+              {"string 57, cancel", start_, nullptr, false, false, kPrompt, byDefault + shortened(start_), IDCANCEL, 2, start_},
+              {"400-byte prompt cut", start_, longPrompt.c_str(), false, false, kPrompt, longPrompt.substr(0, 299), IDCANCEL, 2, start_},
+              {"rooted at the start", start_, kPromptText, true, false, kPrompt, prompted, IDCANCEL, 2, start_},
+              {"missing start, current directory", start_ + "\\Missing", nullptr, false, false, kPrompt, byDefault + shortened(current), IDOK, 1, current}},
              current, checkBrowser);
+    // clang-format on
 }
 
 TEST_F(OldStyleBrowser, ShowsTheSelectionAsStatusText) {
     // The old browser finds no folder with a trailing backslash, so it goes.
-    pickEach({{"chosen", start_ + "\\", kPromptText, false, false, kStatus, shortened(start_), IDOK,
-               1, start_}},
-             start_, checkBrowser);
+    // clang-format off
+    pickEach({{"chosen", start_ + "\\", kPromptText, false, false, kStatus, shortened(start_), IDOK, 1, start_}}, start_, checkBrowser);
+    // clang-format on
 }
 
 TEST_F(LegacyDirectoryPicker, ShowsDirectoriesOnlyAndReturnsTheChosenOne) {

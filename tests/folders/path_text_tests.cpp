@@ -40,17 +40,10 @@ std::string longPath() {
     return path + "file.txt"; // 297 characters
 }
 
-struct AbbreviateRow {
-    const char* label;
-    std::string path;
-    int maximum;
-    BOOL atLeastName;
-    const char* expected;
-};
-
 TEST(AbbreviateName, ShortensWithinTheMaximumAndNeverReadsPastTheTerminator) {
     const std::string example = "C:\\dir1\\dir2\\dir3\\file.txt";
-    const AbbreviateRow rows[] = {
+    // clang-format off
+    const struct { const char* label; std::string path; int maximum; BOOL atLeastName; const char* expected; } rows[] = {
         {"one level dropped", example, 25, TRUE, "C:\\dir1\\...\\dir3\\file.txt"},
         {"every level dropped", example, 24, TRUE, "C:\\dir1\\...\\file.txt"},
         {"exactly at the width", example, 26, FALSE, "C:\\dir1\\dir2\\dir3\\file.txt"},
@@ -58,8 +51,7 @@ TEST(AbbreviateName, ShortensWithinTheMaximumAndNeverReadsPastTheTerminator) {
         {"below the name, emptied", example, 7, FALSE, ""},
         {"negative maximum", example, -1, TRUE, "file.txt"},
         {"no room for head and name", example, 19, FALSE, "file.txt"},
-        {"UNC keeps server and share", "\\\\server\\share\\dir1\\dir2\\file.txt", 28, TRUE,
-         "\\\\server\\share\\...\\file.txt"},
+        {"UNC keeps server and share", "\\\\server\\share\\dir1\\dir2\\file.txt", 28, TRUE, "\\\\server\\share\\...\\file.txt"},
         {"relative path", "dir1\\dir2\\dir3\\file.txt", 20, TRUE, "dir1\\...\\file.txt"},
         {"trailing backslash", "C:\\dir1\\dir2\\dir3\\", 15, TRUE, "C:\\dir1\\...\\"},
         {"300 characters", longPath(), 40, TRUE, "C:\\d123456789\\...\\d123456789\\file.txt"},
@@ -67,7 +59,8 @@ TEST(AbbreviateName, ShortensWithinTheMaximumAndNeverReadsPastTheTerminator) {
         {"UNC without backslash", "\\\\serverlongname", 14, TRUE, "serverlongname"},
         {"forward slashes", "C:/dir1/dir2/file.txt", 15, TRUE, "file.txt"},
     };
-    for (const AbbreviateRow& row : rows) {
+    // clang-format on
+    for (const auto& row : rows) {
         const TextBeforeGuardPage path(row.path);
         AbbreviateName(path.get(), row.maximum, row.atLeastName);
         EXPECT_STREQ(path.get(), row.expected) << row.label;

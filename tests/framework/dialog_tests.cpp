@@ -70,36 +70,34 @@ struct ModalObservation {
     bool dialogIsPermanent = false;
 };
 
-// A step that observes the dialog captioned "Host Plain" and then ends it with `finish`.
-std::function<bool()> observeThen(ModalObservation* observation, CDialog* dialog,
-                                  std::function<void(HWND)> finish) {
-    return [=] {
+// Runs the dialog modally while a step observes the window captioned "Host Plain" and then
+// ends it with `finish`; answers what DoModal answered.
+INT_PTR runObserved(RecordingDialog& dialog, ModalObservation& observation,
+                    const std::function<void(HWND)>& finish) {
+    test_host::UiScript script;
+    script.then([&] {
         HWND hWnd = findDialog("Host Plain");
         if (hWnd == nullptr)
             return false;
-        observation->seen = true;
-        observation->owner = GetWindow(hWnd, GW_OWNER);
-        observation->mainWindowEnabled = IsWindowEnabled(AfxGetMainWnd()->m_hWnd) != FALSE;
-        observation->ownerEnabled = IsWindowEnabled(observation->owner) != FALSE;
-        observation->dialogIsPermanent = CWnd::FromHandlePermanent(hWnd) == dialog;
+        observation.seen = true;
+        observation.owner = GetWindow(hWnd, GW_OWNER);
+        observation.mainWindowEnabled = IsWindowEnabled(AfxGetMainWnd()->m_hWnd) != FALSE;
+        observation.ownerEnabled = IsWindowEnabled(observation.owner) != FALSE;
+        observation.dialogIsPermanent = CWnd::FromHandlePermanent(hWnd) == &dialog;
         finish(hWnd);
         return true;
-    };
-}
-
-// Runs the dialog modally while a step observes it and then ends it with `finish`; answers
-// what DoModal answered.
-INT_PTR runObserved(RecordingDialog& dialog, ModalObservation& observation,
-                    std::function<void(HWND)> finish) {
-    test_host::UiScript script;
-    script.then(observeThen(&observation, &dialog, std::move(finish)));
+    });
     const INT_PTR result = dialog.DoModal();
     EXPECT_TRUE(script.completed());
     return result;
 }
 
+// The ways the tests end a dialog.
 void clickOk(HWND hWnd) {
     clickButton(hWnd, IDOK);
+}
+void clickCancel(HWND hWnd) {
+    clickButton(hWnd, IDCANCEL);
 }
 
 // Without a parent the main window owns the dialog and is disabled while it runs.
@@ -107,8 +105,8 @@ TEST(ModalDialog, EndsTheWayItIsClosed) {
     // clang-format off
     struct Case { const char* label; std::function<void(HWND)> finish; INT_PTR expectedResult; int expectedOks; int expectedCancels; };
     const Case cases[] = {
-        {"OK button", [](HWND hWnd) { clickButton(hWnd, IDOK); }, IDOK, 1, 0},
-        {"Cancel button", [](HWND hWnd) { clickButton(hWnd, IDCANCEL); }, IDCANCEL, 0, 1},
+        {"OK button", clickOk, IDOK, 1, 0},
+        {"Cancel button", clickCancel, IDCANCEL, 0, 1},
         {"Escape key", [](HWND hWnd) { test_host::pressKey(GetDlgItem(hWnd, IDOK), VK_ESCAPE); }, IDCANCEL, 0, 1},
         {"closing the window", [](HWND hWnd) { PostMessageA(hWnd, WM_CLOSE, 0, 0); }, IDCANCEL, 0, 1},
         {"EndDialog with a custom result", [](HWND hWnd) { PostMessageA(hWnd, kEndWithCustomResult, 0, 0); }, kCustomResult, 0, 0},
@@ -161,8 +159,7 @@ TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow
         SCOPED_TRACE(c.label);
         RecordingDialog dialog(IDD_HOST_PLAIN, c.given);
         ModalObservation observation;
-        EXPECT_EQ(runObserved(dialog, observation, [](HWND hWnd) { clickButton(hWnd, IDCANCEL); }),
-                  IDCANCEL);
+        EXPECT_EQ(runObserved(dialog, observation, clickCancel), IDCANCEL);
         EXPECT_EQ(observation.owner, parent.m_hWnd);
         EXPECT_FALSE(observation.ownerEnabled);
         EXPECT_TRUE(observation.mainWindowEnabled) << "the main window is not involved";
@@ -174,13 +171,11 @@ TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow
 TEST(ModalDialog, RunsFromATemplateHandleAndFromATemplateInMemory) {
     HGLOBAL handle = loadTemplate(IDD_HOST_PLAIN);
     ASSERT_NE(handle, nullptr);
-    // clang-format off
-    struct Case { const char* label; bool fromPointer; };
-    // clang-format on
-    for (const Case& c : {Case{"template handle", false}, Case{"template in memory", true}}) {
-        SCOPED_TRACE(c.label);
+    for (const auto& [label, fromPointer] :
+         {std::pair{"template handle", false}, std::pair{"template in memory", true}}) {
+        SCOPED_TRACE(label);
         RecordingDialog dialog;
-        if (c.fromPointer)
+        if (fromPointer)
             ASSERT_TRUE(
                 dialog.InitModalIndirect(static_cast<LPCDLGTEMPLATEA>(LockResource(handle))));
         else
