@@ -356,6 +356,33 @@ double rawOpenTime(const std::wstring& path) {
     return median(times);
 }
 
+// A document opened for writing as the library's callers open it (direct mode, exclusive),
+// with its summary-information set open.
+struct OpenSummary {
+    ComPtr<IStorage> root;
+    ComPtr<IPropertySetStorage> sets;
+    ComPtr<IPropertyStorage> set;
+};
+
+OpenSummary openSummaryForWriting(const Api& api, const std::wstring& path) {
+    OpenSummary opened;
+    opened.root = open(api, path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+    check(opened.root->QueryInterface(IID_IPropertySetStorage, opened.sets.putVoid()), "sets");
+    check(opened.sets->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                            opened.set.put()),
+          "open set");
+    return opened;
+}
+
+void writeText(IPropertyStorage* set, PROPID id, const wchar_t* text) {
+    PROPSPEC selector{PRSPEC_PROPID, {id}};
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    value.vt = VT_LPWSTR;
+    value.pwszVal = const_cast<wchar_t*>(text);
+    check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
+}
+
 // The median time to commit a property set just written and release it and its root, opened
 // in direct mode as the library's callers open documents. `rootCommit` is the root's Commit
 // before its release (STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE: what the commit costs without
@@ -363,21 +390,10 @@ double rawOpenTime(const std::wstring& path) {
 double propertyCommitTime(const Api& api, const std::wstring& path, int rootCommit = -1) {
     std::vector<double> times;
     for (int index = 0; index < kTimingsPerRound; ++index) {
-        ComPtr<IStorage> root = open(api, path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
-        ComPtr<IPropertySetStorage> sets;
-        check(root->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), "sets");
-        ComPtr<IPropertyStorage> set;
-        check(
-            sets->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.put()),
-            "open set");
-        PROPSPEC selector{PRSPEC_PROPID, {PIDSI_REVNUMBER}};
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        value.vt = VT_LPWSTR;
+        auto [root, sets, set] = openSummaryForWriting(api, path);
         wchar_t revision[16];
         std::swprintf(revision, 16, L"%d", index);
-        value.pwszVal = revision;
-        check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
+        writeText(set.get(), PIDSI_REVNUMBER, revision);
         times.push_back(timed([&] {
             check(set->Commit(STGC_DEFAULT), "commit set");
             set.reset();
@@ -397,12 +413,7 @@ void createPropertyDocument(const Api& api, const std::wstring& path) {
     ComPtr<IPropertyStorage> set;
     check(sets->Create(FMTID_SummaryInformation, nullptr, PROPSETFLAG_DEFAULT, kCreate, set.put()),
           "create set");
-    PROPSPEC selector{PRSPEC_PROPID, {PIDSI_TITLE}};
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    value.vt = VT_LPWSTR;
-    value.pwszVal = const_cast<wchar_t*>(L"A document of the benchmark");
-    check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
+    writeText(set.get(), PIDSI_TITLE, L"A document of the benchmark");
     check(set->Commit(STGC_DEFAULT), "commit set");
     set.reset();
     check(root->Commit(STGC_DEFAULT), "commit");
@@ -414,19 +425,8 @@ void profilePropertyCommits(const Api& api, const std::wstring& path) {
     createPropertyDocument(api, path);
     double phases[3] = {};
     for (int index = 0; index < kTimingsPerRound; ++index) {
-        ComPtr<IStorage> root = open(api, path, STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
-        ComPtr<IPropertySetStorage> sets;
-        check(root->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), "sets");
-        ComPtr<IPropertyStorage> set;
-        check(
-            sets->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.put()),
-            "open set");
-        PROPSPEC selector{PRSPEC_PROPID, {PIDSI_REVNUMBER}};
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        value.vt = VT_LPWSTR;
-        value.pwszVal = const_cast<wchar_t*>(L"7");
-        check(set->WriteMultiple(1, &selector, &value, PID_FIRST_USABLE), "write property");
+        auto [root, sets, set] = openSummaryForWriting(api, path);
+        writeText(set.get(), PIDSI_REVNUMBER, L"7");
         phases[0] += timed([&] { check(set->Commit(STGC_DEFAULT), "commit set"); });
         phases[1] += timed([&] {
             set.reset();
