@@ -7,7 +7,7 @@
 // writes nothing.
 #include <z64eveze.h>
 
-#include "dialogs/multibyte_text.h"
+#include "common/whole_characters.h"
 
 #include <mbstring.h>
 
@@ -15,6 +15,9 @@
 #include <cwchar>
 
 namespace {
+
+using z64::common::CodePage;
+using z64::common::wholeCharacterBytes;
 
 constexpr unsigned long kNamedEntry = 0;
 constexpr unsigned long kFreeText = 1;
@@ -24,7 +27,7 @@ constexpr unsigned long kFreeText = 1;
 void copyTerminated(char* target, unsigned long capacity, const char* source, bool pad) {
     if (capacity == 0)
         return;
-    const std::size_t length = z64::dialogs::wholeCharacterBytes(source, capacity - 1);
+    const std::size_t length = wholeCharacterBytes(source, capacity - 1, CodePage::runTime);
     std::memcpy(target, source, length);
     std::memset(target + length, 0, pad ? capacity - length : 1);
 }
@@ -33,11 +36,11 @@ void copyTerminated(char* target, unsigned long capacity, const char* source, bo
 void copyJoined(char* target, unsigned long capacity, const char* prefix, const char* value) {
     if (capacity == 0)
         return;
-    const std::size_t prefixLength = z64::dialogs::wholeCharacterBytes(prefix, capacity - 1);
+    const std::size_t prefixLength = wholeCharacterBytes(prefix, capacity - 1, CodePage::runTime);
     std::memcpy(target, prefix, prefixLength);
     std::size_t length = prefixLength;
     if (prefix[prefixLength] == '\0') {
-        length += z64::dialogs::wholeCharacterBytes(value, capacity - 1 - prefixLength);
+        length += wholeCharacterBytes(value, capacity - 1 - prefixLength, CodePage::runTime);
         std::memcpy(target + prefixLength, value, length - prefixLength);
     }
     target[length] = '\0';

@@ -11,8 +11,8 @@
 #include <z64eveze.h>
 
 #include "common/library_resources.h"
+#include "common/whole_characters.h"
 #include "dialogs/legacy_directory_dialog.h"
-#include "dialogs/multibyte_text.h"
 #include "resources/resource_ids.h"
 
 #include <support/com_ptr.h>
@@ -29,6 +29,7 @@
 namespace {
 
 using support::ComPtr;
+using z64::common::CodePage;
 
 constexpr int kChosen = 1;
 constexpr int kNotChosen = 2;
@@ -197,7 +198,8 @@ std::string promptWithPath(const BrowseContext& context, const char* shownPath) 
                            : defaultPrompt(static_cast<int>(kPromptWithPathSize));
     text += "\n\n";
     text += shownPath;
-    text.resize(z64::dialogs::wholeCharacterBytes(text.c_str(), kPromptWithPathSize - 1));
+    text.resize(
+        z64::common::wholeCharacterBytes(text.c_str(), kPromptWithPathSize - 1, CodePage::runTime));
     return text;
 }
 
@@ -240,9 +242,7 @@ int chooseWithFolderBrowser(CWnd* parent, char* path, LPCSTR prompt, LPCSTR capt
                             bool rootAtStartFolder, bool newStyle, bool noNewFolderButton) {
     const bool newStyleBrowser = hasNewStyleBrowser();
     char startPath[kPathBufferSize];
-    const std::size_t startLength = z64::dialogs::wholeCharacterBytes(path, sizeof startPath - 1);
-    std::memcpy(startPath, path, startLength);
-    startPath[startLength] = '\0';
+    z64::common::copyWholeCharacters(startPath, sizeof startPath, path, CodePage::runTime);
     // Older browsers do not find "C:\dir\" but do find "C:\dir".
     if (!newStyleBrowser && startPath[0] != '\0') {
         const std::size_t length = std::strlen(startPath);

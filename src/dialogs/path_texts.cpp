@@ -6,7 +6,7 @@
 // terminator: a path without the backslashes a head needs is shortened to its file name.
 #include <z64eveze.h>
 
-#include "dialogs/multibyte_text.h"
+#include "common/whole_characters.h"
 
 #include <afx.h>
 #include <shlobj.h>
@@ -15,7 +15,10 @@
 
 namespace {
 
-using z64::dialogs::nextCharacter;
+// Paths are read in the run time's multibyte code page.
+const char* nextCharacter(const char* text) {
+    return z64::common::nextCharacter(text, z64::common::CodePage::runTime);
+}
 
 // Between the head and the kept levels.
 constexpr char kEllipsis[] = "\\...";

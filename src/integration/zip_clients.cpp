@@ -1,10 +1,10 @@
 // The zip clients: a caller's compression or extraction routine run on the user-interface
 // thread behind a progress box with a Cancel button, which is the current box of the
 // plain-function progress interface while the routine runs.
+#include "common/whole_characters.h"
 #include "progress/message_pump.h"
 #include "progress/progress_box_state.h"
 #include "progress/progress_interface.h"
-#include "progress/text_copy.h"
 
 #include <afxwin.h>
 #include <z64eveze.h>
@@ -35,7 +35,8 @@ void showCaption(CProgressBox& box, int captionSelector) {
                 captionSelector == 0 ? kZipCaption : kOtherCaption, caption, kCaptionCapacity);
     if (box.m_hWnd == nullptr)
         return;
-    progress::copyWholeCharacters(box.m_szTitle, sizeof box.m_szTitle, caption);
+    common::copyWholeCharacters(box.m_szTitle, sizeof box.m_szTitle, caption,
+                                common::CodePage::ansi);
     box.SetWindowText(box.m_szTitle);
 }
 

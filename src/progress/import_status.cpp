@@ -2,7 +2,6 @@
 // then the thread's messages while the box may go on.
 #include "progress/message_pump.h"
 #include "progress/progress_box_state.h"
-#include "progress/text_copy.h"
 #include "resources/resource_ids.h"
 
 #include <afxwin.h>

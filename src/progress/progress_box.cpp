@@ -1,6 +1,6 @@
 // CProgressBox and its two exported variants.
+#include "common/whole_characters.h"
 #include "progress/progress_box_state.h"
-#include "progress/text_copy.h"
 #include "resources/resource_ids.h"
 
 #include <afxwin.h>
@@ -140,7 +140,8 @@ void CProgressBox::SetText(const char* pszTitle, const char* pszDesc) {
     if (m_hWnd == nullptr)
         return;
     if (pszTitle != nullptr) {
-        copyWholeCharacters(m_szTitle, sizeof m_szTitle, pszTitle);
+        z64::common::copyWholeCharacters(m_szTitle, sizeof m_szTitle, pszTitle,
+                                         z64::common::CodePage::ansi);
         SetWindowText(pszTitle);
     }
     if (pszDesc != nullptr)

@@ -1,10 +1,10 @@
 // The record window and the two functions that each keep one open while a database
 // operation counts its records.
 #include "common/library_resources.h"
+#include "common/whole_characters.h"
 #include "progress/message_pump.h"
 #include "progress/progress_box_state.h"
 #include "progress/progress_interface.h"
-#include "progress/text_copy.h"
 #include "resources/resource_ids.h"
 
 #include <afxwin.h>
@@ -125,7 +125,8 @@ const AFX_MSGMAP* PASCAL CProgressBoxRecords::GetThisMessageMap() {
 
 CProgressBoxRecords::CProgressBoxRecords(CWnd* pParent, char* pszText)
     : CDialog(IDD_PROGRESS_RECORDS, pParent), m_nCount(0), m_szText{} {
-    copyWholeCharacters(m_szText, sizeof m_szText, pszText);
+    z64::common::copyWholeCharacters(m_szText, sizeof m_szText, pszText,
+                                     z64::common::CodePage::ansi);
 }
 
 CProgressBoxRecords::~CProgressBoxRecords() {
