@@ -22,14 +22,14 @@ using z64::common::wholeCharacterBytes;
 constexpr unsigned long kNamedEntry = 0;
 constexpr unsigned long kFreeText = 1;
 
-// Copies the whole characters of `source` that fit before the terminator; with `pad` the
-// rest of the capacity is filled with terminators.
-void copyTerminated(char* target, unsigned long capacity, const char* source, bool pad) {
+// Copies the whole characters of `source` that fit before the terminator and fills the
+// rest of the capacity with terminators.
+void copyPadded(char* target, unsigned long capacity, const char* source) {
     if (capacity == 0)
         return;
     const std::size_t length = wholeCharacterBytes(source, capacity - 1, CodePage::runTime);
     std::memcpy(target, source, length);
-    std::memset(target + length, 0, pad ? capacity - length : 1);
+    std::memset(target + length, 0, capacity - length);
 }
 
 // The prefix and then the value, as far as whole characters fit; no padding.
@@ -50,7 +50,7 @@ void copyJoined(char* target, unsigned long capacity, const char* prefix, const 
     return ch >= 0xD800 && ch <= 0xDBFF;
 }
 
-void copyTerminatedWide(wchar_t* target, unsigned long capacity, const wchar_t* source) {
+void copyPaddedWide(wchar_t* target, unsigned long capacity, const wchar_t* source) {
     if (capacity == 0)
         return;
     std::size_t length = wcsnlen(source, capacity - 1);
@@ -77,7 +77,7 @@ int ParseComboEditBrowseText(char* value, unsigned long capacity, const char* te
     const bool named = _mbsnbcmp(reinterpret_cast<const unsigned char*>(text),
                                  reinterpret_cast<const unsigned char*>(prefix), prefixLength) == 0;
     setType(type, named ? kNamedEntry : kFreeText);
-    copyTerminated(value, capacity, named ? text + prefixLength : text, true);
+    copyPadded(value, capacity, named ? text + prefixLength : text);
     return 1;
 }
 
@@ -88,7 +88,7 @@ int ParseComboEditBrowseTextW(wchar_t* value, unsigned long capacity, const wcha
     const std::size_t prefixLength = std::wcslen(prefix);
     const bool named = std::wcsncmp(text, prefix, prefixLength) == 0;
     setType(type, named ? kNamedEntry : kFreeText);
-    copyTerminatedWide(value, capacity, named ? text + prefixLength : text);
+    copyPaddedWide(value, capacity, named ? text + prefixLength : text);
     return 1;
 }
 
@@ -101,7 +101,7 @@ int MakeComboEditBrowseText(char* text, unsigned long capacity, const char* valu
         copyJoined(text, capacity, prefix, value);
         return 1;
     case kFreeText:
-        copyTerminated(text, capacity, value, true);
+        copyPadded(text, capacity, value);
         return 1;
     default:
         return 0;
