@@ -17,8 +17,14 @@ namespace {
 constexpr int kUserIdMaxChars = 4;
 constexpr int kPasswordMaxChars = 8;
 
-// Template 2129: user id and password. The edits are limited to the lengths above, and a
-// longer text put into them by other means is refused on OK.
+// Exchanges the text of one edit, which holds at most `maxChars` bytes while the dialog
+// runs and is refused on OK when longer.
+void exchangeLimitedText(CDataExchange* pDX, int controlId, CString& value, int maxChars) {
+    DDX_Text(pDX, controlId, value);
+    DDV_MaxChars(pDX, value, maxChars);
+}
+
+// Template 2129: user id and password, each limited to its length above.
 class CLoginDialog : public CDialog {
 public:
     ~CLoginDialog() override = default;
@@ -28,10 +34,8 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Text(pDX, IDC_LOGIN_USER_ID, m_strUserId);
-        DDV_MaxChars(pDX, m_strUserId, kUserIdMaxChars);
-        DDX_Text(pDX, IDC_LOGIN_PASSWORD, m_strPassword);
-        DDV_MaxChars(pDX, m_strPassword, kPasswordMaxChars);
+        exchangeLimitedText(pDX, IDC_LOGIN_USER_ID, m_strUserId, kUserIdMaxChars);
+        exchangeLimitedText(pDX, IDC_LOGIN_PASSWORD, m_strPassword, kPasswordMaxChars);
     }
 
     DECLARE_MESSAGE_MAP()
@@ -50,10 +54,8 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override {
-        DDX_Text(pDX, IDC_NEW_PASSWORD, m_strNewPassword);
-        DDV_MaxChars(pDX, m_strNewPassword, kPasswordMaxChars);
-        DDX_Text(pDX, IDC_CONFIRM_PASSWORD, m_strConfirmPassword);
-        DDV_MaxChars(pDX, m_strConfirmPassword, kPasswordMaxChars);
+        exchangeLimitedText(pDX, IDC_NEW_PASSWORD, m_strNewPassword, kPasswordMaxChars);
+        exchangeLimitedText(pDX, IDC_CONFIRM_PASSWORD, m_strConfirmPassword, kPasswordMaxChars);
     }
 
     DECLARE_MESSAGE_MAP()
