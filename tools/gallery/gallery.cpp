@@ -20,8 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace gallery {
 namespace {
@@ -58,15 +60,25 @@ HWND shownWindow() {
     return nullptr;
 }
 
-// Prints where the shown window is, once its last paint has had time to reach the screen.
-void CALLBACK reportShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
+// Prints the line "NAME LEFT TOP WIDTH HEIGHT" for `window` (zeros for none).
+void printPlacement(HWND window) {
     RECT rect{};
-    if (HWND window = shownWindow(); window != nullptr)
+    if (window != nullptr)
         GetWindowRect(window, &rect);
     std::printf("%s %ld %ld %ld %ld\n", options.name.c_str(), rect.left, rect.top,
                 rect.right - rect.left, rect.bottom - rect.top);
     std::fflush(stdout);
+}
+
+void redrawWhole(HWND window) {
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+// Prints where the shown window is, once its last paint has had time to reach the screen.
+void CALLBACK reportShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    printPlacement(shownWindow());
 }
 
 // Makes the shown window the active, foreground one and draws it whole, as it would be
@@ -78,25 +90,27 @@ void CALLBACK activateShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
     if (HWND window = shownWindow(); window != nullptr) {
         SetForegroundWindow(window);
         SendMessageA(window, WM_NCACTIVATE, TRUE, 0);
-        RedrawWindow(window, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        redrawWhole(window);
     }
     SetTimer(nullptr, 0, kSettleTime, reportShownWindow);
 }
 
-// Ends the modal box or dialog on top as if cancelled.
-void CALLBACK closeShownDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+// Ends the modal window on top as if its Cancel button was pressed. The command serves
+// every kind the gallery shows: the library's message boxes end on any command, the
+// framework's dialogs run a modal loop of their own that ends on their Cancel command (not
+// on EndDialog), and the shell's folder browser and the old-style file dialog end on it.
+void CALLBACK cancelShownWindow(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     if (HWND window = shownWindow(); window != nullptr)
-        EndDialog(window, IDCANCEL);
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
 }
 
-void closeModalLater() {
-    SetTimer(nullptr, 0, options.closeAfter, closeShownDialog);
+void cancelLater() {
+    SetTimer(nullptr, 0, options.closeAfter, cancelShownWindow);
 }
 
 void askQuestion(const char* text) {
-    closeModalLater();
+    cancelLater();
     QVMessageBox(mainWindowHandle(), text, "Harbour Ledger", MB_YESNO);
 }
 
@@ -156,82 +170,67 @@ void showRecords() {
 }
 
 void showAddressPage() {
-    showCustomerCard(0, ScrollLook::Raised, options.closeAfter);
+    showCustomerCard(0, ScrollLook::Raised);
 }
 void showTermsPagePressed() {
-    showCustomerCard(1, ScrollLook::Pressed, options.closeAfter);
+    showCustomerCard(1, ScrollLook::Pressed);
 }
 void showAddressPageDisabled() {
-    showCustomerCard(0, ScrollLook::Disabled, options.closeAfter);
+    showCustomerCard(0, ScrollLook::Disabled);
 }
 
-// The application dialogs, filled in shortly after they come up as a user would have. They
-// run the framework's modal loop, which ends on the dialog's own Cancel command rather than
-// on EndDialog, so they are cancelled through that command.
-constexpr UINT kFillAfter = 200;
-
-void CALLBACK cancelShownDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    if (HWND window = shownWindow(); window != nullptr)
-        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-}
-
-void cancelDialogLater() {
-    SetTimer(nullptr, 0, options.closeAfter, cancelShownDialog);
-}
+// The application dialogs, filled in shortly after they come up as a user would have.
+constexpr UINT kTypeAfter = 200;
 constexpr char kHarbourUserId[] = "ANNA", kHarbourPassword[] = "HARBOUR8";
 
-void CALLBACK fillLogIn(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    if (HWND dialog = shownWindow(); dialog != nullptr) {
-        SetDlgItemTextA(dialog, 1004, kHarbourUserId);
-        SetDlgItemTextA(dialog, 1005, kHarbourPassword);
-    }
-}
+// A text typed into one edit of the shown dialog.
+struct TypedText {
+    int controlId;
+    const char* text;
+};
+std::vector<TypedText> textsToType;
 
-void CALLBACK fillNewPassword(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    if (HWND dialog = shownWindow(); dialog != nullptr) {
-        SetDlgItemTextA(dialog, 1060, kHarbourPassword);
-        SetDlgItemTextA(dialog, 1061, kHarbourPassword);
-    }
-}
-
-void CALLBACK fillTaxDescription(HWND, UINT, UINT_PTR timer, DWORD) {
+void CALLBACK typeTexts(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     if (HWND dialog = shownWindow(); dialog != nullptr)
-        SetDlgItemTextA(dialog, 1001, "Reduced rate, food and books");
+        for (const TypedText& typed : textsToType)
+            SetDlgItemTextA(dialog, typed.controlId, typed.text);
+}
+
+void typeLater(std::initializer_list<TypedText> texts) {
+    textsToType = texts;
+    SetTimer(nullptr, 0, kTypeAfter, typeTexts);
 }
 
 void showLogIn() {
-    SetTimer(nullptr, 0, kFillAfter, fillLogIn);
-    cancelDialogLater();
+    typeLater({{1004, kHarbourUserId}, {1005, kHarbourPassword}});
+    cancelLater();
     char userId[5] = {}, password[9] = {};
     LoginDialog(userId, password);
 }
 
 void showChangePassword() {
-    SetTimer(nullptr, 0, kFillAfter, fillNewPassword);
-    cancelDialogLater();
+    typeLater({{1060, kHarbourPassword}, {1061, kHarbourPassword}});
+    cancelLater();
     char newPassword[9] = {}, confirmation[9] = {};
     SetPassDialog(newPassword, confirmation);
 }
 
 void showProtection() {
-    cancelDialogLater();
+    cancelLater();
     int enforce = 1;
     PassOptDialog(&enforce);
 }
 
 void showTaxCode() {
-    SetTimer(nullptr, 0, kFillAfter, fillTaxDescription);
-    cancelDialogLater();
+    typeLater({{1001, "Reduced rate, food and books"}});
+    cancelLater();
     char description[80] = {};
     callTaxCodeDlg("VAT7", description);
 }
 
 void showCopyMap() {
-    cancelDialogLater();
+    cancelLater();
     callCopyMapDlg();
 }
 
@@ -279,13 +278,8 @@ void reportWindowOf(HANDLE child, DWORD processId) {
         Sleep(kReportAfter); // its first paint
         SetForegroundWindow(window);
         Sleep(kCopyPollInterval);
-        RedrawWindow(window, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        RECT rect{};
-        GetWindowRect(window, &rect);
-        std::printf("%s %ld %ld %ld %ld\n", options.name.c_str(), rect.left, rect.top,
-                    rect.right - rect.left, rect.bottom - rect.top);
-        std::fflush(stdout);
+        redrawWhole(window);
+        printPlacement(window);
         return;
     }
 }
@@ -342,7 +336,7 @@ void pickFolder(BYTE belowMajor, const char* version) {
     // The legacy dialog shows the current directory.
     SetCurrentDirectoryA(folder);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    closeModalLater();
+    cancelLater();
     SelectDirFolder(AfxGetMainWnd(), folder,
                     "Choose the folder for the company's backups:", "Back Up Company File", false,
                     true, true);

@@ -16,8 +16,8 @@ DWORD closeAfter();
 enum class ScrollLook { Raised, Pressed, Disabled };
 
 // The customer card on page 0 (address, a DIALOG template) or 1 (terms, a DIALOGEX
-// template), up for the given time.
-void showCustomerCard(int page, ScrollLook look, DWORD milliseconds);
+// template), up for closeAfter().
+void showCustomerCard(int page, ScrollLook look);
 
 // A progress box embedded in the year-end closing window, at 40 %.
 void showEmbeddedProgress();

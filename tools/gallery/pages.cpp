@@ -56,7 +56,7 @@ void addScrolls(HWND card, ScrollLook look) {
 
 } // namespace
 
-void showCustomerCard(int page, ScrollLook look, DWORD milliseconds) {
+void showCustomerCard(int page, ScrollLook look) {
     HINSTANCE module = GetModuleHandleA(nullptr);
     FRegisterControl(module);
     HWND card =
@@ -74,7 +74,7 @@ void showCustomerCard(int page, ScrollLook look, DWORD milliseconds) {
     ShowWindow(card, SW_SHOW);
     SetForegroundWindow(card);
     addScrolls(card, look);
-    pumpFor(milliseconds);
+    pumpFor(closeAfter());
     DeleteDlgSection(&section);
     DestroyWindow(card);
 }
