@@ -63,31 +63,43 @@ std::optional<std::string> ansi(const std::wstring& path) {
     return text;
 }
 
+Failure notInAnsiCodePage(const std::string& path) {
+    return Failure{exit_code::refused, path + ": the name has characters the ANSI code page lacks"};
+}
+
 std::string hex(HRESULT result) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
     return text;
 }
 
-std::string storageError(HRESULT result) {
+// What a storage failure means for people; null for the codes without a plain meaning.
+const char* storageFailureMeaning(HRESULT result) {
     switch (result) {
     case STG_E_MEDIUMFULL:
-        return "the disk is full (" + hex(result) + ")";
+        return "the disk is full";
     case STG_E_ACCESSDENIED:
-        return "access denied (" + hex(result) + ")";
+        return "access denied";
     case STG_E_SHAREVIOLATION:
     case STG_E_LOCKVIOLATION:
-        return "held by another program (" + hex(result) + ")";
+        return "held by another program";
     case STG_E_FILENOTFOUND:
-        return "not found (" + hex(result) + ")";
+        return "not found";
     case STG_E_INVALIDHEADER:
     case STG_E_DOCFILECORRUPT:
-        return "damaged (" + hex(result) + ")";
+        return "damaged";
     case STG_E_INVALIDNAME:
-        return "a name the format refuses (" + hex(result) + ")";
+        return "a name the format refuses";
     default:
-        return "error " + hex(result);
+        return nullptr;
     }
+}
+
+// "damaged (0x80030107)", or "error 0x80004005" for a code without a plain meaning.
+std::string storageError(HRESULT result) {
+    const char* meaning = storageFailureMeaning(result);
+    return meaning != nullptr ? std::string(meaning) + " (" + hex(result) + ")"
+                              : "error " + hex(result);
 }
 
 std::optional<Failure> requireCompound(const std::string& path) {
@@ -408,22 +420,18 @@ std::optional<Failure> convertDocument(const std::string& path, bool* converted,
     if (auto failure = copy.make(progress))
         return failure;
     const std::filesystem::path copyPath(copy.path());
-    const auto directory = ansi((copyPath.parent_path() / L"").wstring());
-    const auto stem = ansi(copyPath.stem().wstring());
+    auto directory = ansi((copyPath.parent_path() / L"").wstring());
+    auto stem = ansi(copyPath.stem().wstring());
     std::wstring extensionText = copyPath.extension().wstring();
     if (!extensionText.empty())
         extensionText.erase(0, 1);
-    const auto extension = ansi(extensionText);
+    auto extension = ansi(extensionText);
     if (!directory || !stem || !extension)
-        return Failure{exit_code::refused,
-                       path + ": the name has characters the ANSI code page lacks"};
+        return notInAnsiCodePage(path);
     loadMetadataLibrary();
     progress.items("converting", 0, 1);
-    std::string directoryText = *directory;
-    std::string stemText = *stem;
-    std::string extensionCopy = *extension;
     const int result =
-        UpdateAcFileToCompoundFile(directoryText.data(), stemText.data(), extensionCopy.data());
+        UpdateAcFileToCompoundFile(directory->data(), stem->data(), extension->data());
     progress.items("converting", 1, 1);
     if (result != 1)
         return Failure{exit_code::writeFailed,
@@ -440,8 +448,7 @@ std::optional<Failure> packFile(const std::string& path, const std::string& stre
         return failure;
     const auto narrowFile = ansi(wide(file));
     if (!narrowFile)
-        return Failure{exit_code::refused,
-                       file + ": the name has characters the ANSI code page lacks"};
+        return notInAnsiCodePage(file);
     std::error_code error;
     if (!std::filesystem::is_regular_file(fileSystemPath(file), error))
         return Failure{exit_code::cannotOpen, file + ": no such file"};
@@ -470,8 +477,7 @@ std::optional<Failure> unpackFile(const std::string& path, const std::string& st
     const std::filesystem::path partial = target.wstring() + L".qvdoc-partial";
     const auto narrowPartial = ansi(partial.wstring());
     if (!narrowPartial)
-        return Failure{exit_code::refused,
-                       file + ": the name has characters the ANSI code page lacks"};
+        return notInAnsiCodePage(file);
     ComPtr<IStorage> storage;
     const HRESULT opened = QVStgOpenStorageW(wide(path).c_str(), storage.put(), kOpenRead);
     if (FAILED(opened))
