@@ -29,12 +29,13 @@ bool currentBoxMayGoOn() {
     return g_pProgressBox != nullptr && g_pProgressBox->m_bContinue != 0;
 }
 
+// The box's title from the calling application's strings.
 void showCaption(CProgressBox& box, int captionSelector) {
+    if (box.m_hWnd == nullptr)
+        return;
     char caption[kCaptionCapacity] = {};
     LoadStringA(AfxGetModuleState()->m_hCurrentInstanceHandle,
                 captionSelector == 0 ? kZipCaption : kOtherCaption, caption, kCaptionCapacity);
-    if (box.m_hWnd == nullptr)
-        return;
     common::copyWholeCharacters(box.m_szTitle, sizeof box.m_szTitle, caption,
                                 common::CodePage::ansi);
     box.SetWindowText(box.m_szTitle);
