@@ -11,6 +11,7 @@
 #include <z64eveze.h>
 
 #include "common/library_resources.h"
+#include "common/module_entry.h"
 #include "common/whole_characters.h"
 #include "dialogs/legacy_directory_dialog.h"
 #include "resources/resource_ids.h"
@@ -106,8 +107,8 @@ void setStartFolder(IFileDialog* dialog, const char* path) {
     const support::UniqueModule shell(LoadLibraryA("Shell32.dll"));
     if (!shell)
         return;
-    const auto create = reinterpret_cast<CreateItemFromParsingName>(
-        reinterpret_cast<void*>(GetProcAddress(shell.get(), "SHCreateItemFromParsingName")));
+    const auto create = z64::common::moduleEntry<CreateItemFromParsingName>(
+        shell.get(), "SHCreateItemFromParsingName");
     if (create == nullptr)
         return;
     ComPtr<IShellItem> folder;

@@ -1,5 +1,7 @@
 #include "visual_theme.h"
 
+#include "common/module_entry.h"
+
 #include <support/unique_resource.h>
 
 #include <windows.h>
@@ -13,11 +15,6 @@ namespace {
 
 constexpr DWORD kFirstThemedCommonControls = 6;
 
-template <typename Function>
-Function procedure(HMODULE library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 // The answer forced by the test programs: -1 none, 0 inactive, 1 active.
 int g_forcedTheme = -1;
 
@@ -26,7 +23,8 @@ bool commonControlsAreThemed() {
         support::UniqueModule library(LoadLibraryA("comctl32.dll"));
         if (!library)
             return false;
-        const auto getVersion = procedure<DLLGETVERSIONPROC>(library.get(), "DllGetVersion");
+        const auto getVersion =
+            common::moduleEntry<DLLGETVERSIONPROC>(library.get(), "DllGetVersion");
         DLLVERSIONINFO version{};
         version.cbSize = sizeof version;
         return getVersion != nullptr && SUCCEEDED(getVersion(&version)) &&
@@ -40,7 +38,7 @@ bool applicationIsThemed() {
     if (!library)
         return false;
     using IsAppThemedFunction = BOOL(WINAPI*)();
-    const auto isAppThemed = procedure<IsAppThemedFunction>(library.get(), "IsAppThemed");
+    const auto isAppThemed = common::moduleEntry<IsAppThemedFunction>(library.get(), "IsAppThemed");
     return isAppThemed != nullptr && isAppThemed() != FALSE;
 }
 

@@ -1,5 +1,7 @@
 #include "progress/message_pump.h"
 
+#include "common/module_entry.h"
+
 namespace z64::progress {
 namespace {
 
@@ -16,11 +18,8 @@ ShellExports loadedShellExports() {
     const HMODULE shell = GetModuleHandleA(kShellModule);
     if (shell == nullptr)
         return {};
-    const auto lookUp = [shell](const char* name) {
-        return reinterpret_cast<ShellFunction>(
-            reinterpret_cast<void*>(GetProcAddress(shell, name)));
-    };
-    ShellExports exports{lookUp("saveste"), lookUp("restste")};
+    ShellExports exports{common::moduleEntry<ShellFunction>(shell, "saveste"),
+                         common::moduleEntry<ShellFunction>(shell, "restste")};
     if (exports.save == nullptr || exports.restore == nullptr)
         return {};
     return exports;

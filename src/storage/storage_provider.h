@@ -6,6 +6,8 @@
 // run time, so that a process may run with a provider that lacks the newer ones.
 #pragma once
 
+#include "common/module_entry.h"
+
 #include <objbase.h>
 
 namespace z64::storage {
@@ -21,9 +23,7 @@ void releaseStorageProvider();
 // An entry point of the provider, or null when the provider or the name is missing.
 template <typename Function>
 [[nodiscard]] Function providerEntry(HMODULE provider, const char* name) {
-    if (!provider)
-        return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(provider, name)));
+    return common::moduleEntry<Function>(provider, name);
 }
 
 using StgIsStorageFileFunction = HRESULT(WINAPI*)(const WCHAR* name);

@@ -2,6 +2,7 @@
 // stream "QuorvaneDocument" of a new compound file, next to the document's metadata, and
 // the new file takes the document's place under its own name.
 #include "common/held_file.h"
+#include "common/module_entry.h"
 #include "integration/integration.h"
 #include "storage/storage.h"
 
@@ -60,15 +61,9 @@ struct MetadataLibrary {
         const HMODULE library = GetModuleHandleA(kMetadataLibrary);
         if (!library)
             return false;
-        collect = entry<CollectMetaDataFunction>(library, "QVCollectMetaData");
-        write = entry<WriteMetaDataFunction>(library, "QVWriteMetaData2");
+        collect = z64::common::moduleEntry<CollectMetaDataFunction>(library, "QVCollectMetaData");
+        write = z64::common::moduleEntry<WriteMetaDataFunction>(library, "QVWriteMetaData2");
         return collect && write && GetProcAddress(library, "QVClearMetaData");
-    }
-
-private:
-    template <typename Function>
-    static Function entry(HMODULE library, const char* name) {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
     }
 };
 
