@@ -57,6 +57,13 @@ void setBarPosition(HWND bar, unsigned __int64 position) {
     SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(position)), 0);
 }
 
+// A range beyond 31 bits: the bar shows the position (at most the range) shifted into its
+// own range, the dock frame the caller's numbers.
+void showScaledPosition(HWND bar, unsigned __int64 position, unsigned __int64 range, int shift) {
+    setBarPosition(bar, std::min(position, range) >> shift);
+    showOnDockFrame(position, range);
+}
+
 void setDialogItemText(CWnd& box, int id, const char* text) {
     if (CWnd* item = box.GetDlgItem(id); item != nullptr)
         item->SetWindowText(text);
@@ -167,8 +174,7 @@ void CProgressBox::Progress(unsigned __int64 nPos) {
             showOnDockFrame(nPos, barUpperBound(bar));
         } else {
             m_keptPosition = nPos;
-            setBarPosition(bar, std::min(nPos, m_keptRange) >> m_rangeShift);
-            showOnDockFrame(nPos, m_keptRange);
+            showScaledPosition(bar, m_keptPosition, m_keptRange, m_rangeShift);
         }
     }
     UpdateWindow();
@@ -194,8 +200,7 @@ void CProgressBox::DeltaProgress(int nDelta) {
     const unsigned __int64 position = std::min(m_keptPosition, m_keptRange);
     m_keptPosition = nDelta < 0 ? position - std::min(step, position)
                                 : position + std::min(step, m_keptRange - position);
-    setBarPosition(bar, m_keptPosition >> m_rangeShift);
-    showOnDockFrame(m_keptPosition, m_keptRange);
+    showScaledPosition(bar, m_keptPosition, m_keptRange, m_rangeShift);
 }
 
 void CProgressBox::SetRange(__int64 nRange) {
@@ -213,8 +218,7 @@ void CProgressBox::SetRange(__int64 nRange) {
         showOnDockFrame(barPosition(bar), range);
         return;
     }
-    setBarPosition(bar, std::min(m_keptPosition, m_keptRange) >> m_rangeShift);
-    showOnDockFrame(m_keptPosition, m_keptRange);
+    showScaledPosition(bar, m_keptPosition, m_keptRange, m_rangeShift);
 }
 
 void CProgressBox::SetSavedWnd(HWND hWnd) {
