@@ -1,8 +1,8 @@
 // The import and update status functions: texts, range and position of the current box,
 // then the thread's messages while the box may go on.
+#include "common/whole_characters.h"
 #include "progress/message_pump.h"
 #include "progress/progress_box_state.h"
-#include "resources/resource_ids.h"
 
 #include <afxwin.h>
 #include <z64eveze.h>
@@ -36,11 +36,6 @@ void showStoredTitle(CProgressBox& box) {
     box.SetWindowText(box.m_szTitle);
 }
 
-void setDescription(CProgressBox& box, const char* description) {
-    if (CWnd* item = box.GetDlgItem(IDC_PROGRESS_DESCRIPTION); item != nullptr)
-        item->SetWindowText(description);
-}
-
 // The text itself, or "..." and its last bytes when it does not fit, never starting in the
 // middle of a double-byte character.
 void buildDisplayText(const char* text, char (&display)[kDisplayCapacity]) {
@@ -49,15 +44,26 @@ void buildDisplayText(const char* text, char (&display)[kDisplayCapacity]) {
         std::memcpy(display, text, length + 1);
         return;
     }
-    std::size_t tail = length - kKeptTailBytes;
-    // Move forward to the first character that starts at or after the cut.
-    std::size_t position = 0;
-    while (position < tail)
-        position +=
-            IsDBCSLeadByte(static_cast<BYTE>(text[position])) && text[position + 1] != '\0' ? 2 : 1;
-    tail = position;
+    // The first character that starts at or after the cut.
+    const char* const cut = text + (length - kKeptTailBytes);
+    const char* tail = text;
+    while (tail < cut)
+        tail = common::nextCharacter(tail, common::CodePage::ansi);
     std::memcpy(display, kCutMark, sizeof kCutMark - 1);
-    std::memcpy(display + sizeof kCutMark - 1, text + tail, length - tail + 1);
+    std::memcpy(display + sizeof kCutMark - 1, tail,
+                static_cast<std::size_t>(text + length - tail) + 1);
+}
+
+// Gives the current box a new range and position (a zero leaves either as it is), then
+// pumps while it may go on.
+unsigned short advanceCurrentBox(unsigned __int64 position, __int64 range) {
+    if (g_pProgressBox == nullptr)
+        return 0;
+    if (range != 0)
+        g_pProgressBox->SetRange(range);
+    if (position != 0)
+        g_pProgressBox->Progress(position);
+    return pumpWhileGoingOn();
 }
 
 } // namespace
@@ -76,31 +82,18 @@ unsigned short ImportUpdateStatus(CProgressBox* pBox, unsigned __int64 nPos, __i
                 target->SetText(pszTitle, nullptr);
             else
                 showStoredTitle(*target);
-            if (pszDesc != nullptr)
-                setDescription(*target, pszDesc);
+            target->SetDesc(pszDesc);
         }
     }
     if (pBox != nullptr && pBox != g_pProgressBox) {
         g_pProgressBox = pBox;
         pBox->Reset();
     }
-    if (g_pProgressBox == nullptr)
-        return 0;
-    if (nRange != 0)
-        g_pProgressBox->SetRange(nRange);
-    if (nPos != 0)
-        g_pProgressBox->Progress(nPos);
-    return pumpWhileGoingOn();
+    return advanceCurrentBox(nPos, nRange);
 }
 
 unsigned short ImpUpdStat(int nPos, int nRange) {
-    if (g_pProgressBox == nullptr)
-        return 0;
-    if (nRange != 0)
-        g_pProgressBox->SetRange(nRange);
-    if (nPos != 0)
-        g_pProgressBox->Progress(static_cast<unsigned __int64>(static_cast<__int64>(nPos)));
-    return pumpWhileGoingOn();
+    return advanceCurrentBox(static_cast<unsigned __int64>(static_cast<__int64>(nPos)), nRange);
 }
 
 unsigned short ImpUpdSt(INT_PTR, INT_PTR, INT_PTR, INT_PTR) {
@@ -108,7 +101,7 @@ unsigned short ImpUpdSt(INT_PTR, INT_PTR, INT_PTR, INT_PTR) {
         return 0;
     if (g_pProgressBox->m_hWnd != nullptr) {
         showStoredTitle(*g_pProgressBox);
-        setDescription(*g_pProgressBox, "");
+        g_pProgressBox->SetDesc("");
     }
     return pumpWhileGoingOn();
 }
@@ -122,7 +115,7 @@ void ImpUpdText2(const char* pszText, int nRange) {
         return;
     if (box->m_hWnd != nullptr && pszText != nullptr) {
         showStoredTitle(*box);
-        setDescription(*box, display);
+        box->SetDesc(display);
     }
     if (nRange == 0)
         return;
