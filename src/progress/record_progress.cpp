@@ -186,12 +186,10 @@ void prgRecords(char* pszText, short nMode) {
 void prgRecordsStep(char* pszText, short nMode, unsigned int nStep) {
     if (!onApplicationThread())
         return;
-    if (nMode == kCount && g_recordsStep.box != nullptr) {
-        CProgressBoxRecords& box = *g_recordsStep.box;
-        ++box.m_nCount;
-        if (box.m_nCount % stepOf(nStep) != 0)
-            return;
-    }
+    // Only every nStep-th record is shown and pumps messages.
+    if (nMode == kCount && g_recordsStep.box != nullptr &&
+        g_recordsStep.box->check_step(static_cast<int>(nStep)) != 0)
+        return;
     runRecordCall(g_recordsStep, pszText, nMode,
                   [](CProgressBoxRecords& box) { box.progress_step(); });
 }
