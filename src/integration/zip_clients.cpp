@@ -2,7 +2,6 @@
 // thread behind a progress box with a Cancel button, which is the current box of the
 // plain-function progress interface while the routine runs.
 #include "common/whole_characters.h"
-#include "progress/message_pump.h"
 #include "progress/progress_box_state.h"
 #include "progress/progress_interface.h"
 
@@ -24,10 +23,6 @@ constexpr int kCaptionCapacity = 40;
 // UnZipClient's modes that run the routine without a box, and what it then receives.
 constexpr int kExtractWithoutBox = -343;
 constexpr int kTestWithoutBox = -342;
-
-bool currentBoxMayGoOn() {
-    return g_pProgressBox != nullptr && g_pProgressBox->m_bContinue != 0;
-}
 
 // The box's title from the calling application's strings.
 void showCaption(CProgressBox& box, int captionSelector) {
@@ -56,10 +51,7 @@ int runBehindProgressBox(int captionSelector, Routine routine) {
         owner->EnableWindow(FALSE);
     g_pProgressBox = box.get();
     box->Reset();
-    {
-        progress::ShellStateBracket bracket;
-        progress::pumpPendingMessages(currentBoxMayGoOn);
-    }
+    progress::pumpWhileCurrentBoxGoesOn();
     showCaption(*box, captionSelector);
     if (box->m_hWnd != nullptr)
         box->EnableWindow(TRUE);

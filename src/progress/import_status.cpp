@@ -1,8 +1,8 @@
 // The import and update status functions: texts, range and position of the current box,
 // then the thread's messages while the box may go on.
 #include "common/whole_characters.h"
-#include "progress/message_pump.h"
 #include "progress/progress_box_state.h"
+#include "progress/progress_interface.h"
 
 #include <afxwin.h>
 #include <z64eveze.h>
@@ -16,20 +16,6 @@ namespace {
 constexpr std::size_t kDisplayCapacity = 255;
 constexpr char kCutMark[] = "...";
 constexpr std::size_t kKeptTailBytes = 251;
-
-bool currentBoxMayGoOn() {
-    return g_pProgressBox != nullptr && g_pProgressBox->m_bContinue != 0;
-}
-
-// Pumps while the current box exists and has not been cancelled; answers whether it may
-// go on afterwards.
-unsigned short pumpWhileGoingOn() {
-    {
-        ShellStateBracket bracket;
-        pumpPendingMessages(currentBoxMayGoOn);
-    }
-    return currentBoxMayGoOn() ? 1 : 0;
-}
 
 // The window title shown again from the box's stored title.
 void showStoredTitle(CProgressBox& box) {
@@ -63,7 +49,7 @@ unsigned short advanceCurrentBox(unsigned __int64 position, __int64 range) {
         g_pProgressBox->SetRange(range);
     if (position != 0)
         g_pProgressBox->Progress(position);
-    return pumpWhileGoingOn();
+    return pumpWhileCurrentBoxGoesOn();
 }
 
 } // namespace
@@ -103,7 +89,7 @@ unsigned short ImpUpdSt(INT_PTR, INT_PTR, INT_PTR, INT_PTR) {
         showStoredTitle(*g_pProgressBox);
         g_pProgressBox->SetDesc("");
     }
-    return pumpWhileGoingOn();
+    return pumpWhileCurrentBoxGoesOn();
 }
 
 void ImpUpdText2(const char* pszText, int nRange) {
@@ -120,7 +106,7 @@ void ImpUpdText2(const char* pszText, int nRange) {
     if (nRange == 0)
         return;
     box->SetRange(nRange);
-    pumpWhileGoingOn();
+    pumpWhileCurrentBoxGoesOn();
 }
 
 void ImpUpdText(const char* pszText) {

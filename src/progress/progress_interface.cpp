@@ -40,17 +40,25 @@ void restoreOwner(CProgressBox& box) {
 
 void createWindow(CProgressBox& box, CWnd* owner, bool withCancel) {
     registerProgressBarClass();
-    if (withCancel) {
-        box.Create(kProgressTemplateWithCancel, owner);
-        box.ShowWindow(SW_SHOW);
+    box.Create(withCancel ? kProgressTemplateWithCancel : kProgressTemplateWithoutCancel, owner);
+    box.ShowWindow(SW_SHOW);
+    if (withCancel)
         box.m_bKeepOnCancel = true;
-    } else {
-        box.Create(kProgressTemplateWithoutCancel, owner);
-        box.ShowWindow(SW_SHOW);
-    }
+}
+
+bool currentBoxMayGoOn() {
+    return g_pProgressBox != nullptr && g_pProgressBox->m_bContinue != 0;
 }
 
 } // namespace
+
+unsigned short pumpWhileCurrentBoxGoesOn() {
+    {
+        ShellStateBracket bracket;
+        pumpPendingMessages(currentBoxMayGoOn);
+    }
+    return currentBoxMayGoOn() ? 1 : 0;
+}
 
 void registerProgressBarClass() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};

@@ -28,6 +28,9 @@ void createProgressBox(CProgressBox** slot, const char* title, const char* descr
                        const char* cancelText, int range);
 // Moves the slot's box to `position` and pumps messages while the slot holds a box.
 void setProgressPosition(CProgressBox** slot, int position);
+// Pumps messages inside the shell state bracket while the current box exists and has not
+// been cancelled; answers 1 when it may still go on afterwards, else 0.
+unsigned short pumpWhileCurrentBoxGoesOn();
 // Deletes a box of this interface (window or not): its owner is enabled and focused again
 // when it was enabled before, and the slot becomes null. Other boxes are left alone.
 void destroyProgressBox(CProgressBox** slot);
