@@ -11,11 +11,6 @@
 #include <functional>
 #include <string>
 
-// Rectangles compare by their four coordinates.
-bool operator==(const RECT& a, const RECT& b) {
-    return EqualRect(&a, &b) != FALSE;
-}
-
 namespace {
 
 using namespace test_host;
@@ -59,27 +54,11 @@ std::string buffer(const char* text = nullptr) {
     return bytes;
 }
 
-RECT placeOf(HWND dialog, HWND child) {
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-// Position and size mapped apart, as the dialog manager maps them.
-RECT pixels(HWND dialog, RECT units) {
-    MapDialogRect(dialog, &units);
-    return {units.left, units.top, units.left + units.right, units.top + units.bottom};
-}
-
-struct Control {
-    const char* dialog;
-    int id;
-    const char *className, *text; // text null: an icon, its text and size not compared
-    DWORD style;                  // bits that must be set
-    RECT units;                   // x, y, width, height
-    int limit;                    // EM_GETLIMITTEXT of an edit
-};
+// A control of a dialog: text null for an icon, whose text and size are not compared; the
+// style bits that must be set; x, y, width and height; EM_GETLIMITTEXT of an edit.
+// clang-format off
+struct Control { const char* dialog; int id; const char *className, *text; DWORD style; RECT units; int limit; };
+// clang-format on
 constexpr DWORD kTab = WS_TABSTOP, kGroup = WS_GROUP, kUp = WS_TABSTOP | ES_UPPERCASE;
 constexpr DWORD kPw = kUp | ES_PASSWORD | ES_AUTOHSCROLL, kDef = BS_DEFPUSHBUTTON;
 constexpr DWORD kBox = BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP, kOn = WS_VISIBLE;
@@ -125,25 +104,21 @@ const Control kControls[] = {
 void expectLayout(HWND dialog, const char* caption, SIZE units) {
     RECT client{};
     GetClientRect(dialog, &client);
-    EXPECT_EQ(client, pixels(dialog, {0, 0, units.cx, units.cy}));
-    LOGFONTA font{};
-    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
-    EXPECT_STREQ(font.lfFaceName, "Segoe UI");
+    EXPECT_EQ(client, unitsToPixels(dialog, {0, 0, units.cx, units.cy}));
+    EXPECT_EQ(fontFace(dialog), "Segoe UI");
     HWND child = GetWindow(dialog, GW_CHILD);
     for (const Control& expected : kControls) {
         if (std::strcmp(expected.dialog, caption) != 0)
             continue;
         SCOPED_TRACE(expected.id);
         ASSERT_NE(child, nullptr);
-        char className[32] = {};
-        GetClassNameA(child, className, sizeof className);
-        EXPECT_STRCASEEQ(className, expected.className);
+        EXPECT_STRCASEEQ(className(child).c_str(), expected.className);
         EXPECT_EQ(GetDlgCtrlID(child), expected.id);
         if (expected.text != nullptr) {
             EXPECT_EQ(windowText(child), expected.text);
         }
         EXPECT_EQ(GetWindowLongA(child, GWL_STYLE) & expected.style, expected.style);
-        RECT place = placeOf(dialog, child), units = pixels(dialog, expected.units);
+        RECT place = placeIn(dialog, child), units = unitsToPixels(dialog, expected.units);
         if (expected.text == nullptr) // an icon's static takes the size of its icon
             place = {place.left, place.top, units.right, units.bottom};
         EXPECT_EQ(place, units);
@@ -185,16 +160,17 @@ TEST(ApplicationDialogs, ShowTheDocumentedLayout) {
     }
 }
 
+// A dialog with two edits, and its function.
 struct TextForm {
     const char* caption;
-    int first, second; // the two edits
+    int first, second;
     int (*run)(char* first, char* second);
 };
-const TextForm kLogin{kLogIn, 1004, 1005, LoginDialog};
-const TextForm kVerify{kLogIn, 1004, 1005, [](char*, char* pw) {
-                           return VerifySysPassDialog(pw);
-                       }};
-const TextForm kSetPass{kChange, 1060, 1061, SetPassDialog};
+int verify(char*, char* password) {
+    return VerifySysPassDialog(password);
+}
+const TextForm kLogin{kLogIn, 1004, 1005, LoginDialog}, kVerify{kLogIn, 1004, 1005, verify},
+    kSetPass{kChange, 1060, 1061, SetPassDialog};
 
 TEST(PasswordDialogs, ReturnWhatIsTypedOnlyOnOk) {
     // clang-format off
@@ -343,17 +319,11 @@ TEST(ApplicationDialogs, RefuseBadArgumentsWithoutShowingAnything) {
 }
 
 TEST(CopyMapDialog, AnswersWithTheButtonChosen) {
-    const struct {
-        const char* label;
-        int how, result;
-    } rows[] = {
-        {"append", 1008, 3},
-        {"replace", 1009, 4},
-        {"skip", IDCANCEL, IDCANCEL},
-        {"escape", kEscape, IDCANCEL},
-        {"close box", kCloseBox, IDCANCEL},
-        {"enter takes the default", kEnter, 3},
-    };
+    // clang-format off
+    const struct { const char* label; int how, result; } rows[] = {
+        {"append", 1008, 3}, {"replace", 1009, 4}, {"skip", IDCANCEL, IDCANCEL},
+        {"escape", kEscape, IDCANCEL}, {"close box", kCloseBox, IDCANCEL}, {"enter takes the default", kEnter, 3}};
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         const Outcome run = drive(

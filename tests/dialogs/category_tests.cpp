@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 TEST_HOST_APPLICATION("dialogs_tests");
 
@@ -45,22 +47,22 @@ protected:
 };
 
 TEST_F(Categories, FindTheFirstItemBehindEveryHeader) {
-    const struct {
-        UINT id;
-        BOOL extended;
-        ptrdiff_t firstItem;
-    } rows[] = {
+    // clang-format off
+    const struct { UINT id; BOOL extended; ptrdiff_t firstItem; } rows[] = {
         {IDD_HEADER_CLASSIC_NAMES, FALSE, 68},    {IDD_HEADER_CLASSIC_NUMBERS, FALSE, 28},
         {IDD_HEADER_CLASSIC_FIXEDSYS, FALSE, 24}, {IDD_HEADER_CLASSIC_SHELLFONT, FALSE, 52},
         {IDD_HEADER_EXTENDED_NAMES, TRUE, 80},    {IDD_HEADER_EXTENDED_NUMBERS, TRUE, 36},
         {IDD_HEADER_EXTENDED_FIXEDSYS, TRUE, 32}, {IDD_HEADER_EXTENDED_SHELLFONT, TRUE, 64}};
+    // clang-format on
     for (const auto& row : rows) {
         DLGCATEGORY category = loaded(row.id);
         const auto* start = static_cast<const BYTE*>(LockResource(category.hTemplate));
-        EXPECT_EQ(category.fExtended, row.extended) << row.id;
-        EXPECT_EQ(category.cItems, 1) << row.id;
-        EXPECT_EQ(static_cast<const BYTE*>(category.pFirstItem) - start, row.firstItem) << row.id;
-        EXPECT_EQ(create(category).at(0).text, "only") << row.id;
+        const std::string text = create(category).at(0).text;
+        // form, item count, offset of the first item, the item's text
+        EXPECT_EQ(std::tuple(category.fExtended, category.cItems,
+                             static_cast<const BYTE*>(category.pFirstItem) - start, text),
+                  std::tuple(row.extended, 1, row.firstItem, "only"))
+            << row.id;
         EXPECT_EQ(DeleteDlgCategory(&category), 0);
     }
 }
@@ -83,24 +85,25 @@ TEST_F(Categories, CreateTheSameHiddenControlsFromBothFormsBehindTheAnchor) {
     const RECT anchor = anchorRect(host);
     RECT label{2, 2, 40, 8};
     MapDialogRect(host.get(), &label);
-    EXPECT_TRUE(EqualRect(&forms[0][0].rect, &forms[1][0].rect));
-    EXPECT_EQ(forms[1][0].rect.left, anchor.left + label.left);
-    EXPECT_EQ(forms[1][0].rect.top, anchor.top + label.top);
-    EXPECT_EQ(forms[1][0].rect.right, label.right);
+    // x, y, cx and cy as passed; the label's height is the edits' business.
+    const RECT first = forms[1][0].rect;
+    EXPECT_EQ(std::tuple(first.left, first.top, first.right),
+              std::tuple(anchor.left + label.left, anchor.top + label.top, label.right));
     HWND after = host.anchor();
     for (size_t index = 0; index < kPageItems; ++index) {
+        SCOPED_TRACE(index);
         const CreatedControl &classic = forms[0][index], &extended = forms[1][index];
-        EXPECT_EQ(classic.className + classic.text, extended.className + extended.text);
-        EXPECT_EQ(classic.style, extended.style) << index;
-        EXPECT_EQ(classic.extendedStyle, extended.extendedStyle) << index;
-        EXPECT_TRUE(EqualRect(&classic.rect, &extended.rect)) << index;
-        EXPECT_EQ(extended.style & WS_VISIBLE, 0u) << index;
+        const auto seen = [](const CreatedControl& c) {
+            return std::tuple(c.className, c.text, c.style, c.extendedStyle, c.rect, c.instance);
+        };
+        EXPECT_EQ(seen(classic), seen(extended));
+        EXPECT_EQ(extended.style & WS_VISIBLE, 0u);
         EXPECT_EQ(extended.instance, GetModuleHandleA("z64EVEZE.dll"));
         HWND control = GetWindow(after, GW_HWNDNEXT); // Z-order and tab order follow the anchor
-        EXPECT_EQ(static_cast<UINT_PTR>(GetDlgCtrlID(control)), extended.id) << index;
-        EXPECT_FALSE(visible(control)) << index;
+        EXPECT_EQ(static_cast<UINT_PTR>(GetDlgCtrlID(control)), extended.id);
+        EXPECT_FALSE(visible(control));
         if (index != kIconItem && index != kScrollItem) { // those keep no font
-            EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), font) << index;
+            EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), font);
         }
         after = control;
     }
@@ -125,17 +128,13 @@ TEST_F(Categories, PassTheCreationDataAndTheLowWordOfExtendedIds) {
 }
 
 TEST_F(Categories, GiveEditListAndComboBoxesTheClientEdge) {
-    const struct {
-        const char* label;
-        size_t item;
-        RECT units; // x, y, cx, cy in the template
-        bool edged, bordered;
-    } rows[] = {{"static", 0, {2, 2, 40, 8}, false, false},
-                {"Edit ordinal", 1, {44, 2, 60, 12}, true, true},
-                {"EDIT name", 2, {110, 2, 40, 12}, true, true},
-                {"Listbox ordinal", 3, {2, 20, 60, 40}, true, true},
-                {"Combobox ordinal", 4, {70, 20, 60, 40}, true, false},
-                {"button", 6, {140, 44, 40, 14}, false, false}};
+    // The rectangle is x, y, cx, cy in the template.
+    // clang-format off
+    const struct { const char* label; size_t item; RECT units; bool edged, bordered; } rows[] = {
+        {"static", 0, {2, 2, 40, 8}, false, false}, {"Edit ordinal", 1, {44, 2, 60, 12}, true, true},
+        {"EDIT name", 2, {110, 2, 40, 12}, true, true}, {"Listbox ordinal", 3, {2, 20, 60, 40}, true, true},
+        {"Combobox ordinal", 4, {70, 20, 60, 40}, true, false}, {"button", 6, {140, 44, 40, 14}, false, false}};
+    // clang-format on
     const int edge = GetSystemMetrics(SM_CXEDGE), border = GetSystemMetrics(SM_CXBORDER);
     const RECT anchor = anchorRect(host);
     for (const bool themes : {false, true}) {
@@ -145,9 +144,10 @@ TEST_F(Categories, GiveEditListAndComboBoxesTheClientEdge) {
         for (const auto& row : rows) {
             SCOPED_TRACE(::testing::Message() << row.label << (themes ? ", themed" : ""));
             const CreatedControl& control = created.at(row.item);
-            EXPECT_EQ((control.extendedStyle & WS_EX_CLIENTEDGE) != 0, row.edged);
             const bool keepsBorder = row.bordered && !(themes && row.edged);
-            EXPECT_EQ((control.style & WS_BORDER) != 0, keepsBorder);
+            EXPECT_EQ(std::pair((control.extendedStyle & WS_EX_CLIENTEDGE) != 0,
+                                (control.style & WS_BORDER) != 0),
+                      std::pair(row.edged, keepsBorder));
             // Without themes AdjustWindowRectEx runs on (x, y, cx, cy) as it stands: x and y
             // move out by the frame, cx and cy grow by it once.
             const int frame = themes ? 0 : (row.edged ? edge : 0) + (keepsBorder ? border : 0);
@@ -155,7 +155,7 @@ TEST_F(Categories, GiveEditListAndComboBoxesTheClientEdge) {
             MapDialogRect(host.get(), &pixels);
             const RECT expected{anchor.left + pixels.left - frame, anchor.top + pixels.top - frame,
                                 pixels.right + frame, pixels.bottom + frame};
-            EXPECT_TRUE(EqualRect(&control.rect, &expected));
+            EXPECT_EQ(control.rect, expected);
         }
         DeleteDlgCategory(&category);
     }
@@ -173,12 +173,12 @@ TEST_F(Categories, ShowTemplateTextsHideEmptiedDestroyAndDelete) {
     for (size_t index = 0; index < kPageItems; ++index) {
         EXPECT_FALSE(visible(controls[index]));
         if (index != kIconItem) { // an icon static keeps no text of its own
-            EXPECT_EQ(textOf(controls[index]), "") << index;
+            EXPECT_EQ(windowText(controls[index]), "") << index;
         }
     }
     ShowDlgCategory(&category, TRUE);
     EXPECT_TRUE(visible(code));
-    EXPECT_EQ(textOf(code), "code");
+    EXPECT_EQ(windowText(code), "code");
     EXPECT_EQ(DestroyDlgCategoryControls(&category), 1);
     EXPECT_FALSE(IsWindow(code));
     EXPECT_EQ(category.hControls, nullptr);
@@ -189,9 +189,9 @@ TEST_F(Categories, ShowTemplateTextsHideEmptiedDestroyAndDelete) {
     const DLGCATEGORY deleted = named(MAKEINTRESOURCEA(IDD_PAGE_CLASSIC), 77);
     EXPECT_EQ(memcmp(&category, &deleted, sizeof category), 0);
     EXPECT_EQ(childCount(host.get()), kHostControls);
-    EXPECT_EQ(ShowDlgCategory(nullptr, TRUE), nullptr);
-    EXPECT_EQ(DestroyDlgCategoryControls(nullptr), 0);
-    EXPECT_EQ(DeleteDlgCategory(nullptr), 0);
+    EXPECT_EQ(std::tuple(ShowDlgCategory(nullptr, TRUE), DestroyDlgCategoryControls(nullptr),
+                         DeleteDlgCategory(nullptr)),
+              std::tuple(nullptr, 0, 0));
 
     create(category = loaded(IDD_PAGE_CLASSIC));
     host.destroy(); // stale handles: destroying fails harmlessly
@@ -228,14 +228,11 @@ TEST_F(Categories, DeleteTheFrameworkObjectsAttachedToTheirControlsOnce) {
 }
 
 TEST_F(Categories, RefuseWhatCannotBeCreatedKeepingWhatWasMade) {
-    const struct {
-        const char* label;
-        UINT id;
-        size_t kept;
-    } rows[] = {{"no items", IDD_NO_ITEMS, 0},
-                {"unknown class third", IDD_UNKNOWN_CLASS_THIRD, 2},
-                {"ordinal 0x0086 third", IDD_ORDINAL_0086_THIRD, 2},
-                {"class name longer than its buffer", IDD_LONG_CLASS, 0}};
+    // clang-format off
+    const struct { const char* label; UINT id; size_t kept; } rows[] = {
+        {"no items", IDD_NO_ITEMS, 0}, {"unknown class third", IDD_UNKNOWN_CLASS_THIRD, 2},
+        {"ordinal 0x0086 third", IDD_ORDINAL_0086_THIRD, 2}, {"class name longer than its buffer", IDD_LONG_CLASS, 0}};
+    // clang-format on
     for (const auto& row : rows) {
         DLGCATEGORY category = loaded(row.id);
         create(category, 0);
@@ -246,9 +243,11 @@ TEST_F(Categories, RefuseWhatCannotBeCreatedKeepingWhatWasMade) {
         EXPECT_EQ(childCount(host.get()), kHostControls) << row.label;
     }
     DLGCATEGORY category = loaded(IDD_PAGE_CLASSIC);
-    EXPECT_EQ(CreateDlgCategoryIndirect(nullptr, host.get(), IDC_ANCHOR, nullptr), 0);
-    EXPECT_EQ(CreateDlgCategoryIndirect(&category, nullptr, IDC_ANCHOR, nullptr), 0);
-    EXPECT_EQ(CreateDlgCategoryIndirect(&category, host.get(), 4711, nullptr), 0);
+    // No record, no host, no anchor.
+    EXPECT_EQ(std::tuple(CreateDlgCategoryIndirect(nullptr, host.get(), IDC_ANCHOR, nullptr),
+                         CreateDlgCategoryIndirect(&category, nullptr, IDC_ANCHOR, nullptr),
+                         CreateDlgCategoryIndirect(&category, host.get(), 4711, nullptr)),
+              std::tuple(0, 0, 0));
     create(category);
     const HGLOBAL list = category.hControls; // a record in use is refused and kept
     EXPECT_EQ(CreateDlgCategoryIndirect(&category, host.get(), IDC_ANCHOR, testModule()), 0);
@@ -260,13 +259,12 @@ TEST_F(Categories, RefuseWhatCannotBeCreatedKeepingWhatWasMade) {
 TEST_F(Categories, CutLongTextsAndRefuseTemplatesCutShort) {
     DLGCATEGORY longText = loaded(IDD_LONG_TEXT);
     EXPECT_EQ(create(longText).at(0).text.size(), 255u);
-    EXPECT_EQ(textOf(controlsOf(longText)[0]).substr(0, 3), "abc");
+    EXPECT_EQ(windowText(controlsOf(longText)[0]).substr(0, 3), "abc");
     DeleteDlgCategory(&longText);
-    DLGCATEGORY cut = named(MAKEINTRESOURCEA(IDD_CUT_SHORT));
-    EXPECT_EQ(LoadDlgCategory(&cut), 0);
-    DLGCATEGORY missing = named("NoSuchTemplate");
-    EXPECT_EQ(LoadDlgCategory(&missing), 0);
-    EXPECT_EQ(LoadDlgCategory(nullptr), 0);
+    DLGCATEGORY cut = named(MAKEINTRESOURCEA(IDD_CUT_SHORT)), missing = named("NoSuchTemplate");
+    EXPECT_EQ(
+        std::tuple(LoadDlgCategory(&cut), LoadDlgCategory(&missing), LoadDlgCategory(nullptr)),
+        std::tuple(0, 0, 0));
     EXPECT_EQ(loaded(IDD_NO_LAST_PADDING).cItems, 1);
 }
 

@@ -78,13 +78,6 @@ ForcedTheme::~ForcedTheme() {
     forceVisualTheme(previous_);
 }
 
-RECT anchorRect(const HostDialog& host) {
-    RECT rect{};
-    GetWindowRect(host.anchor(), &rect);
-    MapWindowPoints(nullptr, host.get(), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 std::vector<HWND> controlsOf(const DLGCATEGORY& category) {
     const auto* locked = static_cast<const HWND*>(GlobalLock(category.hControls));
     if (locked == nullptr)
@@ -92,10 +85,6 @@ std::vector<HWND> controlsOf(const DLGCATEGORY& category) {
     std::vector<HWND> handles(locked, locked + category.cItems);
     GlobalUnlock(category.hControls);
     return handles;
-}
-
-std::string textOf(HWND window) {
-    return test_host::windowText(window);
 }
 
 size_t childCount(HWND parent) {

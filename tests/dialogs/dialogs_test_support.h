@@ -8,6 +8,7 @@
 #include <z64eveze.h>
 
 #include <support/unique_resource.h>
+#include <ui_driver.h>
 
 #include <string>
 #include <vector>
@@ -67,9 +68,12 @@ private:
     int previous_;
 };
 
-[[nodiscard]] RECT anchorRect(const HostDialog& host); // in the host's client coordinates
+using test_host::windowText;
+// The anchor's rectangle in the host's client coordinates.
+[[nodiscard]] inline RECT anchorRect(const HostDialog& host) {
+    return test_host::placeIn(host.get(), host.anchor());
+}
 [[nodiscard]] std::vector<HWND> controlsOf(const DLGCATEGORY& category);
-[[nodiscard]] std::string textOf(HWND window);
 [[nodiscard]] size_t childCount(HWND parent);
 [[nodiscard]] inline bool visible(HWND window) {
     return (GetWindowLongPtrA(window, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -2,7 +2,11 @@
 // clicks and auto-repeat as sequences of rows, and pixels of what it paints.
 #include "dialogs_test_support.h"
 
+#include <support/gdi_resources.h>
+
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace dialogs_tests {
 namespace {
@@ -29,10 +33,10 @@ TEST(MicroScrollClass, RegistersOnceAndTriesAgainAfterAFailure) {
     EXPECT_EQ(FRegisterControl(testModule()), atom);
     WNDCLASSA info{};
     ASSERT_TRUE(GetClassInfoA(testModule(), "MicroScroll", &info));
-    EXPECT_EQ(info.style, static_cast<UINT>(CS_GLOBALCLASS | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW));
-    EXPECT_EQ(info.cbWndExtra, 8);
-    EXPECT_EQ(reinterpret_cast<INT_PTR>(info.hbrBackground), 19);
-    EXPECT_EQ(info.hCursor, LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_EQ(std::tuple(info.style, info.cbWndExtra, reinterpret_cast<INT_PTR>(info.hbrBackground),
+                         info.hCursor),
+              std::tuple(UINT{CS_GLOBALCLASS | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW}, 8,
+                         INT_PTR{19}, LoadCursorA(nullptr, IDC_ARROW)));
 }
 
 class MicroScroll : public ::testing::Test {
@@ -49,14 +53,9 @@ protected:
         return SendMessageA(control.get(), message, wParam, lParam);
     }
     // Sends each row's message and checks its result and what the host was sent.
-    struct Step {
-        const char* label;
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        LRESULT result;
-        const char* log;
-    };
+    // clang-format off
+    struct Step { const char* label; UINT message; WPARAM wParam; LPARAM lParam; LRESULT result; const char* log; };
+    // clang-format on
     void run(const std::vector<Step>& steps) {
         for (const Step& step : steps) {
             host.log.clear();
@@ -72,11 +71,8 @@ protected:
 };
 
 TEST_F(MicroScroll, ReadsTheRangeText) {
-    struct Row {
-        const char* text;
-        DWORD style;
-        WORD min, max, pos;
-    } const rows[] = {
+    // clang-format off
+    const struct { const char* text; DWORD style; WORD min, max, pos; } rows[] = {
         {"0,100,50", MSCS_TEXTRANGE, 0, 100, 50},
         {"10,20,30", MSCS_TEXTRANGE, 10, 20, 15},
         {"10,20,10", MSCS_TEXTRANGE, 10, 20, 10},
@@ -89,12 +85,13 @@ TEST_F(MicroScroll, ReadsTheRangeText) {
         {"2,9999999999,3", MSCS_TEXTRANGE, 2, 58367, 3},
         {"0,100,50", 0, 0, 9, 5},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const auto& row : rows) {
         create(MSCS_VERTICAL | row.style, row.text);
         const LRESULT range = static_cast<LONG>(MAKELONG(row.min, row.max)); // sign-extended
-        EXPECT_EQ(send(MSCM_GETRANGE), range) << row.text;
-        EXPECT_EQ(send(MSCM_GETPOS), row.pos) << row.text;
-        EXPECT_EQ(textOf(control.get()), "");
+        EXPECT_EQ(std::tuple(send(MSCM_GETRANGE), send(MSCM_GETPOS), windowText(control.get())),
+                  std::tuple(range, LRESULT{row.pos}, ""))
+            << row.text;
     }
 }
 
@@ -132,14 +129,8 @@ TEST_F(MicroScroll, AnswersEveryMessage) {
 }
 
 TEST_F(MicroScroll, StepsOnClicksAndTimers) {
-    struct Row {
-        const char* label;
-        DWORD style;
-        WORD start;
-        std::vector<Step> steps;
-    };
-    const Row rows[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char* label; DWORD style; WORD start; std::vector<Step> steps; } rows[] = {
         {"first arrow", MSCS_VERTICAL, 5, {{"down", kDown, 0, kTop, kAny, "V0:4 "}}},
         {"second arrow", MSCS_VERTICAL, 5, {{"down", kDown, 0, kBottom, kAny, "V1:6 "}}},
         {"double click", MSCS_VERTICAL, 5, {{"down", kDown, 0, kBottom, kAny, "V1:6 "}, {"up", kUp, 0, 0, kAny, ""}, {"double", WM_LBUTTONDBLCLK, 0, kBottom, kAny, "V1:7 "}}},
@@ -154,9 +145,9 @@ TEST_F(MicroScroll, StepsOnClicksAndTimers) {
             {"back", WM_MOUSEMOVE, 0, kBottom, kAny, ""}, {"again", kTimer, 501, 0, kAny, "V1:6 "}, {"release", kUp, 0, 0, kAny, ""},
             {"nothing held", kTimer, 501, 0, kAny, ""}}},
         {"cancel mode", MSCS_VERTICAL, 2, {{"down", kDown, 0, kBottom, kAny, "V1:3 "}, {"cancel", WM_CANCELMODE, 0, 0, kAny, ""}, {"nothing held", kTimer, 501, 0, kAny, ""}}},
-        // clang-format on
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         create(row.style, "", row.style == MSCS_HORIZONTAL ? 30 : 20, 30);
         send(MSCM_SETPOS, row.start);
@@ -211,37 +202,25 @@ protected:
     }
     COLORREF pixel(int x, int y) {
         UpdateWindow(control.get());
-        HDC dc = GetDC(control.get());
-        const COLORREF found = GetPixel(dc, x, y);
-        ReleaseDC(control.get(), dc);
-        return found;
+        const support::WindowDC dc(control.get());
+        return GetPixel(dc.get(), x, y);
     }
 };
 
 TEST_F(MicroScrollPainting, DrawsRaisedPressedAndDisabledArrows) {
-    struct Probe {
-        int x, y;
-        COLORREF colour;
-    };
-    struct Row {
-        const char* label;
-        DWORD style;
-        LPARAM press; // 0: none
-        bool disabled;
-        std::vector<Probe> probes;
-    };
     const LPARAM right = MAKELPARAM(25, 10);
-    const Row rows[] = {
-        // clang-format off
+    // clang-format off
+    struct Probe { int x, y; COLORREF colour; };
+    const struct { const char* label; DWORD style; LPARAM press; /* 0: none */ bool disabled; std::vector<Probe> probes; } rows[] = {
         {"vertical", MSCS_VERTICAL, 0, false, {{0, 0, kFrame}, {5, 15, kFrame}, {4, 10, kFace}, {1, 5, kLight}, {18, 5, kShadow}, {17, 5, kShadow}, {10, 7, kArrow}, {10, 21, kArrow}}},
         {"vertical pressed", MSCS_VERTICAL, kTop, false, {{1, 5, kShadow}, {18, 5, kFace}, {11, 8, kArrow}, {1, 20, kLight}}},
         {"vertical disabled", MSCS_VERTICAL, 0, true, {{10, 23, kLight}, {10, 7, kFace}, {8, 7, kArrow}, {10, 20, kArrow}}},
         {"horizontal", MSCS_HORIZONTAL, 0, false, {{15, 5, kFrame}, {1, 5, kLight}, {14, 5, kShadow}, {7, 10, kArrow}, {22, 10, kArrow}}},
         {"horizontal pressed", MSCS_HORIZONTAL, right, false, {{16, 5, kShadow}, {28, 5, kFace}, {1, 5, kLight}}},
         {"horizontal disabled", MSCS_HORIZONTAL, 0, true, {{8, 10, kLight}, {7, 10, kFace}, {20, 10, kArrow}}},
-        // clang-format on
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         const bool vertical = row.style == MSCS_VERTICAL;
         create(row.style, "", vertical ? 20 : 30, vertical ? 30 : 20);

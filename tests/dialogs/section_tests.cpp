@@ -61,7 +61,7 @@ TEST_F(Sections, AddCountingAndSelectInAHiddenHostWithoutRedrawing) {
 
     EXPECT_EQ(select(10), nullptr);
     EXPECT_EQ(host.log, "S10 "); // no redrawing in a hidden host; the message sees the new id
-    EXPECT_EQ(textOf(controlsOf(page(0)).at(1)), "Page 1");
+    EXPECT_EQ(windowText(controlsOf(page(0)).at(1)), "Page 1");
     EXPECT_EQ(select(10), nullptr);
     EXPECT_EQ(host.log, "") << "the current id again does nothing";
     EXPECT_EQ(select(20), editOf(0)) << "the first tab stop of the page hidden";
@@ -86,7 +86,7 @@ TEST_F(Sections, TrimDiscardablePagesDownToTheLowerThreshold) {
     EXPECT_EQ(childCount(host.get()), kHostControls + 2 * kSmallPageControls);
     select(2); // made again and shown with its template texts
     EXPECT_EQ(created(), (Positions{0, 1, 4}));
-    EXPECT_EQ(textOf(controlsOf(page(1)).at(1)), "Page 2");
+    EXPECT_EQ(windowText(controlsOf(page(1)).at(1)), "Page 2");
 }
 
 TEST_F(Sections, NeverTrimThePageBeingAddedNorWithoutALowerThreshold) {

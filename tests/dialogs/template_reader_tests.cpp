@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -42,94 +43,66 @@ Words extendedHeader(DWORD style, WORD count) {
 }
 
 TEST(TemplateHeader, RefusesHeadersCutShort) {
-    struct Row {
-        const char* label;
-        Words bytes;
-        size_t cut; // bytes taken off the end
-    };
-    const Row rows[] = {
+    // The bytes, and how many bytes are taken off their end.
+    // clang-format off
+    const struct { const char* label; Words bytes; size_t cut; } rows[] = {
         {"classic fixed part", classicHeader(WS_CHILD, 1), 2},
         {"extended fixed part", extendedHeader(WS_CHILD, 1), 2},
         {"menu string unterminated", classicHeader(WS_CHILD, 1).add({'M', 'N'}), 0},
         {"class ordinal without its number", classicHeader(WS_CHILD, 1).add({0, kOrdinal}), 0},
         {"title unterminated", classicHeader(WS_CHILD, 1).add({0, 0, 'T'}), 0},
         {"font size missing", classicHeader(WS_CHILD | DS_SETFONT, 1).add({0, 0, 0}), 0},
-        {"extended font face missing",
-         extendedHeader(WS_CHILD | DS_SETFONT, 1).add({0, 0, 0, 8, 400, 0}), 0},
+        {"extended font face missing", extendedHeader(WS_CHILD | DS_SETFONT, 1).add({0, 0, 0, 8, 400, 0}), 0},
         {"one byte", Words{}.add({0}), 1},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         EXPECT_FALSE(z64::dialogs::readTemplateHeader(row.bytes.view(row.cut)).has_value());
     }
 }
 
 // One classic item: style, extended style, rectangle, id, then class, text and data.
+constexpr DWORD kItemStyle = WS_CHILD | WS_TABSTOP;
 Words classicItem(WORD id) {
-    return Words{}.dword(WS_CHILD | WS_TABSTOP).dword(WS_EX_STATICEDGE).add({1, 2, 30, 8, id});
+    return Words{}.dword(kItemStyle).dword(WS_EX_STATICEDGE).add({1, 2, 30, 8, id});
 }
 Words extendedItem(DWORD id) {
-    return Words{}
-        .dword(0)
-        .dword(WS_EX_STATICEDGE)
-        .dword(WS_CHILD | WS_TABSTOP)
-        .add({1, 2, 30, 8})
-        .dword(id);
+    return Words{}.dword(0).dword(WS_EX_STATICEDGE).dword(kItemStyle).add({1, 2, 30, 8}).dword(id);
 }
 
 TEST(TemplateItem, YieldsClassTextDataAndTheNextItem) {
-    struct Row {
-        const char* label;
-        bool extended;
-        Words bytes;
-        const char* className;
-        const char* text;
-        bool classUsable;
-        size_t next;
-        int dataOffset; // of the creation data, -1 for none
-    };
-    const std::wstring longText(300, L'x');
-    const std::wstring longClass(80, L'C');
+    const std::wstring longText(300, L'x'), longClass(80, L'C');
     const std::string cutText(255, 'x');
-    const Row rows[] = {
-        {"ordinal class, text", false, classicItem(7).add({kOrdinal, 0x81}).text(L"abc").add({0}),
-         "Edit", "abc", true, 32, -1},
-        {"class name, resource number", false,
-         classicItem(7).text(L"Button").add({kOrdinal, 150, 0}), "Button", "#150", true, 40, -1},
-        {"number 40000 read unsigned", false,
-         classicItem(7).add({kOrdinal, 0x85, kOrdinal, 40000, 0}), "Combobox", "#40000", true, 28,
-         -1},
-        {"ordinal 0x0086 is no class", false, classicItem(7).add({kOrdinal, 0x86, 0, 0}), "", "",
-         false, 28, -1},
-        {"ordinal 0x0180 is no class", false, classicItem(7).add({kOrdinal, 0x180, 0, 0}), "", "",
-         false, 28, -1},
-        {"class name of 80 bytes does not fit", false, classicItem(7).text(longClass).add({0, 0}),
-         "", "", false, 184, -1},
-        {"text of 300 characters cut to 255", false,
-         classicItem(7).add({kOrdinal, 0x82}).text(longText).add({0}), "Static", cutText.c_str(),
-         true, 628, -1},
-        {"creation data", false, classicItem(7).add({kOrdinal, 0x80, 0, 4, 0x1234, 0x5678}),
-         "Button", "", true, 32, 26},
-        {"extended form", true, extendedItem(0x12345).add({kOrdinal, 0x82}).text(L"e").add({0}),
-         "Static", "e", true, 36, -1},
+    // The creation data's offset is -1 for none.
+    // clang-format off
+    const struct { const char* label; bool extended; Words bytes; const char *className, *text; bool classUsable; size_t next; int dataOffset; } rows[] = {
+        {"ordinal class, text", false, classicItem(7).add({kOrdinal, 0x81}).text(L"abc").add({0}), "Edit", "abc", true, 32, -1},
+        {"class name, resource number", false, classicItem(7).text(L"Button").add({kOrdinal, 150, 0}), "Button", "#150", true, 40, -1},
+        {"number 40000 read unsigned", false, classicItem(7).add({kOrdinal, 0x85, kOrdinal, 40000, 0}), "Combobox", "#40000", true, 28, -1},
+        {"ordinal 0x0086 is no class", false, classicItem(7).add({kOrdinal, 0x86, 0, 0}), "", "", false, 28, -1},
+        {"ordinal 0x0180 is no class", false, classicItem(7).add({kOrdinal, 0x180, 0, 0}), "", "", false, 28, -1},
+        {"class name of 80 bytes does not fit", false, classicItem(7).text(longClass).add({0, 0}), "", "", false, 184, -1},
+        {"text of 300 characters cut to 255", false, classicItem(7).add({kOrdinal, 0x82}).text(longText).add({0}), "Static", cutText.c_str(), true, 628, -1},
+        {"creation data", false, classicItem(7).add({kOrdinal, 0x80, 0, 4, 0x1234, 0x5678}), "Button", "", true, 32, 26},
+        {"extended form", true, extendedItem(0x12345).add({kOrdinal, 0x82}).text(L"e").add({0}), "Static", "e", true, 36, -1},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         char className[80] = "?";
         char text[256] = "?";
         DLGITEMINFO info{className, sizeof className, text, sizeof text, nullptr};
         const auto item = z64::dialogs::parseItem(row.extended, row.bytes.view(), 0, info);
         ASSERT_TRUE(item.has_value());
-        EXPECT_STREQ(className, row.className);
-        EXPECT_STREQ(text, row.text);
-        EXPECT_EQ(item->classUsable, row.classUsable);
-        EXPECT_EQ(item->nextOffset, row.next);
         const BYTE* data = row.dataOffset < 0 ? nullptr : row.bytes.view().base + row.dataOffset;
-        EXPECT_EQ(info.pCreationData, data);
-        EXPECT_EQ(item->style, static_cast<DWORD>(WS_CHILD | WS_TABSTOP));
-        EXPECT_EQ(item->extendedStyle, static_cast<DWORD>(WS_EX_STATICEDGE));
-        EXPECT_EQ(item->rect.right, 30);
-        EXPECT_EQ(item->id, row.extended ? 0x2345 : 7);
+        EXPECT_EQ(std::tuple(std::string(className), std::string(text), item->classUsable,
+                             item->nextOffset, info.pCreationData),
+                  std::tuple(row.className, row.text, row.classUsable, row.next,
+                             static_cast<const void*>(data)));
+        EXPECT_EQ(std::tuple(item->style, item->extendedStyle, item->rect.right, item->id),
+                  std::tuple(kItemStyle, DWORD{WS_EX_STATICEDGE}, LONG{30},
+                             WORD(row.extended ? 0x2345 : 7)));
     }
 }
 

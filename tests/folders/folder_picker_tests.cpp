@@ -67,18 +67,11 @@ std::string shortened(std::string path) {
     return path.c_str();
 }
 
-// The picker's options and what the test waits for (the beginning of a control's text),
-// presses and expects.
-struct PickerRow {
-    const char* label;
-    std::string path; // at entry
-    LPCSTR prompt;
-    bool root, noNewFolder;
-    int watched;       // the control whose text is awaited
-    std::string shown; // how that text begins
-    int button, result;
-    std::string chosen; // the path afterwards
-};
+// The picker's options (path at entry, prompt, root, no new folder), the control whose text
+// is awaited and how that text begins, the button pressed, the result and the path after.
+// clang-format off
+struct PickerRow { const char* label; std::string path; LPCSTR prompt; bool root, noNewFolder; int watched; std::string shown; int button, result; std::string chosen; };
+// clang-format on
 
 class PickerTest : public ::testing::Test {
 protected:

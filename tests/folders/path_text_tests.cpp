@@ -69,17 +69,12 @@ TEST(AbbreviateName, ShortensWithinTheMaximumAndNeverReadsPastTheTerminator) {
 }
 
 TEST(GetRoot, KeepsTheDriveOrShare) {
+    // clang-format off
     const std::pair<const char*, const char*> rows[] = {
-        {"C:\\dir\\file.txt", "C:\\"},
-        {"C:\\", "C:\\"},
-        {"C:", "C:"},
-        {"\\\\srv\\share\\dir", "\\\\srv\\share\\"},
-        {"\\\\srv\\share", "\\\\srv\\share"},
-        {"\\dir", "\\"},
-        {"file.txt", "file.txt"},
-        {"", ""},
-        {"/", "/"},
-    };
+        {"C:\\dir\\file.txt", "C:\\"}, {"C:\\", "C:\\"}, {"C:", "C:"}, {"\\dir", "\\"},
+        {"\\\\srv\\share\\dir", "\\\\srv\\share\\"}, {"\\\\srv\\share", "\\\\srv\\share"},
+        {"file.txt", "file.txt"}, {"", ""}, {"/", "/"}};
+    // clang-format on
     for (const auto& [path, root] : rows) {
         char buffer[MAX_PATH];
         std::strcpy(buffer, path);

@@ -26,12 +26,8 @@ TEST(LayoutCheck, FindsEachFaultOnceAndNothingElse) {
                                      nullptr, quietProcedure, 0);
     ASSERT_NE(dialog, nullptr);
     const std::vector<LayoutFault> faults = gallery::checkLayout(dialog);
-    const struct {
-        const char* label;
-        FaultKind kind;
-        int controlId;
-        int otherId;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; FaultKind kind; int controlId, otherId; } rows[] = {
         {"wrapped text taller than its static", FaultKind::CutText, IDC_WRAPPED_CUT, 0},
         {"single line wider than its static", FaultKind::CutText, IDC_LINE_CUT, 0},
         {"push button text", FaultKind::CutText, IDC_BUTTON_CUT, 0},
@@ -39,6 +35,7 @@ TEST(LayoutCheck, FindsEachFaultOnceAndNothingElse) {
         {"button past the right edge", FaultKind::Outside, IDC_OUTSIDE, 0},
         {"edit over edit", FaultKind::Overlap, IDC_EDIT_UNDER, IDC_EDIT_OVER},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         const auto found = std::find_if(faults.begin(), faults.end(), [&](const LayoutFault& f) {

@@ -13,11 +13,6 @@ namespace {
 
 thread_local std::map<UINT_PTR, UiScript*> t_scripts;
 
-struct DialogSearch {
-    const char* caption;
-    HWND found;
-};
-
 HWND mainWindow() {
     return AfxGetMainWnd()->GetSafeHwnd();
 }
@@ -33,6 +28,13 @@ std::vector<HWND> threadWindows() {
         },
         reinterpret_cast<LPARAM>(&windows));
     return windows;
+}
+
+void dispatch(MSG& msg) {
+    if (!AfxPreTranslateMessage(&msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
 }
 
 constexpr UINT kStrayGuardTickMilliseconds = 250;
@@ -117,10 +119,7 @@ void UiScript::runUntilCompleted() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (!AfxPreTranslateMessage(&msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        dispatch(msg);
     }
 }
 
@@ -142,6 +141,30 @@ std::string windowText(HWND hWnd) {
     std::string text(static_cast<size_t>(length) + 1, '\0');
     text.resize(static_cast<size_t>(GetWindowTextA(hWnd, text.data(), length + 1)));
     return text;
+}
+
+std::string className(HWND hWnd) {
+    char name[64] = {};
+    GetClassNameA(hWnd, name, sizeof name);
+    return name;
+}
+
+std::string fontFace(HWND hWnd) {
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(hWnd, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font.lfFaceName;
+}
+
+RECT placeIn(HWND dialog, HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+RECT unitsToPixels(HWND dialog, RECT xywh) {
+    MapDialogRect(dialog, &xywh);
+    return {xywh.left, xywh.top, xywh.left + xywh.right, xywh.top + xywh.bottom};
 }
 
 void typeText(HWND control, const std::string& text) {
@@ -166,10 +189,7 @@ void pumpMessages() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (!AfxPreTranslateMessage(&msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        dispatch(msg);
     }
 }
 

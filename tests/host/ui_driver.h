@@ -65,6 +65,14 @@ HWND findDialog(const char* caption = nullptr);
 void closeStrayWindows();
 
 std::string windowText(HWND hWnd);
+std::string className(HWND hWnd);
+// The face name of the font a window was given (WM_GETFONT).
+std::string fontFace(HWND hWnd);
+// A child's window rectangle in its dialog's client coordinates.
+RECT placeIn(HWND dialog, HWND child);
+// A rectangle of dialog units given as x, y, width and height, in the dialog's pixels,
+// position and size mapped apart as the dialog manager maps them.
+RECT unitsToPixels(HWND dialog, RECT xywh);
 // Posts each character as WM_CHAR to the control, as typing does.
 void typeText(HWND control, const std::string& text);
 // Posts a key press (down and up) to the window.
@@ -75,3 +83,8 @@ void clickButton(HWND dialog, int buttonId);
 void pumpMessages();
 
 } // namespace test_host
+
+// Rectangles compare by their four coordinates.
+inline bool operator==(const RECT& a, const RECT& b) {
+    return EqualRect(&a, &b) != FALSE;
+}

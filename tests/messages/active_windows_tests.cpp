@@ -71,13 +71,9 @@ TEST_F(ActiveWindowsTest, ListsTheMainWindowsOfEveryRelease) {
     EXPECT_EQ(CActiveQVWindows(FALSE).FindWindows(), 0); // none of ours, maybe others'
     const std::string longPath(255, 'p');
     const ATOM deleted = atom("C:\\Deleted"); // deleted once every other atom is made
-    const struct {
-        const char* label;
-        const char* windowClass;
-        bool visible;
-        UINT_PTR property;
-        std::string path; // empty: not listed
-    } rows[] = {
+    // An empty path: not listed.
+    // clang-format off
+    const struct { const char* label; const char* windowClass; bool visible; UINT_PTR property; std::string path; } rows[] = {
         {"hidden", k260, false, atom("C:\\Data\\Client"), "C:\\Data\\Client.AC"},
         {"visible", k260, true, atom("D:\\B"), "D:\\B.AC"},
         {"older release, other case", k190, true, atom("E:\\Old"), "E:\\Old.AC"},
@@ -90,6 +86,7 @@ TEST_F(ActiveWindowsTest, ListsTheMainWindowsOfEveryRelease) {
         {"shorter class", "QuorvaneClass26", true, atom("C:\\X"), ""},
         {"longer class", "QuorvaneClass2600", true, atom("C:\\Y"), ""},
     };
+    // clang-format on
     Found created, expected;
     for (const auto& row : rows)
         created.emplace_back(instance(row.windowClass, row.visible, row.property), row.path);

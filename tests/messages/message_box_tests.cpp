@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -42,18 +43,17 @@ void readBox(HWND box, Shown& shown) {
     shown.yesNoAll = GetDlgItem(box, 1003) != nullptr;
     shown.focusId = GetDlgCtrlID(GetFocus());
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char cls[32] = {};
-        GetClassNameA(child, cls, sizeof cls);
+        const std::string cls = test_host::className(child);
         const LONG style = GetWindowLongA(child, GWL_STYLE);
         if (!IsWindowVisible(child))
             continue;
-        if (_stricmp(cls, "Button") == 0) {
+        if (_stricmp(cls.c_str(), "Button") == 0) {
             shown.buttons.insert(GetDlgCtrlID(child));
             if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
                 shown.defPushId = GetDlgCtrlID(child);
         } else if ((style & SS_TYPEMASK) == SS_ICON) {
             shown.icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-        } else if (_stricmp(cls, "Static") == 0) {
+        } else if (_stricmp(cls.c_str(), "Static") == 0) {
             shown.text = test_host::windowText(child);
         }
     }
@@ -128,14 +128,8 @@ TEST_F(MessageBoxTest, ShowsWhatThePrefixChoseAndMapsTheAnswer) {
     using S = std::set<int>;
     const S yn{6, 7}, ync{6, 7, 2}, ari{3, 4, 5}, ya{8, 6, 7}, yac{8, 6, 7, 2}, na{6, 9, 7},
         nac{6, 9, 7, 2};
-    const struct {
-        const char* text;
-        UINT uType;
-        bool all;
-        S buttons;
-        int defaultId, iconId, act, answer;
-        const char* shownText;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* text; UINT uType; bool all; S buttons; int defaultId, iconId, act, answer; const char* shownText; } rows[] = {
         {"Proceed?", MB_YESNO, false, yn, 6, 0, 7, 7, "Proceed?"},
         {"Done", MB_OK | MB_ICONSTOP, false, {1}, 1, 32513, 1, 1, "Done"},
         {" {Y}Go", MB_OK, false, {1}, 1, 0, 1, 1, " {Y}Go"},
@@ -173,19 +167,16 @@ TEST_F(MessageBoxTest, ShowsWhatThePrefixChoseAndMapsTheAnswer) {
         {"{YN*C}Go", MB_YESNO | MB_ICONINFORMATION, true, nac, 7, 32516, 9, 9, "Go"},
         {"{YNC*}Go", MB_YESNO, true, nac, 2, 32514, 7, 7, "Go"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.text) + " (row " + std::to_string(&row - rows) + ")");
         const Shown shown = show(row.act, row.text, "Messages", row.uType, mainWindow());
-        EXPECT_EQ(shown.answer, row.answer);
         ASSERT_TRUE(shown.box);
-        EXPECT_EQ(shown.yesNoAll, row.all);
-        EXPECT_EQ(shown.buttons, row.buttons);
-        EXPECT_EQ(shown.focusId, row.defaultId);
-        EXPECT_EQ(shown.defPushId, row.defaultId);
-        EXPECT_EQ(shown.icon, standardIcon(row.iconId));
-        EXPECT_EQ(shown.caption, "Messages");
-        EXPECT_EQ(shown.text, row.shownText);
-        EXPECT_EQ(shown.owner, mainWindow());
+        // answer, kind, buttons, focus, default push button, icon, caption, text, owner
+        EXPECT_EQ(std::tuple(shown.answer, shown.yesNoAll, shown.buttons, shown.focusId,
+                             shown.defPushId, shown.icon, shown.caption, shown.text, shown.owner),
+                  std::tuple(row.answer, row.all, row.buttons, row.defaultId, row.defaultId,
+                             standardIcon(row.iconId), "Messages", row.shownText, mainWindow()));
     }
 }
 
@@ -280,15 +271,13 @@ TEST_F(MessageBoxTest, SilentModeLogsEveryPresentationAndShowsNothing) {
     };
     SetEnvironmentVariableW(L"QV_BASE_LOG", folder.file(L"base.log").c_str());
     QVSetSilentMode(TRUE);
-    const struct {
-        const char *text, *logged;
-        UINT uType;
-        int answer;
-    } rows[] = {
+    // clang-format off
+    const struct { const char *text, *logged; UINT uType; int answer; } rows[] = {
         {"{-}Box text", " 2 Suppressed: Box text", MB_YESNO, IDNO},
         {"{Y*}All text", " 2 Suppressed: All text", MB_YESNO, IDYES},
         {"Balloon text", " 2 Suppressed: Balloon text", MB_OK, IDRETRY},
     };
+    // clang-format on
     QVSetBalloonMessagePosition(mainWindow(), &anchor_, 0); // MB_OK notices take balloons
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -357,14 +346,9 @@ TEST_F(MessageBoxTest, BalloonSettingsAreKeptPerThread) {
 TEST_F(MessageBoxTest, NoticesBecomeBalloons) {
     const std::string a254(254, 'a'), a255(255, 'a');
     const std::string at254 = a254 + ".Rest", at255 = a255 + ".Rest";
-    const struct {
-        const char *text, *caption;
-        UINT uType;
-        int quadrant;
-        unsigned options; // 0: a modal box, closed
-        int iconId, answer;
-        std::string title, content;
-    } rows[] = {
+    // Options 0: a modal box, closed.
+    // clang-format off
+    const struct { const char *text, *caption; UINT uType; int quadrant; unsigned options; int iconId, answer; std::string title, content; } rows[] = {
         {"Saved. All is well.", nullptr, MB_OK, 0, 0x11F, 32514, IDRETRY, "Saved", "All is well."},
         {"Saved\nAll is well", nullptr, MB_OK, 1, 0x21F, 32514, IDRETRY, "Saved", "All is well"},
         {"Saved", nullptr, MB_OK, 2, 0x41F, 32514, IDRETRY, "Saved", ""},
@@ -386,19 +370,17 @@ TEST_F(MessageBoxTest, NoticesBecomeBalloons) {
         {"{E}Sure?", "Modal", MB_YESNO, 0, 0, 32515, IDCANCEL, "Modal", "Sure?"},
         {"{Y*}Sure?", "Modal", MB_YESNO, 0, 0, 32514, IDCANCEL, "Modal", "Sure?"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.text).substr(0, 20) + " (row " + std::to_string(&row - rows) +
                      ")");
         QVSetBalloonMessagePosition(mainWindow(), &anchor_, row.quadrant);
         const Shown shown = show(kClose, row.text, row.caption, row.uType);
-        EXPECT_EQ(shown.answer, row.answer);
-        EXPECT_EQ(shown.balloon, row.options != 0);
-        EXPECT_EQ(shown.box, row.options == 0);
-        EXPECT_EQ(shown.caption, row.title);
-        EXPECT_EQ(shown.text, row.content);
-        EXPECT_EQ(shown.options, row.options);
-        EXPECT_EQ(shown.icon, standardIcon(row.iconId));
-        EXPECT_EQ(shown.owner, mainWindow());
+        // answer, balloon, box, caption, text, options, icon, owner
+        EXPECT_EQ(std::tuple(shown.answer, shown.balloon, shown.box, shown.caption, shown.text,
+                             shown.options, shown.icon, shown.owner),
+                  std::tuple(row.answer, row.options != 0, row.options == 0, row.title, row.content,
+                             row.options, standardIcon(row.iconId), mainWindow()));
     }
     QVSetBalloonMessagePosition(mainWindow(), &anchor_, 0);
     QVClearBalloonMessage(); // a cleared mode shows the system's box again
@@ -422,17 +404,15 @@ UniqueWindow makePopup(HWND owner, int x, int y, bool visible) {
 
 // The active window wins over the given one; a popup parked at -32768 or hidden does not.
 TEST_F(MessageBoxTest, OwnerIsTheVisibleActiveWindowOrTheFallback) {
-    const struct {
-        const char* label;
-        int x, y;
-        bool visible, popupWins;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; int x, y; bool visible, popupWins; } rows[] = {
         {"visible popup", 100, 100, true, true},
         {"hidden popup", 100, 100, false, false},
         {"parked at -32768", -40000, -40000, true, false},
         {"only left parked", -40000, 100, true, true},
         {"at -32000", -32000, -32000, true, true},
     };
+    // clang-format on
     const UniqueWindow given = makePopup(nullptr, 0, 0, false);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);

@@ -8,6 +8,8 @@
 #include <mbctype.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -19,12 +21,8 @@ constexpr UINT kQ = MB_ICONQUESTION, kE = MB_ICONEXCLAMATION, kI = MB_ICONINFORM
 
 // The examples a user sees are the rows of the shown-box table; these are the other letters.
 TEST(MessageOptionPrefix, ReadsEachLetterInItsKind) {
-    const struct {
-        const char* text;
-        UINT uType, icon;
-        int kind, defaultButton;
-        bool inverted;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* text; UINT uType, icon; int kind, defaultButton; bool inverted; } rows[] = {
         {"{Yc*}Go", MB_YESNO, kQ, 1338, 1, false},
         {"{yN*}Go", MB_YESNO, kQ, 1539, 2, false},
         {"{yn*}Go", MB_YESNO, kQ, 1539, 1, false},
@@ -46,25 +44,22 @@ TEST(MessageOptionPrefix, ReadsEachLetterInItsKind) {
         {"{--}Go", MB_YESNO, kQ, kNone, 1, true},
         {"{xZ9 }Go", MB_YESNO, kQ, kNone, 1, false},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         const ReadMessage read = readMessage(row.text, row.uType);
-        EXPECT_TRUE(read.hasPrefix);
-        EXPECT_EQ(read.presentation.kind, row.kind);
-        EXPECT_EQ(read.presentation.defaultButton, row.defaultButton);
-        EXPECT_EQ(read.presentation.icon, row.icon);
-        EXPECT_EQ(read.presentation.inverted, row.inverted);
-        EXPECT_STREQ(read.text, "Go");
+        const Presentation& shown = read.presentation;
+        EXPECT_EQ(std::tuple(read.hasPrefix, shown.kind, shown.defaultButton, shown.icon,
+                             shown.inverted, std::string(read.text)),
+                  std::tuple(true, row.kind, row.defaultButton, row.icon, row.inverted,
+                             std::string("Go")));
     }
 }
 
 // The answers returned without a box, and the failed dialog's -1 that reaches the caller.
 TEST(MessageAnswers, CallerPairAndDefaultForEveryButtonType) {
-    const struct {
-        const char* label;
-        UINT uType;
-        int a, b;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; UINT uType; int a, b; } rows[] = {
         {"MB_OK", MB_OK, IDRETRY, IDCANCEL},
         {"MB_OKCANCEL", MB_OKCANCEL, IDYES, IDNO},
         {"MB_ABORTRETRYIGNORE", MB_ABORTRETRYIGNORE, IDYES, IDNO},
@@ -74,19 +69,21 @@ TEST(MessageAnswers, CallerPairAndDefaultForEveryButtonType) {
         {"MB_CANCELTRYCONTINUE", MB_CANCELTRYCONTINUE, IDYES, IDNO},
         {"type 8", 8, IDRETRY, IDCANCEL},
     };
+    // clang-format on
     const auto read = [](const char* text, UINT uType) {
         return readMessage(text, uType).presentation;
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         const AnswerPair answers = callerAnswers(row.uType);
-        EXPECT_EQ(answers.positive, row.a);
-        EXPECT_EQ(answers.negative, row.b);
-        EXPECT_EQ(defaultAnswer(read("{Y}", row.uType), answers), row.a);
-        EXPECT_EQ(defaultAnswer(read("{-Y}", row.uType), answers), row.b);
-        EXPECT_EQ(defaultAnswer(read("plain", row.uType), answers), row.a);
-        EXPECT_EQ(mapResult(-1, read("{O}", row.uType), answers), -1);
-        EXPECT_EQ(mapResult(-1, read("{Y*}", row.uType), answers), -1);
+        // The pair, the defaults of "{Y}", "{-Y}" and a plain text, and a failed box's -1.
+        EXPECT_EQ((std::vector{answers.positive, answers.negative,
+                               defaultAnswer(read("{Y}", row.uType), answers),
+                               defaultAnswer(read("{-Y}", row.uType), answers),
+                               defaultAnswer(read("plain", row.uType), answers),
+                               mapResult(-1, read("{O}", row.uType), answers),
+                               mapResult(-1, read("{Y*}", row.uType), answers)}),
+                  (std::vector{row.a, row.b, row.a, row.b, row.a, -1, -1}));
     }
 }
 

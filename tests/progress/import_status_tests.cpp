@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
-using progress_tests::BoxWatchdog;
 using progress_tests::kWithoutCancel;
 using progress_tests::pumps;
 
@@ -24,7 +24,7 @@ int barUpper(CWnd& box) {
     return static_cast<int>(box.SendDlgItemMessage(502, PBM_GETRANGE, FALSE));
 }
 
-class ImportStatusTest : public ::testing::Test {
+class ImportStatusTest : public progress_tests::ProgressTest {
 protected:
     CProgressBox* openOwnBox() {
         auto* box = new CProgressBox;
@@ -34,8 +34,8 @@ protected:
     void TearDown() override {
         ProgressDialogDelete();
         ProgressDialogClear();
+        ProgressTest::TearDown();
     }
-    BoxWatchdog watchdog_;
 };
 
 TEST_F(ImportStatusTest, InstallsTheCallersBoxAndSendsItTheTexts) {
@@ -44,16 +44,14 @@ TEST_F(ImportStatusTest, InstallsTheCallersBoxAndSendsItTheTexts) {
     first->Progress(7);
     EXPECT_EQ(ImportUpdateStatus(first, 0, 200, "Import", "reading"), 1);
     EXPECT_EQ(ProgressDialogExists(), 1);
-    EXPECT_EQ(test_host::windowText(first->m_hWnd), "Import");
-    EXPECT_EQ(description(*first), "reading");
-    EXPECT_EQ(barUpper(*first), 200);
-    EXPECT_EQ(first->SendDlgItemMessage(502, PBM_GETPOS), 7);
+    EXPECT_EQ(test_host::windowText(first->m_hWnd) + "/" + description(*first), "Import/reading");
+    EXPECT_EQ(std::pair(barUpper(*first), int(first->SendDlgItemMessage(502, PBM_GETPOS))),
+              std::pair(200, 7));
 
     // A different box gets the texts and becomes current; the current one is not reset.
     CProgressBox* second = openOwnBox();
     EXPECT_EQ(ImportUpdateStatus(second, 0, 0, "Second", "its own"), 1);
-    EXPECT_EQ(description(*second), "its own");
-    EXPECT_EQ(description(*first), "reading");
+    EXPECT_EQ(description(*second) + "/" + description(*first), "its own/reading");
     second->Cancel();
     EXPECT_EQ(ImportUpdateStatus(second, 0, 0, nullptr, nullptr), 0);
     delete first;
@@ -75,23 +73,19 @@ TEST_F(ImportStatusTest, CancelledBoxStopsThePumpAndAnswersZero) {
 }
 
 TEST_F(ImportStatusTest, LongDescriptionsShowTheirEnd) {
-    const struct {
-        const char* label;
-        size_t length;
-        bool cut;
-    } rows[] = {{"254 bytes", 254, false}, {"255 bytes", 255, true}, {"300 bytes", 300, true}};
+    const std::pair<size_t, bool> rows[] = {{254, false}, {255, true}, {300, true}}; // length, cut
     const std::string title(100, 'T');
     ProgressDialogInit(title.c_str(), "", 0);
     const HWND box = test_host::findDialog(title.c_str());
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
+    for (const auto& [length, cut] : rows) {
+        SCOPED_TRACE(length);
         std::string text;
-        for (size_t index = 0; index < row.length; ++index)
+        for (size_t index = 0; index < length; ++index)
             text += static_cast<char>('a' + index % 26);
         SetWindowTextA(box, "changed");
         EXPECT_FALSE(pumps([&] { ImpUpdText2(text.c_str(), 0); }));
         EXPECT_EQ(test_host::windowText(GetDlgItem(box, 500)),
-                  row.cut ? "..." + text.substr(text.size() - 251) : text);
+                  cut ? "..." + text.substr(text.size() - 251) : text);
         EXPECT_EQ(test_host::windowText(box), title.substr(0, 79));
     }
     EXPECT_TRUE(pumps([] { ImpUpdText2(nullptr, 50); }));

@@ -12,10 +12,11 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace {
 
-using progress_tests::BoxWatchdog;
 using progress_tests::kWithCancel;
 using progress_tests::kWithoutCancel;
 
@@ -36,24 +37,23 @@ int barPosition(CWnd& box) {
     return static_cast<int>(box.SendDlgItemMessage(502, PBM_GETPOS));
 }
 
-class ProgressBoxTest : public ::testing::Test {
-protected:
-    BoxWatchdog watchdog_;
-};
+using ProgressBoxTest = progress_tests::ProgressTest;
 
 TEST_F(ProgressBoxTest, CancelStateFollowsTheMembers) {
     CProgressBox box;
-    EXPECT_EQ(box.Cancelled(), 1);
-    EXPECT_EQ(box.IsFinished(), 0);
-    box.Cancel();
-    EXPECT_EQ(box.Cancelled(), 0);
-    EXPECT_EQ(box.IsFinished(), 1);
-    box.Reset();
-    EXPECT_EQ(box.Cancelled(), 1);
-    EXPECT_EQ(box.IsFinished(), 0);
-    box.Finish();
-    EXPECT_EQ(box.Cancelled(), 1);
-    EXPECT_EQ(box.IsFinished(), 1);
+    // clang-format off
+    const struct { const char* label; void (CProgressBox::*step)(); int cancelled, finished; } rows[] = {
+        {"new", nullptr, 1, 0}, {"cancelled", &CProgressBox::Cancel, 0, 1},
+        {"reset", &CProgressBox::Reset, 1, 0}, {"finished", &CProgressBox::Finish, 1, 1},
+    };
+    // clang-format on
+    for (const auto& row : rows) {
+        if (row.step != nullptr)
+            (box.*row.step)();
+        EXPECT_EQ(std::pair(box.Cancelled(), box.IsFinished()),
+                  std::pair(row.cancelled, row.finished))
+            << row.label;
+    }
     // Without a window every member that touches controls does nothing.
     box.SetText("title", "desc");
     box.Progress(5);
@@ -62,17 +62,13 @@ TEST_F(ProgressBoxTest, CancelStateFollowsTheMembers) {
 }
 
 TEST_F(ProgressBoxTest, CancelButtonDestroysParksOrKeeps) {
-    const struct {
-        const char* label;
-        bool extended;
-        bool keepOnCancel;
-        bool windowStays;
-        bool parked;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; bool extended, keepOnCancel, windowStays, parked; } rows[] = {
         {"plain box", false, false, false, false},
         {"plain box kept on cancel", false, true, true, false},
         {"extended box", true, false, true, true},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         std::unique_ptr<CProgressBox> box =
@@ -82,12 +78,11 @@ TEST_F(ProgressBoxTest, CancelButtonDestroysParksOrKeeps) {
         const HWND window = box->m_hWnd;
         SendMessageA(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
         test_host::pumpMessages();
-        EXPECT_EQ(box->Cancelled(), 0);
-        EXPECT_EQ(box->IsFinished(), 1);
-        EXPECT_EQ(IsWindow(window) != FALSE, row.windowStays);
         RECT rect{};
         GetWindowRect(window, &rect);
-        EXPECT_EQ(row.parked, rect.left == -32000 && rect.top == -32000);
+        EXPECT_EQ(std::tuple(box->Cancelled(), box->IsFinished(), IsWindow(window) != FALSE,
+                             rect.left == -32000 && rect.top == -32000),
+                  std::tuple(0, 1, row.windowStays, row.parked));
         box->Progress(3); // nothing happens without a window
     }
 }
@@ -109,39 +104,33 @@ TEST_F(ProgressBoxTest, TextsKeepBoundedTitleAndIgnoreEmptyCancelText) {
 
 // The bar shows the same proportion as the dock frame, whatever the range's width.
 TEST_F(ProgressBoxTest, LargeRangesKeepTheirProportion) {
-    const struct {
-        const char* label;
-        unsigned __int64 range;
-    } rows[] = {
-        {"31 bits", 0x7FFFFFFFull},
-        {"32 bits", 0x80000000ull},
-        {"33 bits", 0x100000000ull},
-        {"2^40", 1ull << 40},
-    };
+    const std::pair<const char*, unsigned __int64> rows[] = {{"31 bits", 0x7FFFFFFFull},
+                                                             {"32 bits", 0x80000000ull},
+                                                             {"33 bits", 0x100000000ull},
+                                                             {"2^40", 1ull << 40}};
     progress_tests::DockFrame frame;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
+    for (const auto& [label, range] : rows) {
+        SCOPED_TRACE(label);
         auto box = openBox<CProgressBox>(kWithoutCancel);
-        box->SetRange(static_cast<__int64>(row.range));
-        EXPECT_EQ(frame->GetProgressUpper(), row.range);
-        box->Progress(row.range / 4);
-        EXPECT_EQ(frame->GetProgressPosition(), row.range / 4);
-        EXPECT_EQ(frame->GetProgressUpper(), row.range);
+        box->SetRange(static_cast<__int64>(range));
+        EXPECT_EQ(frame->GetProgressUpper(), range);
+        box->Progress(range / 4);
+        EXPECT_EQ(std::pair(frame->GetProgressPosition(), frame->GetProgressUpper()),
+                  std::pair(range / 4, range));
         const PBRANGE bar = barRange(*box);
-        EXPECT_EQ(bar.iLow, 0);
-        EXPECT_GT(bar.iHigh, 0x3FFFFFFF);
+        EXPECT_TRUE(bar.iLow == 0 && bar.iHigh > 0x3FFFFFFF) << bar.iLow << ".." << bar.iHigh;
         EXPECT_NEAR(static_cast<double>(barPosition(*box)) / bar.iHigh, 0.25, 1e-6);
         box->DeltaProgress(-1);
-        EXPECT_EQ(frame->GetProgressPosition(), row.range / 4 - 1);
-        box->Progress(row.range + 5); // beyond the range: a full bar
-        if (row.range > 0x7FFFFFFF) {
+        EXPECT_EQ(frame->GetProgressPosition(), range / 4 - 1);
+        box->Progress(range + 5); // beyond the range: a full bar
+        if (range > 0x7FFFFFFF) {
             EXPECT_EQ(barPosition(*box), bar.iHigh);
             box->DeltaProgress(0x7FFFFFFF); // stays within the range
-            EXPECT_EQ(frame->GetProgressPosition(), row.range);
+            EXPECT_EQ(frame->GetProgressPosition(), range);
         }
         box.reset();
-        EXPECT_EQ(frame->GetProgressState(), 0);
-        EXPECT_EQ(frame->GetProgressUpper(), 0u);
+        EXPECT_EQ(std::pair(frame->GetProgressState(), frame->GetProgressUpper()),
+                  std::pair(0, 0ull));
     }
 }
 
@@ -164,12 +153,9 @@ TEST_F(ProgressBoxTest, EmbeddedBoxStretchesAndLetsItsParentColour) {
     box->SetWindowPos(nullptr, 0, 0, 500, 120, SWP_NOMOVE | SWP_NOZORDER);
     RECT client{};
     box->GetClientRect(&client);
-    for (const int id : {500, 502}) {
-        RECT rect{};
-        ::GetWindowRect(box->GetDlgItem(id)->m_hWnd, &rect);
-        ::MapWindowPoints(nullptr, box->m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
-        EXPECT_EQ(rect.right, client.right) << "control " << id;
-    }
+    for (const int id : {500, 502})
+        EXPECT_EQ(test_host::placeIn(box->m_hWnd, box->GetDlgItem(id)->m_hWnd).right, client.right)
+            << id;
     const HDC dc = GetDC(box->m_hWnd);
     EXPECT_EQ(box->SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                reinterpret_cast<LPARAM>(box->GetDlgItem(500)->m_hWnd)),
@@ -179,30 +165,18 @@ TEST_F(ProgressBoxTest, EmbeddedBoxStretchesAndLetsItsParentColour) {
     parent.DestroyWindow();
 }
 
-} // namespace
-
-namespace {
-
 // The library's two templates, control by control.
 TEST_F(ProgressBoxTest, TemplatesHoldTheirControls) {
-    const struct {
-        const char* label;
-        unsigned int templateId;
-        int id;
-        const char* className;
-        DWORD style; // bits that must be set
-        DWORD absent;
-        RECT units; // x, y, width, height in dialog units
-    } rows[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char* label; unsigned int templateId; int id; const char* className; DWORD style, absent; /* bits set, bits clear */ RECT units; } rows[] = {
         {"206 cancel", 206, IDCANCEL, "Button", WS_TABSTOP | BS_PUSHBUTTON, BS_DEFPUSHBUTTON, {122, 25, 40, 14}},
         {"206 description", 206, 500, "Static", SS_LEFT, SS_CENTER, {5, 5, 154, 17}},
         // The bar takes its template border off its style when it is created.
         {"206 bar", 206, 502, "msctls_progress32", PBS_SMOOTH, 0, {5, 26, 114, 12}},
         {"234 description", 234, 500, "Static", SS_CENTER, 0, {5, 5, 154, 17}},
         {"234 bar", 234, 502, "msctls_progress32", 0, PBS_SMOOTH, {5, 26, 156, 12}},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         auto box = openBox<CProgressBox>(row.templateId);
@@ -211,29 +185,14 @@ TEST_F(ProgressBoxTest, TemplatesHoldTheirControls) {
         EXPECT_EQ(dialogStyle & (WS_POPUP | WS_CAPTION), static_cast<DWORD>(WS_POPUP | WS_CAPTION));
         EXPECT_EQ(test_host::windowText(box->m_hWnd), "");
         EXPECT_EQ(GetDlgItem(box->m_hWnd, IDCANCEL) != nullptr, row.templateId == 206);
-        LOGFONTA font{};
-        GetObjectA(reinterpret_cast<HFONT>(box->SendMessage(WM_GETFONT)), sizeof font, &font);
-        EXPECT_STREQ(font.lfFaceName, "Segoe UI");
-
+        EXPECT_EQ(test_host::fontFace(box->m_hWnd), "Segoe UI");
         const HWND control = GetDlgItem(box->m_hWnd, row.id);
         ASSERT_NE(control, nullptr);
-        char className[64] = {};
-        GetClassNameA(control, className, sizeof className);
-        EXPECT_STREQ(className, row.className);
+        EXPECT_EQ(test_host::className(control), row.className);
         const DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
-        EXPECT_EQ(style & row.style, row.style);
-        EXPECT_EQ(style & row.absent, 0u);
-        RECT expected = row.units; // mapped as position and size, as the dialog manager does
-        MapDialogRect(box->m_hWnd, &expected);
-        expected.right += expected.left;
-        expected.bottom += expected.top;
-        RECT actual{};
-        GetWindowRect(control, &actual);
-        MapWindowPoints(nullptr, box->m_hWnd, reinterpret_cast<POINT*>(&actual), 2);
-        EXPECT_EQ(actual.left, expected.left);
-        EXPECT_EQ(actual.top, expected.top);
-        EXPECT_EQ(actual.right, expected.right);
-        EXPECT_EQ(actual.bottom, expected.bottom);
+        EXPECT_EQ(style & (row.style | row.absent), row.style);
+        EXPECT_EQ(test_host::placeIn(box->m_hWnd, control),
+                  test_host::unitsToPixels(box->m_hWnd, row.units));
     }
 }
 

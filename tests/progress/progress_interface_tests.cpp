@@ -9,16 +9,18 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <tuple>
 #include <thread>
 
 namespace {
 
 using progress_tests::SettingsFile;
 
-constexpr UINT kLastPumped = WM_USER - 1;
+using progress_tests::kProbe;
 
-// A window that counts the messages kLastPumped it receives, notes the shell's nesting
+// A window that counts the messages kProbe it receives, notes the shell's nesting
 // depth meanwhile and, when asked, deletes the current progress box on the first.
 struct Receiver {
     int received = 0;
@@ -37,7 +39,7 @@ struct Receiver {
 
     static LRESULT CALLBACK procedure(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<Receiver*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-        if (message != kLastPumped || self == nullptr)
+        if (message != kProbe || self == nullptr)
             return DefWindowProcA(hWnd, message, wParam, lParam);
         ++self->received;
         if (self->shell != nullptr)
@@ -48,30 +50,27 @@ struct Receiver {
     }
 };
 
-bool takeQueued(UINT message, MSG* taken = nullptr) {
+std::optional<MSG> takeQueued(UINT message) {
     MSG msg{};
-    const bool found = PeekMessageA(&msg, nullptr, message, message, PM_REMOVE) != FALSE;
-    if (taken != nullptr)
-        *taken = msg;
-    return found;
+    return PeekMessageA(&msg, nullptr, message, message, PM_REMOVE) ? std::optional(msg)
+                                                                    : std::nullopt;
 }
 
 using ProgressInterfaceTest = progress_tests::ProgressTest;
 
 TEST_F(ProgressInterfaceTest, PumpTakesOnlyMessagesBelowUserAndKeepsQuit) {
     Receiver receiver;
-    PostMessageA(receiver.window, kLastPumped, 0, 0);
+    PostMessageA(receiver.window, kProbe, 0, 0);
     PostMessageA(receiver.window, WM_USER, 0, 0);
     EXPECT_EQ(PeekMessageLoop(), 1);
     EXPECT_EQ(receiver.received, 1);
     EXPECT_TRUE(takeQueued(WM_USER));
 
     PostQuitMessage(7);
-    PostMessageA(receiver.window, kLastPumped, 0, 0);
+    PostMessageA(receiver.window, kProbe, 0, 0);
     EXPECT_EQ(PeekMessageLoop(), 1);
-    MSG quit{};
-    EXPECT_TRUE(takeQueued(WM_QUIT, &quit));
-    EXPECT_EQ(quit.wParam, 7u);
+    const std::optional<MSG> quit = takeQueued(WM_QUIT);
+    EXPECT_EQ(quit.value_or(MSG{}).wParam, 7u);
     test_host::pumpMessages();
 }
 
@@ -80,25 +79,23 @@ TEST_F(ProgressInterfaceTest, PumpEndsWhenADispatchedMessageDeletesTheBox) {
     ASSERT_EQ(ProgressDialogExists(), 1);
     Receiver receiver;
     receiver.deleteBox = true;
-    PostMessageA(receiver.window, kLastPumped, 0, 0);
-    PostMessageA(receiver.window, kLastPumped, 0, 0);
+    PostMessageA(receiver.window, kProbe, 0, 0);
+    PostMessageA(receiver.window, kProbe, 0, 0);
     ProgressDialogPos(5);
     EXPECT_EQ(ProgressDialogExists(), 0);
     EXPECT_EQ(receiver.received, 1);
-    EXPECT_TRUE(takeQueued(kLastPumped));
+    EXPECT_TRUE(takeQueued(kProbe));
 }
 
 TEST_F(ProgressInterfaceTest, ShellBracketPairsItsCallsAroundThePump) {
-    const struct {
-        const char* label;
-        const wchar_t* shellPath; // null: the shell is not loaded
-        long bracketsPerCall;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; const wchar_t* shellPath; /* null: not loaded */ long bracketsPerCall; } rows[] = {
         {"not loaded", nullptr, 0},
         {"loaded", L"x64TRSHELL.dll", 1},
         {"without restste", L"x64TRSHELL-variants\\no-restste\\x64TRSHELL.dll", 0},
         {"unloaded after use", nullptr, 0},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         ASSERT_EQ(GetModuleHandleA("x64TRSHELL.dll"), nullptr);
@@ -108,32 +105,29 @@ TEST_F(ProgressInterfaceTest, ShellBracketPairsItsCallsAroundThePump) {
         ShellStateCounts before{};
         if (receiver.shell != nullptr)
             before = progress_tests::shellCounts(receiver.shell);
-        PostMessageA(receiver.window, kLastPumped, 0, 0);
+        PostMessageA(receiver.window, kProbe, 0, 0);
         PeekMessageLoop();
         EXPECT_EQ(receiver.received, 1);
         if (receiver.shell != nullptr) {
             const ShellStateCounts after = progress_tests::shellCounts(receiver.shell);
-            EXPECT_EQ(after.saves - before.saves, row.bracketsPerCall);
-            EXPECT_EQ(after.restores - before.restores, row.bracketsPerCall);
-            EXPECT_EQ(after.depth, 0);
-            EXPECT_EQ(receiver.shellDepth, row.bracketsPerCall);
+            const long n = row.bracketsPerCall; // saves, restores, depth after, depth meanwhile
+            EXPECT_EQ(std::tuple(after.saves - before.saves, after.restores - before.restores,
+                                 after.depth, long{receiver.shellDepth}),
+                      std::tuple(n, n, 0L, n));
             FreeLibrary(receiver.shell);
         }
     }
 }
 
 TEST_F(ProgressInterfaceTest, CurrentBoxDisablesItsOwnerUntilDeleted) {
-    const struct {
-        const char* label;
-        const char* cancelText;
-        bool ownerEnabledBefore;
-        bool hasCancel;
-    } rows[] = {
+    // clang-format off
+    const struct { const char* label; const char* cancelText; bool ownerEnabledBefore, hasCancel; } rows[] = {
         {"no cancel", nullptr, true, false},
         {"empty cancel text", "", true, false},
         {"cancel text", "Stop", true, true},
         {"owner disabled before", "Stop", false, true},
     };
+    // clang-format on
     const HWND owner = test_host::application().mainWindow().m_hWnd;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -144,9 +138,8 @@ TEST_F(ProgressInterfaceTest, CurrentBoxDisablesItsOwnerUntilDeleted) {
         ASSERT_NE(box, nullptr);
         EXPECT_FALSE(IsWindowEnabled(owner));
         EXPECT_EQ(GetDlgItem(box, IDCANCEL) != nullptr, row.hasCancel);
-        PBRANGE range{};
-        SendDlgItemMessageA(box, 502, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-        EXPECT_EQ(range.iHigh, 100); // range 0 leaves the template's
+        // Range 0 leaves the template's upper bound.
+        EXPECT_EQ(SendDlgItemMessageA(box, 502, PBM_GETRANGE, FALSE, 0), 100);
         if (row.hasCancel) {
             EXPECT_EQ(test_host::windowText(GetDlgItem(box, IDCANCEL)), "Stop");
             SendMessageA(GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0);

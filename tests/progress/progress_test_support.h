@@ -8,6 +8,7 @@
 #include <ui_driver.h>
 
 #include <d64avor.h>
+#include <x64TRSHELL.h>
 #include <gtest/gtest.h>
 #include <z64eveze.h>
 
@@ -30,19 +31,9 @@ bool pumps(Call call) {
     return PeekMessageA(&msg, nullptr, kProbe, kProbe, PM_REMOVE) == FALSE;
 }
 
-// Fails the test and closes what is left open when the test hangs in a window.
-class BoxWatchdog {
-public:
-    BoxWatchdog() {
-        script_.then([] { return false; });
-    }
-
-private:
-    test_host::UiScript script_{10000};
-};
-
-// The fixture of tests that open progress boxes: a watchdog, and afterwards no current
-// box and the main window enabled again.
+// The fixture of tests that open progress boxes: a script without steps as the watchdog
+// (it fails the test and closes what is left open when the test hangs in a window), and
+// afterwards no current box and the main window enabled again.
 class ProgressTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -50,7 +41,7 @@ protected:
         EXPECT_EQ(ProgressDialogExists(), 0);
         EnableWindow(test_host::application().mainWindow().m_hWnd, TRUE);
     }
-    BoxWatchdog watchdog_;
+    test_host::UiScript watchdog_;
 };
 
 // A dock frame of the test host for one test.
@@ -74,12 +65,6 @@ public:
     ~SettingsFile() { DeleteFileW(path().c_str()); }
     static std::wstring path() { return test_support::programDirectory() + L"\\tq.ver"; }
 };
-
-} // namespace progress_tests
-
-#include <x64TRSHELL.h>
-
-namespace progress_tests {
 
 // The stand-in shell's counts, read through its test-only entry.
 inline ShellStateCounts shellCounts(HMODULE shell) {

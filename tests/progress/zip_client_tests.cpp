@@ -7,17 +7,17 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <string>
 
 namespace {
 
-
 constexpr INT_PTR kWideUser = static_cast<INT_PTR>(0x123456789ABCDEF0ll);
 
 // What a routine saw while it ran.
+using Arguments = std::array<INT_PTR, 6>;
 struct Seen {
-    INT_PTR arguments[6] = {};
+    Arguments arguments{};
     bool boxCurrent = false;
     std::string caption;
     bool cancelPressed = false;
@@ -44,17 +44,14 @@ void noteInterface() {
 
 int unzipRoutine(int first, int mode, INT_PTR user) {
     g_seen = Seen{};
-    g_seen.arguments[0] = first;
-    g_seen.arguments[1] = mode;
-    g_seen.arguments[2] = user;
+    g_seen.arguments = {first, mode, user, 0, 0, 0};
     noteInterface();
     return 41;
 }
 
 int zipRoutine(INT_PTR a, INT_PTR b, INT_PTR c, int d, int e, INT_PTR user) {
     g_seen = Seen{};
-    const INT_PTR arguments[6] = {a, b, c, d, e, user};
-    std::copy(arguments, arguments + 6, g_seen.arguments);
+    g_seen.arguments = {a, b, c, d, e, user};
     noteInterface();
     return 42;
 }
@@ -62,15 +59,9 @@ int zipRoutine(INT_PTR a, INT_PTR b, INT_PTR c, int d, int e, INT_PTR user) {
 using ZipClientTest = progress_tests::ProgressTest;
 
 TEST_F(ZipClientTest, PassesArgumentsAndShowsABoxUnlessAskedNot) {
-    const struct {
-        const char* label;
-        bool zip;
-        int selectorOrMode; // the caption selector (zip) or the mode (unzip)
-        int noProgress;
-        int expectedMode;
-        bool box;
-        const char* caption;
-    } rows[] = {
+    // The selector is the caption selector (zip) or the mode (unzip).
+    // clang-format off
+    const struct { const char* label; bool zip; int selectorOrMode, noProgress, expectedMode; bool box; const char* caption; } rows[] = {
         {"unzip -343", false, -343, 0, 0, false, ""},
         {"unzip -342", false, -342, 0, 1, false, ""},
         {"unzip with box", false, 5, 0, 5, true, "Unzipping files"},
@@ -78,23 +69,20 @@ TEST_F(ZipClientTest, PassesArgumentsAndShowsABoxUnlessAskedNot) {
         {"zip with box, selector 0", true, 0, 0, 0, true, "Zipping files"},
         {"zip with box, selector 3", true, 3, 0, 0, true, "Unzipping files"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         if (row.zip) {
             EXPECT_EQ(ZipInterfaceClient(row.selectorOrMode, zipRoutine, 1, kWideUser, -3, 4, 5,
                                          row.noProgress, kWideUser),
                       42);
-            const INT_PTR expected[6] = {1, kWideUser, -3, 4, 5, kWideUser};
-            for (int index = 0; index < 6; ++index)
-                EXPECT_EQ(g_seen.arguments[index], expected[index]) << "argument " << index;
+            EXPECT_EQ(g_seen.arguments, (Arguments{1, kWideUser, -3, 4, 5, kWideUser}));
         } else {
             EXPECT_EQ(UnZipClient(1, unzipRoutine, 9, row.selectorOrMode, kWideUser), 41);
-            EXPECT_EQ(g_seen.arguments[0], 9);
-            EXPECT_EQ(g_seen.arguments[1], row.expectedMode);
-            EXPECT_EQ(g_seen.arguments[2], kWideUser);
+            EXPECT_EQ(g_seen.arguments, (Arguments{9, row.expectedMode, kWideUser, 0, 0, 0}));
         }
-        EXPECT_EQ(g_seen.boxCurrent, row.box);
-        EXPECT_EQ(g_seen.caption, row.caption);
+        EXPECT_EQ(std::pair(g_seen.boxCurrent, g_seen.caption),
+                  std::pair(row.box, std::string(row.caption)));
         EXPECT_EQ(ProgressDialogExists(), 0);
         EXPECT_EQ(test_host::findDialog(nullptr), nullptr);
         EXPECT_TRUE(IsWindowEnabled(test_host::application().mainWindow().m_hWnd));
