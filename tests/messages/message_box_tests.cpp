@@ -59,9 +59,18 @@ void readBox(HWND box, Shown& shown) {
     }
 }
 
+// This thread's balloon: other processes (a gallery running beside the tests) may show theirs.
+HWND threadBalloon() {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, D64AVOR_BALLOON_CLASS, nullptr)) != nullptr)
+        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+            return window;
+    return nullptr;
+}
+
 // Reads the thread's balloon through its window contract, and closes it.
 void readBalloon(Shown& shown) {
-    HWND window = FindWindowW(D64AVOR_BALLOON_CLASS, nullptr);
+    HWND window = threadBalloon();
     if (window == nullptr)
         return;
     wchar_t content[600] = {};
