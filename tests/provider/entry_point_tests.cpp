@@ -280,31 +280,24 @@ TEST(StgOpenStorageOnILockBytes, LockBytesWithoutLockSupportAreNeverLocked) {
 
 TEST_F(EntryPoints, ReportsTheModeTheRootIsOpenFor) {
     // STGM_CREATE says how a root came to be, not what it is open for.
-    // clang-format off
-    struct Row { const char* label; bool onLockBytes; DWORD mode; DWORD expected; };
-    const Row rows[] = {
-        {"file", false, kCreateMode, kReadWriteMode},
-        {"file, transacted", false, kCreateMode | STGM_TRANSACTED, kReadWriteMode | STGM_TRANSACTED},
-        {"lock bytes", true, kCreateMode, kReadWriteMode},
-        {"lock bytes, transacted", true, kCreateMode | STGM_TRANSACTED, kReadWriteMode | STGM_TRANSACTED},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
-            SCOPED_TRACE(api->label);
-            ComPtr<ILockBytes> lockBytes;
-            ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, lockBytes.put()), S_OK);
-            ComPtr<IStorage> storage;
-            const HRESULT created =
-                row.onLockBytes
-                    ? api->createDocfileOnLockBytes(lockBytes.get(), row.mode, 0, storage.put())
-                    : api->createDocfile(folder.file(L"stat.stg").c_str(), row.mode, 0,
-                                         storage.put());
-            ASSERT_EQ(created, S_OK);
-            STATSTG stat{};
-            ASSERT_EQ(storage->Stat(&stat, STATFLAG_NONAME), S_OK);
-            EXPECT_EQ(stat.grfMode, row.expected);
+    for (const DWORD transacted : {DWORD{0}, DWORD{STGM_TRANSACTED}}) {
+        for (const bool onLockBytes : {false, true}) {
+            for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
+                SCOPED_TRACE(std::string(api->label) + (onLockBytes ? " lock bytes" : " file") +
+                             (transacted ? ", transacted" : ""));
+                ComPtr<ILockBytes> bytes;
+                ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), S_OK);
+                const DWORD mode = kCreateMode | transacted;
+                ComPtr<IStorage> root;
+                const std::wstring file = folder.file(L"stat.stg");
+                ASSERT_EQ(onLockBytes
+                              ? api->createDocfileOnLockBytes(bytes.get(), mode, 0, root.put())
+                              : api->createDocfile(file.c_str(), mode, 0, root.put()),
+                          S_OK);
+                STATSTG stat{};
+                ASSERT_EQ(root->Stat(&stat, STATFLAG_NONAME), S_OK);
+                EXPECT_EQ(stat.grfMode, kReadWriteMode | transacted);
+            }
         }
     }
 }
@@ -386,13 +379,10 @@ TEST_F(EntryPoints, ConvertKeepsTheFormerFileInAContentsStream) {
 }
 
 TEST_F(EntryPoints, TemporaryAndDeleteOnReleaseFilesGoWithTheRoot) {
-    // clang-format off
-    struct Row { const char* label; bool named; };
-    // clang-format on
-    for (const Row& row : {Row{"no name", false}, Row{"delete on release", true}}) {
-        SCOPED_TRACE(row.label);
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "delete on release" : "no name");
         ComPtr<IStorage> storage;
-        ASSERT_EQ(providerApi().createDocfile(row.named ? path.c_str() : nullptr,
+        ASSERT_EQ(providerApi().createDocfile(named ? path.c_str() : nullptr,
                                               kCreateMode | STGM_DELETEONRELEASE, 0, storage.put()),
                   S_OK);
         STATSTG stat{};
