@@ -150,12 +150,9 @@ TEST(Interop, DocumentsThePoviderWritesReadTheSameThroughOle32) {
 
 TEST(Interop, DocumentsOle32WritesReadTheSameThroughTheProvider) {
     const std::wstring path = interopFolder() + L"\\written-by-ole32.stg";
-    {
-        // Wine's ole32 cannot write the user-defined set: it replaces the document-summary
-        // stream with a stream holding that set alone, which the format does not allow.
-        ComPtr<IStorage> root = createDocument(ole32Api(), path);
-        buildSample(root.get(), false);
-    }
+    // Wine's ole32 cannot write the user-defined set: it replaces the document-summary stream
+    // with a stream holding that set alone, which the format does not allow.
+    buildSample(createDocument(ole32Api(), path).get(), false);
     const Views mine = viewThrough(providerApi(), path);
     const Views wine = viewThrough(ole32Api(), path);
     ASSERT_FALSE(wine.tree.empty());

@@ -101,8 +101,7 @@ const ShareRow kShareRows[] = {
 
 // A document with one stream, "S" = "shared".
 void makeSharedDocument(const std::wstring& path) {
-    ComPtr<IStorage> storage = createDocument(providerApi(), path);
-    writeStream(storage.get(), L"S", "shared");
+    writeStream(createDocument(providerApi(), path).get(), L"S", "shared");
 }
 
 } // namespace
