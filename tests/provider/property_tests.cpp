@@ -88,14 +88,16 @@ std::wstring ole32StreamName(const FMTID& id) {
 }
 
 // clang-format off
-// The bytes of a fixed-size value of `type`; 0 for the types held through a pointer.
-size_t scalarSize(VARTYPE type) {
+// The bytes of one element of `type` in a vector or an array.
+size_t elementSize(VARTYPE type) {
     switch (type) {
     case VT_I1: case VT_UI1: return 1;
     case VT_I2: case VT_UI2: case VT_BOOL: return 2;
     case VT_I4: case VT_UI4: case VT_R4: case VT_ERROR: case VT_INT: case VT_UINT: return 4;
     case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: case VT_FILETIME: return 8;
-    default: return 0;
+    case VT_CLSID: return sizeof(CLSID);
+    case VT_VARIANT: return sizeof(PROPVARIANT);
+    default: return sizeof(void*);
     }
 }
 
@@ -103,8 +105,6 @@ bool sameValue(const PROPVARIANT& read, const PROPVARIANT& written);
 
 // Whether two elements of `type` at `a` and `b` hold the same data.
 bool sameElement(VARTYPE type, const void* a, const void* b) {
-    if (const size_t size = scalarSize(type))
-        return std::memcmp(a, b, size) == 0;
     switch (type) {
     case VT_LPSTR: return std::strcmp(*static_cast<char* const*>(a), *static_cast<char* const*>(b)) == 0;
     case VT_LPWSTR: return std::wcscmp(*static_cast<wchar_t* const*>(a), *static_cast<wchar_t* const*>(b)) == 0;
@@ -112,49 +112,40 @@ bool sameElement(VARTYPE type, const void* a, const void* b) {
         const BSTR x = *static_cast<const BSTR*>(a), y = *static_cast<const BSTR*>(b);
         return SysStringByteLen(x) == SysStringByteLen(y) && std::memcmp(x, y, SysStringByteLen(x)) == 0;
     }
-    case VT_CLSID: return *static_cast<const CLSID*>(a) == *static_cast<const CLSID*>(b);
     case VT_VARIANT: return sameValue(*static_cast<const PROPVARIANT*>(a), *static_cast<const PROPVARIANT*>(b));
     // A DECIMAL overlays the whole variant, its first two bytes where the type is.
     case VT_DECIMAL: return std::memcmp(static_cast<const char*>(a) + 2, static_cast<const char*>(b) + 2, sizeof(DECIMAL) - 2) == 0;
-    default: return false;
+    default: return std::memcmp(a, b, elementSize(type)) == 0;
     }
-}
-
-size_t elementSize(VARTYPE type) {
-    return type == VT_VARIANT ? sizeof(PROPVARIANT) : type == VT_CLSID ? sizeof(CLSID) : scalarSize(type) ? scalarSize(type) : sizeof(void*);
 }
 
 // Whether `read` has the type of `written` and the same data, element by element (the
 // bounds of every dimension of an array too).
 bool sameValue(const PROPVARIANT& read, const PROPVARIANT& written) {
-    const VARTYPE element = written.vt & VT_TYPEMASK;
+    const VARTYPE type = written.vt & VT_TYPEMASK;
+    auto sameElements = [type](const void* a, const void* b, ULONG count, size_t size) {
+        for (ULONG index = 0; index < count; ++index)
+            if (!sameElement(type, static_cast<const char*>(a) + index * size, static_cast<const char*>(b) + index * size))
+                return false;
+        return true;
+    };
     if (read.vt != written.vt)
         return false;
-    if (written.vt & VT_VECTOR) {
-        const auto* a = static_cast<const char*>(static_cast<const void*>(read.cac.pElems));
-        const auto* b = static_cast<const char*>(static_cast<const void*>(written.cac.pElems));
-        bool same = read.cac.cElems == written.cac.cElems;
-        for (ULONG index = 0; same && index < written.cac.cElems; ++index)
-            same = sameElement(element, a + index * elementSize(element), b + index * elementSize(element));
-        return same;
-    }
+    if (written.vt & VT_VECTOR)
+        return read.cac.cElems == written.cac.cElems && sameElements(read.cac.pElems, written.cac.pElems, written.cac.cElems, elementSize(type));
     if (written.vt & VT_ARRAY) {
-        const SAFEARRAY& a = *read.parray;
-        const SAFEARRAY& b = *written.parray;
-        bool same = a.cDims == b.cDims && a.cbElements == b.cbElements &&
-                    std::memcmp(a.rgsabound, b.rgsabound, b.cDims * sizeof(SAFEARRAYBOUND)) == 0;
+        const SAFEARRAY &a = *read.parray, &b = *written.parray;
         ULONG count = 1;
         for (USHORT dimension = 0; dimension < b.cDims; ++dimension)
             count *= b.rgsabound[dimension].cElements;
-        for (ULONG index = 0; same && index < count; ++index)
-            same = sameElement(element, static_cast<const char*>(a.pvData) + index * a.cbElements, static_cast<const char*>(b.pvData) + index * b.cbElements);
-        return same;
+        return a.cDims == b.cDims && a.cbElements == b.cbElements && std::memcmp(a.rgsabound, b.rgsabound, b.cDims * sizeof(SAFEARRAYBOUND)) == 0 && sameElements(a.pvData, b.pvData, count, b.cbElements);
     }
     if (written.vt == VT_BLOB)
         return read.blob.cbSize == written.blob.cbSize && std::memcmp(read.blob.pBlobData, written.blob.pBlobData, written.blob.cbSize) == 0;
     if (written.vt == VT_CLSID)
         return *read.puuid == *written.puuid;
-    return sameElement(element, &read.bVal, &written.bVal);
+    // A DECIMAL is the whole variant; every other scalar lies where bVal does.
+    return type == VT_DECIMAL ? sameElement(type, &read, &written) : sameElement(type, &read.bVal, &written.bVal);
 }
 
 // A value of each kind the sets hold, made by its row.
