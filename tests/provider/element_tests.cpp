@@ -142,9 +142,10 @@ const wchar_t kLongName[] = L"abcdefghijklmnopqrstuvwxyz012345"; // 32 character
 
 } // namespace
 
-TEST(StorageArguments, CreateAndOpenStreamAnswerAsDocumented) {
+TEST(StorageArguments, AnswerAsDocumented) {
+    // clang-format off
     runArgumentRows({
-        // clang-format off
+        // IStorage::CreateStream and OpenStream
         {"create", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
         {"create without out-parameter", [](IStorage* s) { return s->CreateStream(L"New", kChildMode, 0, 0, nullptr); }, STG_E_INVALIDPOINTER},
         {"create without name", [](IStorage* s) { return createStream(s, nullptr, kChildMode); }, STG_E_INVALIDNAME},
@@ -165,13 +166,7 @@ TEST(StorageArguments, CreateAndOpenStreamAnswerAsDocumented) {
         {"open without exclusive sharing", [](IStorage* s) { return openStream(s, L"Existing", STGM_READ | STGM_SHARE_DENY_WRITE); }, STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
         {"open twice", [](IStorage* s) { ComPtr<IStream> first; s->OpenStream(L"Existing", nullptr, kChildMode, 0, first.put()); return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED},
         {"open with create", [](IStorage* s) { return openStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG, "it ignores STGM_CREATE"},
-        // clang-format on
-    });
-}
-
-TEST(StorageArguments, CreateAndOpenStorageAnswerAsDocumented) {
-    runArgumentRows({
-        // clang-format off
+        // IStorage::CreateStorage and OpenStorage
         {"create", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, S_OK},
         {"create transacted", [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_TRANSACTED); }, S_OK},
         {"create without out-parameter", [](IStorage* s) { return s->CreateStorage(L"New", kChildMode, 0, 0, nullptr); }, STG_E_INVALIDPOINTER},
@@ -186,31 +181,7 @@ TEST(StorageArguments, CreateAndOpenStorageAnswerAsDocumented) {
         {"open twice", [](IStorage* s) { ComPtr<IStorage> first; s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, first.put()); return openStorage(s, L"Folder", kChildMode); }, STG_E_ACCESSDENIED},
         {"open with a priority storage", [](IStorage* s) { ComPtr<IStorage> child; return s->OpenStorage(L"Folder", s, kChildMode, nullptr, 0, child.put()); }, STG_E_INVALIDPARAMETER, "it ignores the priority storage"},
         {"open with exclusions", [](IStorage* s) { ComPtr<IStorage> child; wchar_t inner[] = L"Inner"; wchar_t* names[] = {inner, nullptr}; return s->OpenStorage(L"Folder", nullptr, kChildMode, names, 0, child.put()); }, STG_E_INVALIDPARAMETER},
-        // clang-format on
-    });
-}
-
-TEST(StorageArguments, ReadOnlyDocumentsRefuseChanges) {
-    runArgumentRows(
-        // clang-format off
-        {
-            {"create stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
-            {"open stream for writing", [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED, "it answers STG_E_INVALIDFLAG"},
-            {"open stream for reading", [](IStorage* s) { return openStream(s, L"Existing", kReadMode); }, S_OK},
-            {"create storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
-            {"destroy", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, STG_E_ACCESSDENIED},
-            {"rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Other"); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
-            {"set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
-            {"set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); }, STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
-            {"commit", [](IStorage* s) { return s->Commit(STGC_DEFAULT); }, S_OK},
-            // clang-format on
-        },
-        kReadMode);
-}
-
-TEST(StorageArguments, DestroyRenameAndTimesAnswerAsDocumented) {
-    runArgumentRows({
-        // clang-format off
+        // Destroy, rename, times, stat, commit, enumerate, move, copy and interfaces
         {"destroy a stream", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, S_OK},
         {"destroy a storage", [](IStorage* s) { return s->DestroyElement(L"folder"); }, S_OK},
         {"destroy a missing element", [](IStorage* s) { return s->DestroyElement(L"None"); }, STG_E_FILENOTFOUND},
@@ -236,23 +207,29 @@ TEST(StorageArguments, DestroyRenameAndTimesAnswerAsDocumented) {
         {"query IPersist", [](IStorage* s) { return query(s, IID_IPersist); }, E_NOINTERFACE},
         {"query a stream's ISequentialStream", [](IStorage* s) { ComPtr<IStream> stream; s->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()); return query(stream.get(), IID_ISequentialStream); }, E_NOINTERFACE, "it answers S_OK, as IStream derives from ISequentialStream"},
         {"copy into a transacted grandchild", [](IStorage* s) { ComPtr<IStorage> child; ComPtr<IStorage> grandchild; s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()); child->CreateStorage(L"Below", kChildMode | STGM_TRANSACTED, 0, 0, grandchild.put()); return s->CopyTo(0, nullptr, nullptr, grandchild.get()); }, STG_E_ACCESSDENIED},
-        // clang-format on
     });
-}
-
-TEST(StorageArguments, SimpleModeHasItsOwnRules) {
-    runArgumentRows(
-        // clang-format off
-        {
-            {"create a stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
-            {"create a new stream with STGM_CREATE", [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_CREATE); }, S_OK, "it refuses STGM_CREATE in simple mode even for a new name"},
-            {"create over an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode); }, STG_E_FILEALREADYEXISTS},
-            {"replace an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG},
-            {"create a storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_INVALIDFUNCTION},
-            {"open a storage", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, STG_E_INVALIDFUNCTION},
-            // clang-format on
-        },
-        STGM_SIMPLE | kReadWriteMode);
+    // A read-only document refuses changes.
+    runArgumentRows({
+        {"read-only: create stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
+        {"read-only: open stream for writing", [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED, "it answers STG_E_INVALIDFLAG"},
+        {"read-only: open stream for reading", [](IStorage* s) { return openStream(s, L"Existing", kReadMode); }, S_OK},
+        {"read-only: create storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
+        {"read-only: destroy", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, STG_E_ACCESSDENIED},
+        {"read-only: rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Other"); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
+        {"read-only: set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
+        {"read-only: set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); }, STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
+        {"read-only: commit", [](IStorage* s) { return s->Commit(STGC_DEFAULT); }, S_OK},
+    }, kReadMode);
+    // Simple mode has its own rules.
+    runArgumentRows({
+        {"simple: create a stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
+        {"simple: create a new stream with STGM_CREATE", [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_CREATE); }, S_OK, "it refuses STGM_CREATE in simple mode even for a new name"},
+        {"simple: create over an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode); }, STG_E_FILEALREADYEXISTS},
+        {"simple: replace an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG},
+        {"simple: create a storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_INVALIDFUNCTION},
+        {"simple: open a storage", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, STG_E_INVALIDFUNCTION},
+    }, STGM_SIMPLE | kReadWriteMode);
+    // clang-format on
 }
 
 TEST_F(Storages, EnumerationListsChildrenInDirectoryOrder) {
