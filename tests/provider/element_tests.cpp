@@ -15,6 +15,7 @@ using Storages = DocumentTest;
 namespace {
 
 constexpr DWORD kChildMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
 
 // A document holding a stream "Existing" (5 bytes) and a storage "Folder" holding a stream
 // "Inner".
@@ -477,7 +478,6 @@ TEST_F(Storages, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
     // The writer's later commits reuse the sectors of the state the reader opened; the reader
     // works on a snapshot taken at its open and sees none of it.
     makeSample(providerApi(), path).reset();
-    constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
     constexpr DWORD kSharedReader = STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE;
     ComPtr<IStorage> writer = openDocument(providerApi(), path, kSharedWriter);
     ASSERT_TRUE(writer);
@@ -504,7 +504,6 @@ TEST_F(Storages, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
 
 TEST_F(Storages, ASecondWriterCannotCommitOverAFileItNoLongerKnows) {
     makeSample(providerApi(), path).reset();
-    constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
     ComPtr<IStorage> first = openDocument(providerApi(), path, kSharedWriter);
     ComPtr<IStorage> second = openDocument(providerApi(), path, kSharedWriter);
     // Large enough for both writers' uncommitted bytes to leave memory: they must not meet in
