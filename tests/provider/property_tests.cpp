@@ -421,6 +421,7 @@ TEST_F(PropertySets, SpecialIdentifiersFollowTheRules) {
     EXPECT_TRUE(sameValue(readOne(set.get(), byId(PID_CODEPAGE)), codePage));
     EXPECT_TRUE(sameValue(readOne(set.get(), byId(PID_LOCALE)), locale));
     EXPECT_EQ(readAnswer(set.get(), byId(PID_ILLEGAL)), S_FALSE);
+    EXPECT_EQ(readOne(set.get(), byId(PID_ILLEGAL)).vt, VT_EMPTY);
     STATPROPSETSTG stat{};
     ASSERT_EQ(set->Stat(&stat), S_OK);
     EXPECT_EQ(stat.grfFlags, static_cast<DWORD>(PROPSETFLAG_ANSI));
