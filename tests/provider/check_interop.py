@@ -54,18 +54,13 @@ def check_with_gsf(path, failures):
     for name in ("Small", "Large", "Nested", "Deepest"):
         if name not in listing.stdout:
             failures.append(f"{path}: gsf list lacks {name}")
-    props = subprocess.run(["gsf", "listprops", path], capture_output=True, text=True,
-                           check=False)
-    names = set(props.stdout.split())
     # The user-defined properties come from the second section of the document-summary stream.
-    for name in ("Client", "Amount", "Paid", "Invoices", "dc:title", "dc:creator",
-                 "gsf:page-count", "dc:publisher", "gsf:category"):
-        if name not in names:
-            failures.append(f"{path}: gsf listprops lacks {name}")
     expected = {
         "dc:title": '"Quarterly report"',
         "dc:creator": '"Accounts"',
         "gsf:page-count": "7",
+        "dc:publisher": '"Z64 Ltd"',
+        "gsf:category": '"Invoices"',
         "Client": '"M\\303\\274ller & Co"',  # gsf prints UTF-8 bytes in octal
         "Amount": "1234.500000",
         "Paid": "TRUE",

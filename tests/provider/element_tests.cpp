@@ -3,8 +3,6 @@
 // answers are compared with an independent implementation row by row.
 #include "provider_api.h"
 
-#include <test_support.h>
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,6 +15,7 @@ using Storages = DocumentTest;
 namespace {
 
 constexpr DWORD kChildMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
 
 // A document holding a stream "Existing" (5 bytes) and a storage "Folder" holding a stream
 // "Inner".
@@ -75,9 +74,15 @@ void runArgumentRows(const std::vector<ArgumentRow>& rows, DWORD documentMode = 
     }
 }
 
-ComPtr<IStorage> childStorage(IStorage* storage, const wchar_t* name) {
+// The answer of asking `object` for interface `iid`.
+HRESULT query(IUnknown* object, const IID& iid) {
+    ComPtr<IUnknown> answer;
+    return object->QueryInterface(iid, answer.putVoid());
+}
+
+ComPtr<IStorage> childStorage(IStorage* storage, const wchar_t* name, DWORD mode = kChildMode) {
     ComPtr<IStorage> child;
-    if (FAILED(storage->OpenStorage(name, nullptr, kChildMode, nullptr, 0, child.put())))
+    if (FAILED(storage->OpenStorage(name, nullptr, mode, nullptr, 0, child.put())))
         throw std::runtime_error("cannot open a storage");
     return child;
 }
@@ -98,13 +103,50 @@ std::wstring statName(IStorage* storage) {
     return name;
 }
 
+// What one Next of `count` entries answers, with each entry as "s:Name=size" for a stream
+// or "d:Name" for a storage, and "not zeroed" when the entry after the last one filled is not.
+using Fetched = std::pair<HRESULT, Names>;
+Fetched fetch(IEnumSTATSTG* elements, ULONG count) {
+    std::vector<STATSTG> stats(count);
+    std::memset(stats.data(), 0xA5, count * sizeof(STATSTG));
+    ULONG fetched = 0;
+    Fetched result{elements->Next(count, stats.data(), &fetched), {}};
+    const STATSTG zero{};
+    for (ULONG index = 0; index < count; ++index) {
+        const STATSTG& stat = stats[index];
+        if (index >= fetched) {
+            if (index == fetched && std::memcmp(&stat, &zero, sizeof zero) != 0)
+                result.second.push_back(L"not zeroed");
+            continue;
+        }
+        result.second.push_back(stat.type == STGTY_STREAM
+                                    ? L"s:" + std::wstring(stat.pwcsName) + L"=" +
+                                          std::to_wstring(stat.cbSize.QuadPart)
+                                    : L"d:" + std::wstring(stat.pwcsName));
+        CoTaskMemFree(stat.pwcsName);
+    }
+    return result;
+}
+
+// Each row's steps on the sample, opened as a root in the row's mode, give what it expects.
+template <typename Rows>
+void runOnSample(const std::wstring& path, const Rows& rows) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        makeSample(providerApi(), path).reset();
+        ComPtr<IStorage> root = openDocument(providerApi(), path, row.mode);
+        EXPECT_EQ(row.steps(root), row.expected);
+    }
+}
+
 const wchar_t kLongName[] = L"abcdefghijklmnopqrstuvwxyz012345"; // 32 characters
 
 } // namespace
 
-TEST(StorageArguments, CreateAndOpenStreamAnswerAsDocumented) {
+TEST(StorageArguments, AnswerAsDocumented) {
+    // clang-format off
     runArgumentRows({
-        // clang-format off
+        // IStorage::CreateStream and OpenStream
         {"create", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
         {"create without out-parameter", [](IStorage* s) { return s->CreateStream(L"New", kChildMode, 0, 0, nullptr); }, STG_E_INVALIDPOINTER},
         {"create without name", [](IStorage* s) { return createStream(s, nullptr, kChildMode); }, STG_E_INVALIDNAME},
@@ -125,13 +167,7 @@ TEST(StorageArguments, CreateAndOpenStreamAnswerAsDocumented) {
         {"open without exclusive sharing", [](IStorage* s) { return openStream(s, L"Existing", STGM_READ | STGM_SHARE_DENY_WRITE); }, STG_E_INVALIDFUNCTION, "it answers STG_E_INVALIDFLAG"},
         {"open twice", [](IStorage* s) { ComPtr<IStream> first; s->OpenStream(L"Existing", nullptr, kChildMode, 0, first.put()); return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED},
         {"open with create", [](IStorage* s) { return openStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG, "it ignores STGM_CREATE"},
-        // clang-format on
-    });
-}
-
-TEST(StorageArguments, CreateAndOpenStorageAnswerAsDocumented) {
-    runArgumentRows({
-        // clang-format off
+        // IStorage::CreateStorage and OpenStorage
         {"create", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, S_OK},
         {"create transacted", [](IStorage* s) { return createStorage(s, L"New", kChildMode | STGM_TRANSACTED); }, S_OK},
         {"create without out-parameter", [](IStorage* s) { return s->CreateStorage(L"New", kChildMode, 0, 0, nullptr); }, STG_E_INVALIDPOINTER},
@@ -146,31 +182,7 @@ TEST(StorageArguments, CreateAndOpenStorageAnswerAsDocumented) {
         {"open twice", [](IStorage* s) { ComPtr<IStorage> first; s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, first.put()); return openStorage(s, L"Folder", kChildMode); }, STG_E_ACCESSDENIED},
         {"open with a priority storage", [](IStorage* s) { ComPtr<IStorage> child; return s->OpenStorage(L"Folder", s, kChildMode, nullptr, 0, child.put()); }, STG_E_INVALIDPARAMETER, "it ignores the priority storage"},
         {"open with exclusions", [](IStorage* s) { ComPtr<IStorage> child; wchar_t inner[] = L"Inner"; wchar_t* names[] = {inner, nullptr}; return s->OpenStorage(L"Folder", nullptr, kChildMode, names, 0, child.put()); }, STG_E_INVALIDPARAMETER},
-        // clang-format on
-    });
-}
-
-TEST(StorageArguments, ReadOnlyDocumentsRefuseChanges) {
-    runArgumentRows(
-        // clang-format off
-        {
-            {"create stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
-            {"open stream for writing", [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED, "it answers STG_E_INVALIDFLAG"},
-            {"open stream for reading", [](IStorage* s) { return openStream(s, L"Existing", kReadMode); }, S_OK},
-            {"create storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
-            {"destroy", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, STG_E_ACCESSDENIED},
-            {"rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Other"); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
-            {"set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
-            {"set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); }, STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
-            {"commit", [](IStorage* s) { return s->Commit(STGC_DEFAULT); }, S_OK},
-            // clang-format on
-        },
-        kReadMode);
-}
-
-TEST(StorageArguments, DestroyRenameAndTimesAnswerAsDocumented) {
-    runArgumentRows({
-        // clang-format off
+        // Destroy, rename, times, stat, commit, enumerate, move, copy and interfaces
         {"destroy a stream", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, S_OK},
         {"destroy a storage", [](IStorage* s) { return s->DestroyElement(L"folder"); }, S_OK},
         {"destroy a missing element", [](IStorage* s) { return s->DestroyElement(L"None"); }, STG_E_FILENOTFOUND},
@@ -187,24 +199,38 @@ TEST(StorageArguments, DestroyRenameAndTimesAnswerAsDocumented) {
         {"enumerate with reserved values", [](IStorage* s) { ComPtr<IEnumSTATSTG> elements; return s->EnumElements(1, nullptr, 0, elements.put()); }, STG_E_INVALIDPARAMETER, "it ignores the reserved values"},
         {"move with an unknown flag", [](IStorage* s) { return s->MoveElementTo(L"Existing", s, L"Moved", 7); }, STG_E_INVALIDFLAG, "it answers E_NOTIMPL"},
         {"copy into itself", [](IStorage* s) { return s->CopyTo(0, nullptr, nullptr, s); }, STG_E_ACCESSDENIED},
+        {"copy into its own child", [](IStorage* s) { ComPtr<IStorage> child; s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()); return s->CopyTo(0, nullptr, nullptr, child.get()); }, STG_E_ACCESSDENIED},
+        {"copy into nothing", [](IStorage* s) { return s->CopyTo(0, nullptr, nullptr, nullptr); }, STG_E_INVALIDPOINTER},
+        {"query IUnknown", [](IStorage* s) { return query(s, IID_IUnknown); }, S_OK},
+        {"query IStorage", [](IStorage* s) { return query(s, IID_IStorage); }, S_OK},
+        {"query IPropertySetStorage", [](IStorage* s) { return query(s, IID_IPropertySetStorage); }, S_OK},
+        {"query IStream", [](IStorage* s) { return query(s, IID_IStream); }, E_NOINTERFACE},
+        {"query IPersist", [](IStorage* s) { return query(s, IID_IPersist); }, E_NOINTERFACE},
+        {"query a stream's ISequentialStream", [](IStorage* s) { ComPtr<IStream> stream; s->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()); return query(stream.get(), IID_ISequentialStream); }, E_NOINTERFACE, "it answers S_OK, as IStream derives from ISequentialStream"},
         {"copy into a transacted grandchild", [](IStorage* s) { ComPtr<IStorage> child; ComPtr<IStorage> grandchild; s->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()); child->CreateStorage(L"Below", kChildMode | STGM_TRANSACTED, 0, 0, grandchild.put()); return s->CopyTo(0, nullptr, nullptr, grandchild.get()); }, STG_E_ACCESSDENIED},
-        // clang-format on
     });
-}
-
-TEST(StorageArguments, SimpleModeHasItsOwnRules) {
-    runArgumentRows(
-        // clang-format off
-        {
-            {"create a stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
-            {"create a new stream with STGM_CREATE", [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_CREATE); }, S_OK, "it refuses STGM_CREATE in simple mode even for a new name"},
-            {"create over an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode); }, STG_E_FILEALREADYEXISTS},
-            {"replace an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG},
-            {"create a storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_INVALIDFUNCTION},
-            {"open a storage", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, STG_E_INVALIDFUNCTION},
-            // clang-format on
-        },
-        STGM_SIMPLE | kReadWriteMode);
+    // A read-only document refuses changes.
+    runArgumentRows({
+        {"read-only: create stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
+        {"read-only: open stream for writing", [](IStorage* s) { return openStream(s, L"Existing", kChildMode); }, STG_E_ACCESSDENIED, "it answers STG_E_INVALIDFLAG"},
+        {"read-only: open stream for reading", [](IStorage* s) { return openStream(s, L"Existing", kReadMode); }, S_OK},
+        {"read-only: create storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_ACCESSDENIED},
+        {"read-only: destroy", [](IStorage* s) { return s->DestroyElement(L"Existing"); }, STG_E_ACCESSDENIED},
+        {"read-only: rename", [](IStorage* s) { return s->RenameElement(L"Existing", L"Other"); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
+        {"read-only: set class", [](IStorage* s) { return s->SetClass(IID_IStorage); }, STG_E_ACCESSDENIED, "it tries to write and answers STG_E_WRITEFAULT"},
+        {"read-only: set state bits", [](IStorage* s) { return s->SetStateBits(1, 1); }, STG_E_ACCESSDENIED, "it accepts the change on a read-only storage"},
+        {"read-only: commit", [](IStorage* s) { return s->Commit(STGC_DEFAULT); }, S_OK},
+    }, kReadMode);
+    // Simple mode has its own rules.
+    runArgumentRows({
+        {"simple: create a stream", [](IStorage* s) { return createStream(s, L"New", kChildMode); }, S_OK},
+        {"simple: create a new stream with STGM_CREATE", [](IStorage* s) { return createStream(s, L"New", kChildMode | STGM_CREATE); }, S_OK, "it refuses STGM_CREATE in simple mode even for a new name"},
+        {"simple: create over an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode); }, STG_E_FILEALREADYEXISTS},
+        {"simple: replace an existing stream", [](IStorage* s) { return createStream(s, L"Existing", kChildMode | STGM_CREATE); }, STG_E_INVALIDFLAG},
+        {"simple: create a storage", [](IStorage* s) { return createStorage(s, L"New", kChildMode); }, STG_E_INVALIDFUNCTION},
+        {"simple: open a storage", [](IStorage* s) { return openStorage(s, L"Folder", kChildMode); }, STG_E_INVALIDFUNCTION},
+    }, STGM_SIMPLE | kReadWriteMode);
+    // clang-format on
 }
 
 TEST_F(Storages, EnumerationListsChildrenInDirectoryOrder) {
@@ -212,55 +238,37 @@ TEST_F(Storages, EnumerationListsChildrenInDirectoryOrder) {
     writeStream(root.get(), L"B", "");
     writeStream(root.get(), L"aa", "");
     EXPECT_EQ(listElements(root.get()), (Names{L"s:B", L"s:aa", L"d:Folder", L"s:Existing"}));
-
     ComPtr<IEnumSTATSTG> elements;
     ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.put()), S_OK);
     STATSTG stats[3];
-    ULONG fetched = 0;
     EXPECT_EQ(elements->Next(3, stats, nullptr), STG_E_INVALIDPARAMETER);
     EXPECT_EQ(elements->Skip(1), S_OK);
-    ASSERT_EQ(elements->Next(2, stats, &fetched), S_OK);
-    EXPECT_EQ(fetched, 2u);
-    EXPECT_STREQ(stats[0].pwcsName, L"aa");
-    EXPECT_EQ(stats[1].type, static_cast<DWORD>(STGTY_STORAGE));
-    for (ULONG index = 0; index < fetched; ++index)
-        CoTaskMemFree(stats[index].pwcsName);
+    EXPECT_EQ(fetch(elements.get(), 2), (Fetched{S_OK, {L"s:aa=0", L"d:Folder"}}));
     ComPtr<IEnumSTATSTG> clone;
     ASSERT_EQ(elements->Clone(clone.put()), S_OK);
-    ASSERT_EQ(elements->Next(3, stats, &fetched), S_FALSE);
-    ASSERT_EQ(fetched, 1u);
-    EXPECT_STREQ(stats[0].pwcsName, L"Existing");
-    EXPECT_EQ(stats[0].cbSize.QuadPart, 5u);
-    CoTaskMemFree(stats[0].pwcsName);
+    EXPECT_EQ(fetch(elements.get(), 3), (Fetched{S_FALSE, {L"s:Existing=5"}}));
     EXPECT_EQ(elements->Skip(1), S_FALSE);
     EXPECT_EQ(elements->Reset(), S_OK);
     EXPECT_EQ(elements->Skip(4), S_OK);
     // The clone kept its own position.
-    ASSERT_EQ(clone->Next(1, stats, nullptr), S_OK);
-    EXPECT_STREQ(stats[0].pwcsName, L"Existing");
-    CoTaskMemFree(stats[0].pwcsName);
+    EXPECT_EQ(fetch(clone.get(), 1), (Fetched{S_OK, {L"s:Existing=5"}}));
 }
 
 TEST(StorageElements, EnumerationFollowsTheStorageAsItChanges) {
     // Each Next goes on in name order after the last name returned, over the elements there
     // are at that moment. The sample's names in order: Folder, Existing.
-    using Steps = std::function<Names(IStorage*, IEnumSTATSTG*)>;
+    using Steps = std::function<Fetched(IStorage*, IEnumSTATSTG*)>;
     auto rest = [](IEnumSTATSTG* elements) {
-        Names names;
-        STATSTG stat;
-        while (elements->Next(1, &stat, nullptr) == S_OK) {
-            names.emplace_back(stat.pwcsName);
-            CoTaskMemFree(stat.pwcsName);
-        }
-        return names;
+        return fetch(elements, 9);
     };
     // clang-format off
-    struct Row { const char* label; Steps steps; Names expected; };
+    struct Row { const char* label; Steps steps; Fetched expected; };
     const Row rows[] = {
-        {"destroyed before the first Next", [&](IStorage* s, IEnumSTATSTG* e) { s->DestroyElement(L"Existing"); return rest(e); }, {L"Folder"}},
-        {"created before the first Next", [&](IStorage* s, IEnumSTATSTG* e) { writeStream(s, L"New", ""); return rest(e); }, {L"New", L"Folder", L"Existing"}},
-        {"created after the end and Reset", [&](IStorage* s, IEnumSTATSTG* e) { rest(e); writeStream(s, L"New", ""); e->Reset(); return rest(e); }, {L"New", L"Folder", L"Existing"}},
-        {"created before and after the last name returned", [&](IStorage* s, IEnumSTATSTG* e) { e->Skip(1); writeStream(s, L"A", ""); writeStream(s, L"Following", ""); return rest(e); }, {L"Existing", L"Following"}},
+        {"more than there are, the rest zeroed", [&](IStorage*, IEnumSTATSTG* e) { return fetch(e, 3); }, {S_FALSE, {L"d:Folder", L"s:Existing=5"}}},
+        {"destroyed before the first Next", [&](IStorage* s, IEnumSTATSTG* e) { s->DestroyElement(L"Existing"); return rest(e); }, {S_FALSE, {L"d:Folder"}}},
+        {"created before the first Next", [&](IStorage* s, IEnumSTATSTG* e) { writeStream(s, L"New", ""); return rest(e); }, {S_FALSE, {L"s:New=0", L"d:Folder", L"s:Existing=5"}}},
+        {"created after the end and Reset", [&](IStorage* s, IEnumSTATSTG* e) { rest(e); writeStream(s, L"New", ""); e->Reset(); return rest(e); }, {S_FALSE, {L"s:New=0", L"d:Folder", L"s:Existing=5"}}},
+        {"created before and after the last name returned", [&](IStorage* s, IEnumSTATSTG* e) { e->Skip(1); writeStream(s, L"A", ""); writeStream(s, L"Following", ""); return rest(e); }, {S_FALSE, {L"s:Existing=5", L"s:Following=0"}}},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -276,74 +284,24 @@ TEST(StorageElements, EnumerationFollowsTheStorageAsItChanges) {
     }
 }
 
-TEST(StorageElements, EntriesANextDidNotFillAreZeroed) {
-    for (const StorageApi* api : {&providerApi(), &ole32Api()}) {
-        SCOPED_TRACE(api->label);
-        TemporaryDirectory folder;
-        ComPtr<IStorage> root = makeSample(*api, folder.file(L"zeroed.stg"));
-        ComPtr<IEnumSTATSTG> elements;
-        ASSERT_EQ(root->EnumElements(0, nullptr, 0, elements.put()), S_OK);
-        STATSTG stats[3];
-        std::memset(stats, 0xA5, sizeof stats);
-        ULONG fetched = 0;
-        ASSERT_EQ(elements->Next(3, stats, &fetched), S_FALSE);
-        ASSERT_EQ(fetched, 2u);
-        const STATSTG zero{};
-        EXPECT_EQ(std::memcmp(&stats[2], &zero, sizeof zero), 0);
-        for (STATSTG& stat : stats)
-            CoTaskMemFree(stat.pwcsName);
-    }
-}
-
 TEST_F(Storages, StatReportsNameTypeClassAndStateBits) {
     ComPtr<IStorage> root = makeSample(providerApi(), path);
-    ComPtr<IStorage> child;
-    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, child.put()), S_OK);
+    ComPtr<IStorage> child = childStorage(root.get(), L"Folder");
     ASSERT_EQ(child->SetClass(IID_IPropertySetStorage), S_OK);
     ASSERT_EQ(child->SetStateBits(0xF0F0, 0x00FF), S_OK);
     ASSERT_EQ(child->SetStateBits(0x0F0F, 0xFF00), S_OK);
-    FILETIME created{0x11111111, 0x01D00000};
-    FILETIME modified{0x22222222, 0x01D00000};
+    const FILETIME created{0x11111111, 0x01D00000}, modified{0x22222222, 0x01D00000};
     ASSERT_EQ(root->SetElementTimes(L"Folder", &created, nullptr, &modified), S_OK);
     STATSTG stat{};
-    ASSERT_EQ(child->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_STREQ(stat.pwcsName, L"Folder");
-    CoTaskMemFree(stat.pwcsName);
-    EXPECT_EQ(stat.type, static_cast<DWORD>(STGTY_STORAGE));
-    EXPECT_EQ(stat.clsid, IID_IPropertySetStorage);
-    EXPECT_EQ(stat.grfStateBits, 0x0FF0u);
-    EXPECT_EQ(stat.grfMode, kChildMode);
-    EXPECT_EQ(CompareFileTime(&stat.ctime, &created), 0);
-    EXPECT_EQ(CompareFileTime(&stat.mtime, &modified), 0);
+    stat.pwcsName = const_cast<wchar_t*>(L"left alone");
     ASSERT_EQ(child->Stat(&stat, STATFLAG_NONAME), S_OK);
-    EXPECT_EQ(stat.pwcsName, nullptr);
-    ASSERT_EQ(root->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_EQ(std::wstring(stat.pwcsName), path);
-    CoTaskMemFree(stat.pwcsName);
-}
-
-TEST_F(Storages, AnswersItsOwnInterfacesOnly) {
-    ComPtr<IStorage> root = makeSample(providerApi(), path);
-    // clang-format off
-    struct Row { const char* label; const IID* iid; HRESULT expected; };
-    const Row rows[] = {
-        {"IUnknown", &IID_IUnknown, S_OK},
-        {"IStorage", &IID_IStorage, S_OK},
-        {"IPropertySetStorage", &IID_IPropertySetStorage, S_OK},
-        {"IStream", &IID_IStream, E_NOINTERFACE},
-        {"IPersist", &IID_IPersist, E_NOINTERFACE},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        ComPtr<IUnknown> object;
-        EXPECT_EQ(root->QueryInterface(*row.iid, object.putVoid()), row.expected);
-    }
-    ComPtr<IStream> stream;
-    ASSERT_EQ(root->OpenStream(L"Existing", nullptr, kChildMode, 0, stream.put()), S_OK);
-    ComPtr<IUnknown> sequential;
-    // Compound-file streams answer no ISequentialStream of their own.
-    EXPECT_EQ(stream->QueryInterface(IID_ISequentialStream, sequential.putVoid()), E_NOINTERFACE);
+    using test_support::ticksOf;
+    EXPECT_EQ(std::make_tuple(stat.pwcsName, stat.type, stat.clsid, stat.grfStateBits, stat.grfMode,
+                              ticksOf(stat.ctime), ticksOf(stat.mtime)),
+              std::make_tuple(nullptr, DWORD{STGTY_STORAGE}, IID_IPropertySetStorage, DWORD{0x0FF0},
+                              kChildMode, ticksOf(created), ticksOf(modified)));
+    EXPECT_EQ(statName(child.get()), L"Folder");
+    EXPECT_EQ(statName(root.get()), path);
 }
 
 TEST_F(Storages, CopyToHonoursExclusions) {
@@ -409,15 +367,8 @@ TEST_F(Storages, CopyToMergesStoragesAndReplacesStreams) {
     targetFolder.reset();
     ASSERT_EQ(source->CopyTo(0, nullptr, nullptr, target.get()), S_OK);
     EXPECT_EQ(readStream(target.get(), L"Existing"), "12345");
-    ASSERT_EQ(target->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, targetFolder.put()),
-              S_OK);
-    EXPECT_EQ(listElements(targetFolder.get()), (Names{L"s:Kept", L"s:Inner"}));
-    // Into itself or below itself: refused.
-    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, source.get()), STG_E_ACCESSDENIED);
-    ComPtr<IStorage> below;
-    ASSERT_EQ(source->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, below.put()), S_OK);
-    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, below.get()), STG_E_ACCESSDENIED);
-    EXPECT_EQ(source->CopyTo(0, nullptr, nullptr, nullptr), STG_E_INVALIDPOINTER);
+    EXPECT_EQ(listElements(childStorage(target.get(), L"Folder").get()),
+              (Names{L"s:Kept", L"s:Inner"}));
 }
 
 TEST_F(Storages, MoveElementToMovesCopiesAndRenames) {
@@ -464,43 +415,29 @@ TEST_F(Storages, RootsShowChangesAsTheirModeSays) {
         {"direct, committed, reverted (no effect), changed and released", kReadWriteMode, [&](auto& r) { writeStream(r.get(), L"First", "first"); const bool answered = r->Commit(STGC_DEFAULT) == S_OK && r->Revert() == S_OK; writeStream(r.get(), L"Second", "second"); r.reset(); return answered ? reader() : Names{}; }, {L"s:First", L"d:Folder", L"s:Second", L"s:Existing"}},
     };
     // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        makeSample(providerApi(), path).reset();
-        ComPtr<IStorage> root = openDocument(providerApi(), path, row.mode);
-        EXPECT_EQ(row.steps(root), row.expected);
-    }
+    runOnSample(path, rows);
 }
 
 TEST_F(Storages, TransactedNestedStorageCommitsIntoItsParent) {
     ComPtr<IStorage> root = makeSample(providerApi(), path);
-    ComPtr<IStorage> child;
-    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode | STGM_TRANSACTED, nullptr, 0,
-                                child.put()),
-              S_OK);
+    ComPtr<IStorage> child = childStorage(root.get(), L"Folder", kChildMode | STGM_TRANSACTED);
     writeStream(child.get(), L"Draft", "draft");
     ASSERT_EQ(child->DestroyElement(L"Inner"), S_OK);
     ASSERT_EQ(child->Revert(), S_OK);
-    // The storage goes on after a revert, with its elements as they were.
-    EXPECT_EQ(listElements(child.get()), (Names{L"s:Inner"}));
-    writeStream(child.get(), L"Final", "final");
-    ASSERT_EQ(child->SetClass(IID_IStream), S_OK);
-    child.reset();
-    // Released without Commit: the parent never saw the changes.
-    ComPtr<IStorage> check;
-    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode | STGM_TRANSACTED, nullptr, 0,
-                                check.put()),
-              S_OK);
-    EXPECT_EQ(listElements(check.get()), (Names{L"s:Inner"}));
-    writeStream(check.get(), L"Final", "final");
-    ASSERT_EQ(check->SetClass(IID_IStream), S_OK);
-    ASSERT_EQ(check->Commit(STGC_DEFAULT), S_OK);
-    check.reset();
-    ComPtr<IStorage> direct;
-    ASSERT_EQ(root->OpenStorage(L"Folder", nullptr, kChildMode, nullptr, 0, direct.put()), S_OK);
-    EXPECT_EQ(listElements(direct.get()), (Names{L"s:Final", L"s:Inner"}));
+    // The storage goes on after a revert, with its elements as they were; released without
+    // Commit, the parent never sees the changes, and committed, it does.
+    for (const bool commit : {false, true}) {
+        SCOPED_TRACE(commit ? "committed" : "released");
+        EXPECT_EQ(listElements(child.get()), (Names{L"s:Inner"}));
+        writeStream(child.get(), L"Final", "final");
+        ASSERT_EQ(child->SetClass(IID_IStream), S_OK);
+        ASSERT_EQ(commit ? child->Commit(STGC_DEFAULT) : S_OK, S_OK);
+        child.reset();
+        child = childStorage(root.get(), L"Folder", kChildMode | (commit ? 0 : STGM_TRANSACTED));
+    }
+    EXPECT_EQ(listElements(child.get()), (Names{L"s:Final", L"s:Inner"}));
     STATSTG stat{};
-    ASSERT_EQ(direct->Stat(&stat, STATFLAG_NONAME), S_OK);
+    ASSERT_EQ(child->Stat(&stat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(stat.clsid, IID_IStream);
 }
 
@@ -534,19 +471,13 @@ TEST_F(Storages, ObjectsWhoseElementIsGoneAreReverted) {
         {"read a stream of a reverted transacted storage", kReadWriteMode, [&](auto& r) { ComPtr<IStorage> c; r->OpenStorage(L"Folder", nullptr, kChildMode | STGM_TRANSACTED, nullptr, 0, c.put()); writeStream(c.get(), L"Draft", "draft"); auto s = childStream(c.get(), L"Draft"); c->Revert(); return readFrom(s.get()); }, STG_E_REVERTED},
     };
     // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        makeSample(providerApi(), path).reset();
-        ComPtr<IStorage> root = openDocument(providerApi(), path, row.mode);
-        EXPECT_EQ(row.steps(root), row.expected);
-    }
+    runOnSample(path, rows);
 }
 
 TEST_F(Storages, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
     // The writer's later commits reuse the sectors of the state the reader opened; the reader
     // works on a snapshot taken at its open and sees none of it.
     makeSample(providerApi(), path).reset();
-    constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
     constexpr DWORD kSharedReader = STGM_TRANSACTED | STGM_READ | STGM_SHARE_DENY_NONE;
     ComPtr<IStorage> writer = openDocument(providerApi(), path, kSharedWriter);
     ASSERT_TRUE(writer);
@@ -573,7 +504,6 @@ TEST_F(Storages, AReaderKeepsTheDocumentItOpenedWhileAWriterCommits) {
 
 TEST_F(Storages, ASecondWriterCannotCommitOverAFileItNoLongerKnows) {
     makeSample(providerApi(), path).reset();
-    constexpr DWORD kSharedWriter = STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_NONE;
     ComPtr<IStorage> first = openDocument(providerApi(), path, kSharedWriter);
     ComPtr<IStorage> second = openDocument(providerApi(), path, kSharedWriter);
     // Large enough for both writers' uncommitted bytes to leave memory: they must not meet in

@@ -5,7 +5,6 @@
 #include "provider_api.h"
 
 #include <storage_views.h>
-#include <test_support.h>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +102,11 @@ struct Views {
     std::vector<std::string> userDefined;
 };
 
+// The path of a file of the shared corpus's compound files of other software.
+std::wstring corpusFile(const wchar_t* name) {
+    return test_support::widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\" + name;
+}
+
 Views viewThrough(const StorageApi& api, const std::wstring& path) {
     Views views;
     ComPtr<IStorage> root;
@@ -146,12 +150,9 @@ TEST(Interop, DocumentsThePoviderWritesReadTheSameThroughOle32) {
 
 TEST(Interop, DocumentsOle32WritesReadTheSameThroughTheProvider) {
     const std::wstring path = interopFolder() + L"\\written-by-ole32.stg";
-    {
-        // Wine's ole32 cannot write the user-defined set: it replaces the document-summary
-        // stream with a stream holding that set alone, which the format does not allow.
-        ComPtr<IStorage> root = createDocument(ole32Api(), path);
-        buildSample(root.get(), false);
-    }
+    // Wine's ole32 cannot write the user-defined set: it replaces the document-summary stream
+    // with a stream holding that set alone, which the format does not allow.
+    buildSample(createDocument(ole32Api(), path).get(), false);
     const Views mine = viewThrough(providerApi(), path);
     const Views wine = viewThrough(ole32Api(), path);
     ASSERT_FALSE(wine.tree.empty());
@@ -167,24 +168,15 @@ TEST(Interop, DocumentsOle32WritesReadTheSameThroughTheProvider) {
 }
 
 TEST(Interop, CorpusFilesReadTheSameThroughBoth) {
-    const std::wstring corpus = test_support::widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\real\\";
-    const wchar_t* files[] = {
-        L"MultipleStorage.cfs",
-        L"MultipleStorage2.cfs",
-        L"MultipleStorage3.cfs",
-        L"TestStream_v3_4096.cfs",
-        L"TestStream_v4_4097.cfs",
-        L"TestStream_v3_63.cfs",
-        L"2custom.doc",
-        L"Office365BlankSample_v2507.doc",
-        L"Office365BlankSample_v2507.xls",
-        L"winUnicodeDictionary.doc",
-    };
-    for (const wchar_t* file : files) {
+    if (!test_support::fileExists(corpusFile(L"real")))
+        GTEST_SKIP() << "the shared corpus is not beside the repository";
+    for (const wchar_t* file :
+         {L"MultipleStorage.cfs", L"MultipleStorage2.cfs", L"MultipleStorage3.cfs",
+          L"TestStream_v3_4096.cfs", L"TestStream_v4_4097.cfs", L"TestStream_v3_63.cfs",
+          L"2custom.doc", L"Office365BlankSample_v2507.doc", L"Office365BlankSample_v2507.xls",
+          L"winUnicodeDictionary.doc"}) {
         SCOPED_TRACE(test_support::narrow(file));
-        const std::wstring path = corpus + file;
-        if (!test_support::fileExists(path))
-            GTEST_SKIP() << "the shared corpus is not beside the repository";
+        const std::wstring path = corpusFile(L"real\\") + file;
         const Views mine = viewThrough(providerApi(), path);
         const Views wine = viewThrough(ole32Api(), path);
         ASSERT_FALSE(mine.tree.empty());
@@ -205,18 +197,15 @@ TEST(Interop, CorpusFilesReadTheSameThroughBoth) {
 }
 
 TEST(Interop, DamagedFilesAreRefusedQuickly) {
-    const std::wstring corpus = test_support::widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\";
-    const wchar_t* files[] = {
-        L"real\\FatChainLoop_v3.cfs", L"fuzzed\\loop_in_alloc",     L"fuzzed\\loop_in_chain",
-        L"fuzzed\\loop_in_directory", L"fuzzed\\loop_in_minialloc", L"fuzzed\\loop_in_minichain",
-        L"fuzzed\\loop_in_open_1",    L"fuzzed\\loop_in_open_2",    L"fuzzed\\alloc_panic",
-        L"fuzzed\\minialloc_panic",
-    };
-    for (const wchar_t* file : files) {
+    if (!test_support::fileExists(corpusFile(L"fuzzed")))
+        GTEST_SKIP() << "the shared corpus is not beside the repository";
+    for (const wchar_t* file :
+         {L"real\\FatChainLoop_v3.cfs", L"fuzzed\\loop_in_alloc", L"fuzzed\\loop_in_chain",
+          L"fuzzed\\loop_in_directory", L"fuzzed\\loop_in_minialloc", L"fuzzed\\loop_in_minichain",
+          L"fuzzed\\loop_in_open_1", L"fuzzed\\loop_in_open_2", L"fuzzed\\alloc_panic",
+          L"fuzzed\\minialloc_panic"}) {
         SCOPED_TRACE(test_support::narrow(file));
-        const std::wstring path = corpus + file;
-        if (!test_support::fileExists(path))
-            GTEST_SKIP() << "the shared corpus is not beside the repository";
+        const std::wstring path = corpusFile(file);
         const DWORD start = GetTickCount();
         ComPtr<IStorage> root;
         const HRESULT hr =

@@ -25,13 +25,6 @@ StorageApi bindAll(const char* label, HMODULE module) {
     return api;
 }
 
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
 } // namespace
 
 StorageApi loadProvider(const std::wstring& dllPath) {
@@ -42,7 +35,7 @@ StorageApi loadProvider(const std::wstring& dllPath) {
 }
 
 const StorageApi& providerApi() {
-    static const StorageApi api = loadProvider(programFolder() + L"\\z64STG.dll");
+    static const StorageApi api = loadProvider(test_support::programDirectory() + L"\\z64STG.dll");
     return api;
 }
 
