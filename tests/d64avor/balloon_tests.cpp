@@ -45,20 +45,13 @@ protected:
 };
 
 TEST_F(BalloonTest, ShowsItsTextsIconAndOwnerWithoutTakingTheActivation) {
-    const struct {
-        const char* label;
-        const char* title;
-        const char* content;
-        const char* icon;
-        CWnd* owner;
-        const wchar_t* expectedTitle;
-        const wchar_t* expectedContent;
-    } cases[] = {
-        {"texts", "Ledger closed", "No more entries.", IDI_EXCLAMATION, mainWindow(),
-         L"Ledger closed", L"No more entries."},
+    // clang-format off
+    const struct { const char* label; const char* title; const char* content; const char* icon; CWnd* owner; const wchar_t* expectedTitle; const wchar_t* expectedContent; } cases[] = {
+        {"texts", "Ledger closed", "No more entries.", IDI_EXCLAMATION, mainWindow(), L"Ledger closed", L"No more entries."},
         {"question icon", "Q", "q", IDI_QUESTION, mainWindow(), L"Q", L"q"},
         {"null texts, no icon, no owner", nullptr, nullptr, nullptr, nullptr, L"", L""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         HWND active = GetActiveWindow();
@@ -85,15 +78,8 @@ TEST_F(BalloonTest, ClosesOnlyOnTheInputItsOptionsName) {
     const unsigned kKey = CBalloonHelp::unCLOSE_ON_KEYPRESS;
     const unsigned kAll = kLeft | kKey | CBalloonHelp::unCLOSE_ON_MBUTTON_DOWN |
                           CBalloonHelp::unCLOSE_ON_RBUTTON_DOWN;
-    const struct {
-        const char* label;
-        unsigned options;
-        UINT message;
-        WPARAM wParam;
-        bool onBalloon;
-        bool closes;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char* label; unsigned options; UINT message; WPARAM wParam; bool onBalloon; bool closes; } cases[] = {
         {"left click elsewhere", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, false, true},
         {"left click on the balloon", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, true, true},
         {"every option, right click", kAll, WM_RBUTTONDOWN, MK_RBUTTON, false, true},
@@ -101,8 +87,8 @@ TEST_F(BalloonTest, ClosesOnlyOnTheInputItsOptionsName) {
         {"left click without the option", kAll & ~kLeft, WM_LBUTTONDOWN, MK_LBUTTON, false, false},
         {"key release", kKey, WM_KEYUP, VK_SPACE, false, false},
         {"mouse move", kAll, WM_MOUSEMOVE, 0, false, false},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         g_callbacks.clear();

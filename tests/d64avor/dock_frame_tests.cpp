@@ -9,23 +9,23 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace {
 
 const RECT kFrameRect{40, 40, 440, 300};
 
-std::string statusText(CProcessDockFrame& frame) {
+// What a frame shows: its position, upper bound and state, the bar's position and
+// visibility, and the status text.
+using Shown = std::tuple<unsigned __int64, unsigned __int64, int, int, bool, std::string>;
+
+Shown shown(CProcessDockFrame& frame) {
     char text[128] = "";
     GetDlgItemTextA(frame.GetSafeHwnd(), D64AVOR_DOCK_FRAME_STATUS_ID, text, sizeof text);
-    return text;
-}
-
-HWND progressBar(CProcessDockFrame& frame) {
-    return GetDlgItem(frame.GetSafeHwnd(), D64AVOR_DOCK_FRAME_PROGRESS_ID);
-}
-
-int barPosition(CProcessDockFrame& frame) {
-    return static_cast<int>(SendMessageA(progressBar(frame), PBM_GETPOS, 0, 0));
+    HWND bar = GetDlgItem(frame.GetSafeHwnd(), D64AVOR_DOCK_FRAME_PROGRESS_ID);
+    return {frame.GetProgressPosition(),   frame.GetProgressUpper(),
+            frame.GetProgressState(),      static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)),
+            IsWindowVisible(bar) != FALSE, text};
 }
 
 // The process frame is the most recently created frame whose window still exists.
@@ -59,13 +59,9 @@ constexpr int kFull = CProcessDockFrame::kProgressBarScale;
 // The library calls the frame's operations through its virtual table, on the frame it
 // gets from GetProcessDockFrame.
 TEST_F(DockFrameTest, ShowsThePositionOfTheUpperBound) {
-    const struct {
-        const char* label;
-        unsigned __int64 position;
-        unsigned __int64 upper;
-        int expectedBar; // on the bar's scale of 0..kProgressBarScale
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    // The bar's position is on its scale of 0..kProgressBarScale.
+    const struct { const char* label; unsigned __int64 position; unsigned __int64 upper; int expectedBar; } cases[] = {
         {"start", 0, 100, 0},
         {"forty percent", 40, 100, 400},
         {"done", 100, 100, kFull},
@@ -74,20 +70,17 @@ TEST_F(DockFrameTest, ShowsThePositionOfTheUpperBound) {
         {"a third", 1, 3, kFull / 3},
         {"beyond 32 bits", 0x100000000ull, 0x400000000ull, kFull / 4},
         {"near the 64-bit limit", 0xFFFFFFFFFFFFFFFEull / 2, 0xFFFFFFFFFFFFFFFEull, kFull / 2},
-        // clang-format on
     };
+    // clang-format on
     CProcessDockFrame* frame = GetProcessDockFrame();
     ASSERT_EQ(frame, &frame_);
     for (const auto& row : cases) {
         SCOPED_TRACE(row.label);
         frame->SetProgressValue(row.position, row.upper);
-        EXPECT_EQ(frame_.GetProgressPosition(), row.position);
-        EXPECT_EQ(frame_.GetProgressUpper(), row.upper);
-        EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressNormal);
-        EXPECT_EQ(barPosition(frame_), row.expectedBar);
-        EXPECT_TRUE(IsWindowVisible(progressBar(frame_)));
-        EXPECT_EQ(statusText(frame_),
-                  std::to_string(row.position) + " of " + std::to_string(row.upper));
+        EXPECT_EQ(shown(frame_),
+                  Shown(row.position, row.upper, CProcessDockFrame::kProgressNormal,
+                        row.expectedBar, true,
+                        std::to_string(row.position) + " of " + std::to_string(row.upper)));
     }
 }
 
@@ -95,16 +88,11 @@ TEST_F(DockFrameTest, ShowsThePositionOfTheUpperBound) {
 TEST_F(DockFrameTest, ClearsTheIndicatorWithStateZeroAndKeepsAnotherState) {
     frame_.SetProgressValue(30, 60);
     frame_.SetProgressState(0);
-    EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressNone);
-    EXPECT_EQ(frame_.GetProgressPosition(), 0u);
-    EXPECT_EQ(frame_.GetProgressUpper(), 0u);
-    EXPECT_EQ(barPosition(frame_), 0);
-    EXPECT_FALSE(IsWindowVisible(progressBar(frame_)));
-    EXPECT_EQ(statusText(frame_), "");
+    EXPECT_EQ(shown(frame_), Shown(0, 0, CProcessDockFrame::kProgressNone, 0, false, ""));
     frame_.SetProgressState(CProcessDockFrame::kProgressPaused);
     frame_.SetProgressValue(1, 2);
-    EXPECT_EQ(frame_.GetProgressState(), CProcessDockFrame::kProgressPaused);
-    EXPECT_EQ(barPosition(frame_), kFull / 2);
+    EXPECT_EQ(shown(frame_),
+              Shown(1, 2, CProcessDockFrame::kProgressPaused, kFull / 2, true, "1 of 2"));
 }
 
 // The virtual-table layout callers rely on: the two progress operations are adjacent, in

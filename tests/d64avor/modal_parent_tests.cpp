@@ -71,14 +71,11 @@ INT_PTR runChainDialog(HWND owner) {
 }
 
 TEST(GetModalParent, AnswersTheOwnerOfTheInnermostModalDialog) {
-    const struct {
-        const char* label;
-        size_t depth;
-        bool ownedByMainWindow;
-    } cases[] = {{"owned by the main window", 1, true},
-                 {"nested twice", 2, true},
-                 {"nested three times", 3, true},
-                 {"without an owner", 1, false}};
+    // clang-format off
+    const struct { const char* label; size_t depth; bool ownedByMainWindow; } cases[] = {
+        {"owned by the main window", 1, true}, {"nested twice", 2, true},
+        {"nested three times", 3, true}, {"without an owner", 1, false}};
+    // clang-format on
     for (const auto& row : cases) {
         SCOPED_TRACE(row.label);
         ModalChain chain;

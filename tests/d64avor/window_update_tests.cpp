@@ -59,15 +59,13 @@ protected:
 };
 
 TEST_F(FlushWindowUpdatesTest, PaintsWhatWasInvalidated) {
-    const struct {
-        const char* label;
-        Invalidated invalidated;
-        bool topLevelPainted;
-        bool childPainted;
-    } cases[] = {{"nothing pending", Invalidated::nothing, false, false},
-                 {"part of a top-level window", Invalidated::topLevel, true, false},
-                 {"a child window", Invalidated::child, false, true},
-                 {"a hidden window", Invalidated::hiddenTopLevel, false, false}};
+    // clang-format off
+    const struct { const char* label; Invalidated invalidated; bool topLevelPainted; bool childPainted; } cases[] = {
+        {"nothing pending", Invalidated::nothing, false, false},
+        {"part of a top-level window", Invalidated::topLevel, true, false},
+        {"a child window", Invalidated::child, false, true},
+        {"a hidden window", Invalidated::hiddenTopLevel, false, false}};
+    // clang-format on
     for (const auto& row : cases) {
         SCOPED_TRACE(row.label);
         ASSERT_NO_FATAL_FAILURE(prepare());

@@ -7,6 +7,7 @@
 #include "window_test_support.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -95,44 +96,40 @@ protected:
     DerivedWindow window;
 };
 
+// Each row also gives the result the sender sees: the handler's, 1 for a handled command.
 TEST_F(MessageMapTest, MessagesReachTheHandlerOfTheMostDerivedMapThatHasOne) {
     HWND child = GetDlgItem(window.m_hWnd, 0);
+    const auto dc = reinterpret_cast<WPARAM>(GetDC(window.m_hWnd));
+    const auto self = reinterpret_cast<LPARAM>(window.m_hWnd);
+    const auto brush = reinterpret_cast<LRESULT>(window.brush);
     // clang-format off
-    struct Case { const char* label; UINT message; WPARAM wParam; LPARAM lParam; std::vector<std::string> calls; };
+    struct Case { const char* label; UINT message; WPARAM wParam; LPARAM lParam; std::vector<std::string> calls; LRESULT result; };
     const Case cases[] = {
-        {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}},
-        {"accelerator of the base map", WM_COMMAND, MAKEWPARAM(kBaseCommand, 1), 0, {"base:command"}},
-        {"command in both maps", WM_COMMAND, kSharedCommand, 0, {"derived:shared"}},
-        {"first id of a range", WM_COMMAND, kRangeFirst, 0, {"base:range 3010"}},
-        {"last id of a range", WM_COMMAND, kRangeLast, 0, {"base:range 3019"}},
-        {"button click", WM_COMMAND, MAKEWPARAM(kButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(child), {"derived:clicked"}},
-        {"other notification of the button", WM_COMMAND, MAKEWPARAM(kButtonId, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(window.m_hWnd), {}},
-        {"unmapped command", WM_COMMAND, kUnmappedCommand, 0, {}},
-        {"window message of the base map", kPingMessage, 2, 3, {"base:ping"}},
-        {"size", WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 40), {"derived:size 0 30x40"}},
-        {"colour of a static", WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)), reinterpret_cast<LPARAM>(window.m_hWnd), {"derived:ctlcolor 6"}},
-        {"colour of an edit", WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)), reinterpret_cast<LPARAM>(window.m_hWnd), {"derived:ctlcolor 1"}},
+        {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}, 1},
+        {"accelerator of the base map", WM_COMMAND, MAKEWPARAM(kBaseCommand, 1), 0, {"base:command"}, 1},
+        {"command in both maps", WM_COMMAND, kSharedCommand, 0, {"derived:shared"}, 1},
+        {"first id of a range", WM_COMMAND, kRangeFirst, 0, {"base:range 3010"}, 1},
+        {"last id of a range", WM_COMMAND, kRangeLast, 0, {"base:range 3019"}, 1},
+        {"button click", WM_COMMAND, MAKEWPARAM(kButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(child), {"derived:clicked"}, 1},
+        {"other notification of the button", WM_COMMAND, MAKEWPARAM(kButtonId, BN_DOUBLECLICKED), self, {}, 0},
+        {"unmapped command", WM_COMMAND, kUnmappedCommand, 0, {}, 0},
+        {"window message of the base map", kPingMessage, 20, 22, {"base:ping"}, 42},
+        {"size", WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 40), {"derived:size 0 30x40"}, 0},
+        {"colour of a static", WM_CTLCOLORSTATIC, dc, self, {"derived:ctlcolor 6"}, brush},
+        {"colour of an edit", WM_CTLCOLOREDIT, dc, self, {"derived:ctlcolor 1"}, brush},
+        {"colour of a button", WM_CTLCOLORBTN, dc, self, {"derived:ctlcolor 3"}, brush},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         window.calls.clear();
-        SendMessageA(window.m_hWnd, c.message, c.wParam, c.lParam);
+        EXPECT_EQ(SendMessageA(window.m_hWnd, c.message, c.wParam, c.lParam), c.result);
         EXPECT_EQ(window.calls, c.calls);
     }
-}
-
-TEST_F(MessageMapTest, HandlersGiveTheResultAndSeeTheCurrentMessage) {
-    EXPECT_EQ(SendMessageA(window.m_hWnd, kPingMessage, 20, 22), 42);
-    EXPECT_EQ(window.seenMessage.hwnd, window.m_hWnd);
-    EXPECT_EQ(window.seenMessage.message, kPingMessage);
-    EXPECT_EQ(window.seenMessage.wParam, 20u);
-    EXPECT_EQ(window.seenMessage.lParam, 22);
-    const LRESULT brush =
-        SendMessageA(window.m_hWnd, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
-                     reinterpret_cast<LPARAM>(window.m_hWnd));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), window.brush);
-    EXPECT_EQ(SendMessageA(window.m_hWnd, WM_COMMAND, kBaseCommand, 0), 1);
+    const MSG& seen = window.seenMessage; // the ping handler's current message
+    EXPECT_EQ(std::tuple(seen.hwnd, seen.message, seen.wParam, seen.lParam),
+              std::tuple(window.m_hWnd, kPingMessage, WPARAM{20}, LPARAM{22}));
+    ReleaseDC(window.m_hWnd, reinterpret_cast<HDC>(dc));
 }
 
 TEST_F(MessageMapTest, DefaultHandsTheMessageToTheWindowsProcedure) {

@@ -15,12 +15,9 @@ std::string silentAnswerOfNewProcess(const std::wstring& arguments, const std::w
 }
 
 TEST(SilentMode, FollowsTheSwitchesOfTheStartedProcess) {
-    const struct {
-        const char* label;
-        const wchar_t* arguments;
-        const wchar_t* variable; // empty: not set
-        const char* expected;
-    } cases[] = {
+    // An empty variable is not set.
+    // clang-format off
+    const struct { const char* label; const wchar_t* arguments; const wchar_t* variable; const char* expected; } cases[] = {
         {"no switch", L"", L"", "silent=0"},
         {"variable set to 1", L"", L"1", "silent=1"},
         {"variable set to 0", L"", L"0", "silent=0"},
@@ -28,6 +25,7 @@ TEST(SilentMode, FollowsTheSwitchesOfTheStartedProcess) {
         {"dash switch, other case", L"-SILENT", L"", "silent=1"},
         {"switch as part of a word", L"/silently", L"", "silent=0"},
     };
+    // clang-format on
     for (const auto& row : cases) {
         EXPECT_NE(silentAnswerOfNewProcess(row.arguments, row.variable).find(row.expected),
                   std::string::npos)
