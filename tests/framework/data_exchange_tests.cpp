@@ -8,6 +8,7 @@
 #include "ui_driver.h"
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -70,28 +71,22 @@ TEST(DataExchange, InitialisationShowsTheMembersInTheControls) {
         dialog.m_strCode = "x-1";
         dialog.m_nNumber = -12;
         dialog.m_bEnabled = c.check;
-        std::string name, code, number;
-        UINT state = 99;
-        bool labelSubclassed = false;
-        LRESULT limit = 0;
+        // The three texts, the check box, whether the label joined its object, and the
+        // name's length limit (DDV_MaxChars limits the edit control).
+        std::tuple<std::string, std::string, std::string, UINT, bool, LRESULT> shown;
         test_host::UiScript script;
         script.then(onDataDialog([&](HWND hWnd) {
-            name = windowText(item(hWnd, IDC_HOST_NAME));
-            code = windowText(item(hWnd, IDC_HOST_CODE));
-            number = windowText(item(hWnd, IDC_HOST_NUMBER));
-            state = IsDlgButtonChecked(hWnd, IDC_HOST_CHECK);
-            labelSubclassed =
-                CWnd::FromHandlePermanent(item(hWnd, IDC_HOST_LABEL)) == &dialog.m_wndLabel;
-            limit = SendMessageA(item(hWnd, IDC_HOST_NAME), EM_GETLIMITTEXT, 0, 0);
+            shown = {windowText(item(hWnd, IDC_HOST_NAME)),
+                     windowText(item(hWnd, IDC_HOST_CODE)),
+                     windowText(item(hWnd, IDC_HOST_NUMBER)),
+                     IsDlgButtonChecked(hWnd, IDC_HOST_CHECK),
+                     CWnd::FromHandlePermanent(item(hWnd, IDC_HOST_LABEL)) == &dialog.m_wndLabel,
+                     SendMessageA(item(hWnd, IDC_HOST_NAME), EM_GETLIMITTEXT, 0, 0)};
             clickButton(hWnd, IDCANCEL);
         }));
         EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-        EXPECT_EQ(name, "AB");
-        EXPECT_EQ(code, "x-1");
-        EXPECT_EQ(number, "-12");
-        EXPECT_EQ(state, c.expectedState);
-        EXPECT_TRUE(labelSubclassed);
-        EXPECT_EQ(limit, kNameLimit) << "DDV_MaxChars limits the edit control";
+        EXPECT_EQ(shown,
+                  std::tuple("AB", "x-1", "-12", c.expectedState, true, LRESULT{kNameLimit}));
         EXPECT_STREQ(dialog.m_strName, "AB") << "Cancel takes nothing back";
         EXPECT_EQ(dialog.m_wndLabel.m_hWnd, nullptr) << "the control went with the dialog";
     }
@@ -123,10 +118,10 @@ TEST(DataExchange, OkTakesTypedTextAndCheckBoxesBack) {
             .then(onDataDialog([](HWND hWnd) { clickButton(hWnd, IDOK); }));
         EXPECT_EQ(dialog.DoModal(), IDOK);
         EXPECT_TRUE(script.completed());
-        EXPECT_STREQ(dialog.m_strName, c.expectedName);
-        EXPECT_STREQ(dialog.m_strCode, c.typedCode);
-        EXPECT_EQ(dialog.m_nNumber, c.expectedNumber);
-        EXPECT_EQ(dialog.m_bEnabled, c.expectedCheck);
+        EXPECT_EQ(std::tuple(std::string(dialog.m_strName), std::string(dialog.m_strCode),
+                             dialog.m_nNumber, dialog.m_bEnabled),
+                  std::tuple(std::string(c.expectedName), std::string(c.typedCode),
+                             c.expectedNumber, c.expectedCheck));
     }
 }
 
@@ -143,10 +138,8 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
         DataDialog dialog;
         HWND dataDialog = nullptr;
         std::string message;
-        bool focusOnControl = false;
-        bool dialogStillOpen = false;
-        DWORD selectionStart = 99;
-        DWORD selectionEnd = 0;
+        bool focusOnControl = false, dialogStillOpen = false;
+        DWORD selectionStart = 99, selectionEnd = 0;
         test_host::UiScript script;
         script
             .then(onDataDialog([&](HWND hWnd) {
@@ -178,14 +171,11 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
         EXPECT_EQ(dialog.DoModal(), IDOK);
         EXPECT_TRUE(script.completed());
         EXPECT_EQ(message, c.expectedMessage);
-        EXPECT_TRUE(dialogStillOpen);
-        EXPECT_TRUE(focusOnControl);
-        EXPECT_EQ(selectionStart, 0u) << "the whole text is selected";
-        EXPECT_EQ(selectionEnd, strlen(c.invalidText));
-        CString stored;
-        if (c.control == IDC_HOST_NAME)
-            stored = dialog.m_strName;
-        else
+        // The dialog stays open with the focus on the control and its whole text selected.
+        EXPECT_EQ(std::tuple(dialogStillOpen, focusOnControl, selectionStart, selectionEnd),
+                  std::tuple(true, true, DWORD{0}, static_cast<DWORD>(strlen(c.invalidText))));
+        CString stored = dialog.m_strName;
+        if (c.control == IDC_HOST_NUMBER)
             stored.Format("%d", dialog.m_nNumber);
         EXPECT_STREQ(stored, c.correctedText);
     }
