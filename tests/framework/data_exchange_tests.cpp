@@ -181,18 +181,4 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
     }
 }
 
-TEST(DataExchange, UpdateDataWorksOnAModelessDialog) {
-    DataDialog dialog;
-    dialog.m_strName = "ONE";
-    ASSERT_TRUE(dialog.Create(IDD_HOST_DATA));
-    EXPECT_EQ(windowText(item(dialog.m_hWnd, IDC_HOST_NAME)), "ONE");
-    SetWindowTextA(item(dialog.m_hWnd, IDC_HOST_NAME), "TWO");
-    EXPECT_TRUE(dialog.UpdateData(TRUE));
-    EXPECT_STREQ(dialog.m_strName, "TWO");
-    dialog.m_strCode = "pushed";
-    EXPECT_TRUE(dialog.UpdateData(FALSE));
-    EXPECT_EQ(windowText(item(dialog.m_hWnd, IDC_HOST_CODE)), "pushed");
-    dialog.DestroyWindow();
-}
-
 } // namespace

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -19,22 +20,11 @@ struct CountedState : public CNoTrackObject {
 
 CThreadLocal<CountedState> g_countedState;
 
-// Runs `work` on a new thread of the platform and waits until the thread has ended.
+// Runs `work` on a new thread and waits until the thread has ended (joining waits for the
+// thread's handle, which is signalled after the thread-detach notifications).
 template <typename Work>
 void runOnThreadToItsEnd(Work work) {
-    struct Context {
-        Work* work;
-    } context{&work};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            (*static_cast<Context*>(parameter)->work)();
-            return 0;
-        },
-        &context, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    std::thread(work).join();
 }
 
 TEST(ThreadLocal, EachThreadGetsItsOwnStateOnFirstAccess) {
@@ -44,22 +34,14 @@ TEST(ThreadLocal, EachThreadGetsItsOwnStateOnFirstAccess) {
     EXPECT_EQ(g_countedState->value, 5);
     EXPECT_EQ(mine->creator, GetCurrentThreadId());
 
-    CountedState* before = reinterpret_cast<CountedState*>(1);
-    CountedState* theirs = nullptr;
-    int theirValue = -1;
-    DWORD theirCreator = 0;
-    DWORD theirThread = 0;
+    // The other thread has no state before its first access, then a fresh one of its own.
+    std::tuple<CountedState*, bool, int, bool> theirs;
     runOnThreadToItsEnd([&] {
-        before = g_countedState.GetDataNA();
-        theirs = g_countedState.GetData();
-        theirValue = theirs->value;
-        theirCreator = theirs->creator;
-        theirThread = GetCurrentThreadId();
+        CountedState* before = g_countedState.GetDataNA();
+        CountedState* state = g_countedState.GetData();
+        theirs = {before, state != mine, state->value, state->creator == GetCurrentThreadId()};
     });
-    EXPECT_EQ(before, nullptr) << "no state before the first access";
-    EXPECT_NE(theirs, mine);
-    EXPECT_EQ(theirValue, 0);
-    EXPECT_EQ(theirCreator, theirThread);
+    EXPECT_EQ(theirs, std::tuple(nullptr, true, 0, true));
     EXPECT_EQ(g_countedState->value, 5) << "this thread's state is untouched";
 }
 
