@@ -14,10 +14,7 @@
 
 namespace {
 
-using d64avor_tests::destroyBalloons;
-using d64avor_tests::findBalloon;
-using d64avor_tests::pumpFor;
-using d64avor_tests::pumpUntil;
+using namespace d64avor_tests;
 
 // How long a balloon that must stay is watched.
 constexpr DWORD kStayMilliseconds = 200;

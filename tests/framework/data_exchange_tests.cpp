@@ -42,10 +42,6 @@ protected:
     }
 };
 
-HWND item(HWND dialog, int id) {
-    return GetDlgItem(dialog, id);
-}
-
 // A step that waits for the data dialog and hands it to `act`.
 std::function<bool()> onDataDialog(std::function<void(HWND)> act) {
     return [act] {
@@ -76,12 +72,13 @@ TEST(DataExchange, InitialisationShowsTheMembersInTheControls) {
         std::tuple<std::string, std::string, std::string, UINT, bool, LRESULT> shown;
         test_host::UiScript script;
         script.then(onDataDialog([&](HWND hWnd) {
-            shown = {windowText(item(hWnd, IDC_HOST_NAME)),
-                     windowText(item(hWnd, IDC_HOST_CODE)),
-                     windowText(item(hWnd, IDC_HOST_NUMBER)),
+            shown = {windowText(GetDlgItem(hWnd, IDC_HOST_NAME)),
+                     windowText(GetDlgItem(hWnd, IDC_HOST_CODE)),
+                     windowText(GetDlgItem(hWnd, IDC_HOST_NUMBER)),
                      IsDlgButtonChecked(hWnd, IDC_HOST_CHECK),
-                     CWnd::FromHandlePermanent(item(hWnd, IDC_HOST_LABEL)) == &dialog.m_wndLabel,
-                     SendMessageA(item(hWnd, IDC_HOST_NAME), EM_GETLIMITTEXT, 0, 0)};
+                     CWnd::FromHandlePermanent(GetDlgItem(hWnd, IDC_HOST_LABEL)) ==
+                         &dialog.m_wndLabel,
+                     SendMessageA(GetDlgItem(hWnd, IDC_HOST_NAME), EM_GETLIMITTEXT, 0, 0)};
             clickButton(hWnd, IDCANCEL);
         }));
         EXPECT_EQ(dialog.DoModal(), IDCANCEL);
@@ -108,12 +105,12 @@ TEST(DataExchange, OkTakesTypedTextAndCheckBoxesBack) {
         test_host::UiScript script;
         script
             .then(onDataDialog([&](HWND hWnd) {
-                SetWindowTextA(item(hWnd, IDC_HOST_NUMBER), "");
-                typeText(item(hWnd, IDC_HOST_NAME), c.typedName);
-                typeText(item(hWnd, IDC_HOST_CODE), c.typedCode);
-                typeText(item(hWnd, IDC_HOST_NUMBER), c.typedNumber);
+                SetWindowTextA(GetDlgItem(hWnd, IDC_HOST_NUMBER), "");
+                typeText(GetDlgItem(hWnd, IDC_HOST_NAME), c.typedName);
+                typeText(GetDlgItem(hWnd, IDC_HOST_CODE), c.typedCode);
+                typeText(GetDlgItem(hWnd, IDC_HOST_NUMBER), c.typedNumber);
                 for (int i = 0; i < c.clicks; ++i)
-                    PostMessageA(item(hWnd, IDC_HOST_CHECK), BM_CLICK, 0, 0);
+                    PostMessageA(GetDlgItem(hWnd, IDC_HOST_CHECK), BM_CLICK, 0, 0);
             }))
             .then(onDataDialog([](HWND hWnd) { clickButton(hWnd, IDOK); }));
         EXPECT_EQ(dialog.DoModal(), IDOK);
@@ -145,7 +142,7 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
             .then(onDataDialog([&](HWND hWnd) {
                 dataDialog = hWnd;
                 // Setting the text directly passes the edit control's limit.
-                SetWindowTextA(item(hWnd, c.control), c.invalidText);
+                SetWindowTextA(GetDlgItem(hWnd, c.control), c.invalidText);
                 clickButton(hWnd, IDOK);
             }))
             .then([&] {
@@ -160,11 +157,11 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
                 if (findDialog(AfxGetApp()->m_pszAppName) != nullptr)
                     return false;
                 dialogStillOpen = IsWindowVisible(dataDialog) != FALSE;
-                focusOnControl = GetFocus() == item(dataDialog, c.control);
-                SendMessageA(item(dataDialog, c.control), EM_GETSEL,
+                focusOnControl = GetFocus() == GetDlgItem(dataDialog, c.control);
+                SendMessageA(GetDlgItem(dataDialog, c.control), EM_GETSEL,
                              reinterpret_cast<WPARAM>(&selectionStart),
                              reinterpret_cast<LPARAM>(&selectionEnd));
-                SetWindowTextA(item(dataDialog, c.control), c.correctedText);
+                SetWindowTextA(GetDlgItem(dataDialog, c.control), c.correctedText);
                 clickButton(dataDialog, IDOK);
                 return true;
             });

@@ -9,9 +9,7 @@
 
 namespace {
 
-using framework_tests::createPopup;
-using framework_tests::createRawWindow;
-using framework_tests::UniqueWindow;
+using namespace framework_tests;
 
 constexpr UINT kProbeMessage = WM_APP + 10;
 constexpr LRESULT kProbeAnswer = 0x5150;

@@ -20,13 +20,8 @@ struct CountedState : public CNoTrackObject {
 
 CThreadLocal<CountedState> g_countedState;
 
-// Runs `work` on a new thread and waits until the thread has ended (joining waits for the
-// thread's handle, which is signalled after the thread-detach notifications).
-template <typename Work>
-void runOnThreadToItsEnd(Work work) {
-    std::thread(work).join();
-}
-
+// A thread that is joined has ended: joining waits for the thread's handle, which is
+// signalled after the thread-detach notifications.
 TEST(ThreadLocal, EachThreadGetsItsOwnStateOnFirstAccess) {
     CountedState* mine = g_countedState.GetData();
     mine->value = 5;
@@ -36,11 +31,11 @@ TEST(ThreadLocal, EachThreadGetsItsOwnStateOnFirstAccess) {
 
     // The other thread has no state before its first access, then a fresh one of its own.
     std::tuple<CountedState*, bool, int, bool> theirs;
-    runOnThreadToItsEnd([&] {
+    std::thread([&] {
         CountedState* before = g_countedState.GetDataNA();
         CountedState* state = g_countedState.GetData();
         theirs = {before, state != mine, state->value, state->creator == GetCurrentThreadId()};
-    });
+    }).join();
     EXPECT_EQ(theirs, std::tuple(nullptr, true, 0, true));
     EXPECT_EQ(g_countedState->value, 5) << "this thread's state is untouched";
 }
@@ -54,10 +49,10 @@ TEST(ThreadLocal, AThreadsStateIsDestroyedWhenTheThreadEnds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const int before = g_statesDestroyed;
-        runOnThreadToItsEnd([&] {
+        std::thread([&] {
             if (c.touch)
                 g_countedState->value = 1;
-        });
+        }).join();
         EXPECT_EQ(g_statesDestroyed - before, c.expectedDestroyed);
     }
 }

@@ -6,14 +6,6 @@
 
 namespace {
 
-std::string silentAnswerOfNewProcess(const std::wstring& arguments, const std::wstring& variable) {
-    const auto result =
-        test_support::runProgram(test_support::programDirectory() + L"\\test_helper.exe",
-                                 L"silent " + arguments, {{L"QV_SILENT_MODE", variable}});
-    EXPECT_EQ(result.exitCode, 0u) << result.output;
-    return result.output;
-}
-
 TEST(SilentMode, FollowsTheSwitchesOfTheStartedProcess) {
     // An empty variable is not set.
     // clang-format off
@@ -27,9 +19,12 @@ TEST(SilentMode, FollowsTheSwitchesOfTheStartedProcess) {
     };
     // clang-format on
     for (const auto& row : cases) {
-        EXPECT_NE(silentAnswerOfNewProcess(row.arguments, row.variable).find(row.expected),
-                  std::string::npos)
-            << row.label;
+        SCOPED_TRACE(row.label);
+        const auto result = test_support::runProgram(
+            test_support::programDirectory() + L"\\test_helper.exe",
+            std::wstring(L"silent ") + row.arguments, {{L"QV_SILENT_MODE", row.variable}});
+        EXPECT_EQ(result.exitCode, 0u) << result.output;
+        EXPECT_NE(result.output.find(row.expected), std::string::npos) << result.output;
     }
 }
 
