@@ -17,9 +17,7 @@ namespace {
 using support::ComPtr;
 
 ULARGE_INTEGER at(ULONGLONG offset) {
-    ULARGE_INTEGER value;
-    value.QuadPart = offset;
-    return value;
+    return ULARGE_INTEGER{.QuadPart = offset};
 }
 
 ULONG referencesOf(IUnknown* object) {
