@@ -8,6 +8,7 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 #include <thread>
 
 // The program is the framework's test host.
@@ -68,11 +69,13 @@ TEST(Exceptions, StatusCodesAndDeletion) {
     struct Case { const char* label; void (*raise)(); SCODE expected; };
     const Case cases[] = {
         {"memory", [] { AfxThrowMemoryException(); }, E_OUTOFMEMORY},
+        {"memory again", [] { AfxThrowMemoryException(); }, E_OUTOFMEMORY},
         {"OLE", [] { AfxThrowOleException(STG_E_ACCESSDENIED); }, STG_E_ACCESSDENIED},
         {"invalid argument", [] { AfxThrowInvalidArgException(); }, E_INVALIDARG},
         {"user", [] { AfxThrowUserException(); }, E_UNEXPECTED},
     };
     // clang-format on
+    std::vector<CException*> raised;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         SCODE code = S_OK;
@@ -80,25 +83,17 @@ TEST(Exceptions, StatusCodesAndDeletion) {
             c.raise();
         } catch (CException* exception) {
             code = COleException::Process(exception);
+            raised.push_back(exception);
             exception->Delete();
         }
         EXPECT_EQ(code, c.expected);
     }
     // The memory exception is preallocated: Delete keeps it for the next time.
-    const auto raisedMemoryException = [] {
-        try {
-            AfxThrowMemoryException();
-        } catch (CMemoryException* exception) {
-            exception->Delete();
-            return exception;
-        }
-        return static_cast<CMemoryException*>(nullptr);
-    };
-    CMemoryException* const first = raisedMemoryException();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(std::tuple(raisedMemoryException(), first->m_bAutoDelete), std::tuple(first, FALSE));
+    ASSERT_EQ(raised.size(), std::size(cases));
+    CException* const memory = raised[0];
+    EXPECT_EQ(std::tuple(raised[1], memory->m_bAutoDelete), std::tuple(memory, FALSE));
     char text[64] = {};
-    EXPECT_TRUE(first->GetErrorMessage(text, sizeof text));
+    EXPECT_TRUE(memory->GetErrorMessage(text, sizeof text));
     EXPECT_STREQ(text, "Out of memory.");
 }
 
