@@ -8,18 +8,27 @@
 #include <test_host.h>
 #include <ui_driver.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace {
 
-using d64avor_tests::destroyBalloons;
-using d64avor_tests::findBalloon;
-using d64avor_tests::pumpFor;
-using d64avor_tests::pumpUntil;
+using namespace d64avor_tests;
 
 // How long a balloon that must stay is watched.
 constexpr DWORD kStayMilliseconds = 200;
 const RECT kAnchor{300, 200, 340, 220};
+
+// The balloon's content through its window contract.
+std::wstring balloonContent(HWND balloon) {
+    std::wstring content(
+        static_cast<size_t>(SendMessageW(balloon, D64AVOR_BALLOON_GETCONTENT, 0, 0)) + 1, L'\0');
+    content.resize(
+        static_cast<size_t>(SendMessageW(balloon, D64AVOR_BALLOON_GETCONTENT, content.size(),
+                                         reinterpret_cast<LPARAM>(content.data()))));
+    return content;
+}
 
 std::vector<unsigned __int64> g_callbacks;
 void recordCallback(unsigned __int64 data) {
@@ -45,20 +54,13 @@ protected:
 };
 
 TEST_F(BalloonTest, ShowsItsTextsIconAndOwnerWithoutTakingTheActivation) {
-    const struct {
-        const char* label;
-        const char* title;
-        const char* content;
-        const char* icon;
-        CWnd* owner;
-        const wchar_t* expectedTitle;
-        const wchar_t* expectedContent;
-    } cases[] = {
-        {"texts", "Ledger closed", "No more entries.", IDI_EXCLAMATION, mainWindow(),
-         L"Ledger closed", L"No more entries."},
-        {"question icon", "Q", "q", IDI_QUESTION, mainWindow(), L"Q", L"q"},
-        {"null texts, no icon, no owner", nullptr, nullptr, nullptr, nullptr, L"", L""},
+    // clang-format off
+    const struct { const char* label; const char* title; const char* content; const char* icon; CWnd* owner; const char* expectedTitle; const wchar_t* expectedContent; } cases[] = {
+        {"texts", "Ledger closed", "No more entries.", IDI_EXCLAMATION, mainWindow(), "Ledger closed", L"No more entries."},
+        {"question icon", "Q", "q", IDI_QUESTION, mainWindow(), "Q", L"q"},
+        {"null texts, no icon, no owner", nullptr, nullptr, nullptr, nullptr, "", L""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         HWND active = GetActiveWindow();
@@ -67,8 +69,8 @@ TEST_F(BalloonTest, ShowsItsTextsIconAndOwnerWithoutTakingTheActivation) {
         HWND balloon = findBalloon();
         ASSERT_NE(balloon, nullptr);
         EXPECT_TRUE(IsWindowVisible(balloon));
-        EXPECT_EQ(d64avor_tests::windowTextOf(balloon), c.expectedTitle);
-        EXPECT_EQ(d64avor_tests::balloonContent(balloon), c.expectedContent);
+        EXPECT_EQ(test_host::windowText(balloon), c.expectedTitle);
+        EXPECT_EQ(balloonContent(balloon), c.expectedContent);
         EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(balloon, WM_GETICON, ICON_SMALL, 0)),
                   c.icon ? LoadIconA(nullptr, c.icon) : nullptr);
         EXPECT_EQ(GetWindow(balloon, GW_OWNER), c.owner != nullptr ? c.owner->m_hWnd : nullptr);
@@ -80,88 +82,62 @@ TEST_F(BalloonTest, ShowsItsTextsIconAndOwnerWithoutTakingTheActivation) {
     }
 }
 
-TEST_F(BalloonTest, ClosesOnlyOnTheInputItsOptionsName) {
+// Each row launches a balloon with its options and time-out, acts, and sees whether the
+// balloon closes (reporting its data once) or stays.
+TEST_F(BalloonTest, ClosesOnItsInputOptionsTimeOutOwnerCancellationAndTheNextBalloon) {
     const unsigned kLeft = CBalloonHelp::unCLOSE_ON_LBUTTON_DOWN;
     const unsigned kKey = CBalloonHelp::unCLOSE_ON_KEYPRESS;
     const unsigned kAll = kLeft | kKey | CBalloonHelp::unCLOSE_ON_MBUTTON_DOWN |
                           CBalloonHelp::unCLOSE_ON_RBUTTON_DOWN;
-    const struct {
-        const char* label;
-        unsigned options;
-        UINT message;
-        WPARAM wParam;
-        bool onBalloon;
-        bool closes;
-    } cases[] = {
-        // clang-format off
-        {"left click elsewhere", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, false, true},
-        {"left click on the balloon", kLeft, WM_LBUTTONDOWN, MK_LBUTTON, true, true},
-        {"every option, right click", kAll, WM_RBUTTONDOWN, MK_RBUTTON, false, true},
-        {"key press", kKey, WM_KEYDOWN, VK_SPACE, false, true},
-        {"left click without the option", kAll & ~kLeft, WM_LBUTTONDOWN, MK_LBUTTON, false, false},
-        {"key release", kKey, WM_KEYUP, VK_SPACE, false, false},
-        {"mouse move", kAll, WM_MOUSEMOVE, 0, false, false},
-        // clang-format on
+    constexpr unsigned kTimeout = 150;
+    CWnd owner;
+    // Input goes to the balloon's body (clear of its close button) or to the main window.
+    const auto post = [](bool onBalloon, UINT message, WPARAM wParam) {
+        return [=](HWND balloon) {
+            HWND target = onBalloon ? balloon : mainWindow()->GetSafeHwnd();
+            PostMessageW(target, message, wParam, MAKELPARAM(20, 40));
+        };
     };
+    const auto nothing = [](HWND) {
+    };
+    // clang-format off
+    const struct { const char* label; unsigned options; unsigned timeout; CWnd* owner; std::function<void(HWND)> act; bool closes; } cases[] = {
+        {"left click elsewhere", kLeft, 0, mainWindow(), post(false, WM_LBUTTONDOWN, MK_LBUTTON), true},
+        {"left click on the balloon", kLeft, 0, mainWindow(), post(true, WM_LBUTTONDOWN, MK_LBUTTON), true},
+        {"every option, right click", kAll, 0, mainWindow(), post(false, WM_RBUTTONDOWN, MK_RBUTTON), true},
+        {"key press", kKey, 0, mainWindow(), post(false, WM_KEYDOWN, VK_SPACE), true},
+        {"left click without the option", kAll & ~kLeft, 0, mainWindow(), post(false, WM_LBUTTONDOWN, MK_LBUTTON), false},
+        {"key release", kKey, 0, mainWindow(), post(false, WM_KEYUP, VK_SPACE), false},
+        {"mouse move", kAll, 0, mainWindow(), post(false, WM_MOUSEMOVE, 0), false},
+        {"no time-out", 0, 0, mainWindow(), nothing, false},
+        {"time-out", 0, kTimeout, mainWindow(), nothing, true},
+        {"cancelled", 0, 0, mainWindow(), [](HWND) { test_host::closeStrayWindows(); }, true},
+        {"owner destroyed", 0, 0, &owner, [&](HWND) { owner.DestroyWindow(); }, true},
+        {"the thread's next balloon", 0, 0, mainWindow(), [](HWND) { EXPECT_EQ(test_host::windowText(launch(0, 0, 2, "Second")), "Second"); }, true},
+    };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         g_callbacks.clear();
-        HWND balloon = launch(c.options, 0, 77);
+        if (c.owner == &owner) {
+            ASSERT_TRUE(owner.CreateEx(0, AfxRegisterWndClass(0), "owner", WS_POPUP | WS_VISIBLE,
+                                       10, 10, 100, 80, nullptr, nullptr));
+        }
+        const DWORD start = GetTickCount();
+        HWND balloon = launch(c.options, c.timeout, 77, "Posting", c.owner);
         ASSERT_NE(balloon, nullptr);
-        // A click in the balloon's body, clear of its close button.
-        PostMessageW(c.onBalloon ? balloon : mainWindow()->GetSafeHwnd(), c.message, c.wParam,
-                     MAKELPARAM(20, 40));
+        c.act(balloon);
         if (c.closes) {
             EXPECT_TRUE(pumpUntil([&] { return !IsWindow(balloon); }));
         } else {
             pumpFor(kStayMilliseconds);
             EXPECT_TRUE(IsWindow(balloon));
         }
+        EXPECT_GE(GetTickCount() - start + 20, c.timeout); // the tick count is coarse
         EXPECT_EQ(g_callbacks,
                   c.closes ? std::vector<unsigned __int64>{77} : std::vector<unsigned __int64>{});
         destroyBalloons();
     }
-}
-
-TEST_F(BalloonTest, ClosesAfterItsTimeOutAndStaysWithoutOne) {
-    HWND lasting = launch(0, 0);
-    ASSERT_NE(lasting, nullptr);
-    pumpFor(2 * kStayMilliseconds);
-    EXPECT_TRUE(IsWindow(lasting));
-    destroyBalloons();
-    g_callbacks.clear();
-    constexpr unsigned kTimeout = 150;
-    const DWORD start = GetTickCount();
-    HWND balloon = launch(0, kTimeout, 5);
-    ASSERT_NE(balloon, nullptr);
-    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(balloon); }));
-    EXPECT_GE(GetTickCount() - start, kTimeout - 20); // the tick count is coarse
-    EXPECT_EQ(g_callbacks, std::vector<unsigned __int64>{5});
-}
-
-TEST_F(BalloonTest, ClosesOnCancelWithItsOwnerAndForTheThreadsNextBalloon) {
-    HWND balloon = launch(0);
-    ASSERT_NE(balloon, nullptr);
-    test_host::closeStrayWindows();
-    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(balloon); }));
-    g_callbacks.clear();
-
-    CWnd owner;
-    ASSERT_TRUE(owner.CreateEx(0, AfxRegisterWndClass(0), "owner", WS_POPUP | WS_VISIBLE, 10, 10,
-                               100, 80, nullptr, nullptr));
-    balloon = launch(0, 0, 9, "Owned", &owner);
-    ASSERT_NE(balloon, nullptr);
-    owner.DestroyWindow();
-    EXPECT_FALSE(IsWindow(balloon));
-    EXPECT_EQ(g_callbacks, std::vector<unsigned __int64>{9});
-
-    HWND first = launch(0, 0, 1);
-    ASSERT_NE(first, nullptr);
-    HWND second = launch(0, 0, 2, "Second");
-    EXPECT_FALSE(IsWindow(first));
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(d64avor_tests::windowTextOf(second), L"Second");
-    EXPECT_EQ(g_callbacks, (std::vector<unsigned __int64>{9, 1}));
 }
 
 } // namespace

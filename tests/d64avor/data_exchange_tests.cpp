@@ -64,11 +64,10 @@ TEST_F(DataExchangeTest, AttachesTheControlOnceAndRoutesItsMessagesThroughTheObj
 
 // Exchanges that cannot attach raise the framework's invalid-argument exception.
 TEST_F(DataExchangeTest, RaisesTheInvalidArgumentExceptionWhenItCannotAttach) {
-    const struct {
-        const char* label;
-        int controlId;
-        bool controlHeldElsewhere;
-    } cases[] = {{"no such control", 4321, false}, {"held by another object", IDC_HOST_CODE, true}};
+    // clang-format off
+    const struct { const char* label; int controlId; bool controlHeldElsewhere; } cases[] = {
+        {"no such control", 4321, false}, {"held by another object", IDC_HOST_CODE, true}};
+    // clang-format on
     for (const auto& row : cases) {
         CEdit other;
         if (row.controlHeldElsewhere) {

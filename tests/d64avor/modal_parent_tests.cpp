@@ -71,14 +71,11 @@ INT_PTR runChainDialog(HWND owner) {
 }
 
 TEST(GetModalParent, AnswersTheOwnerOfTheInnermostModalDialog) {
-    const struct {
-        const char* label;
-        size_t depth;
-        bool ownedByMainWindow;
-    } cases[] = {{"owned by the main window", 1, true},
-                 {"nested twice", 2, true},
-                 {"nested three times", 3, true},
-                 {"without an owner", 1, false}};
+    // clang-format off
+    const struct { const char* label; size_t depth; bool ownedByMainWindow; } cases[] = {
+        {"owned by the main window", 1, true}, {"nested twice", 2, true},
+        {"nested three times", 3, true}, {"without an owner", 1, false}};
+    // clang-format on
     for (const auto& row : cases) {
         SCOPED_TRACE(row.label);
         ModalChain chain;
@@ -94,39 +91,34 @@ TEST(GetModalParent, AnswersTheOwnerOfTheInnermostModalDialog) {
     }
 }
 
-// A step that waits for the window with that caption, asks GetModalParent from inside its
-// modal loop and then ends it with the button's command.
-std::function<bool()> askThenClick(const char* caption, int button, CWnd** answer) {
-    return [=] {
-        HWND box = test_host::findDialog(caption);
-        if (box == nullptr)
-            return false;
-        *answer = GetModalParent();
-        test_host::clickButton(box, button);
-        return true;
+// GetModalParent asked from inside the modal loop of a message box and of a framework
+// dialog: the main window's permanent object, or the dialog's parent.
+TEST(GetModalParent, AnswersTheOwnerWhileAMessageBoxOrAFrameworkDialogRuns) {
+    CWnd* const main = &test_host::application().mainWindow();
+    CDialog dialog(IDD_HOST_PLAIN, main);
+    // clang-format off
+    const struct { const char* label; const char* caption; int button; std::function<void()> run; } cases[] = {
+        {"message box", "Modal question", IDOK, [] { MessageBoxA(mainWindow(), "Post the journal?", "Modal question", MB_OK); }},
+        {"framework dialog", "Host Plain", IDCANCEL, [&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); }},
     };
-}
-
-TEST(GetModalParent, AnswersTheMainWindowObjectWhileAMessageBoxRuns) {
-    CWnd* answer = nullptr;
-    test_host::UiScript script;
-    script.then(askThenClick("Modal question", IDOK, &answer));
-    MessageBoxA(mainWindow(), "Post the journal?", "Modal question", MB_OK);
-    EXPECT_TRUE(script.completed());
-    // The main window has a permanent object; that object is the answer.
-    EXPECT_EQ(answer, &test_host::application().mainWindow());
-    EXPECT_EQ(GetModalParent(), nullptr);
-}
-
-TEST(GetModalParent, AnswersTheParentOfAFrameworkDialogInItsModalLoop) {
-    CWnd* answer = nullptr;
-    CDialog dialog(IDD_HOST_PLAIN, &test_host::application().mainWindow());
-    test_host::UiScript script;
-    script.then(askThenClick("Host Plain", IDCANCEL, &answer));
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-    EXPECT_TRUE(script.completed());
-    ASSERT_NE(answer, nullptr);
-    EXPECT_EQ(answer->m_hWnd, mainWindow());
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CWnd* answer = nullptr;
+        test_host::UiScript script;
+        script.then([&] {
+            HWND box = test_host::findDialog(c.caption);
+            if (box == nullptr)
+                return false;
+            answer = GetModalParent();
+            test_host::clickButton(box, c.button);
+            return true;
+        });
+        c.run();
+        EXPECT_TRUE(script.completed());
+        EXPECT_EQ(answer, main);
+        EXPECT_EQ(GetModalParent(), nullptr);
+    }
 }
 
 // A box the application shows modeless while it keeps the owner disabled (as the

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -32,59 +34,39 @@ void registerPaintCounter() {
     RegisterClassW(&windowClass); // again after the first time: already there, which is fine
 }
 
-enum class Invalidated { nothing, topLevel, child, hiddenTopLevel };
-
-class FlushWindowUpdatesTest : public testing::Test {
-protected:
-    void prepare() {
-        registerPaintCounter();
-        g_paints.clear();
-        topLevel_.reset(CreateWindowExW(0, kPaintCounterClass, L"paint", WS_POPUP | WS_VISIBLE, 20,
-                                        20, 200, 120, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                        nullptr));
-        ASSERT_TRUE(topLevel_);
-        child_ = CreateWindowExW(0, kPaintCounterClass, L"child", WS_CHILD | WS_VISIBLE, 10, 10, 50,
-                                 30, topLevel_.get(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kChildId)),
-                                 GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(child_, nullptr);
+TEST(FlushWindowUpdates, PaintsWhatWasInvalidated) {
+    const RECT part{0, 0, 5, 5}; // a corner of the top-level window, clear of the child
+    // clang-format off
+    const struct { const char* label; std::function<void(HWND, HWND)> invalidate; int topLevelPaints; int childPaints; } cases[] = {
+        {"nothing pending", [](HWND, HWND) {}, 0, 0},
+        {"part of a top-level window", [&](HWND top, HWND) { InvalidateRect(top, &part, TRUE); }, 1, 0},
+        {"a child window", [](HWND, HWND child) { InvalidateRect(child, nullptr, TRUE); }, 0, 1},
+        {"a hidden window", [&](HWND top, HWND) { ShowWindow(top, SW_HIDE); InvalidateRect(top, &part, TRUE); }, 0, 0},
+    };
+    // clang-format on
+    registerPaintCounter();
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
+        d64avor_tests::UniqueWindow topLevel(
+            CreateWindowExW(0, kPaintCounterClass, L"paint", WS_POPUP | WS_VISIBLE, 20, 20, 200,
+                            120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+        ASSERT_TRUE(topLevel);
+        HWND child =
+            CreateWindowExW(0, kPaintCounterClass, L"child", WS_CHILD | WS_VISIBLE, 10, 10, 50, 30,
+                            topLevel.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kChildId)),
+                            GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(child, nullptr);
         // Everything pending now (this window's first paint, any other window's) is done.
         d64avor_tests::pumpFor(30);
         FlushWindowUpdates();
         g_paints.clear();
-    }
-
-    d64avor_tests::UniqueWindow topLevel_;
-    HWND child_ = nullptr;
-};
-
-TEST_F(FlushWindowUpdatesTest, PaintsWhatWasInvalidated) {
-    const struct {
-        const char* label;
-        Invalidated invalidated;
-        bool topLevelPainted;
-        bool childPainted;
-    } cases[] = {{"nothing pending", Invalidated::nothing, false, false},
-                 {"part of a top-level window", Invalidated::topLevel, true, false},
-                 {"a child window", Invalidated::child, false, true},
-                 {"a hidden window", Invalidated::hiddenTopLevel, false, false}};
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.label);
-        ASSERT_NO_FATAL_FAILURE(prepare());
-        const RECT part{0, 0, 5, 5}; // a corner clear of the child
-        if (row.invalidated == Invalidated::hiddenTopLevel)
-            ShowWindow(topLevel_.get(), SW_HIDE);
-        if (row.invalidated == Invalidated::topLevel ||
-            row.invalidated == Invalidated::hiddenTopLevel)
-            InvalidateRect(topLevel_.get(), &part, TRUE);
-        if (row.invalidated == Invalidated::child)
-            InvalidateRect(child_, nullptr, TRUE);
-        EXPECT_EQ(FlushWindowUpdates(), (row.topLevelPainted ? 1 : 0) + (row.childPainted ? 1 : 0));
-        EXPECT_EQ(g_paints[topLevel_.get()], row.topLevelPainted ? 1 : 0);
-        EXPECT_EQ(g_paints[child_], row.childPainted ? 1 : 0);
-        if (row.topLevelPainted || row.childPainted) {
-            EXPECT_FALSE(GetUpdateRect(topLevel_.get(), nullptr, FALSE));
-            EXPECT_FALSE(GetUpdateRect(child_, nullptr, FALSE));
+        row.invalidate(topLevel.get(), child);
+        EXPECT_EQ(FlushWindowUpdates(), row.topLevelPaints + row.childPaints);
+        EXPECT_EQ(std::pair(g_paints[topLevel.get()], g_paints[child]),
+                  std::pair(row.topLevelPaints, row.childPaints));
+        if (row.topLevelPaints + row.childPaints > 0) {
+            EXPECT_FALSE(GetUpdateRect(topLevel.get(), nullptr, FALSE));
+            EXPECT_FALSE(GetUpdateRect(child, nullptr, FALSE));
         }
     }
 }

@@ -7,6 +7,8 @@
 #include "test_host.h"
 
 #include <string>
+#include <tuple>
+#include <vector>
 #include <thread>
 
 // The program is the framework's test host.
@@ -16,18 +18,18 @@ namespace {
 
 TEST(Application, TheHostIsTheApplicationAndItsThread) {
     test_host::HostApplication& host = test_host::application();
-    EXPECT_EQ(AfxGetApp(), &host);
-    EXPECT_EQ(AfxGetModuleState()->m_pCurrentWinApp, &host);
-    EXPECT_EQ(AfxGetThread(), &host);
-    EXPECT_EQ(host.m_nThreadID, GetCurrentThreadId());
-    EXPECT_EQ(AfxGetMainWnd(), &host.mainWindow());
-    EXPECT_EQ(AfxGetThread()->GetMainWnd(), &host.mainWindow());
-    EXPECT_EQ(AfxGetInstanceHandle(), GetModuleHandleA(nullptr));
-    EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleA(nullptr));
-    EXPECT_EQ(host.m_hInstance, GetModuleHandleA(nullptr));
-    EXPECT_STREQ(host.m_pszAppName, "framework_tests");
-    EXPECT_STREQ(AfxGetAppName(), "framework_tests");
-    EXPECT_STREQ(host.m_pszExeName, "framework_tests");
+    CWinApp* const app = &host;
+    CWnd* const mainWindow = &host.mainWindow();
+    const HINSTANCE module = GetModuleHandleA(nullptr);
+    EXPECT_EQ(std::tuple(AfxGetApp(), AfxGetModuleState()->m_pCurrentWinApp, AfxGetThread()),
+              std::tuple(app, app, app));
+    EXPECT_EQ(std::tuple(host.m_nThreadID, AfxGetMainWnd(), AfxGetThread()->GetMainWnd()),
+              std::tuple(GetCurrentThreadId(), mainWindow, mainWindow));
+    EXPECT_EQ(std::tuple(AfxGetInstanceHandle(), AfxGetResourceHandle(), host.m_hInstance),
+              std::tuple(module, module, module));
+    EXPECT_EQ(std::tuple(std::string(host.m_pszAppName), std::string(AfxGetAppName()),
+                         std::string(host.m_pszExeName)),
+              std::tuple("framework_tests", "framework_tests", "framework_tests"));
 }
 
 TEST(Application, OtherThreadsShareTheApplicationButHaveNoThreadObject) {
@@ -39,9 +41,7 @@ TEST(Application, OtherThreadsShareTheApplicationButHaveNoThreadObject) {
         thread = AfxGetThread();
         mainWindow = AfxGetMainWnd();
     }).join();
-    EXPECT_EQ(app, AfxGetApp());
-    EXPECT_EQ(thread, nullptr);
-    EXPECT_EQ(mainWindow, nullptr);
+    EXPECT_EQ(std::tuple(app, thread, mainWindow), std::tuple(AfxGetApp(), nullptr, nullptr));
 }
 
 TEST(RuntimeClasses, KindsAndDowncasts) {
@@ -59,8 +59,8 @@ TEST(RuntimeClasses, KindsAndDowncasts) {
     // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(c.result, c.expected) << c.label;
-    EXPECT_EQ(DYNAMIC_DOWNCAST(CDialog, window), &dialog);
-    EXPECT_EQ(DYNAMIC_DOWNCAST(CStatic, window), nullptr);
+    EXPECT_EQ(std::tuple(DYNAMIC_DOWNCAST(CDialog, window), DYNAMIC_DOWNCAST(CStatic, window)),
+              std::tuple(&dialog, nullptr));
     EXPECT_STREQ(dialog.GetRuntimeClass()->m_lpszClassName, "CDialog");
 }
 
@@ -69,11 +69,13 @@ TEST(Exceptions, StatusCodesAndDeletion) {
     struct Case { const char* label; void (*raise)(); SCODE expected; };
     const Case cases[] = {
         {"memory", [] { AfxThrowMemoryException(); }, E_OUTOFMEMORY},
+        {"memory again", [] { AfxThrowMemoryException(); }, E_OUTOFMEMORY},
         {"OLE", [] { AfxThrowOleException(STG_E_ACCESSDENIED); }, STG_E_ACCESSDENIED},
         {"invalid argument", [] { AfxThrowInvalidArgException(); }, E_INVALIDARG},
         {"user", [] { AfxThrowUserException(); }, E_UNEXPECTED},
     };
     // clang-format on
+    std::vector<CException*> raised;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         SCODE code = S_OK;
@@ -81,27 +83,17 @@ TEST(Exceptions, StatusCodesAndDeletion) {
             c.raise();
         } catch (CException* exception) {
             code = COleException::Process(exception);
+            raised.push_back(exception);
             exception->Delete();
         }
         EXPECT_EQ(code, c.expected);
     }
     // The memory exception is preallocated: Delete keeps it for the next time.
-    const auto raisedMemoryException = [] {
-        try {
-            AfxThrowMemoryException();
-        } catch (CMemoryException* exception) {
-            exception->Delete();
-            return exception;
-        }
-        return static_cast<CMemoryException*>(nullptr);
-    };
-    CMemoryException* const first = raisedMemoryException();
-    CMemoryException* const second = raisedMemoryException();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, second);
-    EXPECT_FALSE(first->m_bAutoDelete);
+    ASSERT_EQ(raised.size(), std::size(cases));
+    CException* const memory = raised[0];
+    EXPECT_EQ(std::tuple(raised[1], memory->m_bAutoDelete), std::tuple(memory, FALSE));
     char text[64] = {};
-    EXPECT_TRUE(first->GetErrorMessage(text, sizeof text));
+    EXPECT_TRUE(memory->GetErrorMessage(text, sizeof text));
     EXPECT_STREQ(text, "Out of memory.");
 }
 

@@ -8,6 +8,7 @@
 #include "ui_driver.h"
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -41,10 +42,6 @@ protected:
     }
 };
 
-HWND item(HWND dialog, int id) {
-    return GetDlgItem(dialog, id);
-}
-
 // A step that waits for the data dialog and hands it to `act`.
 std::function<bool()> onDataDialog(std::function<void(HWND)> act) {
     return [act] {
@@ -70,28 +67,23 @@ TEST(DataExchange, InitialisationShowsTheMembersInTheControls) {
         dialog.m_strCode = "x-1";
         dialog.m_nNumber = -12;
         dialog.m_bEnabled = c.check;
-        std::string name, code, number;
-        UINT state = 99;
-        bool labelSubclassed = false;
-        LRESULT limit = 0;
+        // The three texts, the check box, whether the label joined its object, and the
+        // name's length limit (DDV_MaxChars limits the edit control).
+        std::tuple<std::string, std::string, std::string, UINT, bool, LRESULT> shown;
         test_host::UiScript script;
         script.then(onDataDialog([&](HWND hWnd) {
-            name = windowText(item(hWnd, IDC_HOST_NAME));
-            code = windowText(item(hWnd, IDC_HOST_CODE));
-            number = windowText(item(hWnd, IDC_HOST_NUMBER));
-            state = IsDlgButtonChecked(hWnd, IDC_HOST_CHECK);
-            labelSubclassed =
-                CWnd::FromHandlePermanent(item(hWnd, IDC_HOST_LABEL)) == &dialog.m_wndLabel;
-            limit = SendMessageA(item(hWnd, IDC_HOST_NAME), EM_GETLIMITTEXT, 0, 0);
+            shown = {windowText(GetDlgItem(hWnd, IDC_HOST_NAME)),
+                     windowText(GetDlgItem(hWnd, IDC_HOST_CODE)),
+                     windowText(GetDlgItem(hWnd, IDC_HOST_NUMBER)),
+                     IsDlgButtonChecked(hWnd, IDC_HOST_CHECK),
+                     CWnd::FromHandlePermanent(GetDlgItem(hWnd, IDC_HOST_LABEL)) ==
+                         &dialog.m_wndLabel,
+                     SendMessageA(GetDlgItem(hWnd, IDC_HOST_NAME), EM_GETLIMITTEXT, 0, 0)};
             clickButton(hWnd, IDCANCEL);
         }));
         EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-        EXPECT_EQ(name, "AB");
-        EXPECT_EQ(code, "x-1");
-        EXPECT_EQ(number, "-12");
-        EXPECT_EQ(state, c.expectedState);
-        EXPECT_TRUE(labelSubclassed);
-        EXPECT_EQ(limit, kNameLimit) << "DDV_MaxChars limits the edit control";
+        EXPECT_EQ(shown,
+                  std::tuple("AB", "x-1", "-12", c.expectedState, true, LRESULT{kNameLimit}));
         EXPECT_STREQ(dialog.m_strName, "AB") << "Cancel takes nothing back";
         EXPECT_EQ(dialog.m_wndLabel.m_hWnd, nullptr) << "the control went with the dialog";
     }
@@ -113,20 +105,20 @@ TEST(DataExchange, OkTakesTypedTextAndCheckBoxesBack) {
         test_host::UiScript script;
         script
             .then(onDataDialog([&](HWND hWnd) {
-                SetWindowTextA(item(hWnd, IDC_HOST_NUMBER), "");
-                typeText(item(hWnd, IDC_HOST_NAME), c.typedName);
-                typeText(item(hWnd, IDC_HOST_CODE), c.typedCode);
-                typeText(item(hWnd, IDC_HOST_NUMBER), c.typedNumber);
+                SetWindowTextA(GetDlgItem(hWnd, IDC_HOST_NUMBER), "");
+                typeText(GetDlgItem(hWnd, IDC_HOST_NAME), c.typedName);
+                typeText(GetDlgItem(hWnd, IDC_HOST_CODE), c.typedCode);
+                typeText(GetDlgItem(hWnd, IDC_HOST_NUMBER), c.typedNumber);
                 for (int i = 0; i < c.clicks; ++i)
-                    PostMessageA(item(hWnd, IDC_HOST_CHECK), BM_CLICK, 0, 0);
+                    PostMessageA(GetDlgItem(hWnd, IDC_HOST_CHECK), BM_CLICK, 0, 0);
             }))
             .then(onDataDialog([](HWND hWnd) { clickButton(hWnd, IDOK); }));
         EXPECT_EQ(dialog.DoModal(), IDOK);
         EXPECT_TRUE(script.completed());
-        EXPECT_STREQ(dialog.m_strName, c.expectedName);
-        EXPECT_STREQ(dialog.m_strCode, c.typedCode);
-        EXPECT_EQ(dialog.m_nNumber, c.expectedNumber);
-        EXPECT_EQ(dialog.m_bEnabled, c.expectedCheck);
+        EXPECT_EQ(std::tuple(std::string(dialog.m_strName), std::string(dialog.m_strCode),
+                             dialog.m_nNumber, dialog.m_bEnabled),
+                  std::tuple(std::string(c.expectedName), std::string(c.typedCode),
+                             c.expectedNumber, c.expectedCheck));
     }
 }
 
@@ -143,16 +135,14 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
         DataDialog dialog;
         HWND dataDialog = nullptr;
         std::string message;
-        bool focusOnControl = false;
-        bool dialogStillOpen = false;
-        DWORD selectionStart = 99;
-        DWORD selectionEnd = 0;
+        bool focusOnControl = false, dialogStillOpen = false;
+        DWORD selectionStart = 99, selectionEnd = 0;
         test_host::UiScript script;
         script
             .then(onDataDialog([&](HWND hWnd) {
                 dataDialog = hWnd;
                 // Setting the text directly passes the edit control's limit.
-                SetWindowTextA(item(hWnd, c.control), c.invalidText);
+                SetWindowTextA(GetDlgItem(hWnd, c.control), c.invalidText);
                 clickButton(hWnd, IDOK);
             }))
             .then([&] {
@@ -167,42 +157,25 @@ TEST(DataExchange, InvalidInputIsRefusedWithAMessageAndTheDialogStaysOpen) {
                 if (findDialog(AfxGetApp()->m_pszAppName) != nullptr)
                     return false;
                 dialogStillOpen = IsWindowVisible(dataDialog) != FALSE;
-                focusOnControl = GetFocus() == item(dataDialog, c.control);
-                SendMessageA(item(dataDialog, c.control), EM_GETSEL,
+                focusOnControl = GetFocus() == GetDlgItem(dataDialog, c.control);
+                SendMessageA(GetDlgItem(dataDialog, c.control), EM_GETSEL,
                              reinterpret_cast<WPARAM>(&selectionStart),
                              reinterpret_cast<LPARAM>(&selectionEnd));
-                SetWindowTextA(item(dataDialog, c.control), c.correctedText);
+                SetWindowTextA(GetDlgItem(dataDialog, c.control), c.correctedText);
                 clickButton(dataDialog, IDOK);
                 return true;
             });
         EXPECT_EQ(dialog.DoModal(), IDOK);
         EXPECT_TRUE(script.completed());
         EXPECT_EQ(message, c.expectedMessage);
-        EXPECT_TRUE(dialogStillOpen);
-        EXPECT_TRUE(focusOnControl);
-        EXPECT_EQ(selectionStart, 0u) << "the whole text is selected";
-        EXPECT_EQ(selectionEnd, strlen(c.invalidText));
-        CString stored;
-        if (c.control == IDC_HOST_NAME)
-            stored = dialog.m_strName;
-        else
+        // The dialog stays open with the focus on the control and its whole text selected.
+        EXPECT_EQ(std::tuple(dialogStillOpen, focusOnControl, selectionStart, selectionEnd),
+                  std::tuple(true, true, DWORD{0}, static_cast<DWORD>(strlen(c.invalidText))));
+        CString stored = dialog.m_strName;
+        if (c.control == IDC_HOST_NUMBER)
             stored.Format("%d", dialog.m_nNumber);
         EXPECT_STREQ(stored, c.correctedText);
     }
-}
-
-TEST(DataExchange, UpdateDataWorksOnAModelessDialog) {
-    DataDialog dialog;
-    dialog.m_strName = "ONE";
-    ASSERT_TRUE(dialog.Create(IDD_HOST_DATA));
-    EXPECT_EQ(windowText(item(dialog.m_hWnd, IDC_HOST_NAME)), "ONE");
-    SetWindowTextA(item(dialog.m_hWnd, IDC_HOST_NAME), "TWO");
-    EXPECT_TRUE(dialog.UpdateData(TRUE));
-    EXPECT_STREQ(dialog.m_strName, "TWO");
-    dialog.m_strCode = "pushed";
-    EXPECT_TRUE(dialog.UpdateData(FALSE));
-    EXPECT_EQ(windowText(item(dialog.m_hWnd, IDC_HOST_CODE)), "pushed");
-    dialog.DestroyWindow();
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 #include "window_test_support.h"
 
 #include <functional>
-#include <utility>
+#include <tuple>
 
 namespace {
 
@@ -61,43 +61,48 @@ HGLOBAL loadTemplate(UINT id) {
     return resource != nullptr ? LoadResource(instance, resource) : nullptr;
 }
 
-// What a running modal dialog looked like from inside.
-struct ModalObservation {
-    bool seen = false;
-    HWND owner = nullptr;
-    bool mainWindowEnabled = true;
-    bool ownerEnabled = true;
-    bool dialogIsPermanent = false;
-};
+// What DoModal answered, and from inside the running dialog: its owner, whether the owner
+// and the main window were disabled.
+using Observed = std::tuple<INT_PTR, HWND, bool, bool>;
 
 // Runs the dialog modally while a step observes the window captioned "Host Plain" and then
-// ends it with `finish`; answers what DoModal answered.
-INT_PTR runObserved(RecordingDialog& dialog, ModalObservation& observation,
-                    const std::function<void(HWND)>& finish) {
+// ends it with `finish`. Checks what holds for every modal dialog: the dialog object is the
+// window's permanent object, and afterwards its window is gone and its owner and the main
+// window are enabled again.
+Observed runObserved(RecordingDialog& dialog, const std::function<void(HWND)>& finish) {
+    HWND owner = nullptr;
+    bool ownerEnabled = true, mainWindowEnabled = true, permanent = false;
     test_host::UiScript script;
     script.then([&] {
         HWND hWnd = findDialog("Host Plain");
         if (hWnd == nullptr)
             return false;
-        observation.seen = true;
-        observation.owner = GetWindow(hWnd, GW_OWNER);
-        observation.mainWindowEnabled = IsWindowEnabled(AfxGetMainWnd()->m_hWnd) != FALSE;
-        observation.ownerEnabled = IsWindowEnabled(observation.owner) != FALSE;
-        observation.dialogIsPermanent = CWnd::FromHandlePermanent(hWnd) == &dialog;
+        owner = GetWindow(hWnd, GW_OWNER);
+        ownerEnabled = IsWindowEnabled(owner) != FALSE;
+        mainWindowEnabled = IsWindowEnabled(AfxGetMainWnd()->m_hWnd) != FALSE;
+        permanent = CWnd::FromHandlePermanent(hWnd) == &dialog;
         finish(hWnd);
         return true;
     });
     const INT_PTR result = dialog.DoModal();
     EXPECT_TRUE(script.completed());
-    return result;
+    EXPECT_TRUE(permanent);
+    EXPECT_EQ(dialog.m_hWnd, nullptr) << "the window is gone after DoModal";
+    EXPECT_TRUE(IsWindowEnabled(owner) && IsWindowEnabled(AfxGetMainWnd()->m_hWnd))
+        << "enabled again afterwards";
+    return {result, owner, ownerEnabled, mainWindowEnabled};
 }
 
-// The ways the tests end a dialog.
-void clickOk(HWND hWnd) {
-    clickButton(hWnd, IDOK);
+// How often the dialog was initialised, took OK and took Cancel.
+std::tuple<int, int, int> handlerCalls(const RecordingDialog& dialog) {
+    return {dialog.initialisations, dialog.oks, dialog.cancels};
 }
-void clickCancel(HWND hWnd) {
-    clickButton(hWnd, IDCANCEL);
+
+// Ends a dialog with a click on one of its buttons.
+std::function<void(HWND)> clicking(int button) {
+    return [button](HWND hWnd) {
+        clickButton(hWnd, button);
+    };
 }
 
 // Without a parent the main window owns the dialog and is disabled while it runs.
@@ -105,8 +110,8 @@ TEST(ModalDialog, EndsTheWayItIsClosed) {
     // clang-format off
     struct Case { const char* label; std::function<void(HWND)> finish; INT_PTR expectedResult; int expectedOks; int expectedCancels; };
     const Case cases[] = {
-        {"OK button", clickOk, IDOK, 1, 0},
-        {"Cancel button", clickCancel, IDCANCEL, 0, 1},
+        {"OK button", clicking(IDOK), IDOK, 1, 0},
+        {"Cancel button", clicking(IDCANCEL), IDCANCEL, 0, 1},
         {"Escape key", [](HWND hWnd) { test_host::pressKey(GetDlgItem(hWnd, IDOK), VK_ESCAPE); }, IDCANCEL, 0, 1},
         {"closing the window", [](HWND hWnd) { PostMessageA(hWnd, WM_CLOSE, 0, 0); }, IDCANCEL, 0, 1},
         {"EndDialog with a custom result", [](HWND hWnd) { PostMessageA(hWnd, kEndWithCustomResult, 0, 0); }, kCustomResult, 0, 0},
@@ -115,17 +120,9 @@ TEST(ModalDialog, EndsTheWayItIsClosed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         RecordingDialog dialog(IDD_HOST_PLAIN);
-        ModalObservation observation;
-        EXPECT_EQ(runObserved(dialog, observation, c.finish), c.expectedResult);
-        ASSERT_TRUE(observation.seen);
-        EXPECT_TRUE(observation.dialogIsPermanent);
-        EXPECT_EQ(observation.owner, AfxGetMainWnd()->m_hWnd);
-        EXPECT_FALSE(observation.mainWindowEnabled);
-        EXPECT_TRUE(IsWindowEnabled(AfxGetMainWnd()->m_hWnd)) << "enabled again afterwards";
-        EXPECT_EQ(dialog.initialisations, 1);
-        EXPECT_EQ(dialog.oks, c.expectedOks);
-        EXPECT_EQ(dialog.cancels, c.expectedCancels);
-        EXPECT_EQ(dialog.m_hWnd, nullptr) << "the window is gone after DoModal";
+        EXPECT_EQ(runObserved(dialog, c.finish),
+                  Observed(c.expectedResult, AfxGetMainWnd()->m_hWnd, false, false));
+        EXPECT_EQ(handlerCalls(dialog), std::tuple(1, c.expectedOks, c.expectedCancels));
     }
 }
 
@@ -135,13 +132,8 @@ TEST(ModalDialog, WithoutParentTheActivePopupOfTheMainWindowOwnsIt) {
     modeless.ShowWindow(SW_SHOW);
     modeless.SetActiveWindow();
     RecordingDialog dialog(IDD_HOST_PLAIN);
-    ModalObservation observation;
-    EXPECT_EQ(runObserved(dialog, observation, clickOk), IDOK);
-    EXPECT_EQ(observation.owner, modeless.m_hWnd);
-    EXPECT_FALSE(observation.ownerEnabled);
-    EXPECT_FALSE(observation.mainWindowEnabled) << "the owner's top-level window too";
-    EXPECT_TRUE(modeless.IsWindowEnabled());
-    EXPECT_TRUE(IsWindowEnabled(AfxGetMainWnd()->m_hWnd));
+    // The owner's top-level window is disabled too.
+    EXPECT_EQ(runObserved(dialog, clicking(IDOK)), Observed(IDOK, modeless.m_hWnd, false, false));
     modeless.DestroyWindow();
 }
 
@@ -151,19 +143,12 @@ TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow
     CWnd child;
     ASSERT_TRUE(child.CreateEx(0, AfxRegisterWndClass(0), "child", WS_CHILD | WS_VISIBLE, 0, 0, 20,
                                20, parent.m_hWnd, nullptr));
-    // clang-format off
-    struct Case { const char* label; CWnd* given; };
-    const Case cases[] = {{"top-level parent", &parent}, {"child window", &child}};
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        RecordingDialog dialog(IDD_HOST_PLAIN, c.given);
-        ModalObservation observation;
-        EXPECT_EQ(runObserved(dialog, observation, clickCancel), IDCANCEL);
-        EXPECT_EQ(observation.owner, parent.m_hWnd);
-        EXPECT_FALSE(observation.ownerEnabled);
-        EXPECT_TRUE(observation.mainWindowEnabled) << "the main window is not involved";
-        EXPECT_TRUE(parent.IsWindowEnabled());
+    for (CWnd* given : {&parent, &child}) {
+        SCOPED_TRACE(given == &parent ? "top-level parent" : "child window");
+        RecordingDialog dialog(IDD_HOST_PLAIN, given);
+        // The main window is not involved.
+        EXPECT_EQ(runObserved(dialog, clicking(IDCANCEL)),
+                  Observed(IDCANCEL, parent.m_hWnd, false, true));
     }
     parent.DestroyWindow();
 }
@@ -171,19 +156,15 @@ TEST(ModalDialog, AGivenParentOwnsItAndAChildParentIsReplacedByItsTopLevelWindow
 TEST(ModalDialog, RunsFromATemplateHandleAndFromATemplateInMemory) {
     HGLOBAL handle = loadTemplate(IDD_HOST_PLAIN);
     ASSERT_NE(handle, nullptr);
-    for (const auto& [label, fromPointer] :
-         {std::pair{"template handle", false}, std::pair{"template in memory", true}}) {
-        SCOPED_TRACE(label);
+    for (const bool fromPointer : {false, true}) {
+        SCOPED_TRACE(fromPointer ? "template in memory" : "template handle");
         RecordingDialog dialog;
-        if (fromPointer)
-            ASSERT_TRUE(
-                dialog.InitModalIndirect(static_cast<LPCDLGTEMPLATEA>(LockResource(handle))));
-        else
-            ASSERT_TRUE(dialog.InitModalIndirect(handle));
-        ModalObservation observation;
-        EXPECT_EQ(runObserved(dialog, observation, clickOk), IDOK);
-        EXPECT_EQ(observation.owner, AfxGetMainWnd()->m_hWnd);
-        EXPECT_EQ(dialog.initialisations, 1);
+        ASSERT_TRUE(fromPointer ? dialog.InitModalIndirect(
+                                      static_cast<LPCDLGTEMPLATEA>(LockResource(handle)))
+                                : dialog.InitModalIndirect(handle));
+        EXPECT_EQ(runObserved(dialog, clicking(IDOK)),
+                  Observed(IDOK, AfxGetMainWnd()->m_hWnd, false, false));
+        EXPECT_EQ(handlerCalls(dialog), std::tuple(1, 1, 0));
     }
 }
 
@@ -213,29 +194,20 @@ TEST(ModelessDialog, CreatesFromAnIdOrATemplateHandleOwnedByTheParent) {
                                  ? dialog.CreateIndirect(loadTemplate(IDD_HOST_PLAIN), c.parent)
                                  : dialog.Create(IDD_HOST_PLAIN, c.parent);
         ASSERT_TRUE(created);
-        EXPECT_EQ(dialog.initialisations, 1);
         EXPECT_EQ(GetWindow(dialog.m_hWnd, GW_OWNER), c.expectedOwner);
         EXPECT_TRUE(parent.IsWindowEnabled()) << "a modeless dialog disables nothing";
         EXPECT_EQ(CWnd::FromHandlePermanent(dialog.m_hWnd), &dialog);
-        // The buttons reach the object's virtual handlers.
-        SendMessageA(dialog.m_hWnd, WM_COMMAND, IDCANCEL, 0);
-        EXPECT_EQ(dialog.cancels, 1);
+        // Escape reaches the object's OnCancel through PreTranslateMessage and the command.
+        dialog.ShowWindow(SW_SHOW);
+        test_host::pressKey(dialog.GetDlgItem(IDOK)->m_hWnd, VK_ESCAPE);
+        test_host::pumpMessages();
+        EXPECT_EQ(handlerCalls(dialog), std::tuple(1, 0, 1));
         HWND hWnd = dialog.m_hWnd;
         EXPECT_TRUE(dialog.DestroyWindow());
         EXPECT_FALSE(IsWindow(hWnd));
         EXPECT_EQ(dialog.m_hWnd, nullptr);
     }
     parent.DestroyWindow();
-}
-
-TEST(ModelessDialog, EscapeReachesOnCancelThroughPreTranslateMessage) {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create(IDD_HOST_PLAIN));
-    dialog.ShowWindow(SW_SHOW);
-    test_host::pressKey(dialog.GetDlgItem(IDOK)->m_hWnd, VK_ESCAPE);
-    test_host::pumpMessages();
-    EXPECT_EQ(dialog.cancels, 1);
-    dialog.DestroyWindow();
 }
 
 TEST(ModelessDialog, TheDestructorDestroysAWindowThatStillExists) {

@@ -12,6 +12,7 @@
 #include <support/unique_resource.h>
 
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -63,17 +64,13 @@ TEST_F(ExtensionLibraryTest, JoinsTheChainWithItsResourcesAndClasses) {
     EXPECT_EQ(library->m_hResource, module.get());
     EXPECT_FALSE(library->m_bSystem);
 
-    // clang-format off
-    struct Case { const char* label; LPCSTR name; LPCSTR type; HMODULE expected; };
-    const Case cases[] = {
-        {"the library's dialog", MAKEINTRESOURCEA(IDD_EXTENSION_ONLY), RT_DIALOG, module.get()},
-        {"the application's dialog", MAKEINTRESOURCEA(IDD_HOST_DATA), RT_DIALOG, GetModuleHandleA(nullptr)},
-    };
-    // clang-format on
-    for (const Case& c : cases)
-        EXPECT_EQ(AfxFindResourceHandle(c.name, c.type), c.expected) << c.label;
-    EXPECT_EQ(AfxFindStringResourceHandle(IDS_EXTENSION_ONLY), module.get());
-    EXPECT_EQ(AfxFindStringResourceHandle(IDS_HOST_GREETING), GetModuleHandleA(nullptr));
+    // The modules that hold the library's dialog and string, and the application's.
+    EXPECT_EQ(std::tuple(AfxFindResourceHandle(MAKEINTRESOURCEA(IDD_EXTENSION_ONLY), RT_DIALOG),
+                         AfxFindStringResourceHandle(IDS_EXTENSION_ONLY),
+                         AfxFindResourceHandle(MAKEINTRESOURCEA(IDD_HOST_DATA), RT_DIALOG),
+                         AfxFindStringResourceHandle(IDS_HOST_GREETING)),
+              std::tuple(module.get(), module.get(), GetModuleHandleA(nullptr),
+                         GetModuleHandleA(nullptr)));
 
     CString text;
     ASSERT_TRUE(text.LoadString(IDS_EXTENSION_ONLY));
@@ -82,10 +79,11 @@ TEST_F(ExtensionLibraryTest, JoinsTheChainWithItsResourcesAndClasses) {
     // The library's classes are its own list in the chain; the application's stay in the
     // module state's list.
     AFX_MODULE_STATE* state = AfxGetModuleState();
-    EXPECT_TRUE(inList(library->m_classList.m_pHead, kExtensionRecordClassName));
-    EXPECT_FALSE(inList(library->m_classList.m_pHead, "CApplicationRecord"));
-    EXPECT_TRUE(inList(state->m_classList.m_pHead, "CApplicationRecord"));
-    EXPECT_FALSE(inList(state->m_classList.m_pHead, kExtensionRecordClassName));
+    EXPECT_EQ(std::tuple(inList(library->m_classList.m_pHead, kExtensionRecordClassName),
+                         inList(library->m_classList.m_pHead, "CApplicationRecord"),
+                         inList(state->m_classList.m_pHead, "CApplicationRecord"),
+                         inList(state->m_classList.m_pHead, kExtensionRecordClassName)),
+              std::tuple(true, false, true, false));
     CRuntimeClass* extensionClass = CRuntimeClass::FromName(kExtensionRecordClassName);
     ASSERT_NE(extensionClass, nullptr);
     CObject* created = extensionClass->CreateObject();

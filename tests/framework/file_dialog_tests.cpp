@@ -9,6 +9,7 @@
 #include "ui_driver.h"
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -53,12 +54,13 @@ BEGIN_MESSAGE_MAP(ObservedFileDialog, CFileDialog)
 ON_WM_PAINT()
 END_MESSAGE_MAP()
 
-// A step that waits for the dialog's initialisation and then ends it with a command.
-std::function<bool()> endOnceInitialised(ObservedFileDialog* dialog, int command) {
+// A step that waits until the dialog is initialised and shown, then hands its window to
+// `act`.
+std::function<bool()> onceShown(ObservedFileDialog* dialog, std::function<void(HWND)> act) {
     return [=] {
         if (dialog->initialisedWindow == nullptr || !IsWindowVisible(dialog->initialisedWindow))
             return false;
-        PostMessageA(dialog->initialisedWindow, WM_COMMAND, command, 0);
+        act(dialog->initialisedWindow);
         return true;
     };
 }
@@ -70,7 +72,7 @@ TEST(FileDialog, AnExplorerDialogJoinsItsObjectAndCancels) {
     EXPECT_TRUE(dialog.m_ofn.Flags & OFN_ENABLEHOOK);
     EXPECT_STREQ(dialog.m_ofn.lpstrFilter, "Text (*.txt)");
     test_host::UiScript script(20000);
-    script.then(endOnceInitialised(&dialog, IDCANCEL));
+    script.then(onceShown(&dialog, [](HWND hWnd) { PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0); }));
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_TRUE(script.completed());
     EXPECT_TRUE(dialog.permanentAtInitialisation);
@@ -92,19 +94,15 @@ TEST(FileDialog, AnOldStyleDialogWithACustomTemplateReturnsTheChosenName) {
     bool directoryListFocused = false;
     bool fileListHidden = false;
     test_host::UiScript script(20000);
-    script.then([&] {
-        if (dialog.initialisedWindow == nullptr || !IsWindowVisible(dialog.initialisedWindow))
-            return false;
-        directoryListFocused = GetFocus() == GetDlgItem(dialog.initialisedWindow, kDirectoryList);
-        fileListHidden = !IsWindowVisible(GetDlgItem(dialog.initialisedWindow, kFileList));
-        test_host::clickButton(dialog.initialisedWindow, IDOK);
-        return true;
-    });
+    script.then(onceShown(&dialog, [&](HWND hWnd) {
+        directoryListFocused = GetFocus() == GetDlgItem(hWnd, kDirectoryList);
+        fileListHidden = !IsWindowVisible(GetDlgItem(hWnd, kFileList));
+        test_host::clickButton(hWnd, IDOK);
+    }));
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_TRUE(script.completed());
-    EXPECT_TRUE(dialog.permanentAtInitialisation);
-    EXPECT_TRUE(directoryListFocused);
-    EXPECT_TRUE(fileListHidden);
+    EXPECT_EQ(std::tuple(dialog.permanentAtInitialisation, directoryListFocused, fileListHidden),
+              std::tuple(true, true, true));
     EXPECT_GT(dialog.paints, 0) << "WM_PAINT reached the object's message map";
     EXPECT_EQ(dialog.GetFileName().CompareNoCase("Junk"), 0) << dialog.GetPathName().GetString();
     const CString directory = dialog.GetPathName().Left(dialog.m_ofn.nFileOffset - 1);

@@ -9,9 +9,7 @@
 
 namespace {
 
-using framework_tests::createPopup;
-using framework_tests::createRawWindow;
-using framework_tests::UniqueWindow;
+using namespace framework_tests;
 
 constexpr UINT kProbeMessage = WM_APP + 10;
 constexpr LRESULT kProbeAnswer = 0x5150;
@@ -115,12 +113,11 @@ TEST(HandleMaps, EachThreadHasItsOwnMaps) {
     HWND hWnd = window.m_hWnd;
     CWnd* permanentElsewhere = &window;
     bool temporaryElsewhere = false;
-    std::thread other([&] {
+    std::thread([&] {
         permanentElsewhere = CWnd::FromHandlePermanent(hWnd);
         CWnd* temporary = CWnd::FromHandle(hWnd);
         temporaryElsewhere = temporary != nullptr && temporary != &window;
-    });
-    other.join();
+    }).join();
     EXPECT_EQ(permanentElsewhere, nullptr);
     EXPECT_TRUE(temporaryElsewhere);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), &window);

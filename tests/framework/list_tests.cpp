@@ -15,16 +15,41 @@ std::vector<int> contents(const IntList& list) {
     return values;
 }
 
-std::vector<int> contentsBackwards(const IntList& list) {
-    std::vector<int> values;
+// Whether the list holds `expected` read forwards and backwards, with its count, head and
+// tail agreeing.
+testing::AssertionResult holds(const IntList& list, const std::vector<int>& expected) {
+    std::vector<int> backwards;
     for (POSITION pos = list.GetTailPosition(); pos != nullptr;)
-        values.push_back(list.GetPrev(pos));
-    return values;
+        backwards.insert(backwards.begin(), list.GetPrev(pos));
+    const bool ends = expected.empty()
+                          ? list.IsEmpty() != FALSE
+                          : list.GetHead() == expected.front() && list.GetTail() == expected.back();
+    if (contents(list) == expected && backwards == expected && ends &&
+        list.GetCount() == static_cast<INT_PTR>(expected.size()) &&
+        list.GetSize() == list.GetCount())
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "forwards " << testing::PrintToString(contents(list)) << ", backwards "
+           << testing::PrintToString(backwards) << ", count " << list.GetCount();
 }
 
 void fill(IntList& list, std::initializer_list<int> values) {
     for (int value : values)
         list.AddTail(value);
+}
+
+// Whether `operation` throws the framework exception `Exception` (which it then deletes)
+// and that exception satisfies `check`.
+template <typename Exception, typename Operation>
+bool throws(Operation operation, bool (*check)(Exception*) = nullptr) {
+    try {
+        operation();
+    } catch (Exception* exception) {
+        const bool matches = check == nullptr || check(exception);
+        exception->Delete();
+        return matches;
+    }
+    return false;
 }
 
 TEST(ListOperations, EditsKeepBothDirectionsConsistent) {
@@ -50,16 +75,7 @@ TEST(ListOperations, EditsKeepBothDirectionsConsistent) {
         IntList list;
         fill(list, {1, 2, 3});
         c.edit(list);
-        EXPECT_EQ(contents(list), c.expected);
-        std::vector<int> backwards(c.expected.rbegin(), c.expected.rend());
-        EXPECT_EQ(contentsBackwards(list), backwards);
-        EXPECT_EQ(list.GetCount(), static_cast<INT_PTR>(c.expected.size()));
-        EXPECT_EQ(list.GetSize(), list.GetCount());
-        EXPECT_EQ(list.IsEmpty(), c.expected.empty());
-        if (!c.expected.empty()) {
-            EXPECT_EQ(list.GetHead(), c.expected.front());
-            EXPECT_EQ(list.GetTail(), c.expected.back());
-        }
+        EXPECT_TRUE(holds(list, c.expected));
     }
 }
 
@@ -94,10 +110,10 @@ TEST(ListCopy, AddingWholeListsKeepsTheirOrder) {
     fill(first, {1, 2});
     fill(second, {3, 4});
     first.AddTail(&second);
-    EXPECT_EQ(contents(first), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(holds(first, {1, 2, 3, 4}));
     first.AddHead(&second);
-    EXPECT_EQ(contents(first), (std::vector<int>{3, 4, 1, 2, 3, 4}));
-    EXPECT_EQ(contents(second), (std::vector<int>{3, 4}));
+    EXPECT_TRUE(holds(first, {3, 4, 1, 2, 3, 4}));
+    EXPECT_TRUE(holds(second, {3, 4}));
 }
 
 // Exposes the node blocks of the list, to see how many have been allocated.
@@ -150,33 +166,14 @@ TEST(ListBlocks, ElementsAreConstructedAndDestroyedWithTheirNodes) {
     EXPECT_STREQ(list.GetHead() + list.GetTail(), "zeroone");
 }
 
-TEST(ListBlocks, AnImpossibleBlockThrowsTheMemoryException) {
-    IntList list(INTPTR_MAX / 4);
-    bool caught = false;
-    try {
-        list.AddTail(1);
-    } catch (CMemoryException* exception) {
-        caught = true;
-        exception->Delete();
-    }
-    EXPECT_TRUE(caught);
-    EXPECT_TRUE(list.IsEmpty());
-}
-
-TEST(ListErrors, EmptyListsAndNullPositionsAreRefused) {
+TEST(ListErrors, ImpossibleBlocksEmptyListsAndNullPositionsThrow) {
+    IntList huge(INTPTR_MAX / 4);
+    EXPECT_TRUE(throws<CMemoryException>([&] { huge.AddTail(1); }));
+    EXPECT_TRUE(huge.IsEmpty());
     IntList list;
-    const auto throwsInvalidArgument = [](auto&& operation) {
-        try {
-            operation();
-        } catch (CInvalidArgException* exception) {
-            exception->Delete();
-            return true;
-        }
-        return false;
-    };
-    EXPECT_TRUE(throwsInvalidArgument([&] { list.GetHead(); }));
-    EXPECT_TRUE(throwsInvalidArgument([&] { list.RemoveTail(); }));
-    EXPECT_TRUE(throwsInvalidArgument([&] { list.RemoveAt(nullptr); }));
+    EXPECT_TRUE(throws<CInvalidArgException>([&] { list.GetHead(); }));
+    EXPECT_TRUE(throws<CInvalidArgException>([&] { list.RemoveTail(); }));
+    EXPECT_TRUE(throws<CInvalidArgException>([&] { list.RemoveAt(nullptr); }));
 }
 
 TEST(ListSerialize, StoresTheCountThenEachPointerValue) {
@@ -192,12 +189,11 @@ TEST(ListSerialize, StoresTheCountThenEachPointerValue) {
         CArchive store(&file, CArchive::store);
         list.Serialize(store);
     }
-    ASSERT_EQ(file.GetLength(), 2u + 3u * 8u);
-    const BYTE* bytes = file.GetData();
-    EXPECT_EQ(bytes[0], 3);
-    EXPECT_EQ(bytes[1], 0);
-    const BYTE firstPointer[8] = {0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11};
-    EXPECT_EQ(memcmp(bytes + 2, firstPointer, 8), 0);
+    // clang-format off
+    const std::vector<BYTE> expected = {3, 0, 0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11,
+                                        0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // clang-format on
+    EXPECT_EQ(std::vector<BYTE>(file.GetData(), file.GetData() + file.GetLength()), expected);
 
     file.SeekToBegin();
     PointerList loaded;
@@ -242,14 +238,9 @@ TEST(ListSerialize, ATruncatedArchiveThrowsTheArchiveException) {
     file.SeekToBegin();
     CArchive load(&file, CArchive::load);
     IntList list;
-    bool caught = false;
-    try {
-        list.Serialize(load);
-    } catch (CArchiveException* exception) {
-        caught = exception->m_cause == CArchiveException::endOfFile;
-        exception->Delete();
-    }
-    EXPECT_TRUE(caught);
+    EXPECT_TRUE(throws<CArchiveException>(
+        [&] { list.Serialize(load); },
+        [](CArchiveException* e) { return e->m_cause == CArchiveException::endOfFile; }));
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "window_test_support.h"
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -88,6 +90,14 @@ ON_WM_PAINT()
 ON_MESSAGE(WM_SETTEXT, &DerivedWindow::OnSetText)
 END_MESSAGE_MAP()
 
+// A class that handles nothing itself: its empty map only chains to its base's.
+class QuietWindow : public DerivedWindow {
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(QuietWindow, DerivedWindow)
+END_MESSAGE_MAP()
+
 class MessageMapTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(createPopup(window)); }
@@ -95,44 +105,46 @@ protected:
     DerivedWindow window;
 };
 
+// Each row also gives the result the sender sees: the handler's, 1 for a handled command.
+// A class with an empty map answers every row as its base does.
 TEST_F(MessageMapTest, MessagesReachTheHandlerOfTheMostDerivedMapThatHasOne) {
     HWND child = GetDlgItem(window.m_hWnd, 0);
+    const auto dc = reinterpret_cast<WPARAM>(GetDC(window.m_hWnd));
+    const auto self = reinterpret_cast<LPARAM>(window.m_hWnd);
+    const auto brush = reinterpret_cast<LRESULT>(window.brush);
     // clang-format off
-    struct Case { const char* label; UINT message; WPARAM wParam; LPARAM lParam; std::vector<std::string> calls; };
+    struct Case { const char* label; UINT message; WPARAM wParam; LPARAM lParam; std::vector<std::string> calls; LRESULT result; };
     const Case cases[] = {
-        {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}},
-        {"accelerator of the base map", WM_COMMAND, MAKEWPARAM(kBaseCommand, 1), 0, {"base:command"}},
-        {"command in both maps", WM_COMMAND, kSharedCommand, 0, {"derived:shared"}},
-        {"first id of a range", WM_COMMAND, kRangeFirst, 0, {"base:range 3010"}},
-        {"last id of a range", WM_COMMAND, kRangeLast, 0, {"base:range 3019"}},
-        {"button click", WM_COMMAND, MAKEWPARAM(kButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(child), {"derived:clicked"}},
-        {"other notification of the button", WM_COMMAND, MAKEWPARAM(kButtonId, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(window.m_hWnd), {}},
-        {"unmapped command", WM_COMMAND, kUnmappedCommand, 0, {}},
-        {"window message of the base map", kPingMessage, 2, 3, {"base:ping"}},
-        {"size", WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 40), {"derived:size 0 30x40"}},
-        {"colour of a static", WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)), reinterpret_cast<LPARAM>(window.m_hWnd), {"derived:ctlcolor 6"}},
-        {"colour of an edit", WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)), reinterpret_cast<LPARAM>(window.m_hWnd), {"derived:ctlcolor 1"}},
+        {"command of the base map", WM_COMMAND, kBaseCommand, 0, {"base:command"}, 1},
+        {"accelerator of the base map", WM_COMMAND, MAKEWPARAM(kBaseCommand, 1), 0, {"base:command"}, 1},
+        {"command in both maps", WM_COMMAND, kSharedCommand, 0, {"derived:shared"}, 1},
+        {"first id of a range", WM_COMMAND, kRangeFirst, 0, {"base:range 3010"}, 1},
+        {"last id of a range", WM_COMMAND, kRangeLast, 0, {"base:range 3019"}, 1},
+        {"button click", WM_COMMAND, MAKEWPARAM(kButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(child), {"derived:clicked"}, 1},
+        {"other notification of the button", WM_COMMAND, MAKEWPARAM(kButtonId, BN_DOUBLECLICKED), self, {}, 0},
+        {"unmapped command", WM_COMMAND, kUnmappedCommand, 0, {}, 0},
+        {"window message of the base map", kPingMessage, 20, 22, {"base:ping"}, 42},
+        {"size", WM_SIZE, SIZE_RESTORED, MAKELPARAM(30, 40), {"derived:size 0 30x40"}, 0},
+        {"colour of a static", WM_CTLCOLORSTATIC, dc, self, {"derived:ctlcolor 6"}, brush},
+        {"colour of an edit", WM_CTLCOLOREDIT, dc, self, {"derived:ctlcolor 1"}, brush},
+        {"colour of a button", WM_CTLCOLORBTN, dc, self, {"derived:ctlcolor 3"}, brush},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        window.calls.clear();
-        SendMessageA(window.m_hWnd, c.message, c.wParam, c.lParam);
-        EXPECT_EQ(window.calls, c.calls);
+    QuietWindow quiet;
+    ASSERT_TRUE(createPopup(quiet));
+    for (DerivedWindow* target : std::initializer_list<DerivedWindow*>{&window, &quiet}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.label << (target == &quiet ? ", empty map" : ""));
+            target->calls.clear();
+            EXPECT_EQ(SendMessageA(target->m_hWnd, c.message, c.wParam, c.lParam), c.result);
+            EXPECT_EQ(target->calls, c.calls);
+        }
+        const MSG& seen = target->seenMessage; // the ping handler's current message
+        EXPECT_EQ(std::tuple(seen.hwnd, seen.message, seen.wParam, seen.lParam),
+                  std::tuple(target->m_hWnd, kPingMessage, WPARAM{20}, LPARAM{22}));
     }
-}
-
-TEST_F(MessageMapTest, HandlersGiveTheResultAndSeeTheCurrentMessage) {
-    EXPECT_EQ(SendMessageA(window.m_hWnd, kPingMessage, 20, 22), 42);
-    EXPECT_EQ(window.seenMessage.hwnd, window.m_hWnd);
-    EXPECT_EQ(window.seenMessage.message, kPingMessage);
-    EXPECT_EQ(window.seenMessage.wParam, 20u);
-    EXPECT_EQ(window.seenMessage.lParam, 22);
-    const LRESULT brush =
-        SendMessageA(window.m_hWnd, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(GetDC(window.m_hWnd)),
-                     reinterpret_cast<LPARAM>(window.m_hWnd));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), window.brush);
-    EXPECT_EQ(SendMessageA(window.m_hWnd, WM_COMMAND, kBaseCommand, 0), 1);
+    quiet.DestroyWindow();
+    ReleaseDC(window.m_hWnd, reinterpret_cast<HDC>(dc));
 }
 
 TEST_F(MessageMapTest, DefaultHandsTheMessageToTheWindowsProcedure) {
@@ -173,24 +185,6 @@ TEST_F(MessageMapTest, TimersAndPaintingGoThroughTheMap) {
     EXPECT_FALSE(GetUpdateRect(window.m_hWnd, &update, FALSE)) << "CPaintDC validates the window";
 }
 
-// A class that handles nothing itself: its empty map only chains to its base's.
-class QuietWindow : public DerivedWindow {
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(QuietWindow, DerivedWindow)
-END_MESSAGE_MAP()
-
-TEST(EmptyMessageMap, ChainsToTheBaseMaps) {
-    QuietWindow quiet;
-    ASSERT_TRUE(createPopup(quiet));
-    quiet.calls.clear();
-    SendMessageA(quiet.m_hWnd, WM_COMMAND, kSharedCommand, 0);
-    SendMessageA(quiet.m_hWnd, WM_COMMAND, kBaseCommand, 0);
-    EXPECT_EQ(quiet.calls, (std::vector<std::string>{"derived:shared", "base:command"}));
-    quiet.DestroyWindow();
-}
-
 // A window that deletes itself when its window is gone, as modeless windows do.
 class SelfDeletingWindow : public CWnd {
 public:
@@ -217,28 +211,24 @@ BEGIN_MESSAGE_MAP(SelfDeletingWindow, CWnd)
 ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-TEST(WindowLifetime, DestroyingTheWindowDetachesThenCallsPostNcDestroy) {
+TEST(WindowLifetime, DestroyingDetachesThenCallsPostNcDestroyAndDeletingDestroys) {
     std::vector<std::string> log;
     auto* window = new SelfDeletingWindow(&log);
     ASSERT_TRUE(createPopup(*window));
-    HWND hWnd = window->m_hWnd;
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), window);
+    HWND destroyed = window->m_hWnd;
+    EXPECT_EQ(CWnd::FromHandlePermanent(destroyed), window);
     EXPECT_TRUE(window->DestroyWindow());
     EXPECT_EQ(log, (std::vector<std::string>{"destroy with window", "post-nc-destroy detached",
                                              "deleted"}));
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-    EXPECT_FALSE(IsWindow(hWnd));
-}
-
-TEST(WindowLifetime, DeletingTheObjectDestroysItsWindow) {
-    HWND hWnd = nullptr;
+    HWND deleted = nullptr;
     {
-        CWnd window;
-        ASSERT_TRUE(createPopup(window));
-        hWnd = window.m_hWnd;
+        CWnd plain;
+        ASSERT_TRUE(createPopup(plain));
+        deleted = plain.m_hWnd;
     }
-    EXPECT_FALSE(IsWindow(hWnd));
-    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+    for (HWND gone : {destroyed, deleted})
+        EXPECT_EQ(std::pair(IsWindow(gone), CWnd::FromHandlePermanent(gone)),
+                  std::pair(FALSE, static_cast<CWnd*>(nullptr)));
 }
 
 // Decides at WM_CREATE whether it may be created, and at WM_CLOSE whether it closes.
@@ -251,9 +241,7 @@ public:
 protected:
     afx_msg int OnCreate(LPCREATESTRUCT createStruct) {
         calls.push_back(std::string("create ") + createStruct->lpszName);
-        if (!allowCreation)
-            return -1;
-        return CWnd::OnCreate(createStruct);
+        return allowCreation ? CWnd::OnCreate(createStruct) : -1;
     }
     afx_msg void OnClose() {
         calls.push_back("close");

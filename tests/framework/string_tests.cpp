@@ -6,6 +6,7 @@
 #include "host_resources.h"
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -22,20 +23,18 @@ TEST(StringConversion, WideAndNarrowConvertThroughTheAnsiCodePage) {
     ASSERT_EQ(GetACP(), 1252u) << "the cases are written for code page 1252";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
+        // Constructing from and assigning the other character type convert the same way.
         const CStringA fromWide(c.wide);
-        EXPECT_STREQ(fromWide, c.narrow);
-        EXPECT_EQ(fromWide.GetLength(), static_cast<int>(strlen(c.narrow)));
-        const CStringW fromNarrow(c.narrow);
-        EXPECT_STREQ(fromNarrow, c.wide);
-        const CStringW roundTrip(fromWide);
-        EXPECT_STREQ(roundTrip, c.wide);
-        // Assigning the other character type converts the same way.
         CStringA assignedNarrow("old");
         assignedNarrow = c.wide;
-        EXPECT_STREQ(assignedNarrow, c.narrow);
+        EXPECT_EQ(
+            std::tuple(std::string(fromWide), fromWide.GetLength(), std::string(assignedNarrow)),
+            std::tuple(c.narrow, static_cast<int>(strlen(c.narrow)), c.narrow));
         CStringW assignedWide(L"old");
         assignedWide = c.narrow;
-        EXPECT_STREQ(assignedWide, c.wide);
+        EXPECT_EQ(std::tuple(std::wstring(CStringW(c.narrow)), std::wstring(CStringW(fromWide)),
+                             std::wstring(assignedWide)),
+                  std::tuple(c.wide, c.wide, c.wide));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -19,24 +20,8 @@ struct CountedState : public CNoTrackObject {
 
 CThreadLocal<CountedState> g_countedState;
 
-// Runs `work` on a new thread of the platform and waits until the thread has ended.
-template <typename Work>
-void runOnThreadToItsEnd(Work work) {
-    struct Context {
-        Work* work;
-    } context{&work};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            (*static_cast<Context*>(parameter)->work)();
-            return 0;
-        },
-        &context, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
-
+// A thread that is joined has ended: joining waits for the thread's handle, which is
+// signalled after the thread-detach notifications.
 TEST(ThreadLocal, EachThreadGetsItsOwnStateOnFirstAccess) {
     CountedState* mine = g_countedState.GetData();
     mine->value = 5;
@@ -44,22 +29,14 @@ TEST(ThreadLocal, EachThreadGetsItsOwnStateOnFirstAccess) {
     EXPECT_EQ(g_countedState->value, 5);
     EXPECT_EQ(mine->creator, GetCurrentThreadId());
 
-    CountedState* before = reinterpret_cast<CountedState*>(1);
-    CountedState* theirs = nullptr;
-    int theirValue = -1;
-    DWORD theirCreator = 0;
-    DWORD theirThread = 0;
-    runOnThreadToItsEnd([&] {
-        before = g_countedState.GetDataNA();
-        theirs = g_countedState.GetData();
-        theirValue = theirs->value;
-        theirCreator = theirs->creator;
-        theirThread = GetCurrentThreadId();
-    });
-    EXPECT_EQ(before, nullptr) << "no state before the first access";
-    EXPECT_NE(theirs, mine);
-    EXPECT_EQ(theirValue, 0);
-    EXPECT_EQ(theirCreator, theirThread);
+    // The other thread has no state before its first access, then a fresh one of its own.
+    std::tuple<CountedState*, bool, int, bool> theirs;
+    std::thread([&] {
+        CountedState* before = g_countedState.GetDataNA();
+        CountedState* state = g_countedState.GetData();
+        theirs = {before, state != mine, state->value, state->creator == GetCurrentThreadId()};
+    }).join();
+    EXPECT_EQ(theirs, std::tuple(nullptr, true, 0, true));
     EXPECT_EQ(g_countedState->value, 5) << "this thread's state is untouched";
 }
 
@@ -72,10 +49,10 @@ TEST(ThreadLocal, AThreadsStateIsDestroyedWhenTheThreadEnds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const int before = g_statesDestroyed;
-        runOnThreadToItsEnd([&] {
+        std::thread([&] {
             if (c.touch)
                 g_countedState->value = 1;
-        });
+        }).join();
         EXPECT_EQ(g_statesDestroyed - before, c.expectedDestroyed);
     }
 }

@@ -41,13 +41,8 @@ TEST_F(BaseFileOperationTest, OperationsActLogTheCallerAndKeepTheLastError) {
     copy.pTo = shellTo.c_str();
     copy.fFlags = FOF_NO_UI;
     // clang-format off
-    const struct {
-        const char* label;
-        std::function<BOOL()> call;
-        BOOL result;
-        DWORD error; // 0: not checked
-        std::string logged;
-    } cases[] = {
+    // An error of 0 is not checked.
+    const struct { const char* label; std::function<BOOL()> call; BOOL result; DWORD error; std::string logged; } cases[] = {
         {"delete", [&] { return QVDeleteFile(a.c_str(), "Caller : module", 17); }, TRUE, 0, "QVDeleteFile(\"" + a + "\") from Caller : module, line 17: succeeded"},
         {"delete a missing file", [&] { return QVDeleteFile(missing.c_str(), "Caller", 1); }, FALSE, ERROR_FILE_NOT_FOUND, "line 1: failed with error 2"},
         {"delete without a path", [&] { return QVDeleteFile(nullptr, nullptr, 3); }, FALSE, ERROR_INVALID_PARAMETER, "QVDeleteFile(null) from (unknown caller), line 3: failed with error 87"},
@@ -59,12 +54,11 @@ TEST_F(BaseFileOperationTest, OperationsActLogTheCallerAndKeepTheLastError) {
     };
     // clang-format on
     for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
         SetLastError(0);
-        EXPECT_EQ(row.call(), row.result) << row.label;
-        if (row.error != 0) {
-            EXPECT_EQ(GetLastError(), row.error) << row.label;
-        }
-        EXPECT_TRUE(logged(row.logged)) << row.label << "\n" << log();
+        EXPECT_EQ(row.call(), row.result);
+        EXPECT_EQ(row.error == 0 ? 0 : GetLastError(), row.error);
+        EXPECT_TRUE(logged(row.logged)) << log();
     }
     EXPECT_FALSE(test_support::fileExists(folder_.file(L"a.txt")));
     EXPECT_EQ(test_support::readFile(folder_.file(L"to.txt")), "new");

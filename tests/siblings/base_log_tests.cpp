@@ -35,18 +35,13 @@ TEST_F(BaseLogTest, AppendsOneLineForEachEntry) {
 
     const auto lines = entries();
     ASSERT_EQ(lines.size(), 3u);
-    const struct {
-        const char* level;
-        const char* tag;
-        const char* text;
-    } expected[] = {
+    // The level, the tag and the text of each line.
+    const std::vector<std::vector<std::string>> expected = {
         {"2", "Suppressed", "first message"}, {"-1", "Other", "second  message"}, {"0", "", ""}};
     for (size_t index = 0; index < lines.size(); ++index) {
         std::smatch parts;
         ASSERT_TRUE(std::regex_match(lines[index], parts, kEntryShape)) << lines[index];
-        EXPECT_EQ(parts[1], expected[index].level);
-        EXPECT_EQ(parts[2], expected[index].tag);
-        EXPECT_EQ(parts[3], expected[index].text);
+        EXPECT_EQ((std::vector<std::string>{parts[1], parts[2], parts[3]}), expected[index]);
     }
 }
 

@@ -32,10 +32,8 @@ TEST(GuidText, WritesTheRegistryFormAndReadsItBackInEitherCaseWithOrWithoutBrace
 }
 
 TEST(GuidText, MalformedTextsAndNullArgumentsAreRefused) {
-    const struct {
-        const char* label;
-        const char* text;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* label; const char* text; } cases[] = {
         {"null", nullptr},
         {"empty", ""},
         {"missing closing brace", "{F29F85E0-4FF9-1068-AB91-08002B27B3D9"},
@@ -48,6 +46,7 @@ TEST(GuidText, MalformedTextsAndNullArgumentsAreRefused) {
         {"one digit short", "{F29F85E0-4FF9-1068-AB91-08002B27B3D}"},
         {"parentheses", "(F29F85E0-4FF9-1068-AB91-08002B27B3D9)"},
     };
+    // clang-format on
     for (const auto& row : cases) {
         GUID parsed = kAllBitsSet;
         EXPECT_FALSE(StringToGUID(row.text, &parsed)) << row.label;

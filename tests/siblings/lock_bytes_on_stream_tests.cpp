@@ -7,16 +7,17 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
 using support::ComPtr;
 
 ULARGE_INTEGER at(ULONGLONG offset) {
-    ULARGE_INTEGER value;
-    value.QuadPart = offset;
-    return value;
+    return ULARGE_INTEGER{.QuadPart = offset};
 }
 
 ULONG referencesOf(IUnknown* object) {
@@ -47,14 +48,12 @@ ComPtr<ILockBytes> lockBytesOn(IStream* stream, DWORD access) {
     return ComPtr<ILockBytes>::attach(lockBytes);
 }
 
-std::string readAt(ILockBytes* lockBytes, ULONGLONG offset, ULONG count,
-                   HRESULT* result = nullptr) {
+// What a read at `offset` gives; every read succeeds, even one past the end.
+std::string readAt(ILockBytes* lockBytes, ULONGLONG offset, ULONG count) {
     std::string buffer(count, '\0');
     ULONG read = 12345;
-    const HRESULT hr = lockBytes->ReadAt(at(offset), buffer.data(), count, &read);
-    if (result)
-        *result = hr;
-    buffer.resize(hr == S_OK ? read : 0);
+    EXPECT_EQ(lockBytes->ReadAt(at(offset), buffer.data(), count, &read), S_OK);
+    buffer.resize(std::min(read, count));
     return buffer;
 }
 
@@ -67,19 +66,6 @@ protected:
     test_support::TemporaryDirectory folder_;
 };
 
-TEST_P(LockBytesOnStreamTest, ReadsFromTheStreamsBeginningWhereverItsPositionIs) {
-    ComPtr<IStream> stream = makeStream("0123456789");
-    // The stream is left at its end by the write; reads still count from its beginning.
-    ComPtr<ILockBytes> lockBytes = lockBytesOn(stream.get(), GENERIC_READ);
-    EXPECT_EQ(readAt(lockBytes.get(), 0, 4), "0123");
-    EXPECT_EQ(readAt(lockBytes.get(), 6, 4), "6789");
-    HRESULT hr = E_FAIL;
-    EXPECT_EQ(readAt(lockBytes.get(), 8, 10, &hr), "89");
-    EXPECT_EQ(hr, S_OK);
-    EXPECT_EQ(readAt(lockBytes.get(), 50, 4, &hr), "");
-    EXPECT_EQ(hr, S_OK);
-}
-
 TEST_P(LockBytesOnStreamTest, WritesAtOffsetsAndSetsTheSize) {
     ComPtr<IStream> stream = makeStream("0123456789");
     ComPtr<ILockBytes> lockBytes = lockBytesOn(stream.get(), GENERIC_READ | GENERIC_WRITE);
@@ -91,30 +77,32 @@ TEST_P(LockBytesOnStreamTest, WritesAtOffsetsAndSetsTheSize) {
     EXPECT_EQ(readAt(lockBytes.get(), 12, 2), "zz");
 
     ASSERT_EQ(lockBytes->SetSize(at(5)), S_OK);
-    STATSTG stat{};
+    STATSTG stat{}, streamStat{};
     ASSERT_EQ(lockBytes->Stat(&stat, STATFLAG_NONAME), S_OK);
-    EXPECT_EQ(stat.cbSize.QuadPart, 5u);
-    EXPECT_EQ(stat.type, static_cast<DWORD>(STGTY_LOCKBYTES));
-    EXPECT_EQ(stat.pwcsName, nullptr);
+    EXPECT_EQ(std::tuple(stat.cbSize.QuadPart, stat.type, stat.pwcsName),
+              std::tuple(5ull, DWORD{STGTY_LOCKBYTES}, nullptr));
     EXPECT_EQ(lockBytes->Flush(), S_OK);
-
     // The stream itself holds what was written.
-    STATSTG streamStat{};
     ASSERT_EQ(stream->Stat(&streamStat, STATFLAG_NONAME), S_OK);
     EXPECT_EQ(streamStat.cbSize.QuadPart, 5u);
 }
 
-TEST_P(LockBytesOnStreamTest, ReadOnlyAccessRefusesWritesAndRegionLocksAreRefused) {
+TEST_P(LockBytesOnStreamTest, ReadOnlyAccessReadsFromTheBeginningAndRefusesWritesAndLocks) {
     ComPtr<IStream> stream = makeStream("0123456789");
     ComPtr<ILockBytes> lockBytes = lockBytesOn(stream.get(), GENERIC_READ);
     ULONG written = 99;
     EXPECT_EQ(lockBytes->WriteAt(at(0), "x", 1, &written), STG_E_ACCESSDENIED);
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(lockBytes->SetSize(at(1)), STG_E_ACCESSDENIED);
-    EXPECT_EQ(readAt(lockBytes.get(), 0, 10), "0123456789");
-    // As compound-file streams do.
+    // Region locks are refused, as compound-file streams refuse them.
     EXPECT_EQ(lockBytes->LockRegion(at(0), at(4), LOCK_EXCLUSIVE), STG_E_INVALIDFUNCTION);
     EXPECT_EQ(lockBytes->UnlockRegion(at(0), at(4), LOCK_EXCLUSIVE), STG_E_INVALIDFUNCTION);
+    // The stream was left at its end by writing its content; reads still count from its
+    // beginning, and find it unchanged.
+    const std::vector<std::string> reads = {
+        readAt(lockBytes.get(), 0, 4), readAt(lockBytes.get(), 6, 4),
+        readAt(lockBytes.get(), 8, 10), readAt(lockBytes.get(), 50, 4)};
+    EXPECT_EQ(reads, (std::vector<std::string>{"0123", "6789", "89", ""}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, LockBytesOnStreamTest, ::testing::Values("memory", "file"));
@@ -132,16 +120,11 @@ TEST(LockBytesOnStream, ReleasesTheStreamWithTheLastReference) {
 TEST(LockBytesOnStream, RefusesBadArguments) {
     ComPtr<IStream> stream = memoryStream("abc");
     ILockBytes* lockBytes = reinterpret_cast<ILockBytes*>(0x1);
-    const struct {
-        const char* label;
-        IStream* stream;
-        DWORD access;
-    } cases[] = {
-        {"null stream", nullptr, GENERIC_READ},
-        {"no access", stream.get(), 0},
-        {"execute access", stream.get(), GENERIC_EXECUTE},
-        {"all access", stream.get(), GENERIC_ALL},
-    };
+    // clang-format off
+    const struct { const char* label; IStream* stream; DWORD access; } cases[] = {
+        {"null stream", nullptr, GENERIC_READ}, {"no access", stream.get(), 0},
+        {"execute access", stream.get(), GENERIC_EXECUTE}, {"all access", stream.get(), GENERIC_ALL}};
+    // clang-format on
     for (const auto& row : cases) {
         lockBytes = reinterpret_cast<ILockBytes*>(0x1);
         EXPECT_EQ(CreateLockBytesOnStream(row.stream, row.access, &lockBytes), 0) << row.label;

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +18,10 @@ using support::ComPtr;
 using test_support::TemporaryDirectory;
 
 using Context = std::array<unsigned char, kMetadataContextSize>;
+
+std::string ticksText(const FILETIME& time) {
+    return std::to_string(test_support::ticksOf(time));
+}
 
 ComPtr<IStorage> memoryDocument() {
     ComPtr<ILockBytes> bytes;
@@ -29,8 +34,9 @@ ComPtr<IStorage> memoryDocument() {
     return storage;
 }
 
-// The summary-information value `id` of `storage`, cleared by the caller.
-PROPVARIANT summaryValue(IStorage* storage, PROPID id) {
+// The summary-information value `id` of `storage` as text: a text as it is, a time as
+// its tick count, anything else (or nothing) as "<none>".
+std::string summaryValue(IStorage* storage, PROPID id) {
     PROPVARIANT value;
     PropVariantInit(&value);
     ComPtr<IPropertySetStorage> sets;
@@ -43,21 +49,11 @@ PROPVARIANT summaryValue(IStorage* storage, PROPID id) {
         property.propid = id;
         summary->ReadMultiple(1, &property, &value);
     }
-    return value;
-}
-
-std::string summaryText(IStorage* storage, PROPID id) {
-    PROPVARIANT value = summaryValue(storage, id);
-    const std::string text = value.vt == VT_LPSTR ? value.pszVal : "<not text>";
+    const std::string text = value.vt == VT_LPSTR      ? value.pszVal
+                             : value.vt == VT_FILETIME ? ticksText(value.filetime)
+                                                       : "<none>";
     PropVariantClear(&value);
     return text;
-}
-
-ULONGLONG summaryTime(IStorage* storage, PROPID id) {
-    PROPVARIANT value = summaryValue(storage, id);
-    const ULONGLONG time = value.vt == VT_FILETIME ? test_support::ticksOf(value.filetime) : 0;
-    PropVariantClear(&value);
-    return time;
 }
 
 TEST(MetadataLibrary, WritesWhatItCollectedAsSummaryInformation) {
@@ -73,13 +69,13 @@ TEST(MetadataLibrary, WritesWhatItCollectedAsSummaryInformation) {
     ASSERT_TRUE(storage);
     ASSERT_NE(QVWriteMetaData2(storage.get(), context.data()), 0);
 
-    EXPECT_EQ(summaryText(storage.get(), PIDSI_TITLE), "ledger 2026.ac");
-    EXPECT_EQ(summaryText(storage.get(), PIDSI_COMMENTS), "1234 bytes");
-    EXPECT_EQ(summaryText(storage.get(), PIDSI_APPNAME), "Quorvane");
-    EXPECT_EQ(summaryTime(storage.get(), PIDSI_CREATE_DTM),
-              test_support::ticksOf(attributes.ftCreationTime));
-    EXPECT_EQ(summaryTime(storage.get(), PIDSI_LASTSAVE_DTM),
-              test_support::ticksOf(attributes.ftLastWriteTime));
+    std::vector<std::string> written;
+    for (PROPID id :
+         {PIDSI_TITLE, PIDSI_COMMENTS, PIDSI_APPNAME, PIDSI_CREATE_DTM, PIDSI_LASTSAVE_DTM})
+        written.push_back(summaryValue(storage.get(), id));
+    EXPECT_EQ(written, (std::vector<std::string>{"ledger 2026.ac", "1234 bytes", "Quorvane",
+                                                 ticksText(attributes.ftCreationTime),
+                                                 ticksText(attributes.ftLastWriteTime)}));
 }
 
 TEST(MetadataLibrary, RefusesWhatItCannotCollectOrWrite) {
@@ -108,7 +104,7 @@ TEST(MetadataLibrary, RefusesWhatItCannotCollectOrWrite) {
     EXPECT_EQ(QVCollectMetaData(path.c_str(), context.data()), 0);
     SetEnvironmentVariableW(L"QV_METADATA_FAIL", nullptr);
     EXPECT_NE(QVWriteMetaData2(storage.get(), context.data()), 0);
-    EXPECT_EQ(summaryText(storage.get(), PIDSI_TITLE), "report.ac");
+    EXPECT_EQ(summaryValue(storage.get(), PIDSI_TITLE), "report.ac");
 }
 
 } // namespace

@@ -6,21 +6,10 @@
 
 namespace {
 
-std::string silentAnswerOfNewProcess(const std::wstring& arguments, const std::wstring& variable) {
-    const auto result =
-        test_support::runProgram(test_support::programDirectory() + L"\\test_helper.exe",
-                                 L"silent " + arguments, {{L"QV_SILENT_MODE", variable}});
-    EXPECT_EQ(result.exitCode, 0u) << result.output;
-    return result.output;
-}
-
 TEST(SilentMode, FollowsTheSwitchesOfTheStartedProcess) {
-    const struct {
-        const char* label;
-        const wchar_t* arguments;
-        const wchar_t* variable; // empty: not set
-        const char* expected;
-    } cases[] = {
+    // An empty variable is not set.
+    // clang-format off
+    const struct { const char* label; const wchar_t* arguments; const wchar_t* variable; const char* expected; } cases[] = {
         {"no switch", L"", L"", "silent=0"},
         {"variable set to 1", L"", L"1", "silent=1"},
         {"variable set to 0", L"", L"0", "silent=0"},
@@ -28,10 +17,14 @@ TEST(SilentMode, FollowsTheSwitchesOfTheStartedProcess) {
         {"dash switch, other case", L"-SILENT", L"", "silent=1"},
         {"switch as part of a word", L"/silently", L"", "silent=0"},
     };
+    // clang-format on
     for (const auto& row : cases) {
-        EXPECT_NE(silentAnswerOfNewProcess(row.arguments, row.variable).find(row.expected),
-                  std::string::npos)
-            << row.label;
+        SCOPED_TRACE(row.label);
+        const auto result = test_support::runProgram(
+            test_support::programDirectory() + L"\\test_helper.exe",
+            std::wstring(L"silent ") + row.arguments, {{L"QV_SILENT_MODE", row.variable}});
+        EXPECT_EQ(result.exitCode, 0u) << result.output;
+        EXPECT_NE(result.output.find(row.expected), std::string::npos) << result.output;
     }
 }
 
