@@ -26,25 +26,20 @@ constexpr DWORD kReadExclusive = STGM_READ | STGM_SHARE_EXCLUSIVE;
 constexpr char kDocumentBytes[] = "X8.98 ledger records of a test";
 const std::wstring kCorpus = widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\";
 
-struct Outcome {
-    DWORD exitCode = 0;
-    std::string output;
-};
+using Outcome = test_support::ProcessResult;
 
 // Standard output alone (for JSON and bytes), from the program folder given.
 Outcome qvdoc(const std::wstring& arguments,
               const std::wstring& folder = test_support::programDirectory()) {
-    const auto result = test_support::runProgram(folder + L"\\qvdoc.exe", arguments);
-    return {result.exitCode, result.output};
+    return test_support::runProgram(folder + L"\\qvdoc.exe", arguments);
 }
 
 // Standard output and standard error together, through the command interpreter.
 Outcome qvdocMessages(const std::wstring& arguments,
                       const std::wstring& folder = test_support::programDirectory()) {
-    const auto result =
-        test_support::runProgram(L"C:\\windows\\system32\\cmd.exe",
-                                 L"/c \"\"" + folder + L"\\qvdoc.exe\" " + arguments + L" 2>&1\"");
-    return {result.exitCode, result.output};
+    return test_support::runProgram(L"C:\\windows\\system32\\cmd.exe", L"/c \"\"" + folder +
+                                                                           L"\\qvdoc.exe\" " +
+                                                                           arguments + L" 2>&1\"");
 }
 
 std::wstring quoted(const std::wstring& path) {
@@ -253,7 +248,7 @@ TEST(QvdocTest, WritesThroughTheLibrary) {
         const char* name;
         Json expected; // null: the property is gone
     } cases[] = {
-        {L"--set Title=Ledger 2026", "Title", "Ledger 2026"},
+        {L"--set \"Title=Ledger 2026\"", "Title", "Ledger 2026"},
         {L"--set Customer=Example", "Customer", "Example"},
         {L"--set Entries=-7 --type int", "Entries", -7.0},
         {L"--set Rate=0.25 --type double", "Rate", 0.25},
@@ -262,10 +257,7 @@ TEST(QvdocTest, WritesThroughTheLibrary) {
         {L"--delete Customer", "Customer", nullptr},
     };
     for (const auto& row : cases) {
-        const std::wstring arguments = row.arguments;
-        const std::wstring quotedArguments =
-            arguments.rfind(L"--set Title", 0) == 0 ? L"--set \"Title=Ledger 2026\"" : arguments;
-        const Outcome run = qvdocMessages(L"props " + quoted(path) + L" " + quotedArguments);
+        const Outcome run = qvdocMessages(L"props " + quoted(path) + L" " + row.arguments);
         ASSERT_EQ(run.exitCode, 0u) << narrow(row.arguments) << run.output;
         auto storage = storage_test::openDocument(path, kReadExclusive);
         const bool summary = std::string(row.name) == "Title";
