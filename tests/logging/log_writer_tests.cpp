@@ -21,17 +21,11 @@ std::string padded(const std::string& text, size_t width) {
     return field;
 }
 
-std::string computerName() {
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    GetComputerNameA(name, &size);
-    return name;
-}
-
-std::string userName() {
+// The computer's or the user's name, from the function that gives it.
+std::string nameFrom(BOOL(WINAPI* get)(LPSTR, LPDWORD)) {
     char name[MAX_PATH] = {};
     DWORD size = sizeof name;
-    GetUserNameA(name, &size);
+    get(name, &size);
     return name;
 }
 
@@ -76,7 +70,8 @@ TEST_F(LogWriterTest, WritesTheFixedWidthColumnsFieldByField) {
     ASSERT_GE(content.size(), 75u);
     // Every column but the time is known; a 20-character source is cut to 15.
     const std::string time = content.substr(64, 10);
-    EXPECT_EQ(content, padded(computerName(), 15) + " " + padded(userName(), 15) + " " +
+    EXPECT_EQ(content, padded(nameFrom(GetComputerNameA), 15) + " " +
+                           padded(nameFrom(GetUserNameA), 15) + " " +
                            padded("z64eveze_tests:" + std::to_string(written.thread), 15) +
                            " IMPORT_SOURCE_T " + time + " started\r\n");
     EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d\d:\d\d:\d\d  )"))) << time;

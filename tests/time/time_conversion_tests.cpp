@@ -19,12 +19,6 @@ constexpr SYSTEMTIME kNoon = {2023, 3, 3, 15, 12, 0, 0, 0}; // the variant time 
 using test_support::fileTimeOf;
 using test_support::ticksOf;
 
-SYSTEMTIME systemTimeOf(const FILETIME& time) {
-    SYSTEMTIME system{};
-    EXPECT_TRUE(FileTimeToSystemTime(&time, &system));
-    return system;
-}
-
 TEST(TimeConstants, LatestDateAndEmptyVariantTime) {
     FILETIME latest{};
     MaxFileTime(&latest);
@@ -62,7 +56,8 @@ TEST(FileTimeToVariantTime, ConvertsRealDatesAndRefusesNullPointers) {
 TEST(VariantTimeToFileTime, HasNoSpecialCaseForTheEmptyVariantTime) {
     FILETIME time{};
     ASSERT_NE(VariantTimeToFileTime(61.0, &time), 0);
-    const SYSTEMTIME march = systemTimeOf(time);
+    SYSTEMTIME march{};
+    ASSERT_TRUE(FileTimeToSystemTime(&time, &march));
     EXPECT_EQ(std::make_tuple(march.wYear, march.wMonth, march.wDay), std::make_tuple(1900, 3, 1));
 
     ASSERT_NE(VariantTimeToFileTime(0.0, &time), 0);
