@@ -118,7 +118,6 @@ TEST_F(LogWriterTest, CutsOverLongMessagesAndKeepsTheLineEnd) {
     const std::string longText(3000, 'm');
     ASSERT_EQ(WriteLog(logPath().c_str(), 0, 0, nullptr, "%s", longText.c_str()), 1);
     ASSERT_EQ(WriteLog(logPath().c_str(), 0, 0, nullptr, nullptr), 1);
-    const std::string content = test_support::readFile(folder_.file(L"trace.log"));
     const auto written = lines();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(written[0].size() + 2, 1023u);
