@@ -92,32 +92,21 @@ std::vector<std::string> treeOf(IStorage* storage) {
 std::string valueText(const PROPVARIANT& value) {
     char text[64];
     switch (value.vt) {
-    case VT_I2:
-        return "i2:" + std::to_string(value.iVal);
-    case VT_I4:
-        return "i4:" + std::to_string(value.lVal);
-    case VT_UI4:
-        return "ui4:" + std::to_string(value.ulVal);
-    case VT_R8:
-        std::snprintf(text, sizeof text, "r8:%.6g", value.dblVal);
-        return text;
-    case VT_BOOL:
-        return value.boolVal ? "bool:true" : "bool:false";
-    case VT_LPSTR:
-        return std::string("lpstr:") + value.pszVal;
-    case VT_LPWSTR:
-        return "lpwstr:" + test_support::narrow(value.pwszVal);
-    case VT_BSTR:
-        return "bstr:" + test_support::narrow(value.bstrVal);
+    // clang-format off
+    case VT_I2: return "i2:" + std::to_string(value.iVal);
+    case VT_I4: return "i4:" + std::to_string(value.lVal);
+    case VT_UI4: return "ui4:" + std::to_string(value.ulVal);
+    case VT_BOOL: return value.boolVal ? "bool:true" : "bool:false";
+    case VT_LPSTR: return std::string("lpstr:") + value.pszVal;
+    case VT_LPWSTR: return "lpwstr:" + test_support::narrow(value.pwszVal);
+    case VT_BSTR: return "bstr:" + test_support::narrow(value.bstrVal);
+    case VT_BLOB: return "blob:" + hexHash(std::string(reinterpret_cast<const char*>(value.blob.pBlobData), value.blob.cbSize));
+    case VT_R8: std::snprintf(text, sizeof text, "r8:%.6g", value.dblVal); return text;
     case VT_FILETIME:
-        std::snprintf(text, sizeof text, "filetime:%08lx%08lx", value.filetime.dwHighDateTime,
-                      value.filetime.dwLowDateTime);
+        std::snprintf(text, sizeof text, "filetime:%08lx%08lx", value.filetime.dwHighDateTime, value.filetime.dwLowDateTime);
         return text;
-    case VT_BLOB:
-        return "blob:" + hexHash(std::string(reinterpret_cast<const char*>(value.blob.pBlobData),
-                                             value.blob.cbSize));
-    default:
-        return "vt" + std::to_string(value.vt);
+    default: return "vt" + std::to_string(value.vt);
+        // clang-format on
     }
 }
 

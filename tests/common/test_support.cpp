@@ -211,6 +211,22 @@ ProcessResult runProgram(const std::wstring& program, const std::wstring& argume
     return result;
 }
 
+void copyProgramFolder(const TemporaryDirectory& folder, const std::wstring& program,
+                       const std::wstring& leftOut, const std::wstring& provider) {
+    const std::wstring bin = programDirectory();
+    WIN32_FIND_DATAW entry;
+    support::UniqueFind find(FindFirstFileW((bin + L"\\*.dll").c_str(), &entry));
+    do {
+        if (lstrcmpiW(entry.cFileName, leftOut.c_str()) != 0)
+            CopyFileW((bin + L"\\" + entry.cFileName).c_str(), folder.file(entry.cFileName).c_str(),
+                      FALSE);
+    } while (find && FindNextFileW(find.get(), &entry));
+    CopyFileW((bin + L"\\" + program).c_str(), folder.file(program).c_str(), FALSE);
+    if (!provider.empty())
+        CopyFileW((bin + L"\\provider-variants\\" + provider + L"\\z64STG.dll").c_str(),
+                  folder.file(L"z64STG.dll").c_str(), FALSE);
+}
+
 HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
                     const EnvironmentOverrides& overrides) {
     return start(program, arguments, overrides, false).process.release();

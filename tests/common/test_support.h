@@ -67,6 +67,12 @@ ProcessResult runProgram(const std::wstring& program, const std::wstring& argume
                          const EnvironmentOverrides& overrides = {},
                          DWORD timeoutMilliseconds = 60000);
 
+// Fills `folder` with a copy of `program` and every DLL of bin/ but `leftOut`; with `provider`,
+// that variant's z64STG.dll (from bin/provider-variants/) takes the full provider's place.
+// A program run from there finds only what lies beside it.
+void copyProgramFolder(const TemporaryDirectory& folder, const std::wstring& program,
+                       const std::wstring& leftOut = L"", const std::wstring& provider = L"");
+
 // Starts a program without waiting for it; the caller waits on the returned handle.
 HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
                     const EnvironmentOverrides& overrides = {});

@@ -22,6 +22,7 @@
 //                                       the thread then ends
 #include "integration/base_library.h"
 
+#include <support/com_ptr.h>
 #include <support/unique_resource.h>
 
 #include <objbase.h>
@@ -172,23 +173,19 @@ int createStorage(const char* path) {
     if (!createStorageW || !openStorageW)
         return kMissingLibrary;
     const std::wstring wide = widened(path);
-    IStorage* storage = nullptr;
+    support::ComPtr<IStorage> storage;
     std::printf("create=0x%08lX\n",
-                static_cast<unsigned long>(createStorageW(wide.c_str(), &storage)));
-    if (storage)
-        storage->Release();
-    storage = nullptr;
-    std::printf("open=0x%08lX\n", static_cast<unsigned long>(openStorageW(
-                                      wide.c_str(), &storage, STGM_READ | STGM_SHARE_EXCLUSIVE)));
+                static_cast<unsigned long>(createStorageW(wide.c_str(), storage.put())));
+    storage.reset();
+    std::printf("open=0x%08lX\n",
+                static_cast<unsigned long>(
+                    openStorageW(wide.c_str(), storage.put(), STGM_READ | STGM_SHARE_EXCLUSIVE)));
     if (storage) {
         // A storage opened for reading refuses new streams: the mode reached the provider.
-        IStream* stream = nullptr;
+        support::ComPtr<IStream> stream;
         std::printf("write=0x%08lX\n",
                     static_cast<unsigned long>(storage->CreateStream(
-                        L"Probe", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream)));
-        if (stream)
-            stream->Release();
-        storage->Release();
+                        L"Probe", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.put())));
     }
     return 0;
 }
@@ -206,12 +203,10 @@ int storageCall(const std::string& command, const char* path, const char* mode, 
         return kMissingLibrary;
     const std::wstring name = widened(path);
     const DWORD access = static_cast<DWORD>(std::strtoul(mode, nullptr, 16));
-    IStorage* storage = nullptr;
+    support::ComPtr<IStorage> storage;
     const HRESULT hr = command == "stg-open"
-                           ? open(name.c_str(), nullptr, access, nullptr, 0, &storage)
-                           : create(name.c_str(), access, 0, &storage);
-    if (storage)
-        storage->Release();
+                           ? open(name.c_str(), nullptr, access, nullptr, 0, storage.put())
+                           : create(name.c_str(), access, 0, storage.put());
     std::printf("hr=%08lX\n", static_cast<unsigned long>(hr));
     return 0;
 }

@@ -96,16 +96,8 @@ TEST_F(BridgesWithBaseLibrary, BindTheBaseLibrarysOwnEntryPoints) {
 class BridgesWithoutBaseLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::wstring bin = test_support::programDirectory();
-        copyFromBin(bin, L"test_helper.exe");
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW((bin + L"\\*.dll").c_str(), &entry);
-        ASSERT_NE(find, INVALID_HANDLE_VALUE);
-        do {
-            if (lstrcmpiW(entry.cFileName, L"x64Quorpb32.dll") != 0)
-                copyFromBin(bin, entry.cFileName);
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
+        test_support::copyProgramFolder(isolated_, L"test_helper.exe", L"x64Quorpb32.dll");
+        ASSERT_TRUE(test_support::fileExists(isolated_.file(L"z64EVEZE.dll")));
         ASSERT_FALSE(test_support::fileExists(isolated_.file(L"x64Quorpb32.dll")));
     }
 
@@ -116,12 +108,6 @@ protected:
 
     TemporaryDirectory isolated_;
     TemporaryDirectory files_;
-
-private:
-    void copyFromBin(const std::wstring& bin, const std::wstring& name) {
-        ASSERT_TRUE(CopyFileW((bin + L"\\" + name).c_str(), isolated_.file(name).c_str(), FALSE))
-            << test_support::narrow(name);
-    }
 };
 
 TEST_F(BridgesWithoutBaseLibrary, DeleteAndMoveBehaveAsThePlatformCallsAndKeepTheirErrors) {

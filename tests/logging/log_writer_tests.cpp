@@ -21,17 +21,11 @@ std::string padded(const std::string& text, size_t width) {
     return field;
 }
 
-std::string computerName() {
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    GetComputerNameA(name, &size);
-    return name;
-}
-
-std::string userName() {
+// The computer's or the user's name, from the function that gives it.
+std::string nameFrom(BOOL(WINAPI* get)(LPSTR, LPDWORD)) {
     char name[MAX_PATH] = {};
     DWORD size = sizeof name;
-    GetUserNameA(name, &size);
+    get(name, &size);
     return name;
 }
 
@@ -73,16 +67,13 @@ TEST_F(LogWriterTest, WritesTheFixedWidthColumnsFieldByField) {
     ASSERT_EQ(written.result, 1);
 
     const std::string content = test_support::readFile(folder_.file(L"trace.log"));
-    ASSERT_GE(content.size(), 2u);
-    EXPECT_EQ(content.substr(content.size() - 2), "\r\n");
-    const std::string line = content.substr(0, content.size() - 2);
-    ASSERT_EQ(line.size(), 15 * 4 + 10 + 5 + std::string("started").size()) << line;
-
-    EXPECT_EQ(line.substr(0, 15), padded(computerName(), 15));
-    EXPECT_EQ(line.substr(16, 15), padded(userName(), 15));
-    EXPECT_EQ(line.substr(32, 15), padded("z64eveze_tests:" + std::to_string(written.thread), 15));
-    EXPECT_EQ(line.substr(48, 15), "IMPORT_SOURCE_T"); // a 20-character source is cut to 15
-    const std::string time = line.substr(64, 10);
+    ASSERT_GE(content.size(), 75u);
+    // Every column but the time is known; a 20-character source is cut to 15.
+    const std::string time = content.substr(64, 10);
+    EXPECT_EQ(content, padded(nameFrom(GetComputerNameA), 15) + " " +
+                           padded(nameFrom(GetUserNameA), 15) + " " +
+                           padded("z64eveze_tests:" + std::to_string(written.thread), 15) +
+                           " IMPORT_SOURCE_T " + time + " started\r\n");
     EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d\d:\d\d:\d\d  )"))) << time;
     const __time64_t now = _time64(nullptr);
     struct tm utc {};
@@ -91,9 +82,6 @@ TEST_F(LogWriterTest, WritesTheFixedWidthColumnsFieldByField) {
                         std::stoi(time.substr(6, 2));
     const int expected = utc.tm_hour * 3600 + utc.tm_min * 60 + utc.tm_sec;
     EXPECT_LE((expected - seconds + 86400) % 86400, 5) << "the time column is not UTC";
-    EXPECT_EQ(line.substr(75), "started");
-    for (const size_t separator : {15u, 31u, 47u, 63u, 74u})
-        EXPECT_EQ(line[separator], ' ') << separator;
 }
 
 TEST_F(LogWriterTest, FormatsArgumentsThroughBothForms) {
@@ -130,7 +118,6 @@ TEST_F(LogWriterTest, CutsOverLongMessagesAndKeepsTheLineEnd) {
     const std::string longText(3000, 'm');
     ASSERT_EQ(WriteLog(logPath().c_str(), 0, 0, nullptr, "%s", longText.c_str()), 1);
     ASSERT_EQ(WriteLog(logPath().c_str(), 0, 0, nullptr, nullptr), 1);
-    const std::string content = test_support::readFile(folder_.file(L"trace.log"));
     const auto written = lines();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(written[0].size() + 2, 1023u);

@@ -4,6 +4,7 @@
 #include "../storage/storage_test_support.h"
 #include "test_support.h"
 
+#include <support/task_memory.h>
 #include <support/unique_resource.h>
 #include <z64eveze.h>
 
@@ -25,25 +26,20 @@ constexpr DWORD kReadExclusive = STGM_READ | STGM_SHARE_EXCLUSIVE;
 constexpr char kDocumentBytes[] = "X8.98 ledger records of a test";
 const std::wstring kCorpus = widen(Z64_CORPUS_DIR) + L"\\cfb-peers\\";
 
-struct Outcome {
-    DWORD exitCode = 0;
-    std::string output;
-};
+using Outcome = test_support::ProcessResult;
 
 // Standard output alone (for JSON and bytes), from the program folder given.
 Outcome qvdoc(const std::wstring& arguments,
               const std::wstring& folder = test_support::programDirectory()) {
-    const auto result = test_support::runProgram(folder + L"\\qvdoc.exe", arguments);
-    return {result.exitCode, result.output};
+    return test_support::runProgram(folder + L"\\qvdoc.exe", arguments);
 }
 
 // Standard output and standard error together, through the command interpreter.
 Outcome qvdocMessages(const std::wstring& arguments,
                       const std::wstring& folder = test_support::programDirectory()) {
-    const auto result =
-        test_support::runProgram(L"C:\\windows\\system32\\cmd.exe",
-                                 L"/c \"\"" + folder + L"\\qvdoc.exe\" " + arguments + L" 2>&1\"");
-    return {result.exitCode, result.output};
+    return test_support::runProgram(L"C:\\windows\\system32\\cmd.exe", L"/c \"\"" + folder +
+                                                                           L"\\qvdoc.exe\" " +
+                                                                           arguments + L" 2>&1\"");
 }
 
 std::wstring quoted(const std::wstring& path) {
@@ -111,48 +107,39 @@ std::string fileTimeText(const FILETIME& time) {
 
 // A property's value through QVStgReadProperty, in the form qvdoc's JSON gives it.
 Json libraryValue(IPropertyStorage* set, void* property) {
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    EXPECT_EQ(QVStgReadProperty(set, property, &value), S_OK);
-    Json json;
+    support::UniquePropVariant stored;
+    EXPECT_EQ(QVStgReadProperty(set, property, stored.put()), S_OK);
+    const PROPVARIANT& value = stored.get();
     switch (value.vt) {
-    case VT_LPWSTR:
-        json = narrow(value.pwszVal);
-        break;
-    case VT_LPSTR:
-        json = std::string(value.pszVal);
-        break;
-    case VT_I4:
-        json = static_cast<double>(value.lVal);
-        break;
-    case VT_I2:
-        json = static_cast<double>(value.iVal);
-        break;
-    case VT_R8:
-        json = value.dblVal;
-        break;
-    case VT_BOOL:
-        json = value.boolVal == VARIANT_TRUE;
-        break;
-    case VT_FILETIME:
-        json = fileTimeText(value.filetime);
-        break;
-    default:
-        json = "vt " + std::to_string(value.vt);
+    // clang-format off
+    case VT_LPWSTR: return narrow(value.pwszVal);
+    case VT_LPSTR: return std::string(value.pszVal);
+    case VT_I4: return static_cast<double>(value.lVal);
+    case VT_I2: return static_cast<double>(value.iVal);
+    case VT_R8: return value.dblVal;
+    case VT_BOOL: return value.boolVal == VARIANT_TRUE;
+    case VT_FILETIME: return fileTimeText(value.filetime);
+    default: return "vt " + std::to_string(value.vt);
+        // clang-format on
     }
-    PropVariantClear(&value);
-    return json;
+}
+
+// The summary-information or the user-defined set of a document opened for reading.
+ComPtr<IPropertyStorage> openSet(IStorage* storage, bool summary) {
+    ComPtr<IPropertySetStorage> sets;
+    ComPtr<IPropertyStorage> set;
+    EXPECT_EQ(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), S_OK);
+    if (sets && FAILED(sets->Open(summary ? FMTID_SummaryInformation : FMTID_UserDefinedProperties,
+                                  kReadExclusive, set.put())))
+        ADD_FAILURE() << "the property set cannot be opened";
+    return set;
 }
 
 void compareProperties(IStorage* storage, const Json& shown, const std::string& label) {
-    ComPtr<IPropertySetStorage> sets;
-    ASSERT_EQ(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), S_OK);
     for (const auto& property : shown["properties"]) {
         const bool summary = property["set"] == "summary";
-        ComPtr<IPropertyStorage> set;
-        ASSERT_EQ(sets->Open(summary ? FMTID_SummaryInformation : FMTID_UserDefinedProperties,
-                             kReadExclusive, set.put()),
-                  S_OK);
+        const ComPtr<IPropertyStorage> set = openSet(storage, summary);
+        ASSERT_TRUE(set) << label;
         const std::wstring name = widen(property["name"].get<std::string>());
         void* selector = summary ? reinterpret_cast<void*>(property["id"].get<std::uintptr_t>())
                                  : (void*)name.c_str();
@@ -240,17 +227,15 @@ TEST(QvdocTest, CatWritesTheStreamBytes) {
     } cases[] = {
         {L"QuorvaneDocument", kDocumentBytes},
         {L"Attachments/Receipt", test_support::patternBytes(5000)},
+        {L"\\005SummaryInformation",
+         storage_test::streamContent(storage_test::openDocument(path, kReadExclusive).get(),
+                                     L"\005SummaryInformation")},
     };
     for (const auto& row : cases) {
         const Outcome cat = qvdoc(L"cat " + quoted(path) + L" " + row.stream);
         EXPECT_EQ(cat.exitCode, 0u) << narrow(row.stream);
         EXPECT_EQ(cat.output, row.expected) << narrow(row.stream);
     }
-    auto storage = storage_test::openDocument(path, kReadExclusive);
-    const std::string summary =
-        storage_test::streamContent(storage.get(), L"\005SummaryInformation");
-    storage.reset();
-    EXPECT_EQ(qvdoc(L"cat " + quoted(path) + L" \\005SummaryInformation").output, summary);
 }
 
 TEST(QvdocTest, WritesThroughTheLibrary) {
@@ -261,7 +246,7 @@ TEST(QvdocTest, WritesThroughTheLibrary) {
         const char* name;
         Json expected; // null: the property is gone
     } cases[] = {
-        {L"--set Title=Ledger 2026", "Title", "Ledger 2026"},
+        {L"--set \"Title=Ledger 2026\"", "Title", "Ledger 2026"},
         {L"--set Customer=Example", "Customer", "Example"},
         {L"--set Entries=-7 --type int", "Entries", -7.0},
         {L"--set Rate=0.25 --type double", "Rate", 0.25},
@@ -270,25 +255,17 @@ TEST(QvdocTest, WritesThroughTheLibrary) {
         {L"--delete Customer", "Customer", nullptr},
     };
     for (const auto& row : cases) {
-        const std::wstring arguments = row.arguments;
-        const std::wstring quotedArguments =
-            arguments.rfind(L"--set Title", 0) == 0 ? L"--set \"Title=Ledger 2026\"" : arguments;
-        const Outcome run = qvdocMessages(L"props " + quoted(path) + L" " + quotedArguments);
+        const Outcome run = qvdocMessages(L"props " + quoted(path) + L" " + row.arguments);
         ASSERT_EQ(run.exitCode, 0u) << narrow(row.arguments) << run.output;
         auto storage = storage_test::openDocument(path, kReadExclusive);
-        ComPtr<IPropertySetStorage> sets;
-        ASSERT_EQ(storage->QueryInterface(IID_IPropertySetStorage, sets.putVoid()), S_OK);
         const bool summary = std::string(row.name) == "Title";
-        ComPtr<IPropertyStorage> set;
-        ASSERT_EQ(sets->Open(summary ? FMTID_SummaryInformation : FMTID_UserDefinedProperties,
-                             kReadExclusive, set.put()),
-                  S_OK);
+        const ComPtr<IPropertyStorage> set = openSet(storage.get(), summary);
+        ASSERT_TRUE(set) << row.name;
         const std::wstring name = widen(row.name);
         void* selector = summary ? reinterpret_cast<void*>(2) : (void*)name.c_str();
         if (row.expected.is_null()) {
-            PROPVARIANT value;
-            PropVariantInit(&value);
-            EXPECT_EQ(QVStgReadProperty(set.get(), selector, &value), S_FALSE);
+            support::UniquePropVariant value;
+            EXPECT_EQ(QVStgReadProperty(set.get(), selector, value.put()), S_FALSE);
         } else {
             EXPECT_EQ(libraryValue(set.get(), selector), row.expected) << narrow(row.arguments);
         }
@@ -377,26 +354,11 @@ TEST(QvdocTest, BadInputGivesOneLineAndItsExitCode) {
     }
 }
 
-// A program folder holding qvdoc.exe and everything of bin/, with a provider variant.
-void copyProgramWithProvider(const TemporaryDirectory& programFolder, const wchar_t* variant) {
-    const std::wstring bin = test_support::programDirectory();
-    WIN32_FIND_DATAW entry;
-    support::UniqueFind find(FindFirstFileW((bin + L"\\*.dll").c_str(), &entry));
-    do {
-        CopyFileW((bin + L"\\" + entry.cFileName).c_str(),
-                  programFolder.file(entry.cFileName).c_str(), FALSE);
-    } while (FindNextFileW(find.get(), &entry));
-    CopyFileW((bin + L"\\qvdoc.exe").c_str(), programFolder.file(L"qvdoc.exe").c_str(), FALSE);
-    CopyFileW((bin + L"\\provider-variants\\" + variant + L"\\z64STG.dll").c_str(),
-              programFolder.file(L"z64STG.dll").c_str(), FALSE);
-}
-
 TEST(QvdocTest, FailedWritesLeaveTheDocumentAsItWas) {
     TemporaryDirectory folder;
-    TemporaryDirectory diskFull;
-    copyProgramWithProvider(diskFull, L"ex-disk-full");
-    TemporaryDirectory fullWhileWriting;
-    copyProgramWithProvider(fullWhileWriting, L"disk-full");
+    TemporaryDirectory diskFull, fullWhileWriting;
+    test_support::copyProgramFolder(diskFull, L"qvdoc.exe", L"", L"ex-disk-full");
+    test_support::copyProgramFolder(fullWhileWriting, L"qvdoc.exe", L"", L"disk-full");
     const std::wstring packed = folder.file(L"receipt.bin");
     test_support::writeFile(packed, test_support::patternBytes(100000));
     const struct {

@@ -43,28 +43,23 @@ void makeDocument(const std::wstring& path, const std::wstring& attachment) {
     ASSERT_EQ(QVStgPackFile(storage.get(), L"Attachment", test_support::narrow(attachment).c_str()),
               0);
 
-    ComPtr<IPropertyStorage> summary;
+    using storage_test::byId, storage_test::named;
+    ComPtr<IPropertyStorage> summary, user;
     ASSERT_EQ(QVStgOpenPropertyStorage(storage.get(), FMTID_SummaryInformation, summary.put()),
               S_OK);
-    EXPECT_EQ(
-        QVStgWriteProperty(summary.get(), storage_test::byId(PIDSI_TITLE), L"Quarterly ledger"),
-        S_OK);
-    EXPECT_EQ(QVStgWriteProperty(summary.get(), storage_test::byId(PIDSI_PAGECOUNT), 7L), S_OK);
-    ASSERT_EQ(summary->Commit(STGC_DEFAULT), S_OK);
+    ASSERT_EQ(QVStgOpenPropertyStorage(storage.get(), FMTID_UserDefinedProperties, user.put()),
+              S_OK);
+    for (const HRESULT hr :
+         {QVStgWriteProperty(summary.get(), byId(PIDSI_TITLE), L"Quarterly ledger"),
+          QVStgWriteProperty(summary.get(), byId(PIDSI_PAGECOUNT), 7L),
+          QVStgWriteProperty(user.get(), named(L"Client"), L"M\u00fcller & Co"),
+          QVStgWriteProperty(user.get(), named(L"Amount"), 1234.5),
+          QVStgWriteProperty(user.get(), named(L"Paid"), 1),
+          QVStgWriteProperty(user.get(), named(L"Invoices"), 42L), summary->Commit(STGC_DEFAULT),
+          user->Commit(STGC_DEFAULT)})
+        EXPECT_EQ(hr, S_OK);
     summary.reset();
-
-    ComPtr<IPropertyStorage> userDefined;
-    ASSERT_EQ(
-        QVStgOpenPropertyStorage(storage.get(), FMTID_UserDefinedProperties, userDefined.put()),
-        S_OK);
-    EXPECT_EQ(
-        QVStgWriteProperty(userDefined.get(), storage_test::named(L"Client"), L"M\u00fcller & Co"),
-        S_OK);
-    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), storage_test::named(L"Amount"), 1234.5), S_OK);
-    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), storage_test::named(L"Paid"), 1), S_OK);
-    EXPECT_EQ(QVStgWriteProperty(userDefined.get(), storage_test::named(L"Invoices"), 42L), S_OK);
-    ASSERT_EQ(userDefined->Commit(STGC_DEFAULT), S_OK);
-    userDefined.reset();
+    user.reset();
     ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
 }
 
@@ -121,52 +116,34 @@ TEST(DocumentInterop, LibraryDocumentsReadTheSameInWineOle32) {
 constexpr PROPID kTextProperties[] = {PIDSI_TITLE,      PIDSI_SUBJECT,   PIDSI_AUTHOR,
                                       PIDSI_KEYWORDS,   PIDSI_COMMENTS,  PIDSI_TEMPLATE,
                                       PIDSI_LASTAUTHOR, PIDSI_REVNUMBER, PIDSI_APPNAME};
-constexpr char kSummaryFormatId[] =
-    "\xE0\x85\x9F\xF2\xF9\x4F\x68\x10\xAB\x91\x08\x00\x2B\x27\xB3\xD9";
-
-void appendLittleEndian(std::string& bytes, std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i)
-        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
+const std::string
+    kSummaryFormatId("\xE0\x85\x9F\xF2\xF9\x4F\x68\x10\xAB\x91\x08\x00\x2B\x27\xB3\xD9", 16);
 
 // A summary-information stream as other writers make it: narrow (VT_LPSTR) texts, stored
 // bytes given, under the code page `codePage` (none when 0).
 std::string summaryStream(std::uint16_t codePage,
                           const std::vector<std::pair<PROPID, std::string>>& texts) {
+    const auto le32 = [](std::size_t value) {
+        const auto field = static_cast<std::uint32_t>(value);
+        return std::string(reinterpret_cast<const char*>(&field), 4); // x64 is little-endian
+    };
     std::vector<std::pair<PROPID, std::string>> values;
-    if (codePage != 0) {
-        std::string value;
-        appendLittleEndian(value, VT_I2, 4);
-        appendLittleEndian(value, codePage, 4);
-        values.emplace_back(PID_CODEPAGE, value);
-    }
+    if (codePage != 0)
+        values.emplace_back(PID_CODEPAGE, le32(VT_I2) + le32(codePage));
     for (const auto& [id, stored] : texts) {
-        std::string value;
-        appendLittleEndian(value, VT_LPSTR, 4);
-        appendLittleEndian(value, static_cast<std::uint32_t>(stored.size()), 4);
-        value += stored;
-        value.resize((value.size() + 3) / 4 * 4, '\0');
-        values.emplace_back(id, value);
+        const std::string value = le32(VT_LPSTR) + le32(stored.size()) + stored;
+        values.emplace_back(id, value + std::string((4 - value.size() % 4) % 4, '\0'));
     }
+    const std::size_t tableSize = 8 + 8 * values.size();
     std::string table, data;
-    std::uint32_t offset = static_cast<std::uint32_t>(8 + 8 * values.size());
     for (const auto& [id, value] : values) {
-        appendLittleEndian(table, id, 4);
-        appendLittleEndian(table, offset, 4);
-        offset += static_cast<std::uint32_t>(value.size());
+        table += le32(id) + le32(tableSize + data.size());
         data += value;
     }
-    std::string stream;
-    appendLittleEndian(stream, 0xFFFE, 2); // byte order
-    appendLittleEndian(stream, 0, 2);      // format version
-    appendLittleEndian(stream, 0x00020006, 4);
-    stream.append(16, '\0'); // class id
-    appendLittleEndian(stream, 1, 4);
-    stream.append(kSummaryFormatId, 16);
-    appendLittleEndian(stream, 48, 4);
-    appendLittleEndian(stream, offset, 4);
-    appendLittleEndian(stream, static_cast<std::uint32_t>(values.size()), 4);
-    return stream + table + data;
+    // Byte order, format version 0, system identifier, class id, one section at offset 48.
+    const std::string header = std::string("\xFE\xFF\0\0", 4) + le32(0x00020006) +
+                               std::string(16, '\0') + le32(1) + kSummaryFormatId + le32(48);
+    return header + le32(tableSize + data.size()) + le32(values.size()) + table + data;
 }
 
 // A copy of a corpus document whose summary information is replaced by `summary`.

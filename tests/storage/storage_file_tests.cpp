@@ -1,7 +1,6 @@
 #include "storage_test_support.h"
 
 #include <support/com_ptr.h>
-#include <support/unique_resource.h>
 #include <z64eveze.h>
 
 #include <gtest/gtest.h>
@@ -41,6 +40,10 @@ std::wstring emptyDocument(const std::wstring& path) {
     ComPtr<IStorage> storage;
     EXPECT_EQ(QVStgCreateStorageW(path.c_str(), storage.put()), S_OK);
     return path;
+}
+
+bool isHeldResult(HRESULT hr) {
+    return hr == STG_E_SHAREVIOLATION || hr == STG_E_ACCESSDENIED || hr == STG_E_LOCKVIOLATION;
 }
 
 class StorageFileTest : public ::testing::Test {
@@ -141,10 +144,7 @@ TEST_F(StorageFileTest, OpeningWaitsForAShortHold) {
     }
     {
         test_support::HeldFile held(path, 300);
-        const HRESULT atOnce = QVStgIsStorageFileW(path.c_str());
-        EXPECT_TRUE(atOnce == STG_E_SHAREVIOLATION || atOnce == STG_E_ACCESSDENIED ||
-                    atOnce == STG_E_LOCKVIOLATION)
-            << std::hex << atOnce;
+        EXPECT_TRUE(isHeldResult(QVStgIsStorageFileW(path.c_str())));
     }
 }
 
@@ -155,27 +155,15 @@ TEST_F(StorageFileTest, GivesTheTenthResultAfterALongHold) {
     const DWORD start = GetTickCount();
     const HRESULT hr = QVStgOpenStorageW(path.c_str(), storage.put(), kReadExclusive);
     const DWORD waited = GetTickCount() - start;
-    EXPECT_TRUE(hr == STG_E_SHAREVIOLATION || hr == STG_E_ACCESSDENIED || hr == STG_E_LOCKVIOLATION)
-        << std::hex << hr;
+    EXPECT_TRUE(isHeldResult(hr)) << std::hex << hr;
     EXPECT_GE(waited, 850u); // nine waits of 100 ms between ten attempts
     EXPECT_LT(waited, 2900u);
 }
 
-// Runs the helper against a provider variant, from a folder holding everything of bin/
-// with that variant's z64STG.dll in place of the full provider.
-std::string createWithProvider(const std::wstring& variant, const TemporaryDirectory& folder,
-                               const std::wstring& document) {
-    const std::wstring bin = test_support::programDirectory();
-    WIN32_FIND_DATAW entry;
-    support::UniqueFind find(FindFirstFileW((bin + L"\\*.dll").c_str(), &entry));
-    do {
-        if (lstrcmpiW(entry.cFileName, L"z64STG.dll") != 0)
-            CopyFileW((bin + L"\\" + entry.cFileName).c_str(), folder.file(entry.cFileName).c_str(),
-                      FALSE);
-    } while (FindNextFileW(find.get(), &entry));
-    CopyFileW((bin + L"\\test_helper.exe").c_str(), folder.file(L"test_helper.exe").c_str(), FALSE);
-    CopyFileW((bin + L"\\provider-variants\\" + variant + L"\\z64STG.dll").c_str(),
-              folder.file(L"z64STG.dll").c_str(), FALSE);
+// Runs the helper from a folder holding everything of bin/ with a variant of the provider.
+std::string createWithProvider(const std::wstring& variant, const std::wstring& document) {
+    const TemporaryDirectory folder;
+    test_support::copyProgramFolder(folder, L"test_helper.exe", L"", variant);
     return test_support::runProgram(folder.file(L"test_helper.exe"),
                                     L"create-storage \"" + document + L"\"")
         .output;
@@ -185,9 +173,8 @@ TEST_F(StorageFileTest, FallsBackToTheClassicEntryPointsWithTheSameMode) {
     // Missing newer entry points, or ones that say they are not implemented, leave the work to
     // the classic ones, which make 512-byte sectors and get the caller's mode unchanged.
     for (const wchar_t* variant : {L"classic-only", L"ex-notimpl", L"ex-unimplemented"}) {
-        TemporaryDirectory programFolder;
         const std::wstring document = folder_.file(std::wstring(variant) + L".cfs");
-        const std::string output = createWithProvider(variant, programFolder, document);
+        const std::string output = createWithProvider(variant, document);
         EXPECT_NE(output.find("create=0x00000000"), std::string::npos) << output;
         EXPECT_NE(output.find("open=0x00000000"), std::string::npos) << output;
         EXPECT_NE(output.find("write=0x80030005"), std::string::npos) << output;
@@ -205,8 +192,7 @@ TEST_F(StorageFileTest, ReportsOtherFailuresOfTheNewerEntryPoints) {
     ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
     storage.reset();
 
-    TemporaryDirectory programFolder;
-    const std::string output = createWithProvider(L"ex-disk-full", programFolder, document);
+    const std::string output = createWithProvider(L"ex-disk-full", document);
     EXPECT_NE(output.find("create=0x80030070"), std::string::npos) << output;
     EXPECT_NE(output.find("open=0x80030070"), std::string::npos) << output;
     EXPECT_EQ(output.find("write="), std::string::npos) << output;

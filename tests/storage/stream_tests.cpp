@@ -91,25 +91,22 @@ TEST_F(StreamTest, CopiesTheSummaryStreamsOrNothing) {
     EXPECT_EQ(storage_test::streamContent(target.get(), L"\005DocumentSummaryInformation"),
               "<missing>");
 
-    ComPtr<IPropertyStorage> set;
-    ASSERT_EQ(QVStgOpenPropertyStorage(document_.get(), FMTID_SummaryInformation, set.put()), S_OK);
-    ASSERT_EQ(QVStgWriteProperty(set.get(), storage_test::byId(PIDSI_TITLE), "Ledger"), S_OK);
-    ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
-    set.reset();
-    ASSERT_EQ(QVStgOpenPropertyStorage(document_.get(), FMTID_UserDefinedProperties, set.put()),
-              S_OK);
-    ASSERT_EQ(QVStgWriteProperty(set.get(), storage_test::named(L"Owner"), L"Finance"), S_OK);
-    ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
-    set.reset();
+    {
+        const auto summary = storage_test::propertySet(document_.get(), FMTID_SummaryInformation);
+        const auto user = storage_test::propertySet(document_.get(), FMTID_UserDefinedProperties);
+        ASSERT_EQ(QVStgWriteProperty(summary.get(), storage_test::byId(PIDSI_TITLE), "Ledger"),
+                  S_OK);
+        ASSERT_EQ(QVStgWriteProperty(user.get(), storage_test::named(L"Owner"), L"Finance"), S_OK);
+        ASSERT_EQ(summary->Commit(STGC_DEFAULT), S_OK);
+        ASSERT_EQ(user->Commit(STGC_DEFAULT), S_OK);
+    }
 
     storage_test::writeStream(target.get(), L"\005SummaryInformation", std::string(5000, 'x'));
     ASSERT_EQ(QVStgCopyMetaData(target.get(), document_.get()), S_OK);
     for (const wchar_t* name : {L"\005SummaryInformation", L"\005DocumentSummaryInformation"})
         EXPECT_EQ(storage_test::streamContent(target.get(), name),
                   storage_test::streamContent(document_.get(), name));
-    ComPtr<IPropertyStorage> copied;
-    ASSERT_EQ(QVStgOpenPropertyStorage(target.get(), FMTID_UserDefinedProperties, copied.put()),
-              S_OK);
+    const auto copied = storage_test::propertySet(target.get(), FMTID_UserDefinedProperties);
     wchar_t owner[16];
     EXPECT_EQ(QVStgReadProperty(copied.get(), storage_test::named(L"Owner"), owner), S_OK);
     EXPECT_STREQ(owner, L"Finance");

@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -28,11 +30,20 @@ protected:
         return text;
     }
 
+    // A date text from a function that fills a buffer of 255 characters.
+    static std::string dateText(void (*function)(const char*, char*), const char* stamp) {
+        char text[255];
+        std::memset(text, 'x', sizeof text);
+        function(stamp, text);
+        return text;
+    }
+    static std::tuple<int, int, int> dateFields(const char* stamp) {
+        int day = -1, month = -1, year = -1;
+        DateOfModificationInt(stamp, &day, &month, &year);
+        return {day, month, year};
+    }
     static std::string systemDate(DWORD flags, WORD year, WORD month, WORD day) {
-        SYSTEMTIME date{};
-        date.wYear = year;
-        date.wMonth = month;
-        date.wDay = day;
+        const SYSTEMTIME date = {year, month, 0, day, 0, 0, 0, 0};
         char text[255] = {};
         GetDateFormatA(GetUserDefaultLCID(), flags, &date, nullptr, text, sizeof text);
         return text;
@@ -91,65 +102,44 @@ TEST_F(ModificationTextTest, TimePicturesOfTheUserLocale) {
 
 TEST_F(ModificationTextTest, ThirteenCharactersAreNoStamp) {
     constexpr char kShort[] = "2023031514300";
-    int day = -1, month = -1, year = -1;
-    DateOfModificationInt(kShort, &day, &month, &year);
-    EXPECT_EQ(day, 0);
-    EXPECT_EQ(month, 0);
-    EXPECT_EQ(year, 0);
+    EXPECT_EQ(dateFields(kShort), std::make_tuple(0, 0, 0));
+    EXPECT_EQ(dateFields(nullptr), std::make_tuple(0, 0, 0));
     EXPECT_EQ(timeText("HH:mm", kShort), "");
-
-    char text[255];
-    std::memset(text, 'x', sizeof text);
-    ShortDateOfModification(kShort, text);
-    EXPECT_STREQ(text, "");
-    std::memset(text, 'x', sizeof text);
-    DateOfModification(kShort, text);
-    EXPECT_STREQ(text, "");
-    DateOfModificationInt(nullptr, &day, &month, &year);
-    EXPECT_EQ(year, 0);
+    EXPECT_EQ(dateText(ShortDateOfModification, kShort), "");
+    EXPECT_EQ(dateText(DateOfModification, kShort), "");
 }
 
 TEST_F(ModificationTextTest, FieldsReadAsNumbers) {
-    int day = 0, month = 0, year = 0;
-    DateOfModificationInt(kStamp, &day, &month, &year);
-    EXPECT_EQ(day, 15);
-    EXPECT_EQ(month, 3);
-    EXPECT_EQ(year, 2023);
-    DateOfModificationInt("2023x1A5143005", &day, &month, &year);
-    EXPECT_EQ(month, 0);
-    EXPECT_EQ(day, 0);
+    EXPECT_EQ(dateFields(kStamp), std::make_tuple(15, 3, 2023));
+    const auto [day, month, year] = dateFields("2023x1A5143005");
+    EXPECT_EQ(std::make_pair(day, month), std::make_pair(0, 0)) << year;
 }
 
 TEST_F(ModificationTextTest, ShortDateOfTheUserLocale) {
-    char text[255];
-    ShortDateOfModification(kStamp, text);
-    EXPECT_EQ(std::string(text), systemDate(DATE_SHORTDATE, 2023, 3, 15));
-    ShortDateOfModification("20231315143005", text);
-    EXPECT_STREQ(text, "");
+    EXPECT_EQ(dateText(ShortDateOfModification, kStamp), systemDate(DATE_SHORTDATE, 2023, 3, 15));
+    EXPECT_EQ(dateText(ShortDateOfModification, "20231315143005"), "");
 }
 
 TEST_F(ModificationTextTest, LongDateDropsALeadingWeekday) {
     const std::string whole = systemDate(DATE_LONGDATE, 2023, 3, 15);
-    char text[255];
-
-    QVSetLocaleOverrideA(LOCALE_SLONGDATE, "dddd, MMMM d, yyyy");
-    DateOfModification(kStamp, text);
-    EXPECT_EQ(std::string(text), whole.substr(whole.find(' ') + 1));
-
-    QVSetLocaleOverrideA(LOCALE_SLONGDATE, "ddd d MMMM");
-    DateOfModification(kStamp, text);
-    EXPECT_EQ(std::string(text), whole.substr(whole.find(' ') + 1));
-
-    QVSetLocaleOverrideA(LOCALE_SLONGDATE, "d MMMM yyyy");
-    DateOfModification(kStamp, text);
-    EXPECT_EQ(std::string(text), whole);
-
-    // The time fields play no part in the date.
-    QVSetLocaleOverrideA(LOCALE_SLONGDATE, "dddd d MMMM");
-    DateOfModification("20230315x43005", text);
-    EXPECT_EQ(std::string(text), whole.substr(whole.find(' ') + 1));
-    DateOfModification("20231315143005", text);
-    EXPECT_STREQ(text, "");
+    const std::string withoutWeekday = whole.substr(whole.find(' ') + 1);
+    const struct {
+        const char* picture;
+        const char* stamp;
+        std::string expected;
+    } cases[] = {
+        {"dddd, MMMM d, yyyy", kStamp, withoutWeekday},
+        {"ddd d MMMM", kStamp, withoutWeekday},
+        {"d MMMM yyyy", kStamp, whole},
+        // The time fields play no part in the date.
+        {"dddd d MMMM", "20230315x43005", withoutWeekday},
+        {"dddd d MMMM", "20231315143005", ""},
+    };
+    for (const auto& row : cases) {
+        QVSetLocaleOverrideA(LOCALE_SLONGDATE, row.picture);
+        EXPECT_EQ(dateText(DateOfModification, row.stamp), row.expected)
+            << row.picture << " " << row.stamp;
+    }
 }
 
 } // namespace

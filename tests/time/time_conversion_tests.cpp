@@ -1,26 +1,23 @@
 #include "test_support.h"
 
+#include <support/unique_resource.h>
 #include <z64eveze.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
 constexpr ULONGLONG kEmptyDate = 0x014F35A9A90CC000ULL;
 constexpr ULONGLONG kLatestDate = 0x7FFF352BC602C000ULL;
 constexpr __int64 kTicksPerDay = 864000000000LL;
+constexpr SYSTEMTIME kNoon = {2023, 3, 3, 15, 12, 0, 0, 0}; // the variant time 45000.5
 
 using test_support::fileTimeOf;
 using test_support::ticksOf;
-
-SYSTEMTIME systemTimeOf(const FILETIME& time) {
-    SYSTEMTIME system{};
-    EXPECT_TRUE(FileTimeToSystemTime(&time, &system));
-    return system;
-}
 
 TEST(TimeConstants, LatestDateAndEmptyVariantTime) {
     FILETIME latest{};
@@ -44,9 +41,8 @@ TEST(FileTimeToVariantTime, NoDateGivesTheEmptyVariantTime) {
 }
 
 TEST(FileTimeToVariantTime, ConvertsRealDatesAndRefusesNullPointers) {
-    SYSTEMTIME noon = {2023, 3, 3, 15, 12, 0, 0, 0};
     FILETIME time{};
-    ASSERT_TRUE(SystemTimeToFileTime(&noon, &time));
+    ASSERT_TRUE(SystemTimeToFileTime(&kNoon, &time));
     double variant = 0;
     EXPECT_NE(FileTimeToVariantTime(&time, &variant), 0);
     EXPECT_DOUBLE_EQ(variant, 45000.5);
@@ -60,10 +56,9 @@ TEST(FileTimeToVariantTime, ConvertsRealDatesAndRefusesNullPointers) {
 TEST(VariantTimeToFileTime, HasNoSpecialCaseForTheEmptyVariantTime) {
     FILETIME time{};
     ASSERT_NE(VariantTimeToFileTime(61.0, &time), 0);
-    const SYSTEMTIME march = systemTimeOf(time);
-    EXPECT_EQ(march.wYear, 1900);
-    EXPECT_EQ(march.wMonth, 3);
-    EXPECT_EQ(march.wDay, 1);
+    SYSTEMTIME march{};
+    ASSERT_TRUE(FileTimeToSystemTime(&time, &march));
+    EXPECT_EQ(std::make_tuple(march.wYear, march.wMonth, march.wDay), std::make_tuple(1900, 3, 1));
 
     ASSERT_NE(VariantTimeToFileTime(0.0, &time), 0);
     EXPECT_EQ(ticksOf(time), kEmptyDate);
@@ -121,9 +116,8 @@ TEST(DebugGetDateTimeString, FormatsTheUserLongDateAndTime) {
     char dateFormat[128], timeFormat[128], date[128], time[128];
     GetLocaleInfoA(GetUserDefaultLCID(), LOCALE_SLONGDATE, dateFormat, sizeof dateFormat);
     GetLocaleInfoA(GetUserDefaultLCID(), LOCALE_STIMEFORMAT, timeFormat, sizeof timeFormat);
-    SYSTEMTIME noon = {2023, 3, 3, 15, 12, 0, 0, 0};
-    GetDateFormatA(GetUserDefaultLCID(), 0, &noon, dateFormat, date, sizeof date);
-    GetTimeFormatA(GetUserDefaultLCID(), 0, &noon, timeFormat, time, sizeof time);
+    GetDateFormatA(GetUserDefaultLCID(), 0, &kNoon, dateFormat, date, sizeof date);
+    GetTimeFormatA(GetUserDefaultLCID(), 0, &kNoon, timeFormat, time, sizeof time);
 
     EXPECT_EQ(std::string(DebugGetDateTimeString(45000.5)), std::string(date) + " " + time);
     // An impossible time leaves at least the single space.
@@ -145,8 +139,7 @@ TEST(DebugGetDateTimeString, StaysTerminatedWhileThreadsShareIt) {
     WaitForMultipleObjects(4, threads, TRUE, INFINITE);
     for (HANDLE thread : threads) {
         DWORD code = 1;
-        GetExitCodeThread(thread, &code);
-        EXPECT_EQ(code, 0u);
+        EXPECT_TRUE(GetExitCodeThread(thread, &code) && code == 0);
         CloseHandle(thread);
     }
 }
@@ -161,24 +154,18 @@ TEST_F(QVGetFileTimeTest, ReadsTheThreeStamps) {
     test_support::writeFile(path, "x");
     const FILETIME written = fileTimeOf(0x01D9574F00000000ULL);
     {
-        HANDLE file =
-            CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        ASSERT_TRUE(SetFileTime(file, &written, &written, &written));
-        CloseHandle(file);
+        support::UniqueFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file && SetFileTime(file.get(), &written, &written, &written));
     }
     FILETIME creation{}, access{}, write{};
     EXPECT_NE(QVGetFileTime(folder_.narrowFile(L"stamped.txt").c_str(), &creation, &access, &write),
               0);
     EXPECT_EQ(ticksOf(write), ticksOf(written));
     EXPECT_EQ(ticksOf(creation), ticksOf(written));
-    // Every out pointer may be null.
+    // Every out pointer may be null; a missing file or a null path fails.
     EXPECT_NE(QVGetFileTime(folder_.narrowFile(L"stamped.txt").c_str(), nullptr, nullptr, &write),
               0);
-}
-
-TEST_F(QVGetFileTimeTest, FailsForAMissingFileOrANullPath) {
-    FILETIME write{};
     EXPECT_EQ(QVGetFileTime(folder_.narrowFile(L"missing.txt").c_str(), nullptr, nullptr, &write),
               0);
     EXPECT_EQ(QVGetFileTime(nullptr, nullptr, nullptr, &write), 0);

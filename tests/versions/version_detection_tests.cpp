@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -44,11 +45,12 @@ protected:
         test_support::writeFile(folder_.file(name), bytes);
         return folder_.file(name);
     }
-    static std::string text(const std::wstring& path, HRESULT* result) {
+    // The text reader's result and the text it left.
+    static std::pair<HRESULT, std::string> text(const std::wstring& path) {
         char buffer[20];
         std::memset(buffer, '#', sizeof buffer);
-        *result = GetQVVersionFromFileW(path.c_str(), buffer);
-        return std::string(buffer, strnlen(buffer, sizeof buffer));
+        const HRESULT hr = GetQVVersionFromFileW(path.c_str(), buffer);
+        return {hr, std::string(buffer, strnlen(buffer, sizeof buffer))};
     }
     TemporaryDirectory folder_;
 };
@@ -67,21 +69,14 @@ TEST_F(VersionDetectionTest, ReadsEachShapeOfDocument) {
         {"compressed, ten and a half", compound(L"big.ac_", "X8.96", &tenAndHalf), S_OK, "10.50"},
         {"compressed without version", compound(L"none.ac_", "X8.96", nullptr), S_FALSE, "0.00"},
     };
-    for (const auto& row : cases) {
-        HRESULT hr = E_UNEXPECTED;
-        EXPECT_EQ(text(row.path, &hr), row.text) << row.label;
-        EXPECT_EQ(hr, row.result) << row.label;
-    }
+    for (const auto& row : cases)
+        EXPECT_EQ(text(row.path), std::make_pair(row.result, std::string(row.text))) << row.label;
 }
 
 TEST_F(VersionDetectionTest, RefusesWhatHoldsNoVersion) {
-    HRESULT hr;
-    text(flat(L"packed.ac_", "X8.99 compressed flat bytes"), &hr);
-    EXPECT_EQ(hr, E_FAIL);
-    text(flat(L"short.ac", "X8."), &hr);
-    EXPECT_EQ(hr, E_FAIL);
-    text(compound(L"short.ac", "X8", nullptr), &hr);
-    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_EQ(text(flat(L"packed.ac_", "X8.99 compressed flat bytes")).first, E_FAIL);
+    EXPECT_EQ(text(flat(L"short.ac", "X8.")).first, E_FAIL);
+    EXPECT_EQ(text(compound(L"short.ac", "X8", nullptr)).first, E_FAIL);
     char untouched[20] = "keep";
     EXPECT_EQ(GetQVVersionFromFileWT(folder_.file(L"missing.ac").c_str(), untouched), E_FAIL);
     EXPECT_STREQ(untouched, "keep");
@@ -119,8 +114,7 @@ TEST_F(VersionDetectionTest, NumbersAndTextsIgnoreTheUserLocale) {
     EXPECT_EQ(version, 8.99);
     EXPECT_TRUE(GetQVVersionFromFileW(compound(L"report.ac_", "X", &eightNine).c_str(), &version));
     EXPECT_EQ(version, 8.9);
-    HRESULT hr;
-    EXPECT_EQ(text(folder_.file(L"report.ac_"), &hr), "8.90");
+    EXPECT_EQ(text(folder_.file(L"report.ac_")), std::make_pair(S_OK, std::string("8.90")));
 }
 
 TEST_F(VersionDetectionTest, SharesTheDocumentAsTheCallerAsks) {
@@ -149,34 +143,29 @@ TEST_F(VersionDetectionTest, WaitsForAWriterThatHoldsTheDocument) {
     const std::wstring path = flat(L"held.ac", "X8.97");
     const test_support::ShortHeldFileWaits waits(200, 5);
     const test_support::HeldFile held(path, 100);
-    HRESULT hr;
-    EXPECT_EQ(text(path, &hr), "8.97");
-    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(text(path), std::make_pair(S_OK, std::string("8.97")));
+}
+
+// A memory stream holding `bytes`, left at its end.
+ComPtr<IStream> streamOf(const std::string& bytes) {
+    ComPtr<IStream> stream;
+    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+    ULONG written = 0;
+    EXPECT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+    return stream;
 }
 
 TEST_F(VersionDetectionTest, ReadsStreamsFromTheirStart) {
-    ComPtr<IStream> stream;
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
-    ULONG written;
-    stream->Write("X8.95 flat", 10, &written); // left at its end
     char buffer[20] = {};
-    EXPECT_EQ(GetQVVersionFromStream(stream.get(), buffer), S_OK);
+    EXPECT_EQ(GetQVVersionFromStream(streamOf("X8.95 flat").get(), buffer), S_OK);
     EXPECT_STREQ(buffer, "8.95");
-
     // A whole compound document in a stream is read through its document stream.
     const double eightNine = 8.9;
     const std::string document =
         test_support::readFile(compound(L"in-stream.ac", "X8.93 body", &eightNine));
-    ComPtr<IStream> compoundStream;
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, compoundStream.put()), S_OK);
-    compoundStream->Write(document.data(), static_cast<ULONG>(document.size()), &written);
-    EXPECT_EQ(GetQVVersionFromStream(compoundStream.get(), buffer), S_OK);
+    EXPECT_EQ(GetQVVersionFromStream(streamOf(document).get(), buffer), S_OK);
     EXPECT_STREQ(buffer, "8.93");
-
-    ComPtr<IStream> shortStream;
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, shortStream.put()), S_OK);
-    shortStream->Write("X8", 2, &written);
-    EXPECT_EQ(GetQVVersionFromStream(shortStream.get(), buffer), E_FAIL);
+    EXPECT_EQ(GetQVVersionFromStream(streamOf("X8").get(), buffer), E_FAIL);
     EXPECT_EQ(GetQVVersionFromStream(nullptr, buffer), E_POINTER);
 }
 
