@@ -3,36 +3,10 @@
 // the engine. Skipped when the tools are not installed.
 #include "tool_support.h"
 
-#include <filesystem>
-
 namespace engine::cfb::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string manifestScript = CFB_TOOLS "/ole_manifest.py";
-
-// A folder under the system's temporary folder, removed with its contents at the end.
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        path_ = fs::temp_directory_path() /
-                ("cfb-interop-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
-        fs::create_directories(path_);
-    }
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    [[nodiscard]] const fs::path& path() const { return path_; }
-
-private:
-    static int& counter() {
-        static int value = 0;
-        return value;
-    }
-    fs::path path_;
-};
 
 void writeStream(Storage& storage, const std::u16string& name, std::size_t size,
                  std::uint32_t seed) {
@@ -86,9 +60,7 @@ TEST_P(InteropTest, EngineFilesReadTheSameInOlefileAndGsf) {
         ASSERT_OK(CompoundFile::create(bytes, GetParam(), &file));
         buildSampleFile(*file);
         expectValidFile(*bytes);
-        Status status = Status::ok;
-        manifest = engineManifest(*file, &status);
-        ASSERT_OK(status);
+        manifest = manifestOf(*file);
     }
     ASSERT_GT(manifest.size(), 300u);
     if (haveOlefile) {
@@ -105,10 +77,8 @@ TEST(InteropGsfTest, FilesWrittenByGsfAreRead) {
     const std::size_t sizes[] = {1, 63, 64, 4095, 4096, 4097, 100000};
     std::string command = std::string(gsfPath) + " createole out.ole";
     for (std::size_t size : sizes) {
-        const auto bytes = pattern(size, static_cast<std::uint32_t>(size));
-        std::ofstream(folder.path() / ("f" + std::to_string(size)), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        writeFile(folder.path() / ("f" + std::to_string(size)),
+                  pattern(size, static_cast<std::uint32_t>(size)));
         command += " f" + std::to_string(size);
     }
     ASSERT_TRUE(outputOf("cd " + shellQuoted(folder.path().string()) + " && " + command));

@@ -124,12 +124,7 @@ std::vector<std::uint8_t> sampleFile(bool withLargeStream) {
 }
 
 Status readEverything(std::vector<std::uint8_t> bytes) {
-    std::unique_ptr<CompoundFile> file;
-    ENGINE_RETURN_IF_FAILED(CompoundFile::open(std::make_shared<MemoryByteArray>(std::move(bytes)),
-                                               OpenMode::readOnly, &file));
-    Status status = Status::ok;
-    (void)engineManifest(*file, &status);
-    return status;
+    return testing::readEverything(std::make_shared<MemoryByteArray>(std::move(bytes)));
 }
 
 struct Damage {
