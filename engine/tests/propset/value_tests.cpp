@@ -49,6 +49,7 @@ struct ValueRow {
 
 std::vector<ValueRow> everyValueType() {
     const Guid someId = kSomeClass;
+    // clang-format off
     return {
         {"Empty", Value::empty()},
         {"Null", Value::null()},
@@ -82,8 +83,7 @@ std::vector<ValueRow> everyValueType() {
         {"ClipboardData", Value::clipboard(-1, {3, 0, 1, 2, 9})},
         {"Decimal", Value::decimal({2, 0x80, 1, 0x0123456789ABCDEFull})},
         {"VectorI1", Value::vector(vt::i1, {Value::i1(-1), Value::i1(2), Value::i1(3)})},
-        {"VectorUI1", Value::vector(vt::ui1, {Value::ui1(1), Value::ui1(2), Value::ui1(3),
-                                              Value::ui1(4), Value::ui1(5)})},
+        {"VectorUI1", Value::vector(vt::ui1, {Value::ui1(1), Value::ui1(2), Value::ui1(3), Value::ui1(4), Value::ui1(5)})},
         {"VectorI2", Value::vector(vt::i2, {Value::i2(1), Value::i2(-2), Value::i2(3)})},
         {"VectorUI2", Value::vector(vt::ui2, {Value::ui2(65535)})},
         {"VectorI4", Value::vector(vt::i4, {Value::i4(-1), Value::i4(1 << 30)})},
@@ -94,25 +94,18 @@ std::vector<ValueRow> everyValueType() {
         {"VectorR8", Value::vector(vt::r8, {Value::r8(3.141592653589793)})},
         {"VectorCurrency", Value::vector(vt::cy, {Value::currency(-10000)})},
         {"VectorDate", Value::vector(vt::date, {Value::date(1.25), Value::date(2.5)})},
-        {"VectorBool", Value::vector(vt::boolean, {Value::boolean(true), Value::boolean(false),
-                                                   Value::boolean(true)})},
+        {"VectorBool", Value::vector(vt::boolean, {Value::boolean(true), Value::boolean(false), Value::boolean(true)})},
         {"VectorError", Value::vector(vt::error, {Value::error(0x80004005)})},
-        {"VectorLpstr",
-         Value::vector(vt::lpstr, {Value::lpstr(text1252("a")), Value::lpstr(text1252("bb")),
-                                   Value::lpstr(text1252("ccc")), Value::lpstr(text1252("dddd"))})},
+        {"VectorLpstr", Value::vector(vt::lpstr, {Value::lpstr(text1252("a")), Value::lpstr(text1252("bb")), Value::lpstr(text1252("ccc")), Value::lpstr(text1252("dddd"))})},
         {"VectorBstr", Value::vector(vt::bstr, {Value::bstr(text1252("x"))})},
         {"VectorLpwstr", Value::vector(vt::lpwstr, {Value::lpwstr(u"x"), Value::lpwstr(u"yz")})},
         {"VectorFiletime", Value::vector(vt::filetime, {Value::filetime(1), Value::filetime(2)})},
-        {"VectorClipboardData",
-         Value::vector(vt::cf, {Value::clipboard(3, {1}), Value::clipboard(-1, {})})},
+        {"VectorClipboardData", Value::vector(vt::cf, {Value::clipboard(3, {1}), Value::clipboard(-1, {})})},
         {"VectorClsid", Value::vector(vt::clsid, {Value::clsid(someId), Value::clsid(Guid{})})},
-        {"VectorVariant",
-         Value::vector(vt::variant,
-                       {Value::i2(5), Value::lpstr(text1252("Title")), Value::lpwstr(u"w"),
-                        Value::boolean(true), Value::ui1(9), Value::r8(0.25), Value::clsid(someId),
-                        Value::blob({7, 7}), Value::empty(), Value::i4(1)})},
+        {"VectorVariant", Value::vector(vt::variant, {Value::i2(5), Value::lpstr(text1252("Title")), Value::lpwstr(u"w"), Value::boolean(true), Value::ui1(9), Value::r8(0.25), Value::clsid(someId), Value::blob({7, 7}), Value::empty(), Value::i4(1)})},
         {"VectorEmpty", Value::vector(vt::i4, {})},
     };
+    // clang-format on
 }
 
 struct RoundTripCase {
