@@ -11,18 +11,13 @@ namespace engine::propset {
 namespace {
 
 using testing::Bytes;
+using testing::codePage;
+using testing::i4;
 using testing::oneSectionHeader;
 using testing::sectionOf;
 using testing::StoredProperty;
 
 constexpr std::size_t kSectionOffset = 48;
-
-Bytes codePage(std::uint16_t value) {
-    return Bytes().u16(vt::i2).u16(0).u16(value).u16(0);
-}
-Bytes i4(std::int32_t value) {
-    return Bytes().u16(vt::i4).u16(0).u32(static_cast<std::uint32_t>(value));
-}
 
 Bytes streamOf(const std::vector<StoredProperty>& properties,
                const Guid& formatId = kFormatIdSummaryInformation) {

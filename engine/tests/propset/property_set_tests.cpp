@@ -8,7 +8,9 @@ namespace engine::propset {
 namespace {
 
 using testing::Bytes;
+using testing::codePage;
 using testing::findBytes;
+using testing::i4;
 using testing::oneSectionHeader;
 using testing::sectionOf;
 
@@ -26,15 +28,12 @@ std::u16string textOf(const Value* value) {
 // A summary-information stream laid out like the example of MS-OLEPS 3.1: version 0, system
 // identifier 0x00020006, null CLSID, code page 1252, a title, an author and a creation time.
 Bytes summaryInformationImage() {
-    Bytes section;
-    section.u32s({0, 4, 1, 40, 2, 48, 4, 68, 12, 88}); // size patched below, 4 properties
-    section.u16(vt::i2).u16(0).u16(1252).u16(0);       // 40: code page
-    section.u16(vt::lpstr).u16(0).u32(10).text("Quarterly").u8(0).zeros(2); // 48: title
-    section.u16(vt::lpstr).u16(0).u32(9).text("J. Smith").u8(0).zeros(3);   // 68: author
-    section.u16(vt::filetime).u16(0).u64(0x01D2E2A0F1D5C000ull);            // 88: created
-    const auto size = static_cast<std::uint32_t>(section.size());
-    for (int i = 0; i < 4; ++i)
-        section.data[i] = static_cast<std::uint8_t>(size >> (8 * i));
+    const Bytes section = sectionOf({
+        {1, codePage(1252)},
+        {2, Bytes().u16(vt::lpstr).u16(0).u32(10).text("Quarterly").u8(0).zeros(2)}, // title
+        {4, Bytes().u16(vt::lpstr).u16(0).u32(9).text("J. Smith").u8(0).zeros(3)},   // author
+        {12, Bytes().u16(vt::filetime).u16(0).u64(0x01D2E2A0F1D5C000ull)},           // created
+    });
     return oneSectionHeader(kFormatIdSummaryInformation).append(section);
 }
 
@@ -118,12 +117,8 @@ TEST(PropertySetTest, SectionsWithoutACodePageReadTextAs1252) {
 }
 
 TEST(PropertySetTest, ReadsPropertiesStoredInAnyOrder) {
-    Bytes section;
-    section.u32(36).u32(3).u32(3).u32(32).u32(2).u32(40).u32(1).u32(48); // offsets not sorted
-    section.u16(vt::i4).u16(0).u32(33);                                  // 32: property 3
-    section.u16(vt::i4).u16(0).u32(22);                                  // 40: property 2
-    section.u16(vt::i2).u16(0).u16(1252).u16(0);                         // 48: code page
-    section.data[0] = static_cast<std::uint8_t>(section.size());
+    // Offsets rise with the table, identifiers fall.
+    const Bytes section = sectionOf({{3, i4(33)}, {2, i4(22)}, {1, codePage(1252)}});
     const Bytes image = oneSectionHeader(kFormatIdSummaryInformation).append(section);
     PropertySet set;
     ASSERT_EQ(parsePropertySet(image.data, set), Status::ok) << lastFailureMessage();
@@ -150,16 +145,17 @@ TEST(PropertySetTest, KeepsHeaderFieldsItRead) {
 // A user-defined section in code page 1252, as Office writes it: dictionary first, names
 // unpadded, the dictionary padded as a whole.
 Bytes userDefined1252Image() {
-    Bytes section;
-    section.u32s({0, 3, 0, 32, 1, 64, 2, 72});
-    section.u32s({2, 2, 6}).text("prop1").u8(0); // 32: dictionary of 2 entries, 14 bytes each,
-    section.u32s({3, 6})
+    Bytes dictionary; // 2 entries of 14 bytes: 32 bytes, already aligned
+    dictionary.u32s({2, 2, 6})
+        .text("prop1")
+        .u8(0)
+        .u32s({3, 6})
         .text("Gr\xFC\xDF"
               "e")
-        .u8(0);                                             // 4 + 28 = 32: already aligned
-    section.u16(vt::i2).u16(0).u16(1252).u16(0);            // 64: code page
-    section.u16(vt::lpstr).u16(0).u32(4).text("aaa").u8(0); // 72: property 2
-    section.data[0] = static_cast<std::uint8_t>(section.size());
+        .u8(0);
+    const Bytes section = sectionOf({{0, dictionary},
+                                     {1, codePage(1252)},
+                                     {2, Bytes().u16(vt::lpstr).u16(0).u32(4).text("aaa").u8(0)}});
     return oneSectionHeader(kFormatIdUserDefinedProperties).append(section);
 }
 
@@ -297,14 +293,14 @@ TEST(DocumentSummaryTest, OtherSectionPairsAreRefused) {
 // Word stores the document parts and heading pairs with unpadded strings (MS-OSHARED
 // UnalignedLpstr), which leaves the next property at an offset that is not a multiple of 4.
 TEST(OfficeStringsTest, UnpaddedStringsAndTheOffsetsAfterThemAreRead) {
-    Bytes section;
-    section.u32(0).u32(3).u32(1).u32(32).u32(0x0D).u32(40).u32(0x0C).u32(53);
-    section.u16(vt::i2).u16(0).u16(1252).u16(0);                    // 32
-    section.u16(vt::vector | vt::lpstr).u16(0).u32(1).u32(1).u8(0); // 40: 13 bytes
-    section.u16(vt::vector | vt::variant).u16(0).u32(2);            // 53
-    section.u16(vt::lpstr).u16(0).u32(6).text("Title").u8(0);       // unpadded
-    section.u16(vt::i4).u16(0).u32(1).u8(0);                        // final pad
-    section.data[0] = static_cast<std::uint8_t>(section.size());
+    Bytes headings; // a string left unpadded, then the final pad
+    headings.u16(vt::vector | vt::variant).u16(0).u32(2);
+    headings.u16(vt::lpstr).u16(0).u32(6).text("Title").u8(0).u16(vt::i4).u16(0).u32(1).u8(0);
+    const Bytes section = sectionOf({
+        {1, codePage(1252)},
+        {0x0D, Bytes().u16(vt::vector | vt::lpstr).u16(0).u32(1).u32(1).u8(0)}, // 13 bytes
+        {0x0C, headings},                                                       // at offset 53
+    });
     const Bytes image = oneSectionHeader(kFormatIdDocSummaryInformation).append(section);
 
     PropertySet set;
@@ -335,17 +331,8 @@ TEST(UninterpretedValueTest, SurviveARewriteByteForByte) {
     variant.u16(vt::storage).u16(0).u32(4).text("stg").u8(0);
     const Bytes* values[] = {&stream, &array, &unknown, &variant};
 
-    Bytes section;
-    section.u32(0).u32(5).u32(1).u32(48);
-    std::uint32_t offset = 56;
-    for (PropertyId id = 2; id < 6; ++id) {
-        section.u32(id).u32(offset);
-        offset += static_cast<std::uint32_t>(values[id - 2]->size());
-    }
-    section.u16(vt::i2).u16(0).u16(1252).u16(0);
-    for (const Bytes* value : values)
-        section.append(*value);
-    section.data[0] = static_cast<std::uint8_t>(section.size());
+    const Bytes section =
+        sectionOf({{1, codePage(1252)}, {2, stream}, {3, array}, {4, unknown}, {5, variant}});
     const Bytes image = oneSectionHeader(kFormatIdSummaryInformation, 1).append(section);
 
     PropertySet set;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "propset/guid.h"
+#include "propset/value.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -86,6 +87,14 @@ inline Bytes sectionOf(const std::vector<StoredProperty>& properties) {
     for (const StoredProperty& property : properties)
         section.append(property.bytes);
     return section;
+}
+
+// The stored bytes of a code-page property and of a 4-byte integer.
+inline Bytes codePage(std::uint16_t value) {
+    return Bytes().u16(vt::i2).u16(0).u16(value).u16(0);
+}
+inline Bytes i4(std::int32_t value) {
+    return Bytes().u16(vt::i4).u16(0).u32(static_cast<std::uint32_t>(value));
 }
 
 // Finds `needle` in `haystack`; returns haystack.size() when absent.
