@@ -53,22 +53,14 @@ private:
     bool brokeDown_ = false;
 };
 
-Status writeStream(Storage& storage, const std::u16string& name, std::size_t size,
-                   std::uint32_t seed) {
-    Stream stream;
-    ENGINE_RETURN_IF_FAILED(storage.createStream(name, &stream));
-    const auto bytes = pattern(size, seed);
-    return stream.writeAt(0, bytes.data(), bytes.size());
-}
-
 Status buildBase(CompoundFile& file) {
     Storage root = file.root();
-    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Regular", 20000, 1));
-    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Mini", 300, 2));
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Regular", pattern(20000, 1)));
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Mini", pattern(300, 2)));
     Storage folder;
     ENGINE_RETURN_IF_FAILED(root.createStorage(u"Folder", &folder));
-    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Inside", 7000, 3));
-    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Small", 100, 4));
+    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Inside", pattern(7000, 3)));
+    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Small", pattern(100, 4)));
     return file.commit();
 }
 
@@ -86,8 +78,7 @@ Status updateEverywhere(CompoundFile& file) {
     ENGINE_RETURN_IF_FAILED(root.remove(u"Folder"));
     for (int i = 0; i < 100; ++i)
         ENGINE_RETURN_IF_FAILED(writeStream(root, u"added" + fromUtf8(std::to_string(i)),
-                                            static_cast<std::size_t>(i * 11),
-                                            static_cast<std::uint32_t>(i)));
+                                            pattern(static_cast<std::size_t>(i * 11), i)));
     return Status::ok;
 }
 
@@ -95,7 +86,7 @@ Status updateEverywhere(CompoundFile& file) {
 // sectors appear.
 Status addLargeStream(CompoundFile& file) {
     Storage root = file.root();
-    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Large", 7'500'000, 5));
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Large", pattern(7'500'000, 5)));
     Stream regular;
     ENGINE_RETURN_IF_FAILED(root.openStream(u"Regular", &regular));
     return regular.setSize(100);

@@ -41,9 +41,23 @@ protected:
     }
 
     std::vector<std::uint8_t> readStream(Storage& storage, const std::u16string& name) {
+        Stream stream = open(storage, name);
+        return readWholeStream(stream);
+    }
+
+    static Stream open(Storage& storage, const std::u16string& name) {
         Stream stream;
         EXPECT_OK(storage.openStream(name, &stream));
-        return readWholeStream(stream);
+        return stream;
+    }
+
+    static std::vector<std::u16string> childNames(Storage& storage) {
+        std::vector<ElementStat> children;
+        EXPECT_OK(storage.list(&children));
+        std::vector<std::u16string> names;
+        for (const auto& child : children)
+            names.push_back(child.name);
+        return names;
     }
 
     std::shared_ptr<MemoryByteArray> bytes_;
@@ -58,17 +72,19 @@ INSTANTIATE_TEST_SUITE_P(Versions, ElementTest, ::testing::Values(Version::v3, V
 const std::vector<std::size_t> boundarySizes = {0,   1,    63,   64,   65,   511,  512,
                                                 513, 4095, 4096, 4097, 8191, 8192, 70000};
 
+// The name of the stream or storage numbered `number`.
+std::u16string nameOf(const char* prefix, std::size_t number) {
+    return fromUtf8(prefix + std::to_string(number));
+}
+
 TEST_P(ElementTest, StreamsOfBoundarySizesSurviveCommitAndReopen) {
-    for (std::size_t i = 0; i < boundarySizes.size(); ++i)
-        writeStream(root_, u"s" + fromUtf8(std::to_string(boundarySizes[i])),
-                    pattern(boundarySizes[i], static_cast<std::uint32_t>(i)));
+    for (std::uint32_t i = 0; i < boundarySizes.size(); ++i)
+        writeStream(root_, nameOf("s", boundarySizes[i]), pattern(boundarySizes[i], i));
     commitAndCheck();
     reopen(OpenMode::readOnly);
-    for (std::size_t i = 0; i < boundarySizes.size(); ++i) {
-        SCOPED_TRACE(boundarySizes[i]);
-        EXPECT_EQ(readStream(root_, u"s" + fromUtf8(std::to_string(boundarySizes[i]))),
-                  pattern(boundarySizes[i], static_cast<std::uint32_t>(i)));
-    }
+    for (std::uint32_t i = 0; i < boundarySizes.size(); ++i)
+        EXPECT_EQ(readStream(root_, nameOf("s", boundarySizes[i])), pattern(boundarySizes[i], i))
+            << boundarySizes[i];
 }
 
 enum class Growth {
@@ -88,6 +104,7 @@ struct ResizeCase {
 // stream grows by read as zeros, even where they land in sectors a deleted stream left
 // full of its data.
 TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
+    // clang-format off
     const ResizeCase cases[] = {
         {"mini grows within mini", 100, 3000, Growth::setSize},
         {"mini grows by a later write", 100, 3000, Growth::writeLastByte},
@@ -102,6 +119,7 @@ TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
         {"shrinks to empty", 9000, 0, Growth::setSize},
         {"grows from empty", 0, 10000, Growth::setSize},
     };
+    // clang-format on
     for (const ResizeCase& row : cases) {
         SCOPED_TRACE(row.label);
         const std::u16string name = fromUtf8(row.label).substr(0, 31);
@@ -114,8 +132,7 @@ TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
         ASSERT_OK(root_.remove(u"regular filler"));
         ASSERT_OK(root_.remove(u"mini filler"));
         commitAndCheck();
-        Stream stream;
-        ASSERT_OK(root_.openStream(name, &stream));
+        Stream stream = open(root_, name);
         std::size_t kept = std::min(row.from, row.to);
         if (row.how == Growth::shrinkFirst) {
             kept = row.from / 2;
@@ -143,23 +160,16 @@ TEST_P(ElementTest, OverwritingCommittedDataKeepsTheRest) {
     writeStream(root_, u"data", expected);
     writeStream(root_, u"small", pattern(3000, 1));
     commitAndCheck();
-    Stream stream;
-    ASSERT_OK(root_.openStream(u"data", &stream));
-    struct Patch {
-        std::uint64_t offset;
-        std::size_t size;
-    };
-    for (const Patch patch :
-         {Patch{0, 1}, Patch{511, 2}, Patch{4000, 5000}, Patch{49990, 10}, Patch{49999, 100}}) {
-        const auto bytes = pattern(patch.size, 77);
-        ASSERT_OK(stream.writeAt(patch.offset, bytes.data(), bytes.size()));
-        if (expected.size() < patch.offset + patch.size)
-            expected.resize(patch.offset + patch.size);
-        std::copy(bytes.begin(), bytes.end(), expected.begin() + patch.offset);
+    Stream stream = open(root_, u"data");
+    const std::pair<std::size_t, std::size_t> patches[] = {
+        {0, 1}, {511, 2}, {4000, 5000}, {49990, 10}, {49999, 100}}; // offset, size
+    for (const auto& [offset, size] : patches) {
+        const auto bytes = pattern(size, 77);
+        ASSERT_OK(stream.writeAt(offset, bytes.data(), bytes.size()));
+        expected.resize(std::max(expected.size(), offset + size));
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + offset);
     }
-    Stream small;
-    ASSERT_OK(root_.openStream(u"small", &small));
-    ASSERT_OK(small.writeAt(10, "xyz", 3));
+    ASSERT_OK(open(root_, u"small").writeAt(10, "xyz", 3));
     EXPECT_EQ(readWholeStream(stream), expected);
     commitAndCheck();
     reopen();
@@ -189,8 +199,7 @@ TEST_P(ElementTest, TheSameStreamOpenedTwiceSharesItsBytes) {
 
 TEST_P(ElementTest, SeekMovesFromEachOrigin) {
     writeStream(root_, u"s", pattern(100));
-    Stream stream;
-    ASSERT_OK(root_.openStream(u"s", &stream));
+    Stream stream = open(root_, u"s");
     struct SeekCase {
         const char* label;
         std::int64_t offset;
@@ -198,6 +207,7 @@ TEST_P(ElementTest, SeekMovesFromEachOrigin) {
         Status status;
         std::uint64_t position;
     };
+    // clang-format off
     const SeekCase cases[] = {
         {"from the start", 10, SeekOrigin::begin, Status::ok, 10},
         {"forward from current", 5, SeekOrigin::current, Status::ok, 15},
@@ -205,6 +215,7 @@ TEST_P(ElementTest, SeekMovesFromEachOrigin) {
         {"past the end", 50, SeekOrigin::end, Status::ok, 150},
         {"before the start", -200, SeekOrigin::current, Status::invalidFunction, 150},
     };
+    // clang-format on
     for (const SeekCase& row : cases) {
         SCOPED_TRACE(row.label);
         std::uint64_t position = 0;
@@ -255,8 +266,7 @@ TEST_P(ElementTest, ReadOnlyFilesRefuseEveryChange) {
     writeStream(root_, u"Stream", pattern(10));
     commitAndCheck();
     reopen(OpenMode::readOnly);
-    Stream stream;
-    ASSERT_OK(root_.openStream(u"Stream", &stream));
+    Stream stream = open(root_, u"Stream");
     Storage storage;
     Stream created;
     std::size_t written = 0;
@@ -295,30 +305,23 @@ TEST_P(ElementTest, AttributesSurviveCommit) {
     ASSERT_OK(root_.setClass(clsid));
     commitAndCheck();
     reopen();
+    const auto fields = [](const ElementStat& stat) {
+        return std::tuple(stat.name, stat.type, stat.clsid, stat.stateBits, stat.creationTime,
+                          stat.modifiedTime);
+    };
     ElementStat stat;
     ASSERT_OK(root_.statChild(u"child", &stat));
-    EXPECT_EQ(stat.name, u"Child");
-    EXPECT_EQ(stat.type, ElementType::storage);
-    EXPECT_EQ(stat.clsid, clsid);
-    EXPECT_EQ(stat.stateBits, 0xF000u);
-    EXPECT_EQ(stat.creationTime, 0x01D0000000000001ull);
-    EXPECT_EQ(stat.modifiedTime, 0x01D0000000000002ull);
+    EXPECT_EQ(fields(stat), std::tuple(u"Child", ElementType::storage, clsid, 0xF000u,
+                                       0x01D0000000000001ull, 0x01D0000000000002ull));
     ASSERT_OK(root_.stat(&stat));
-    EXPECT_EQ(stat.type, ElementType::root);
-    EXPECT_EQ(stat.clsid, clsid);
+    EXPECT_EQ(std::tuple(stat.type, stat.clsid), std::tuple(ElementType::root, clsid));
 }
 
 TEST_P(ElementTest, ListingFollowsTheDirectoryOrder) {
-    for (const char16_t* name : {u"bb", u"a", u"B", u"ccc", u"\u00e9", u"Z"}) {
-        Stream stream;
-        ASSERT_OK(root_.createStream(name, &stream));
-    }
-    std::vector<ElementStat> children;
-    ASSERT_OK(root_.list(&children));
-    std::vector<std::u16string> names;
-    for (const auto& child : children)
-        names.push_back(child.name);
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"a", u"B", u"Z", u"\u00e9", u"bb", u"ccc"}));
+    for (const char16_t* name : {u"bb", u"a", u"B", u"ccc", u"\u00e9", u"Z"})
+        writeStream(root_, name, {});
+    EXPECT_EQ(childNames(root_),
+              (std::vector<std::u16string>{u"a", u"B", u"Z", u"\u00e9", u"bb", u"ccc"}));
 }
 
 TEST_P(ElementTest, RenameAndDeleteChangeTheTree) {
@@ -336,18 +339,14 @@ TEST_P(ElementTest, RenameAndDeleteChangeTheTree) {
     EXPECT_EQ(inner.openStream(u"big", &stale), Status::reverted);
     commitAndCheck();
     reopen();
-    std::vector<ElementStat> children;
-    ASSERT_OK(root_.list(&children));
-    ASSERT_EQ(children.size(), 1u);
-    EXPECT_EQ(children[0].name, u"kept");
+    EXPECT_EQ(childNames(root_), std::vector<std::u16string>{u"kept"});
     EXPECT_EQ(readStream(root_, u"kept"), pattern(300));
 }
 
 TEST_P(ElementTest, RevertForgetsUncommittedChanges) {
     writeStream(root_, u"kept", pattern(5000));
     commitAndCheck();
-    Stream kept;
-    ASSERT_OK(root_.openStream(u"kept", &kept));
+    Stream kept = open(root_, u"kept");
     ASSERT_OK(kept.writeAt(0, "changed", 7));
     writeStream(root_, u"added", pattern(100));
     ASSERT_OK(file_->revert());
@@ -366,8 +365,7 @@ TEST_P(ElementTest, RevertForgetsUncommittedChanges) {
 TEST_P(ElementTest, OtherReadersSeeOnlyTheCommittedState) {
     writeStream(root_, u"kept", pattern(9000, 1));
     commitAndCheck();
-    Stream kept;
-    ASSERT_OK(root_.openStream(u"kept", &kept));
+    Stream kept = open(root_, u"kept");
     const auto changed = pattern(3 << 20, 2); // larger than any buffer: reaches the file
     ASSERT_OK(kept.writeAt(0, changed.data(), changed.size()));
     writeStream(root_, u"added", pattern(100, 3));
@@ -391,9 +389,9 @@ TEST_P(ElementTest, RewritingManyTimesDoesNotGrowTheFile) {
     for (int round = 0; round < 12; ++round) {
         (void)root_.remove(u"data");
         writeStream(root_, u"data", pattern(30000 + round, round));
-        writeStream(root_, u"r" + fromUtf8(std::to_string(round)), pattern(100, round));
+        writeStream(root_, nameOf("r", round), pattern(100, round));
         if (round > 0)
-            ASSERT_OK(root_.remove(u"r" + fromUtf8(std::to_string(round - 1))));
+            ASSERT_OK(root_.remove(nameOf("r", round - 1)));
         commitAndCheck();
         if (round == 2)
             sizeAfterSecond = bytes_->bytes().size();
@@ -406,53 +404,50 @@ TEST_P(ElementTest, RewritingManyTimesDoesNotGrowTheFile) {
 TEST_P(ElementTest, ThousandsOfElementsAndDeepStoragesRoundTrip) {
     constexpr int streamCount = 3000;
     constexpr int depth = 150;
-    for (int i = 0; i < streamCount; ++i) {
-        Stream stream;
-        ASSERT_OK(root_.createStream(u"n" + fromUtf8(std::to_string(i * 7919 % 10007)), &stream));
-        const auto bytes = pattern(static_cast<std::size_t>(i % 5), i);
-        ASSERT_OK(stream.writeAt(0, bytes.data(), bytes.size()));
-    }
+    const auto streamName = [](int i) {
+        return nameOf("n", static_cast<std::size_t>(i * 7919 % 10007));
+    };
+    const auto streamData = [](int i) {
+        return pattern(static_cast<std::size_t>(i % 5), i);
+    };
+    const auto levelData = [](int level) {
+        return pattern(static_cast<std::size_t>(level * 50), level);
+    };
+    for (int i = 0; i < streamCount; ++i)
+        writeStream(root_, streamName(i), streamData(i));
     Storage at = root_;
     for (int level = 0; level < depth; ++level) {
         Storage next;
         ASSERT_OK(at.createStorage(u"level", &next));
-        writeStream(at, u"data", pattern(static_cast<std::size_t>(level * 50), level));
+        writeStream(at, u"data", levelData(level));
         at = next;
     }
     commitAndCheck();
     reopen();
-    std::vector<ElementStat> children;
-    ASSERT_OK(root_.list(&children));
-    EXPECT_EQ(children.size(), static_cast<std::size_t>(streamCount + 2));
-    for (int i = 0; i < streamCount; i += 97) {
-        EXPECT_EQ(readStream(root_, u"n" + fromUtf8(std::to_string(i * 7919 % 10007))),
-                  pattern(static_cast<std::size_t>(i % 5), i));
-    }
+    EXPECT_EQ(childNames(root_).size(), static_cast<std::size_t>(streamCount + 2));
+    for (int i = 0; i < streamCount; i += 97)
+        EXPECT_EQ(readStream(root_, streamName(i)), streamData(i));
     at = root_;
     for (int level = 0; level < depth; ++level) {
-        EXPECT_EQ(readStream(at, u"data"), pattern(static_cast<std::size_t>(level * 50), level));
+        EXPECT_EQ(readStream(at, u"data"), levelData(level));
         Storage next;
         ASSERT_OK(at.openStorage(u"level", &next));
         at = next;
     }
     // Removing and renaming half of them leaves every other one findable by name.
-    const auto nameOf = [](int i) {
-        return u"n" + fromUtf8(std::to_string(i * 7919 % 10007));
-    };
     for (int i = 0; i < streamCount; i += 2)
-        ASSERT_OK(root_.remove(nameOf(i)));
+        ASSERT_OK(root_.remove(streamName(i)));
     for (int i = 1; i < streamCount; i += 4)
-        ASSERT_OK(root_.rename(nameOf(i), u"N" + nameOf(i).substr(1) + u"r"));
+        ASSERT_OK(root_.rename(streamName(i), u"N" + streamName(i).substr(1) + u"r"));
     for (int i = 0; i < streamCount; ++i) {
         Stream stream;
-        const Status expected = i % 2 == 0 ? Status::fileNotFound : Status::ok;
-        ASSERT_EQ(root_.openStream(i % 4 == 1 ? nameOf(i) + u"R" : nameOf(i), &stream), expected)
+        ASSERT_EQ(root_.openStream(i % 4 == 1 ? streamName(i) + u"R" : streamName(i), &stream),
+                  i % 2 == 0 ? Status::fileNotFound : Status::ok)
             << i;
     }
     commitAndCheck();
     reopen();
-    ASSERT_OK(root_.list(&children));
-    EXPECT_EQ(children.size(), static_cast<std::size_t>(streamCount / 2 + 2));
+    EXPECT_EQ(childNames(root_).size(), static_cast<std::size_t>(streamCount / 2 + 2));
 }
 
 TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
@@ -494,10 +489,9 @@ TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
 
 TEST_P(ElementTest, StreamCopyMovesBothPositions) {
     writeStream(root_, u"from", pattern(10000, 4));
-    Stream from;
-    Stream to;
-    ASSERT_OK(root_.openStream(u"from", &from));
-    ASSERT_OK(root_.createStream(u"to", &to));
+    writeStream(root_, u"to", {});
+    Stream from = open(root_, u"from");
+    Stream to = open(root_, u"to");
     ASSERT_OK(from.seek(1000, SeekOrigin::begin, nullptr));
     std::uint64_t read = 0;
     std::uint64_t written = 0;

@@ -8,35 +8,26 @@ namespace {
 
 const std::string manifestScript = CFB_TOOLS "/ole_manifest.py";
 
-void writeStream(Storage& storage, const std::u16string& name, std::size_t size,
-                 std::uint32_t seed) {
-    Stream stream;
-    ASSERT_OK(storage.createStream(name, &stream));
-    const auto bytes = pattern(size, seed);
-    ASSERT_OK(stream.writeAt(0, bytes.data(), bytes.size()));
-}
-
 // Fills a file with nested storages, streams of boundary sizes, names beyond ASCII and one
 // storage with enough children to need a deep tree, then commits it.
 void buildSampleFile(CompoundFile& file) {
     Storage root = file.root();
     std::uint32_t seed = 0;
+    const auto add = [&seed](Storage& storage, const std::u16string& name, std::size_t size) {
+        ASSERT_OK(writeStream(storage, name, pattern(size, ++seed)));
+    };
     for (std::size_t size : {0, 1, 64, 511, 513, 4095, 4096, 5000, 70000})
-        writeStream(root, u"size " + fromUtf8(std::to_string(size)), size, ++seed);
-    writeStream(root, u"\u0005SummaryInformation", 300, ++seed);
-    writeStream(root, u"\u00c9t\u00e9 \u0416\u0436 \u03a9", 100, ++seed);
-    Storage folder;
+        add(root, u"size " + fromUtf8(std::to_string(size)), size);
+    add(root, u"\u0005SummaryInformation", 300);
+    add(root, u"\u00c9t\u00e9 \u0416\u0436 \u03a9", 100);
+    Storage folder, inner, empty, many;
     ASSERT_OK(root.createStorage(u"Folder", &folder));
-    Storage inner;
     ASSERT_OK(folder.createStorage(u"Inner", &inner));
-    writeStream(inner, u"deep", 9000, ++seed);
-    Storage empty;
+    add(inner, u"deep", 9000);
     ASSERT_OK(folder.createStorage(u"Empty", &empty));
-    Storage many;
     ASSERT_OK(root.createStorage(u"Many", &many));
-    for (int i = 0; i < 300; ++i)
-        writeStream(many, u"item" + fromUtf8(std::to_string(i)), static_cast<std::size_t>(i % 7),
-                    ++seed);
+    for (std::size_t i = 0; i < 300; ++i)
+        add(many, u"item" + fromUtf8(std::to_string(i)), i % 7);
     ASSERT_OK(file.commit());
 }
 

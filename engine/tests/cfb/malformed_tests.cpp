@@ -106,19 +106,13 @@ std::vector<std::uint8_t> sampleFile(bool withLargeStream) {
     std::unique_ptr<CompoundFile> file;
     EXPECT_OK(CompoundFile::create(bytes, Version::v3, &file));
     Storage root = file->root();
-    auto add = [](Storage& storage, const std::u16string& name, std::size_t size) {
-        Stream stream;
-        EXPECT_OK(storage.createStream(name, &stream));
-        const auto data = pattern(size);
-        EXPECT_OK(stream.writeAt(0, data.data(), data.size()));
-    };
-    add(root, u"Regular", 5000);
-    add(root, u"Mini", 300);
     Storage folder;
+    EXPECT_OK(writeStream(root, u"Regular", pattern(5000)));
+    EXPECT_OK(writeStream(root, u"Mini", pattern(300)));
     EXPECT_OK(root.createStorage(u"Folder", &folder));
-    add(folder, u"Inside", 100);
-    if (withLargeStream)
-        add(root, u"Large", 16'500'000); // FAT sectors listed by two DIFAT sectors
+    EXPECT_OK(writeStream(folder, u"Inside", pattern(100)));
+    if (withLargeStream) // FAT sectors listed by two DIFAT sectors
+        EXPECT_OK(writeStream(root, u"Large", pattern(16'500'000)));
     EXPECT_OK(file->commit());
     return bytes->bytes();
 }
