@@ -76,27 +76,21 @@ TEST(AccessTest, OpeningReadsAFewSectorsWhateverTheSize) {
     // second, which only the DIFAT locates in a large file: its sectors are read with one
     // call, so the large file costs one read more than the small one, of those sectors only:
     // the FAT page is read alone, not with the pages beside it.
-    struct Growth {
-        const char* label;
-        Version version;
-        std::size_t bigSize;
-        int smallStreams;
-        std::uint64_t moreReads;
-        std::uint64_t moreBytes;
-    };
-    const Growth cases[] = {
+    // clang-format off
+    const std::tuple<const char*, Version, std::size_t, int, std::uint64_t, std::uint64_t> cases[] = {
         {"v3 32 MiB", Version::v3, 32 << 20, 1, 0, 0},
         {"v4 256 MiB", Version::v4, 256 << 20, 1, 0, 0},
         {"v3 32 MiB, two directory sectors", Version::v3, 32 << 20, 5, 1, 4 * 512},
     };
-    for (const Growth& row : cases) {
-        SCOPED_TRACE(row.label);
-        const OpenCost small = costToOpen(row.version, 64 << 10, row.smallStreams);
-        const OpenCost large = costToOpen(row.version, row.bigSize, row.smallStreams);
-        EXPECT_LE(small.bytes, 8u * sectorSizeOf(row.version));
-        EXPECT_EQ(large.reads, small.reads + row.moreReads);
-        EXPECT_LE(large.bytes, small.bytes + row.moreBytes);
-        if (row.moreReads == 0) {
+    // clang-format on
+    for (const auto& [label, version, bigSize, smallStreams, moreReads, moreBytes] : cases) {
+        SCOPED_TRACE(label);
+        const OpenCost small = costToOpen(version, 64 << 10, smallStreams);
+        const OpenCost large = costToOpen(version, bigSize, smallStreams);
+        EXPECT_LE(small.bytes, 8u * sectorSizeOf(version));
+        EXPECT_EQ(large.reads, small.reads + moreReads);
+        EXPECT_LE(large.bytes, small.bytes + moreBytes);
+        if (moreReads == 0) {
             EXPECT_EQ(large.bytes, small.bytes);
         }
     }

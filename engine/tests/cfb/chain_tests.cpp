@@ -83,12 +83,7 @@ TEST(ChainMapTest, WalksOnlyAsFarAsNeededAndNeverTwice) {
 }
 
 TEST(ChainMapTest, RefusesBrokenChains) {
-    struct Broken {
-        const char* label;
-        std::vector<std::uint32_t> entries;
-        std::uint32_t first;
-    };
-    const Broken cases[] = {
+    const std::tuple<const char*, std::vector<std::uint32_t>, std::uint32_t> cases[] = {
         {"loop to the start", {1, 2, 0}, 0},
         {"loop in the middle", {1, 2, 3, 1}, 0},
         {"self loop", {0}, 0},
@@ -97,10 +92,10 @@ TEST(ChainMapTest, RefusesBrokenChains) {
         {"free sector inside", {1, freeSector}, 0},
         {"FAT mark inside", {fatSectorMark}, 0},
     };
-    for (const Broken& row : cases) {
-        SCOPED_TRACE(row.label);
-        VectorLinks links(row.entries);
-        ChainMap chain(row.first);
+    for (const auto& [label, entries, first] : cases) {
+        SCOPED_TRACE(label);
+        VectorLinks links(entries);
+        ChainMap chain(first);
         EXPECT_EQ(chain.mapAll(links), Status::docfileCorrupt);
         EXPECT_FALSE(lastFailureMessage().empty());
     }

@@ -100,12 +100,6 @@ std::shared_ptr<MemoryByteArray> baseFile(Version version) {
     return bytes;
 }
 
-struct CrashCase {
-    const char* label;
-    Version version;
-    std::function<Status(CompoundFile&)> update;
-};
-
 std::vector<std::string> manifestOf(const std::shared_ptr<MemoryByteArray>& bytes) {
     std::unique_ptr<CompoundFile> file;
     EXPECT_OK(CompoundFile::open(bytes, OpenMode::readOnly, &file));
@@ -113,21 +107,21 @@ std::vector<std::string> manifestOf(const std::shared_ptr<MemoryByteArray>& byte
 }
 
 TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
-    const CrashCase cases[] = {
+    const std::tuple<const char*, Version, std::function<Status(CompoundFile&)>> cases[] = {
         {"v3 update everywhere", Version::v3, updateEverywhere},
         {"v4 update everywhere", Version::v4, updateEverywhere},
         {"v3 FAT grows past the header's list", Version::v3, addLargeStream},
     };
-    for (const CrashCase& row : cases) {
+    for (const auto& [label, version, update] : cases) {
         for (Breakdown breakdown : {Breakdown::failing, Breakdown::silentStop}) {
-            SCOPED_TRACE(std::string(row.label) +
+            SCOPED_TRACE(std::string(label) +
                          (breakdown == Breakdown::failing ? ", failing" : ", silent stop"));
-            const auto base = baseFile(row.version);
+            const auto base = baseFile(version);
             std::unique_ptr<CompoundFile> file;
             const auto oldManifest = manifestOf(base);
             auto expectedNew = std::make_shared<MemoryByteArray>(base->bytes());
             ASSERT_OK(CompoundFile::open(expectedNew, OpenMode::readWrite, &file));
-            ASSERT_OK(row.update(*file));
+            ASSERT_OK(update(*file));
             ASSERT_OK(file->commit());
             const auto newManifest = manifestOf(expectedNew);
             ASSERT_NE(oldManifest, newManifest);
@@ -139,7 +133,7 @@ TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
                 auto target = std::make_shared<MemoryByteArray>(base->bytes());
                 auto breaking = std::make_shared<BreakingByteArray>(target, calls, breakdown);
                 ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
-                Status status = row.update(*file);
+                Status status = update(*file);
                 if (succeeded(status))
                     status = file->commit();
                 file.reset();

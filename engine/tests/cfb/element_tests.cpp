@@ -93,19 +93,12 @@ enum class Growth {
     shrinkFirst,   // to half the size, then grows from there
 };
 
-struct ResizeCase {
-    const char* label;
-    std::size_t from;
-    std::size_t to;
-    Growth how;
-};
-
 // Resizing keeps the bytes both sizes share, in place and across the cut-off; the bytes a
 // stream grows by read as zeros, even where they land in sectors a deleted stream left
 // full of its data.
 TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
     // clang-format off
-    const ResizeCase cases[] = {
+    const std::tuple<const char*, std::size_t, std::size_t, Growth> cases[] = {
         {"mini grows within mini", 100, 3000, Growth::setSize},
         {"mini grows by a later write", 100, 3000, Growth::writeLastByte},
         {"mini grows to regular", 100, 5000, Growth::setSize},
@@ -120,10 +113,10 @@ TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
         {"grows from empty", 0, 10000, Growth::setSize},
     };
     // clang-format on
-    for (const ResizeCase& row : cases) {
-        SCOPED_TRACE(row.label);
-        const std::u16string name = fromUtf8(row.label).substr(0, 31);
-        writeStream(root_, name, pattern(row.from, 3));
+    for (const auto& [label, from, to, how] : cases) {
+        SCOPED_TRACE(label);
+        const std::u16string name = fromUtf8(label).substr(0, 31);
+        writeStream(root_, name, pattern(from, 3));
         // Streams after it, deleted again, leave their data in free sectors that the stream
         // grows into.
         writeStream(root_, u"regular filler", std::vector<std::uint8_t>(300000, 0xEE));
@@ -133,21 +126,21 @@ TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
         ASSERT_OK(root_.remove(u"mini filler"));
         commitAndCheck();
         Stream stream = open(root_, name);
-        std::size_t kept = std::min(row.from, row.to);
-        if (row.how == Growth::shrinkFirst) {
-            kept = row.from / 2;
+        std::size_t kept = std::min(from, to);
+        if (how == Growth::shrinkFirst) {
+            kept = from / 2;
             ASSERT_OK(stream.setSize(kept));
         }
-        if (row.how == Growth::writeLastByte)
-            ASSERT_OK(stream.writeAt(row.to - 1, "\x01", 1));
+        if (how == Growth::writeLastByte)
+            ASSERT_OK(stream.writeAt(to - 1, "\x01", 1));
         else
-            ASSERT_OK(stream.setSize(row.to));
+            ASSERT_OK(stream.setSize(to));
         commitAndCheck();
         reopen();
-        auto expected = pattern(row.from, 3);
+        auto expected = pattern(from, 3);
         expected.resize(kept);
-        expected.resize(row.to, 0);
-        if (row.how == Growth::writeLastByte)
+        expected.resize(to, 0);
+        if (how == Growth::writeLastByte)
             expected.back() = 1;
         EXPECT_EQ(readStream(root_, name), expected);
         ASSERT_OK(root_.remove(name));
@@ -200,15 +193,8 @@ TEST_P(ElementTest, TheSameStreamOpenedTwiceSharesItsBytes) {
 TEST_P(ElementTest, SeekMovesFromEachOrigin) {
     writeStream(root_, u"s", pattern(100));
     Stream stream = open(root_, u"s");
-    struct SeekCase {
-        const char* label;
-        std::int64_t offset;
-        SeekOrigin origin;
-        Status status;
-        std::uint64_t position;
-    };
     // clang-format off
-    const SeekCase cases[] = {
+    const std::tuple<const char*, std::int64_t, SeekOrigin, Status, std::uint64_t> cases[] = {
         {"from the start", 10, SeekOrigin::begin, Status::ok, 10},
         {"forward from current", 5, SeekOrigin::current, Status::ok, 15},
         {"back from the end", -1, SeekOrigin::end, Status::ok, 99},
@@ -216,12 +202,12 @@ TEST_P(ElementTest, SeekMovesFromEachOrigin) {
         {"before the start", -200, SeekOrigin::current, Status::invalidFunction, 150},
     };
     // clang-format on
-    for (const SeekCase& row : cases) {
-        SCOPED_TRACE(row.label);
+    for (const auto& [label, offset, origin, status, expected] : cases) {
+        SCOPED_TRACE(label);
         std::uint64_t position = 0;
-        EXPECT_EQ(stream.seek(row.offset, row.origin, &position), row.status);
+        EXPECT_EQ(stream.seek(offset, origin, &position), status);
         ASSERT_OK(stream.seek(0, SeekOrigin::current, &position));
-        EXPECT_EQ(position, row.position);
+        EXPECT_EQ(position, expected);
     }
     std::uint8_t byte = 0;
     std::size_t read = 1;
@@ -235,13 +221,8 @@ TEST_P(ElementTest, OperationsReportTheirFailures) {
     writeStream(root_, u"Stream", pattern(10));
     Stream stream;
     Storage storage;
-    struct FailureCase {
-        const char* label;
-        std::function<Status()> action;
-        Status expected;
-    };
     // clang-format off
-    const FailureCase cases[] = {
+    const std::tuple<const char*, std::function<Status()>, Status> cases[] = {
         {"open missing stream", [&] { return root_.openStream(u"nothing", &stream); }, Status::fileNotFound},
         {"open storage as stream", [&] { return root_.openStream(u"Folder", &stream); }, Status::fileNotFound},
         {"open stream as storage", [&] { return root_.openStorage(u"Stream", &storage); }, Status::fileNotFound},
@@ -255,9 +236,9 @@ TEST_P(ElementTest, OperationsReportTheirFailures) {
         {"copy storage into itself", [&] { return root_.copyElementTo(u"Folder", child, u"Again"); }, Status::accessDenied},
     };
     // clang-format on
-    for (const FailureCase& row : cases) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(row.action(), row.expected);
+    for (const auto& [label, action, expected] : cases) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(action(), expected);
     }
     ASSERT_OK(root_.createStream(std::u16string(31, u'a'), &stream));
 }
@@ -270,12 +251,8 @@ TEST_P(ElementTest, ReadOnlyFilesRefuseEveryChange) {
     Storage storage;
     Stream created;
     std::size_t written = 0;
-    struct Change {
-        const char* label;
-        std::function<Status()> action;
-    };
     // clang-format off
-    const Change changes[] = {
+    const std::tuple<const char*, std::function<Status()>> changes[] = {
         {"write", [&] { return stream.write("x", 1, &written); }},
         {"set size", [&] { return stream.setSize(0); }},
         {"create stream", [&] { return root_.createStream(u"new", &created); }},
@@ -288,9 +265,9 @@ TEST_P(ElementTest, ReadOnlyFilesRefuseEveryChange) {
         {"commit", [&] { return file_->commit(); }},
     };
     // clang-format on
-    for (const Change& row : changes) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(row.action(), Status::accessDenied);
+    for (const auto& [label, action] : changes) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(action(), Status::accessDenied);
     }
     EXPECT_EQ(readWholeStream(stream), pattern(10));
 }

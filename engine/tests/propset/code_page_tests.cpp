@@ -80,16 +80,9 @@ TEST(CodePageTest, Windows1252RoundTripsAndAgreesWithPythonsCodec) {
 
 // Conversions that are refused: the bytes decoded when there are any, else the text encoded.
 // A refused decoding leaves a message, naming the code page when it is not supported.
-struct Refusal {
-    const char* label;
-    CodePage codePage;
-    std::string bytes;
-    std::u16string text;
-    Status expected;
-};
 
 // clang-format off
-const Refusal kRefusals[] = {
+const std::tuple<const char*, CodePage, std::string, std::u16string, Status> kRefusals[] = {
     {"Overlong", 65001, "\xC0\xAF", u"", kStatusNoUnicodeTranslation},
     {"TruncatedSequence", 65001, "\xE2\x82", u"", kStatusNoUnicodeTranslation},
     {"LoneContinuation", 65001, "\x80", u"", kStatusNoUnicodeTranslation},
@@ -107,18 +100,18 @@ const Refusal kRefusals[] = {
 // clang-format on
 
 TEST(CodePageTest, RefusesWhatItCannotConvert) {
-    for (const Refusal& row : kRefusals) {
-        SCOPED_TRACE(row.label);
+    for (const auto& [label, codePage, bytes, text, expected] : kRefusals) {
+        SCOPED_TRACE(label);
         clearLastFailure();
-        std::u16string text;
-        std::string bytes;
-        EXPECT_EQ(row.bytes.empty() ? builtInCodePages().fromUtf16(row.codePage, row.text, bytes)
-                                    : builtInCodePages().toUtf16(row.codePage, row.bytes, text),
-                  row.expected);
-        if (row.bytes.empty())
+        std::u16string decoded;
+        std::string encoded;
+        EXPECT_EQ(bytes.empty() ? builtInCodePages().fromUtf16(codePage, text, encoded)
+                                : builtInCodePages().toUtf16(codePage, bytes, decoded),
+                  expected);
+        if (bytes.empty())
             continue;
         const std::string number =
-            row.expected == kStatusUnsupportedCodePage ? std::to_string(row.codePage) : "";
+            expected == kStatusUnsupportedCodePage ? std::to_string(codePage) : "";
         EXPECT_NE(lastFailureMessage(), "");
         EXPECT_NE(lastFailureMessage().find(number), std::string::npos) << lastFailureMessage();
     }

@@ -187,26 +187,21 @@ TEST(TruncatedStreamTest, EveryPrefixIsRefused) {
 // counts, reads as if the padding were there (Wine's ole32 writes such sets); a stream that
 // lacks more than that padding is refused.
 TEST(TruncatedStreamTest, OnlyTheLastValuesPaddingMayBeMissing) {
-    struct Row {
-        const char* label;
-        Bytes lastValue;
-        std::size_t padding;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, Bytes, std::size_t> rows[] = {
         {"string in code page 1200, as Wine writes it",
          Bytes().u16(vt::lpstr).u16(0).u32(34).utf16(u"Quarterly report").u16(0).zeros(2), 2},
         {"2-byte integer", Bytes().u16(vt::i2).u16(0).u16(5).zeros(2), 2},
         {"4-byte integer", i4(7), 0},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        const Bytes whole = streamOf({{1, codePage(1200)}, {2, row.lastValue}});
+    for (const auto& [label, lastValue, padding] : rows) {
+        SCOPED_TRACE(label);
+        const Bytes whole = streamOf({{1, codePage(1200)}, {2, lastValue}});
         PropertySet expected;
         ASSERT_EQ(parsePropertySet(whole.data, expected), Status::ok) << lastFailureMessage();
         for (std::size_t missing = 1; missing < 4; ++missing) {
             PropertySet set;
             const std::span<const std::uint8_t> prefix(whole.data.data(), whole.size() - missing);
-            if (missing <= row.padding) {
+            if (missing <= padding) {
                 EXPECT_EQ(parsePropertySet(prefix, set), Status::ok) << lastFailureMessage();
                 EXPECT_EQ(set, expected);
             } else {

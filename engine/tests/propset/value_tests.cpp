@@ -226,22 +226,17 @@ INSTANTIATE_TEST_SUITE_P(Table, FormatVersionTest, ::testing::Values(
 // clang-format on
 
 TEST(FormatVersionTest, CaseSensitiveNamesAndLongNamesNeedVersion1) {
-    struct Row {
-        const char* label;
-        bool caseSensitive;
-        std::size_t nameLength;
-        std::uint16_t version;
-    };
-    const Row rows[] = {{"ShortNames", false, 10, 0},
-                        {"NameOfMaximumVersion0Length", false, 255, 0},
-                        {"LongerName", false, 256, 1},
-                        {"CaseSensitive", true, 10, 1}};
-    for (const Row& row : rows) {
+    const std::tuple<const char*, bool, std::size_t, std::uint16_t> rows[] = {
+        {"ShortNames", false, 10, 0},
+        {"NameOfMaximumVersion0Length", false, 255, 0},
+        {"LongerName", false, 256, 1},
+        {"CaseSensitive", true, 10, 1}};
+    for (const auto& [label, caseSensitive, nameLength, version] : rows) {
         PropertySet set;
         Section& section = set.sectionFor(kFormatIdUserDefinedProperties, 1252);
-        section.caseSensitive = row.caseSensitive;
-        ASSERT_EQ(section.setName(2, std::u16string(row.nameLength, u'n')), Status::ok);
-        EXPECT_EQ(formatVersionToWrite(set), row.version) << row.label;
+        section.caseSensitive = caseSensitive;
+        ASSERT_EQ(section.setName(2, std::u16string(nameLength, u'n')), Status::ok);
+        EXPECT_EQ(formatVersionToWrite(set), version) << label;
     }
 }
 
