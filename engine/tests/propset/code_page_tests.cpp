@@ -8,45 +8,36 @@
 namespace engine::propset {
 namespace {
 
-struct Conversion {
-    const char* label;
-    CodePage codePage;
-    std::u16string text;
-    std::string bytes;
-};
-
-class CodePageConversionTest : public ::testing::TestWithParam<Conversion> {};
-
-TEST_P(CodePageConversionTest, ConvertsBothWays) {
-    const Conversion& row = GetParam();
-    std::u16string decoded;
-    ASSERT_EQ(builtInCodePages().toUtf16(row.codePage, row.bytes, decoded), Status::ok)
-        << lastFailureMessage();
-    EXPECT_EQ(decoded, row.text);
-    std::string encoded;
-    ASSERT_EQ(builtInCodePages().fromUtf16(row.codePage, row.text, encoded), Status::ok)
-        << lastFailureMessage();
-    EXPECT_EQ(encoded, row.bytes);
+TEST(CodePageConversionTest, ConvertsBothWays) {
+    // clang-format off
+    const std::tuple<const char*, CodePage, std::u16string, std::string> rows[] = {
+        {"Ascii1252", 1252, u"Title", "Title"},
+        {"Latin1Letter1252", 1252, u"Caf\u00E9", "Caf\xE9"},
+        {"Euro1252", 1252, u"\u20AC", "\x80"},
+        {"SCaron1252", 1252, u"\u0160", "\x8A"},
+        {"QuoteMarks1252", 1252, u"\u2018\u2019\u201C\u201D", "\x91\x92\x93\x94"},
+        {"TradeMark1252", 1252, u"\u2122", "\x99"},
+        {"YDiaeresis1252", 1252, u"\u0178\u00FF", "\x9F\xFF"},
+        {"UndefinedByteAsControl1252", 1252, u"\u0081\u009D", "\x81\x9D"},
+        {"Ascii65001", 65001, u"prop1", "prop1"},
+        {"TwoByte65001", 65001, u"\u00E9", "\xC3\xA9"},
+        {"ThreeByte65001", 65001, u"\u20AC", "\xE2\x82\xAC"},
+        {"FourByteSurrogatePair65001", 65001, u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {"Unicode1200", 1200, u"A\u20AC", std::string("A\0\xAC\x20", 4)},
+        {"Empty1252", 1252, u"", ""},
+    };
+    // clang-format on
+    for (const auto& [label, codePage, text, bytes] : rows) {
+        SCOPED_TRACE(label);
+        std::u16string decoded;
+        std::string encoded;
+        ASSERT_EQ(builtInCodePages().toUtf16(codePage, bytes, decoded), Status::ok)
+            << lastFailureMessage();
+        ASSERT_EQ(builtInCodePages().fromUtf16(codePage, text, encoded), Status::ok)
+            << lastFailureMessage();
+        EXPECT_EQ(std::tuple(decoded, encoded), std::tuple(text, bytes));
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Table, CodePageConversionTest, ::testing::Values(
-    Conversion{"Ascii1252", 1252, u"Title", "Title"},
-    Conversion{"Latin1Letter1252", 1252, u"Caf\u00E9", "Caf\xE9"},
-    Conversion{"Euro1252", 1252, u"\u20AC", "\x80"},
-    Conversion{"SCaron1252", 1252, u"\u0160", "\x8A"},
-    Conversion{"QuoteMarks1252", 1252, u"\u2018\u2019\u201C\u201D", "\x91\x92\x93\x94"},
-    Conversion{"TradeMark1252", 1252, u"\u2122", "\x99"},
-    Conversion{"YDiaeresis1252", 1252, u"\u0178\u00FF", "\x9F\xFF"},
-    Conversion{"UndefinedByteAsControl1252", 1252, u"\u0081\u009D", "\x81\x9D"},
-    Conversion{"Ascii65001", 65001, u"prop1", "prop1"},
-    Conversion{"TwoByte65001", 65001, u"\u00E9", "\xC3\xA9"},
-    Conversion{"ThreeByte65001", 65001, u"\u20AC", "\xE2\x82\xAC"},
-    Conversion{"FourByteSurrogatePair65001", 65001, u"\U0001F600", "\xF0\x9F\x98\x80"},
-    Conversion{"Unicode1200", 1200, u"A\u20AC", std::string("A\0\xAC\x20", 4)},
-    Conversion{"Empty1252", 1252, u"", ""}),
-    [](const auto& info) { return info.param.label; });
-// clang-format on
 
 // Every byte of 1252 converts and comes back. Python's own cp1252 codec is an independent
 // account of the code page; it leaves the five bytes Windows maps to C1 controls undefined,
