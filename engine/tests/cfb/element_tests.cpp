@@ -31,13 +31,9 @@ protected:
         root_ = file_->root();
     }
 
-    void writeStream(Storage& storage, const std::u16string& name,
-                     const std::vector<std::uint8_t>& bytes) {
-        Stream stream;
-        ASSERT_OK(storage.createStream(name, &stream));
-        std::size_t written = 0;
-        ASSERT_OK(stream.write(bytes.data(), bytes.size(), &written));
-        ASSERT_EQ(written, bytes.size());
+    static void writeStream(Storage& storage, const std::u16string& name,
+                            const std::vector<std::uint8_t>& bytes) {
+        ASSERT_OK(testing::writeStream(storage, name, bytes));
     }
 
     std::vector<std::uint8_t> readStream(Storage& storage, const std::u16string& name) {
