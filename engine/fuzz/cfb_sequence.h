@@ -74,8 +74,7 @@ public:
     }
 
 private:
-    // ---- reading the input: a byte at a time, every value 0 past its end --------------
-
+    // The input, a byte at a time; every value past its end is 0.
     std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
 
     // A value below `limit` from the next three bytes; 0, reading nothing, for limit 0.
@@ -87,8 +86,6 @@ private:
             value = (value << 8) | byte();
         return static_cast<std::uint32_t>(value % limit);
     }
-
-    // ---- choosing elements -------------------------------------------------------------
 
     const std::u16string& pickName() { return namePool[below(namePool.size())]; }
 
@@ -138,8 +135,6 @@ private:
         node.name = name;
         parent.children[foldName(name)] = std::move(node);
     }
-
-    // ---- operations --------------------------------------------------------------------
 
     void create() {
         const bool storage = below(2) == 1;
@@ -282,8 +277,6 @@ private:
         compare("after a reopen");
     }
 
-    // ---- comparing ---------------------------------------------------------------------
-
     static std::uint64_t bytesBelow(const ModelNode& node) {
         std::uint64_t total = node.data.size();
         for (const auto& [key, child] : node.children)
@@ -297,6 +290,7 @@ private:
         compareStorage(root, model_, std::string(when) + ", in /");
     }
 
+    // Compares a storage's children with the model's, down to the last byte of every stream.
     void compareStorage(Storage& storage, const ModelNode& node, const std::string& where) {
         std::vector<ElementStat> children;
         if (!expect(storage.list(&children), Status::ok, "list"))
@@ -307,34 +301,27 @@ private:
         for (const ElementStat& child : children) {
             const auto found = node.children.find(foldName(child.name));
             const std::string here = where + toUtf8(child.name);
+            const bool isStorage = child.type == ElementType::storage;
             if (found == node.children.end() || found->second.name != child.name ||
-                found->second.isStorage != (child.type == ElementType::storage))
+                found->second.isStorage != isStorage)
                 return fault(here + ": not in the model as it is in the document");
-            if (found->second.isStorage) {
-                Storage inner;
-                if (!expect(storage.openStorage(child.name, &inner), Status::ok, "open"))
-                    return;
+            const std::vector<std::uint8_t>& expected = found->second.data;
+            std::vector<std::uint8_t> data(std::min<std::uint64_t>(child.size, maxTotalBytes + 1));
+            std::size_t read = 0;
+            Storage inner;
+            Stream stream;
+            if (isStorage && expect(storage.openStorage(child.name, &inner), Status::ok, "open"))
                 compareStorage(inner, found->second, here + "/");
-            } else {
-                compareStream(storage, child, found->second.data, here);
-            }
+            else if (!isStorage &&
+                     expect(storage.openStream(child.name, &stream), Status::ok, "open") &&
+                     expect(stream.readAt(0, data.data(), data.size(), &read), Status::ok,
+                            "read") &&
+                     (read != child.size || data != expected))
+                fault(here + ": " + std::to_string(child.size) + " bytes, the model has " +
+                      std::to_string(expected.size()) + "; the bytes read differ");
             if (!problem_.empty())
                 return;
         }
-    }
-
-    void compareStream(Storage& storage, const ElementStat& stat,
-                       const std::vector<std::uint8_t>& expected, const std::string& where) {
-        if (stat.size != expected.size())
-            return fault(where + ": " + std::to_string(stat.size) + " bytes, the model has " +
-                         std::to_string(expected.size()));
-        Stream stream;
-        std::vector<std::uint8_t> data(expected.size());
-        std::size_t read = 0;
-        if (expect(storage.openStream(stat.name, &stream), Status::ok, "open") &&
-            expect(stream.readAt(0, data.data(), data.size(), &read), Status::ok, "read") &&
-            (read != data.size() || data != expected))
-            fault(where + ": the bytes differ from the model's");
     }
 
     bool expect(Status status, Status expected, const char* what) {

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <iostream>
 
 namespace engine::cfb::testing {
 namespace {
@@ -25,15 +24,11 @@ std::vector<fs::path> filesIn(const fs::path& folder) {
     return files;
 }
 
-bool isLoopingFile(const fs::path& path) {
-    return path.filename() == "FatChainLoop_v3.cfs";
-}
-
+// The real files but the one whose chains loop, which LoopingChainIsRefused reads.
 std::vector<fs::path> realFiles() {
-    std::vector<fs::path> files;
-    for (const auto& path : filesIn(corpus / "cfb-peers" / "real"))
-        if (!isLoopingFile(path))
-            files.push_back(path);
+    auto files = filesIn(corpus / "cfb-peers" / "real");
+    std::erase_if(files,
+                  [](const fs::path& path) { return path.filename() == "FatChainLoop_v3.cfs"; });
     return files;
 }
 
@@ -165,16 +160,11 @@ TEST_F(CorpusTest, FuzzedFilesAreRefusedQuickly) {
         SCOPED_TRACE(path.filename().string());
         const auto start = std::chrono::steady_clock::now();
         const Status status = readEverything(path);
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(elapsed, std::chrono::seconds(1));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
         EXPECT_TRUE(status == Status::ok || status == Status::docfileCorrupt ||
                     status == Status::invalidHeader)
             << static_cast<std::uint32_t>(status) << " " << lastFailureMessage();
-        if (failed(status)) {
-            EXPECT_FALSE(lastFailureMessage().empty());
-        }
-        std::cout << "    " << path.filename().string() << ": "
-                  << (failed(status) ? lastFailureMessage() : "read as far as valid") << "\n";
+        EXPECT_TRUE(succeeded(status) || !lastFailureMessage().empty());
     }
 }
 

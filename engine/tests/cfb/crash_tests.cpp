@@ -159,19 +159,11 @@ TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
     }
 }
 
-// Opens `target` through an array whose writes fail after `calls` calls.
-std::shared_ptr<BreakingByteArray> openBreaking(const std::shared_ptr<MemoryByteArray>& target,
-                                                std::size_t calls,
-                                                std::unique_ptr<CompoundFile>* file) {
-    auto breaking = std::make_shared<BreakingByteArray>(target, calls, Breakdown::failing);
-    EXPECT_OK(CompoundFile::open(breaking, OpenMode::readWrite, file));
-    return breaking;
-}
-
 TEST(CrashTest, AFailedCommitIsRevertedAndTheFileStaysUsable) {
     auto target = baseFile(Version::v3);
     std::unique_ptr<CompoundFile> file;
-    auto breaking = openBreaking(target, 1000, &file);
+    auto breaking = std::make_shared<BreakingByteArray>(target, 1000, Breakdown::failing);
+    ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
     ASSERT_OK(updateEverywhere(*file));
     breaking->breakAfter(0);
     ASSERT_EQ(file->commit(), Status::writeFault);
@@ -190,7 +182,8 @@ TEST(CrashTest, AFailedCommitIsRevertedAndTheFileStaysUsable) {
 TEST(CrashTest, AFailedWriteBlocksChangesUntilRevert) {
     auto target = baseFile(Version::v4);
     std::unique_ptr<CompoundFile> file;
-    auto breaking = openBreaking(target, 0, &file);
+    auto breaking = std::make_shared<BreakingByteArray>(target, 0, Breakdown::failing);
+    ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
     Stream stream;
     ASSERT_OK(file->root().createStream(u"Big", &stream));
     const auto bytes = pattern(3 << 20);
