@@ -69,13 +69,10 @@ OpenCost costToOpen(Version version, std::size_t bigSize, int smallStreams) {
 }
 
 TEST(AccessTest, OpeningReadsAFewSectorsWhateverTheSize) {
-    // With a directory of one sector neither the DIFAT (four sectors in the version 3 file,
-    // past its first 7 MiB) nor the FAT sectors of the directory and the mini FAT (at the
-    // end of the file, after the data) are read: every structure needed lies in the first
-    // sector of its chain. A version 3 directory of two sectors needs the FAT page of its
-    // second, which only the DIFAT locates in a large file: its sectors are read with one
-    // call, so the large file costs one read more than the small one, of those sectors only:
-    // the FAT page is read alone, not with the pages beside it.
+    // With a one-sector directory neither the DIFAT (past 7 MiB in the version 3 file) nor the
+    // FAT sectors of the directory and mini FAT (after the data) are read: each structure
+    // needed lies in the first sector of its chain. A second directory sector needs its FAT
+    // page, which only the DIFAT locates: one read more, of the DIFAT and that page alone.
     // clang-format off
     const std::tuple<const char*, Version, std::size_t, int, std::uint64_t, std::uint64_t> cases[] = {
         {"v3 32 MiB", Version::v3, 32 << 20, 1, 0, 0},

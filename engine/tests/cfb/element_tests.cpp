@@ -449,8 +449,7 @@ TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
             ASSERT_OK(otherRoot.openStorage(name, &copy));
             ElementStat stat;
             ASSERT_OK(copy.stat(&stat));
-            EXPECT_EQ(stat.clsid, Clsid{9});
-            EXPECT_EQ(stat.creationTime, 11u);
+            EXPECT_EQ(std::tuple(stat.clsid, stat.creationTime), std::tuple(Clsid{9}, 11ull));
             EXPECT_EQ(readStream(copy, u"small"), pattern(90, 2));
             Storage copiedInner;
             ASSERT_OK(copy.openStorage(u"Inner", &copiedInner));

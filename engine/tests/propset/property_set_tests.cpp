@@ -340,10 +340,9 @@ TEST(UninterpretedValueTest, SurviveARewriteByteForByte) {
     const VarType expectedTypes[] = {vt::stream, vt::array | vt::i4, 0x0FFF,
                                      vt::vector | vt::variant};
     for (PropertyId id = 2; id < 6; ++id) {
-        const Value* value = set.sections[0].find(id);
-        ASSERT_NE(value, nullptr) << id;
-        EXPECT_EQ(value->type(), expectedTypes[id - 2]) << id;
-        EXPECT_TRUE(std::holds_alternative<Uninterpreted>(value->payload())) << id;
+        const Value& value = set.sections[0].properties.at(id);
+        EXPECT_EQ(value.type(), expectedTypes[id - 2]) << id;
+        EXPECT_TRUE(std::holds_alternative<Uninterpreted>(value.payload())) << id;
     }
     std::vector<std::uint8_t> written;
     ASSERT_EQ(writePropertySet(set, written), Status::ok) << lastFailureMessage();
