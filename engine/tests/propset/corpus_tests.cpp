@@ -21,10 +21,6 @@ constexpr const char* kSummaryStream = "\005SummaryInformation";
 constexpr const char* kDocumentSummaryStream = "\005DocumentSummaryInformation";
 constexpr std::uint64_t kFiletimeTicksPerSecond = 10000000;
 
-std::string corpusFile(const char* name) {
-    return std::string(Z64_CORPUS_DIR) + "/cfb-peers/real/" + name;
-}
-
 using test_tools::gsfAvailable;
 using test_tools::olefileAvailable;
 using test_tools::outputOf;
@@ -34,9 +30,8 @@ std::optional<std::vector<std::uint8_t>> extractStream(const std::string& file,
                                                        const char* stream) {
     const auto output =
         outputOf("gsf cat " + shellQuoted(file) + " " + shellQuoted(stream) + " 2>/dev/null");
-    if (!output)
-        return std::nullopt;
-    return std::vector<std::uint8_t>(output->begin(), output->end());
+    return output ? std::optional(std::vector<std::uint8_t>(output->begin(), output->end()))
+                  : std::nullopt;
 }
 
 std::string utf8(const std::u16string& text) {
@@ -58,7 +53,7 @@ struct CorpusDocument {
 class CorpusTest : public ::testing::TestWithParam<CorpusDocument> {
 protected:
     void SetUp() override {
-        path_ = corpusFile(GetParam().file);
+        path_ = std::string(Z64_CORPUS_DIR) + "/cfb-peers/real/" + GetParam().file;
         if (!std::filesystem::exists(path_))
             GTEST_SKIP() << "corpus file " << path_ << " is missing";
         if (!gsfAvailable())
