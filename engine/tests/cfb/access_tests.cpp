@@ -46,6 +46,18 @@ std::shared_ptr<MemoryByteArray> documentWith(Version version, std::size_t bigSi
     return bytes;
 }
 
+// A document with its stream "Big" of `bigSize` bytes open, through a counting array.
+struct CountedDocument {
+    CountedDocument(std::size_t bigSize, OpenMode mode)
+        : counting(std::make_shared<CountingByteArray>(documentWith(Version::v3, bigSize, 1))) {
+        EXPECT_OK(CompoundFile::open(counting, mode, &file));
+        EXPECT_OK(file->root().openStream(u"Big", &big));
+    }
+    std::shared_ptr<CountingByteArray> counting;
+    std::unique_ptr<CompoundFile> file;
+    Stream big;
+};
+
 struct OpenCost {
     std::uint64_t reads = 0;
     std::uint64_t bytes = 0;
@@ -143,11 +155,8 @@ TEST(AccessTest, AStreamGrownAcrossCommitsStaysInLongRuns) {
 // few dozen at a time, between the reads of the data, not one sector per read.
 TEST(AccessTest, ReadingALongStreamReadsItsFatInLargePieces) {
     constexpr std::size_t size = 8 << 20; // 128 FAT sectors of 512 bytes
-    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, size, 1));
-    std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::open(counting, OpenMode::readOnly, &file));
-    Stream big;
-    ASSERT_OK(file->root().openStream(u"Big", &big));
+    CountedDocument document(size, OpenMode::readOnly);
+    auto& [counting, file, big] = document;
     const std::uint64_t readsToOpen = counting->reads;
     std::vector<std::uint8_t> buffer(1 << 20);
     for (std::size_t done = 0; done < size; done += buffer.size()) {
@@ -160,11 +169,8 @@ TEST(AccessTest, ReadingALongStreamReadsItsFatInLargePieces) {
 }
 
 TEST(AccessTest, RandomReadsWalkTheChainOnce) {
-    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 8 << 20, 1));
-    std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::open(counting, OpenMode::readOnly, &file));
-    Stream big;
-    ASSERT_OK(file->root().openStream(u"Big", &big));
+    CountedDocument document(8 << 20, OpenMode::readOnly);
+    auto& [counting, file, big] = document;
     char byte = 0;
     std::size_t read = 0;
     ASSERT_OK(big.readAt((8 << 20) - 1, &byte, 1, &read)); // maps the whole chain
@@ -181,11 +187,8 @@ TEST(AccessTest, RandomReadsWalkTheChainOnce) {
 }
 
 TEST(AccessTest, CommittingWithoutChangesWritesNothing) {
-    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 10000, 1));
-    std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::open(counting, OpenMode::readWrite, &file));
-    Stream stream;
-    ASSERT_OK(file->root().openStream(u"Big", &stream));
+    CountedDocument document(10000, OpenMode::readWrite);
+    auto& [counting, file, stream] = document;
     char byte = 0;
     std::size_t read = 0;
     ASSERT_OK(stream.readAt(5000, &byte, 1, &read));

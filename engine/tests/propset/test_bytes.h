@@ -100,12 +100,9 @@ inline Bytes i4(std::int32_t value) {
 // Finds `needle` in `haystack`; returns haystack.size() when absent.
 inline std::size_t findBytes(const std::vector<std::uint8_t>& haystack,
                              const std::vector<std::uint8_t>& needle) {
-    if (needle.empty() || needle.size() > haystack.size())
-        return haystack.size();
-    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i)
-        if (std::equal(needle.begin(), needle.end(), haystack.begin() + i))
-            return i;
-    return haystack.size();
+    return static_cast<std::size_t>(
+        std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) -
+        haystack.begin());
 }
 
 } // namespace engine::propset::testing
