@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,14 +33,10 @@ inline constexpr std::uint64_t maxTotalBytes = 1u << 20;
 // Names the sequences use: two pairs that differ only in case, a property-set name, one of
 // the longest length and one of Latin-1 letters, so that lookups, renames and the
 // directory's order meet their edge cases.
-inline const std::array<std::u16string, 8> namePool = {u"A",
-                                                       u"a",
-                                                       u"Data",
-                                                       u"DATA",
-                                                       u"\u0005SummaryInformation",
-                                                       u"Folder",
-                                                       u"Thirty-one units long name, ok.",
-                                                       u"\u00e9t\u00e9"};
+// clang-format off
+inline const std::array<std::u16string, 8> namePool = {u"A", u"a", u"Data", u"DATA",
+    u"\u0005SummaryInformation", u"Folder", u"Thirty-one units long name, ok.", u"\u00e9t\u00e9"};
+// clang-format on
 
 // A storage or a stream of the model, keyed among its siblings by the folded name.
 struct ModelNode {
@@ -49,120 +46,76 @@ struct ModelNode {
     std::map<std::u16string, ModelNode> children;
 };
 
-// Reads the input a byte at a time; past its end every value is 0.
-class InputReader {
-public:
-    InputReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    [[nodiscard]] bool done() const { return at_ >= size_; }
-    std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
-    std::uint32_t below(std::uint32_t limit) { return limit == 0 ? 0 : word() % limit; }
-    std::uint32_t word() {
-        std::uint32_t value = 0;
-        for (int i = 0; i < 3; ++i)
-            value = (value << 8) | byte();
-        return value;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+using Path = std::vector<std::u16string>;
 
 class SequenceRun {
 public:
-    explicit SequenceRun(InputReader& input) : input_(input) {}
+    SequenceRun(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
     // Runs the whole input; the first difference between the document and the model, or
     // an empty text when there was none.
     std::string run() {
-        const Version version = (input_.byte() & 1) ? Version::v4 : Version::v3;
+        // The operations, chosen by the input's next value; creating takes two values.
+        using Operation = void (SequenceRun::*)();
+        static constexpr Operation operations[] = {
+            &SequenceRun::create, &SequenceRun::create, &SequenceRun::write, &SequenceRun::resize,
+            &SequenceRun::rename, &SequenceRun::remove, &SequenceRun::copy,  &SequenceRun::commit,
+            &SequenceRun::revert, &SequenceRun::reopen};
+        const Version version = (byte() & 1) ? Version::v4 : Version::v3;
         bytes_ = std::make_shared<MemoryByteArray>();
         if (failed(CompoundFile::create(bytes_, version, &file_)))
             return "create failed: " + lastFailureMessage();
         committed_ = model_;
-        for (std::size_t step = 0; step < maxOperations && !input_.done() && problem_.empty();
-             ++step)
-            operate();
+        for (std::size_t step = 0; step < maxOperations && at_ < size_ && problem_.empty(); ++step)
+            (this->*operations[below(std::size(operations))])();
         if (problem_.empty())
-            commitAndCompare();
+            commit();
         return problem_;
     }
 
 private:
-    enum Operation : std::uint8_t {
-        createStream,
-        createStorage,
-        writeAt,
-        setSize,
-        rename,
-        remove,
-        copyElement,
-        commit,
-        revert,
-        reopen,
-        operationCount
-    };
+    // The input, a byte at a time; every value past its end is 0.
+    std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
 
-    void operate() {
-        switch (static_cast<Operation>(input_.below(operationCount))) {
-        case createStream:
-        case createStorage: {
-            const bool storage = input_.below(2) == 1;
-            create(storage);
-            break;
-        }
-        case writeAt:
-            write();
-            break;
-        case setSize:
-            resize();
-            break;
-        case rename:
-            renameChild();
-            break;
-        case remove:
-            removeChild();
-            break;
-        case copyElement:
-            copyChild();
-            break;
-        case commit:
-            commitAndCompare();
-            break;
-        case revert:
-            expect(file_->revert(), Status::ok, "revert");
-            model_ = committed_;
-            compare("after a revert");
-            break;
-        case reopen:
-            reopenAndCompare();
-            break;
-        case operationCount:
-            break;
-        }
+    // A value below `limit` from the next three bytes; 0, reading nothing, for limit 0.
+    std::uint32_t below(std::uint64_t limit) {
+        if (limit == 0)
+            return 0;
+        std::uint32_t value = 0;
+        for (int i = 0; i < 3; ++i)
+            value = (value << 8) | byte();
+        return static_cast<std::uint32_t>(value % limit);
     }
 
-    // ---- choosing elements -------------------------------------------------------------
+    const std::u16string& pickName() { return namePool[below(namePool.size())]; }
+
+    // One of the storages (or streams) among a node's children; null when it has none.
+    ModelNode* pickChild(ModelNode& parent, bool storage) {
+        std::vector<ModelNode*> found;
+        for (auto& [key, child] : parent.children)
+            if (child.isStorage == storage)
+                found.push_back(&child);
+        return found.empty() ? nullptr : found[below(found.size())];
+    }
 
     // A storage of the model reached by walking down from the root, with its path.
-    ModelNode* pickStorage(std::vector<std::u16string>* path) {
+    ModelNode* pickStorage(Path* path) {
         ModelNode* node = &model_;
-        while (input_.below(3) != 0) {
-            std::vector<ModelNode*> storages;
-            for (auto& [key, child] : node->children)
-                if (child.isStorage)
-                    storages.push_back(&child);
-            if (storages.empty())
+        while (below(3) != 0) {
+            ModelNode* next = pickChild(*node, true);
+            if (!next)
                 break;
-            node = storages[input_.below(static_cast<std::uint32_t>(storages.size()))];
+            node = next;
             path->push_back(node->name);
         }
         return node;
     }
 
-    // The engine's storage at a path of names.
-    bool openPath(const std::vector<std::u16string>& path, Storage* storage) {
+    // A stream of the model with its parent's path; null when the storage has none.
+    ModelNode* pickStream(Path* path) { return pickChild(*pickStorage(path), false); }
+
+    // The engine's storage at a path of names, and a stream in it.
+    bool openPath(const Path& path, Storage* storage) {
         *storage = file_->root();
         for (const auto& name : path) {
             Storage inner;
@@ -172,82 +125,66 @@ private:
         }
         return true;
     }
-
-    const std::u16string& pickName() { return namePool[input_.below(namePool.size())]; }
-
-    // A stream of the model with its parent's path; null when the storage has none.
-    ModelNode* pickStream(std::vector<std::u16string>* path) {
-        ModelNode* parent = pickStorage(path);
-        std::vector<ModelNode*> streams;
-        for (auto& [key, child] : parent->children)
-            if (!child.isStorage)
-                streams.push_back(&child);
-        if (streams.empty())
-            return nullptr;
-        return streams[input_.below(static_cast<std::uint32_t>(streams.size()))];
+    bool openStream(const Path& path, const ModelNode& node, Stream* stream) {
+        Storage at;
+        return openPath(path, &at) &&
+               expect(at.openStream(node.name, stream), Status::ok, "open a stream");
     }
 
-    // ---- operations --------------------------------------------------------------------
+    static void adopt(ModelNode& parent, ModelNode node, const std::u16string& name) {
+        node.name = name;
+        parent.children[foldName(name)] = std::move(node);
+    }
 
-    void create(bool storage) {
-        std::vector<std::u16string> path;
+    void create() {
+        const bool storage = below(2) == 1;
+        Path path;
         ModelNode* parent = pickStorage(&path);
         const std::u16string name = pickName();
         Storage at;
         if (parent->children.size() >= maxChildren || !openPath(path, &at))
             return;
         const bool taken = parent->children.count(foldName(name)) != 0;
-        Status status;
-        if (storage) {
-            Storage created;
-            status = at.createStorage(name, &created);
-        } else {
-            Stream created;
-            status = at.createStream(name, &created);
-        }
+        Storage newStorage;
+        Stream newStream;
+        const Status status =
+            storage ? at.createStorage(name, &newStorage) : at.createStream(name, &newStream);
         if (expect(status, taken ? Status::fileAlreadyExists : Status::ok, "create") && !taken)
-            parent->children[foldName(name)] = ModelNode{storage, name, {}, {}};
+            adopt(*parent, ModelNode{storage, name, {}, {}}, name);
     }
 
     void write() {
-        std::vector<std::u16string> path;
+        Path path;
         ModelNode* stream = pickStream(&path);
-        const std::uint64_t offset = input_.below(maxStreamSize);
-        const std::size_t count = input_.below(static_cast<std::uint32_t>(maxStreamSize - offset));
-        const std::uint8_t seed = input_.byte();
-        Storage at;
-        if (!stream || totalBytes() + offset + count > maxTotalBytes || !openPath(path, &at))
+        const std::uint64_t offset = below(maxStreamSize);
+        const std::size_t count = below(maxStreamSize - offset);
+        const std::uint8_t seed = byte();
+        Stream at;
+        if (!stream || totalBytes() + offset + count > maxTotalBytes ||
+            !openStream(path, *stream, &at))
             return;
         std::vector<std::uint8_t> data(count);
         for (std::size_t i = 0; i < count; ++i)
             data[i] = static_cast<std::uint8_t>(seed + i * 31 + (i >> 8));
-        Stream engineStream;
-        if (!expect(at.openStream(stream->name, &engineStream), Status::ok, "open a stream") ||
-            !expect(engineStream.writeAt(offset, data.data(), count), Status::ok, "write"))
+        if (!expect(at.writeAt(offset, data.data(), count), Status::ok, "write") || count == 0)
             return;
-        if (count == 0)
-            return;
-        if (stream->data.size() < offset + count)
-            stream->data.resize(offset + count);
+        stream->data.resize(std::max<std::size_t>(stream->data.size(), offset + count));
         std::copy(data.begin(), data.end(),
                   stream->data.begin() + static_cast<std::ptrdiff_t>(offset));
     }
 
     void resize() {
-        std::vector<std::u16string> path;
+        Path path;
         ModelNode* stream = pickStream(&path);
-        const std::uint64_t size = input_.below(maxStreamSize);
-        Storage at;
-        if (!stream || totalBytes() + size > maxTotalBytes || !openPath(path, &at))
-            return;
-        Stream engineStream;
-        if (expect(at.openStream(stream->name, &engineStream), Status::ok, "open a stream") &&
-            expect(engineStream.setSize(size), Status::ok, "set a size"))
+        const std::uint64_t size = below(maxStreamSize);
+        Stream at;
+        if (stream && totalBytes() + size <= maxTotalBytes && openStream(path, *stream, &at) &&
+            expect(at.setSize(size), Status::ok, "set a size"))
             stream->data.resize(size);
     }
 
-    void renameChild() {
-        std::vector<std::u16string> path;
+    void rename() {
+        Path path;
         ModelNode* parent = pickStorage(&path);
         const std::u16string oldName = pickName();
         const std::u16string newName = pickName();
@@ -255,8 +192,8 @@ private:
         if (!openPath(path, &at))
             return;
         const auto found = parent->children.find(foldName(oldName));
-        const bool newTaken = parent->children.count(foldName(newName)) != 0 &&
-                              foldName(newName) != foldName(oldName);
+        const bool newTaken = foldName(newName) != foldName(oldName) &&
+                              parent->children.count(foldName(newName)) != 0;
         const Status expected = found == parent->children.end() ? Status::fileNotFound
                                 : newTaken                      ? Status::fileAlreadyExists
                                                                 : Status::ok;
@@ -264,12 +201,11 @@ private:
             return;
         ModelNode moved = std::move(found->second);
         parent->children.erase(found);
-        moved.name = newName;
-        parent->children[foldName(newName)] = std::move(moved);
+        adopt(*parent, std::move(moved), newName);
     }
 
-    void removeChild() {
-        std::vector<std::u16string> path;
+    void remove() {
+        Path path;
         ModelNode* parent = pickStorage(&path);
         const std::u16string name = pickName();
         Storage at;
@@ -280,19 +216,16 @@ private:
             parent->children.erase(foldName(name));
     }
 
-    static bool isWithin(const std::vector<std::u16string>& path,
-                         const std::vector<std::u16string>& prefix) {
-        if (path.size() < prefix.size())
-            return false;
-        for (std::size_t i = 0; i < prefix.size(); ++i)
-            if (foldName(path[i]) != foldName(prefix[i]))
-                return false;
-        return true;
+    // Whether `path` lies in or below the storage at `prefix`.
+    static bool isWithin(const Path& path, const Path& prefix) {
+        return path.size() >= prefix.size() &&
+               std::equal(prefix.begin(), prefix.end(), path.begin(),
+                          [](const auto& a, const auto& b) { return foldName(a) == foldName(b); });
     }
 
-    void copyChild() {
-        std::vector<std::u16string> fromPath;
-        std::vector<std::u16string> toPath;
+    void copy() {
+        Path fromPath;
+        Path toPath;
         ModelNode* from = pickStorage(&fromPath);
         ModelNode* to = pickStorage(&toPath);
         const std::u16string name = pickName();
@@ -307,24 +240,20 @@ private:
         if (found == from->children.end()) {
             expected = Status::fileNotFound;
         } else {
-            auto inside = fromPath;
-            inside.push_back(found->second.name);
-            if (found->second.isStorage && isWithin(toPath, inside))
+            fromPath.push_back(found->second.name);
+            if (found->second.isStorage && isWithin(toPath, fromPath))
                 expected = Status::accessDenied;
             else if (to->children.count(foldName(newName)) != 0)
                 expected = Status::fileAlreadyExists;
             else if (totalBytes() + bytesBelow(found->second) > maxTotalBytes)
                 return;
         }
-        if (!expect(source.copyElementTo(name, destination, newName), expected, "copy") ||
-            expected != Status::ok)
-            return;
-        ModelNode copy = found->second;
-        copy.name = newName;
-        to->children[foldName(newName)] = std::move(copy);
+        if (expect(source.copyElementTo(name, destination, newName), expected, "copy") &&
+            expected == Status::ok)
+            adopt(*to, found->second, newName);
     }
 
-    void commitAndCompare() {
+    void commit() {
         if (!expect(file_->commit(), Status::ok, "commit"))
             return;
         committed_ = model_;
@@ -334,15 +263,19 @@ private:
             fault("the committed file fails the validator: " + problems.front());
     }
 
-    void reopenAndCompare() {
+    void revert() {
+        expect(file_->revert(), Status::ok, "revert");
+        model_ = committed_;
+        compare("after a revert");
+    }
+
+    void reopen() {
         file_.reset();
         if (!expect(CompoundFile::open(bytes_, OpenMode::readWrite, &file_), Status::ok, "reopen"))
             return;
         model_ = committed_;
         compare("after a reopen");
     }
-
-    // ---- comparing -----------------------------------------------------------------------
 
     static std::uint64_t bytesBelow(const ModelNode& node) {
         std::uint64_t total = node.data.size();
@@ -357,6 +290,7 @@ private:
         compareStorage(root, model_, std::string(when) + ", in /");
     }
 
+    // Compares a storage's children with the model's, down to the last byte of every stream.
     void compareStorage(Storage& storage, const ModelNode& node, const std::string& where) {
         std::vector<ElementStat> children;
         if (!expect(storage.list(&children), Status::ok, "list"))
@@ -367,34 +301,27 @@ private:
         for (const ElementStat& child : children) {
             const auto found = node.children.find(foldName(child.name));
             const std::string here = where + toUtf8(child.name);
+            const bool isStorage = child.type == ElementType::storage;
             if (found == node.children.end() || found->second.name != child.name ||
-                found->second.isStorage != (child.type == ElementType::storage))
+                found->second.isStorage != isStorage)
                 return fault(here + ": not in the model as it is in the document");
-            if (found->second.isStorage) {
-                Storage inner;
-                if (!expect(storage.openStorage(child.name, &inner), Status::ok, "open"))
-                    return;
+            const std::vector<std::uint8_t>& expected = found->second.data;
+            std::vector<std::uint8_t> data(std::min<std::uint64_t>(child.size, maxTotalBytes + 1));
+            std::size_t read = 0;
+            Storage inner;
+            Stream stream;
+            if (isStorage && expect(storage.openStorage(child.name, &inner), Status::ok, "open"))
                 compareStorage(inner, found->second, here + "/");
-            } else {
-                compareStream(storage, child, found->second.data, here);
-            }
+            else if (!isStorage &&
+                     expect(storage.openStream(child.name, &stream), Status::ok, "open") &&
+                     expect(stream.readAt(0, data.data(), data.size(), &read), Status::ok,
+                            "read") &&
+                     (read != child.size || data != expected))
+                fault(here + ": " + std::to_string(child.size) + " bytes, the model has " +
+                      std::to_string(expected.size()) + "; the bytes read differ");
             if (!problem_.empty())
                 return;
         }
-    }
-
-    void compareStream(Storage& storage, const ElementStat& stat,
-                       const std::vector<std::uint8_t>& expected, const std::string& where) {
-        if (stat.size != expected.size())
-            return fault(where + ": " + std::to_string(stat.size) + " bytes, the model has " +
-                         std::to_string(expected.size()));
-        Stream stream;
-        std::vector<std::uint8_t> data(expected.size());
-        std::size_t read = 0;
-        if (expect(storage.openStream(stat.name, &stream), Status::ok, "open") &&
-            expect(stream.readAt(0, data.data(), data.size(), &read), Status::ok, "read") &&
-            (read != data.size() || data != expected))
-            fault(where + ": the bytes differ from the model's");
     }
 
     bool expect(Status status, Status expected, const char* what) {
@@ -412,7 +339,9 @@ private:
             problem_ = text;
     }
 
-    InputReader& input_;
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
     std::shared_ptr<MemoryByteArray> bytes_;
     std::unique_ptr<CompoundFile> file_;
     ModelNode model_;
@@ -422,8 +351,7 @@ private:
 
 // Runs one input; the first difference found, or an empty text.
 inline std::string runSequence(const std::uint8_t* data, std::size_t size) {
-    InputReader input(data, size);
-    return SequenceRun(input).run();
+    return SequenceRun(data, size).run();
 }
 
 } // namespace engine::cfb::fuzz

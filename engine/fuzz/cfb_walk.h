@@ -13,27 +13,14 @@
 
 namespace engine::cfb::fuzz {
 
-// Reads at most this many bytes of any one stream, in chunks of the second size.
+// Reads at most this many bytes of any one stream, in chunks of the second size, and visits
+// at most this many elements, so that huge streams and directories stay quick.
 inline constexpr std::size_t maxBytesPerStream = 1u << 20;
 inline constexpr std::size_t readChunk = 4096;
-// Elements visited at most, so that huge directories stay quick.
 inline constexpr std::size_t maxElements = 10000;
 
-// A property set that parses is written again, and the rewrite parsed once more.
-inline void exercisePropertySet(const std::vector<std::uint8_t>& bytes) {
-    propset::PropertySet set;
-    if (failed(propset::parsePropertySet(bytes, set)))
-        return;
-    std::vector<std::uint8_t> rewritten;
-    propset::PropertySet again;
-    if (succeeded(propset::writePropertySet(set, rewritten)))
-        (void)propset::parsePropertySet(rewritten, again);
-}
-
-inline bool isPropertySetName(const std::u16string& name) {
-    return !name.empty() && name.front() == u'\x0005';
-}
-
+// Reads a stream through, then its last byte. A property set that parses is written again,
+// and the rewrite parsed once more.
 inline void readStream(Stream& stream, bool propertySet) {
     std::vector<std::uint8_t> chunk(readChunk);
     std::vector<std::uint8_t> whole;
@@ -45,8 +32,12 @@ inline void readStream(Stream& stream, bool propertySet) {
         if (propertySet)
             whole.insert(whole.end(), chunk.begin(), chunk.begin() + read);
     }
-    if (propertySet)
-        exercisePropertySet(whole);
+    propset::PropertySet set;
+    propset::PropertySet again;
+    std::vector<std::uint8_t> rewritten;
+    if (propertySet && succeeded(propset::parsePropertySet(whole, set)) &&
+        succeeded(propset::writePropertySet(set, rewritten)))
+        (void)propset::parsePropertySet(rewritten, again);
     std::uint64_t position = 0;
     (void)stream.seek(-1, SeekOrigin::end, &position);
     (void)stream.read(chunk.data(), 1, &read);
@@ -71,7 +62,7 @@ inline void walkTree(Storage root) {
             } else {
                 Stream stream;
                 if (succeeded(storage.openStream(child.name, &stream)))
-                    readStream(stream, isPropertySetName(child.name));
+                    readStream(stream, !child.name.empty() && child.name.front() == u'\x0005');
             }
         }
     }

@@ -1,11 +1,18 @@
-// Running the independent readers (python's olefile, libgsf's gsf tool) from the tests.
+// Running the independent readers (python's olefile, libgsf's gsf tool) from the tests, and
+// the files and folders the tests hand to them.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <unistd.h>
 
 namespace engine::test_tools {
 
@@ -48,6 +55,42 @@ inline bool olefileAvailable() {
 
 inline bool gsfAvailable() {
     return std::filesystem::exists(gsfPath);
+}
+
+// A folder under the system's temporary folder, removed with its contents at the end.
+class TemporaryFolder {
+public:
+    TemporaryFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("engine-test-" + std::to_string(::getpid()) + "-" + std::to_string(next()++))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    static int& next() {
+        static int value = 0;
+        return value;
+    }
+    std::filesystem::path path_;
+};
+
+template <typename Bytes>
+void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<std::uint8_t> readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 } // namespace engine::test_tools

@@ -46,6 +46,18 @@ std::shared_ptr<MemoryByteArray> documentWith(Version version, std::size_t bigSi
     return bytes;
 }
 
+// A document with its stream "Big" of `bigSize` bytes open, through a counting array.
+struct CountedDocument {
+    CountedDocument(std::size_t bigSize, OpenMode mode)
+        : counting(std::make_shared<CountingByteArray>(documentWith(Version::v3, bigSize, 1))) {
+        EXPECT_OK(CompoundFile::open(counting, mode, &file));
+        EXPECT_OK(file->root().openStream(u"Big", &big));
+    }
+    std::shared_ptr<CountingByteArray> counting;
+    std::unique_ptr<CompoundFile> file;
+    Stream big;
+};
+
 struct OpenCost {
     std::uint64_t reads = 0;
     std::uint64_t bytes = 0;
@@ -69,34 +81,25 @@ OpenCost costToOpen(Version version, std::size_t bigSize, int smallStreams) {
 }
 
 TEST(AccessTest, OpeningReadsAFewSectorsWhateverTheSize) {
-    // With a directory of one sector neither the DIFAT (four sectors in the version 3 file,
-    // past its first 7 MiB) nor the FAT sectors of the directory and the mini FAT (at the
-    // end of the file, after the data) are read: every structure needed lies in the first
-    // sector of its chain. A version 3 directory of two sectors needs the FAT page of its
-    // second, which only the DIFAT locates in a large file: its sectors are read with one
-    // call, so the large file costs one read more than the small one, of those sectors only:
-    // the FAT page is read alone, not with the pages beside it.
-    struct Growth {
-        const char* label;
-        Version version;
-        std::size_t bigSize;
-        int smallStreams;
-        std::uint64_t moreReads;
-        std::uint64_t moreBytes;
-    };
-    const Growth cases[] = {
+    // With a one-sector directory neither the DIFAT (past 7 MiB in the version 3 file) nor the
+    // FAT sectors of the directory and mini FAT (after the data) are read: each structure
+    // needed lies in the first sector of its chain. A second directory sector needs its FAT
+    // page, which only the DIFAT locates: one read more, of the DIFAT and that page alone.
+    // clang-format off
+    const std::tuple<const char*, Version, std::size_t, int, std::uint64_t, std::uint64_t> cases[] = {
         {"v3 32 MiB", Version::v3, 32 << 20, 1, 0, 0},
         {"v4 256 MiB", Version::v4, 256 << 20, 1, 0, 0},
         {"v3 32 MiB, two directory sectors", Version::v3, 32 << 20, 5, 1, 4 * 512},
     };
-    for (const Growth& row : cases) {
-        SCOPED_TRACE(row.label);
-        const OpenCost small = costToOpen(row.version, 64 << 10, row.smallStreams);
-        const OpenCost large = costToOpen(row.version, row.bigSize, row.smallStreams);
-        EXPECT_LE(small.bytes, 8u * sectorSizeOf(row.version));
-        EXPECT_EQ(large.reads, small.reads + row.moreReads);
-        EXPECT_LE(large.bytes, small.bytes + row.moreBytes);
-        if (row.moreReads == 0) {
+    // clang-format on
+    for (const auto& [label, version, bigSize, smallStreams, moreReads, moreBytes] : cases) {
+        SCOPED_TRACE(label);
+        const OpenCost small = costToOpen(version, 64 << 10, smallStreams);
+        const OpenCost large = costToOpen(version, bigSize, smallStreams);
+        EXPECT_LE(small.bytes, 8u * sectorSizeOf(version));
+        EXPECT_EQ(large.reads, small.reads + moreReads);
+        EXPECT_LE(large.bytes, small.bytes + moreBytes);
+        if (moreReads == 0) {
             EXPECT_EQ(large.bytes, small.bytes);
         }
     }
@@ -152,11 +155,8 @@ TEST(AccessTest, AStreamGrownAcrossCommitsStaysInLongRuns) {
 // few dozen at a time, between the reads of the data, not one sector per read.
 TEST(AccessTest, ReadingALongStreamReadsItsFatInLargePieces) {
     constexpr std::size_t size = 8 << 20; // 128 FAT sectors of 512 bytes
-    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, size, 1));
-    std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::open(counting, OpenMode::readOnly, &file));
-    Stream big;
-    ASSERT_OK(file->root().openStream(u"Big", &big));
+    CountedDocument document(size, OpenMode::readOnly);
+    auto& [counting, file, big] = document;
     const std::uint64_t readsToOpen = counting->reads;
     std::vector<std::uint8_t> buffer(1 << 20);
     for (std::size_t done = 0; done < size; done += buffer.size()) {
@@ -169,11 +169,8 @@ TEST(AccessTest, ReadingALongStreamReadsItsFatInLargePieces) {
 }
 
 TEST(AccessTest, RandomReadsWalkTheChainOnce) {
-    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 8 << 20, 1));
-    std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::open(counting, OpenMode::readOnly, &file));
-    Stream big;
-    ASSERT_OK(file->root().openStream(u"Big", &big));
+    CountedDocument document(8 << 20, OpenMode::readOnly);
+    auto& [counting, file, big] = document;
     char byte = 0;
     std::size_t read = 0;
     ASSERT_OK(big.readAt((8 << 20) - 1, &byte, 1, &read)); // maps the whole chain
@@ -190,11 +187,8 @@ TEST(AccessTest, RandomReadsWalkTheChainOnce) {
 }
 
 TEST(AccessTest, CommittingWithoutChangesWritesNothing) {
-    auto counting = std::make_shared<CountingByteArray>(documentWith(Version::v3, 10000, 1));
-    std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::open(counting, OpenMode::readWrite, &file));
-    Stream stream;
-    ASSERT_OK(file->root().openStream(u"Big", &stream));
+    CountedDocument document(10000, OpenMode::readWrite);
+    auto& [counting, file, stream] = document;
     char byte = 0;
     std::size_t read = 0;
     ASSERT_OK(stream.readAt(5000, &byte, 1, &read));

@@ -4,8 +4,6 @@
 #include "tool_support.h"
 
 #include <chrono>
-#include <fstream>
-#include <iostream>
 #include <filesystem>
 
 namespace engine::cfb::testing {
@@ -26,34 +24,18 @@ std::vector<fs::path> filesIn(const fs::path& folder) {
     return files;
 }
 
-bool isLoopingFile(const fs::path& path) {
-    return path.filename() == "FatChainLoop_v3.cfs";
-}
-
+// The real files but the one whose chains loop, which LoopingChainIsRefused reads.
 std::vector<fs::path> realFiles() {
-    std::vector<fs::path> files;
-    for (const auto& path : filesIn(corpus / "cfb-peers" / "real"))
-        if (!isLoopingFile(path))
-            files.push_back(path);
+    auto files = filesIn(corpus / "cfb-peers" / "real");
+    std::erase_if(files,
+                  [](const fs::path& path) { return path.filename() == "FatChainLoop_v3.cfs"; });
     return files;
 }
 
-Status openFile(const fs::path& path, OpenMode mode, std::unique_ptr<CompoundFile>* file,
-                std::shared_ptr<MemoryByteArray>* writableCopy = nullptr) {
+Status openFile(const fs::path& path, std::unique_ptr<CompoundFile>* file) {
     std::shared_ptr<FileByteArray> bytes;
     ENGINE_RETURN_IF_FAILED(FileByteArray::open(path.string(), FileMode::openReadOnly, &bytes));
-    if (mode == OpenMode::readOnly)
-        return CompoundFile::open(bytes, mode, file);
-    // A writable copy in memory: the corpus itself is never changed.
-    std::uint64_t size = 0;
-    ENGINE_RETURN_IF_FAILED(bytes->size(&size));
-    std::vector<std::uint8_t> copy(size);
-    std::size_t read = 0;
-    ENGINE_RETURN_IF_FAILED(bytes->readAt(0, copy.data(), copy.size(), &read));
-    auto memory = std::make_shared<MemoryByteArray>(std::move(copy));
-    if (writableCopy)
-        *writableCopy = memory;
-    return CompoundFile::open(memory, mode, file);
+    return CompoundFile::open(bytes, OpenMode::readOnly, file);
 }
 
 class CorpusTest : public ::testing::Test {
@@ -74,10 +56,8 @@ TEST_F(CorpusTest, RealFilesReadAsOlefileAndGsfReadThem) {
     for (const auto& path : files) {
         SCOPED_TRACE(path.filename().string());
         std::unique_ptr<CompoundFile> file;
-        ASSERT_OK(openFile(path, OpenMode::readOnly, &file));
-        Status status = Status::ok;
-        const auto manifest = engineManifest(*file, &status);
-        EXPECT_OK(status);
+        ASSERT_OK(openFile(path, &file));
+        const auto manifest = manifestOf(*file);
         if (haveOlefile) {
             EXPECT_EQ(manifest, olefileManifest(path.string(), manifestScript));
         }
@@ -92,29 +72,22 @@ TEST_F(CorpusTest, RealFilesReadAsOlefileAndGsfReadThem) {
 TEST_F(CorpusTest, AnyMinorVersionReadsAsOlefileReadsIt) {
     if (!olefileAvailable())
         GTEST_SKIP() << "python3 with olefile is not installed";
-    const fs::path original = corpus / "cfb-peers" / "real" / "Office365BlankSample_v2507.xls";
-    std::ifstream in(original, std::ios::binary);
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    auto bytes = readFile(corpus / "cfb-peers" / "real" / "Office365BlankSample_v2507.xls");
     ASSERT_GT(bytes.size(), headerSize);
     store16(&bytes[headerOffset::minorVersion], 0x21);
-    const fs::path changed =
-        fs::temp_directory_path() / ("minor-version-" + std::to_string(::getpid()) + ".xls");
-    std::ofstream(changed, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    TemporaryFolder folder;
+    const fs::path changed = folder.path() / "minor-version.xls";
+    writeFile(changed, bytes);
 
     std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(openFile(changed, OpenMode::readOnly, &file));
-    Status status = Status::ok;
-    const auto manifest = engineManifest(*file, &status);
-    EXPECT_OK(status);
+    ASSERT_OK(openFile(changed, &file));
+    const auto manifest = manifestOf(*file);
     EXPECT_EQ(manifest.size(), 3u);
     EXPECT_EQ(manifest, olefileManifest(changed.string(), manifestScript));
     MemoryByteArray memory(bytes);
     std::vector<std::string> problems, remarks;
     EXPECT_OK(validateFile(memory, &problems, &remarks));
     EXPECT_EQ(remarks, std::vector<std::string>{"header field minor version is 33, not 62"});
-    fs::remove(changed);
 }
 
 // The TestStream files say in their names how long their one stream is, and its byte i is
@@ -129,7 +102,7 @@ TEST_F(CorpusTest, TestStreamFilesHoldTheirPattern) {
             continue;
         SCOPED_TRACE(name);
         std::unique_ptr<CompoundFile> file;
-        ASSERT_OK(openFile(path, OpenMode::readOnly, &file));
+        ASSERT_OK(openFile(path, &file));
         Stream stream;
         ASSERT_OK(file->root().openStream(u"TestStream", &stream));
         const auto bytes = readWholeStream(stream);
@@ -147,11 +120,9 @@ TEST_F(CorpusTest, RealFilesTakeChangesAndStayReadable) {
     for (const auto& path : realFiles()) {
         SCOPED_TRACE(path.filename().string());
         std::unique_ptr<CompoundFile> file;
-        std::shared_ptr<MemoryByteArray> bytes;
-        ASSERT_OK(openFile(path, OpenMode::readWrite, &file, &bytes));
-        Status status = Status::ok;
-        auto before = engineManifest(*file, &status);
-        ASSERT_OK(status);
+        auto bytes = std::make_shared<MemoryByteArray>(readFile(path)); // the corpus never changes
+        ASSERT_OK(CompoundFile::open(bytes, OpenMode::readWrite, &file));
+        auto before = manifestOf(*file);
         Stream added;
         ASSERT_OK(file->root().createStream(u"Added by the engine", &added));
         const auto data = pattern(5000, 1);
@@ -159,8 +130,7 @@ TEST_F(CorpusTest, RealFilesTakeChangesAndStayReadable) {
         ASSERT_OK(file->commit());
         expectValidFile(*bytes);
         ASSERT_OK(file->revert());
-        auto after = engineManifest(*file, &status);
-        ASSERT_OK(status);
+        const auto after = manifestOf(*file);
         before.push_back("F " + toHex(toUtf8(u"Added by the engine")) + " 5000 " +
                          toHex(std::string(data.begin(), data.end())));
         std::sort(before.begin(), before.end());
@@ -168,13 +138,10 @@ TEST_F(CorpusTest, RealFilesTakeChangesAndStayReadable) {
     }
 }
 
-// Opens a file, walks every element and reads every stream, stopping at the first failure.
 Status readEverything(const fs::path& path) {
-    std::unique_ptr<CompoundFile> file;
-    ENGINE_RETURN_IF_FAILED(openFile(path, OpenMode::readOnly, &file));
-    Status status = Status::ok;
-    (void)engineManifest(*file, &status);
-    return status;
+    std::shared_ptr<FileByteArray> bytes;
+    ENGINE_RETURN_IF_FAILED(FileByteArray::open(path.string(), FileMode::openReadOnly, &bytes));
+    return testing::readEverything(bytes);
 }
 
 // Every FAT entry of this file links to sector 0; its directory sector holds no valid entry,
@@ -193,16 +160,11 @@ TEST_F(CorpusTest, FuzzedFilesAreRefusedQuickly) {
         SCOPED_TRACE(path.filename().string());
         const auto start = std::chrono::steady_clock::now();
         const Status status = readEverything(path);
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(elapsed, std::chrono::seconds(1));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
         EXPECT_TRUE(status == Status::ok || status == Status::docfileCorrupt ||
                     status == Status::invalidHeader)
             << static_cast<std::uint32_t>(status) << " " << lastFailureMessage();
-        if (failed(status)) {
-            EXPECT_FALSE(lastFailureMessage().empty());
-        }
-        std::cout << "    " << path.filename().string() << ": "
-                  << (failed(status) ? lastFailureMessage() : "read as far as valid") << "\n";
+        EXPECT_TRUE(succeeded(status) || !lastFailureMessage().empty());
     }
 }
 

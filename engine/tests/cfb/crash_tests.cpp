@@ -53,22 +53,14 @@ private:
     bool brokeDown_ = false;
 };
 
-Status writeStream(Storage& storage, const std::u16string& name, std::size_t size,
-                   std::uint32_t seed) {
-    Stream stream;
-    ENGINE_RETURN_IF_FAILED(storage.createStream(name, &stream));
-    const auto bytes = pattern(size, seed);
-    return stream.writeAt(0, bytes.data(), bytes.size());
-}
-
 Status buildBase(CompoundFile& file) {
     Storage root = file.root();
-    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Regular", 20000, 1));
-    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Mini", 300, 2));
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Regular", pattern(20000, 1)));
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Mini", pattern(300, 2)));
     Storage folder;
     ENGINE_RETURN_IF_FAILED(root.createStorage(u"Folder", &folder));
-    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Inside", 7000, 3));
-    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Small", 100, 4));
+    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Inside", pattern(7000, 3)));
+    ENGINE_RETURN_IF_FAILED(writeStream(folder, u"Small", pattern(100, 4)));
     return file.commit();
 }
 
@@ -86,8 +78,7 @@ Status updateEverywhere(CompoundFile& file) {
     ENGINE_RETURN_IF_FAILED(root.remove(u"Folder"));
     for (int i = 0; i < 100; ++i)
         ENGINE_RETURN_IF_FAILED(writeStream(root, u"added" + fromUtf8(std::to_string(i)),
-                                            static_cast<std::size_t>(i * 11),
-                                            static_cast<std::uint32_t>(i)));
+                                            pattern(static_cast<std::size_t>(i * 11), i)));
     return Status::ok;
 }
 
@@ -95,7 +86,7 @@ Status updateEverywhere(CompoundFile& file) {
 // sectors appear.
 Status addLargeStream(CompoundFile& file) {
     Storage root = file.root();
-    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Large", 7'500'000, 5));
+    ENGINE_RETURN_IF_FAILED(writeStream(root, u"Large", pattern(7'500'000, 5)));
     Stream regular;
     ENGINE_RETURN_IF_FAILED(root.openStream(u"Regular", &regular));
     return regular.setSize(100);
@@ -109,39 +100,28 @@ std::shared_ptr<MemoryByteArray> baseFile(Version version) {
     return bytes;
 }
 
-struct CrashCase {
-    const char* label;
-    Version version;
-    std::function<Status(CompoundFile&)> update;
-};
-
 std::vector<std::string> manifestOf(const std::shared_ptr<MemoryByteArray>& bytes) {
     std::unique_ptr<CompoundFile> file;
     EXPECT_OK(CompoundFile::open(bytes, OpenMode::readOnly, &file));
-    if (!file)
-        return {};
-    Status status = Status::ok;
-    auto manifest = engineManifest(*file, &status);
-    EXPECT_OK(status);
-    return manifest;
+    return file ? testing::manifestOf(*file) : std::vector<std::string>{};
 }
 
 TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
-    const CrashCase cases[] = {
+    const std::tuple<const char*, Version, std::function<Status(CompoundFile&)>> cases[] = {
         {"v3 update everywhere", Version::v3, updateEverywhere},
         {"v4 update everywhere", Version::v4, updateEverywhere},
         {"v3 FAT grows past the header's list", Version::v3, addLargeStream},
     };
-    for (const CrashCase& row : cases) {
+    for (const auto& [label, version, update] : cases) {
         for (Breakdown breakdown : {Breakdown::failing, Breakdown::silentStop}) {
-            SCOPED_TRACE(std::string(row.label) +
+            SCOPED_TRACE(std::string(label) +
                          (breakdown == Breakdown::failing ? ", failing" : ", silent stop"));
-            const auto base = baseFile(row.version);
+            const auto base = baseFile(version);
             std::unique_ptr<CompoundFile> file;
             const auto oldManifest = manifestOf(base);
             auto expectedNew = std::make_shared<MemoryByteArray>(base->bytes());
             ASSERT_OK(CompoundFile::open(expectedNew, OpenMode::readWrite, &file));
-            ASSERT_OK(row.update(*file));
+            ASSERT_OK(update(*file));
             ASSERT_OK(file->commit());
             const auto newManifest = manifestOf(expectedNew);
             ASSERT_NE(oldManifest, newManifest);
@@ -153,7 +133,7 @@ TEST(CrashTest, EveryBreakdownLeavesTheOldOrTheNewStateWhole) {
                 auto target = std::make_shared<MemoryByteArray>(base->bytes());
                 auto breaking = std::make_shared<BreakingByteArray>(target, calls, breakdown);
                 ASSERT_OK(CompoundFile::open(breaking, OpenMode::readWrite, &file));
-                Status status = row.update(*file);
+                Status status = update(*file);
                 if (succeeded(status))
                     status = file->commit();
                 file.reset();

@@ -31,19 +31,29 @@ protected:
         root_ = file_->root();
     }
 
-    void writeStream(Storage& storage, const std::u16string& name,
-                     const std::vector<std::uint8_t>& bytes) {
-        Stream stream;
-        ASSERT_OK(storage.createStream(name, &stream));
-        std::size_t written = 0;
-        ASSERT_OK(stream.write(bytes.data(), bytes.size(), &written));
-        ASSERT_EQ(written, bytes.size());
+    static void writeStream(Storage& storage, const std::u16string& name,
+                            const std::vector<std::uint8_t>& bytes) {
+        ASSERT_OK(testing::writeStream(storage, name, bytes));
     }
 
     std::vector<std::uint8_t> readStream(Storage& storage, const std::u16string& name) {
+        Stream stream = open(storage, name);
+        return readWholeStream(stream);
+    }
+
+    static Stream open(Storage& storage, const std::u16string& name) {
         Stream stream;
         EXPECT_OK(storage.openStream(name, &stream));
-        return readWholeStream(stream);
+        return stream;
+    }
+
+    static std::vector<std::u16string> childNames(Storage& storage) {
+        std::vector<ElementStat> children;
+        EXPECT_OK(storage.list(&children));
+        std::vector<std::u16string> names;
+        for (const auto& child : children)
+            names.push_back(child.name);
+        return names;
     }
 
     std::shared_ptr<MemoryByteArray> bytes_;
@@ -58,17 +68,19 @@ INSTANTIATE_TEST_SUITE_P(Versions, ElementTest, ::testing::Values(Version::v3, V
 const std::vector<std::size_t> boundarySizes = {0,   1,    63,   64,   65,   511,  512,
                                                 513, 4095, 4096, 4097, 8191, 8192, 70000};
 
+// The name of the stream or storage numbered `number`.
+std::u16string nameOf(const char* prefix, std::size_t number) {
+    return fromUtf8(prefix + std::to_string(number));
+}
+
 TEST_P(ElementTest, StreamsOfBoundarySizesSurviveCommitAndReopen) {
-    for (std::size_t i = 0; i < boundarySizes.size(); ++i)
-        writeStream(root_, u"s" + fromUtf8(std::to_string(boundarySizes[i])),
-                    pattern(boundarySizes[i], static_cast<std::uint32_t>(i)));
+    for (std::uint32_t i = 0; i < boundarySizes.size(); ++i)
+        writeStream(root_, nameOf("s", boundarySizes[i]), pattern(boundarySizes[i], i));
     commitAndCheck();
     reopen(OpenMode::readOnly);
-    for (std::size_t i = 0; i < boundarySizes.size(); ++i) {
-        SCOPED_TRACE(boundarySizes[i]);
-        EXPECT_EQ(readStream(root_, u"s" + fromUtf8(std::to_string(boundarySizes[i]))),
-                  pattern(boundarySizes[i], static_cast<std::uint32_t>(i)));
-    }
+    for (std::uint32_t i = 0; i < boundarySizes.size(); ++i)
+        EXPECT_EQ(readStream(root_, nameOf("s", boundarySizes[i])), pattern(boundarySizes[i], i))
+            << boundarySizes[i];
 }
 
 enum class Growth {
@@ -77,18 +89,12 @@ enum class Growth {
     shrinkFirst,   // to half the size, then grows from there
 };
 
-struct ResizeCase {
-    const char* label;
-    std::size_t from;
-    std::size_t to;
-    Growth how;
-};
-
 // Resizing keeps the bytes both sizes share, in place and across the cut-off; the bytes a
 // stream grows by read as zeros, even where they land in sectors a deleted stream left
 // full of its data.
 TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
-    const ResizeCase cases[] = {
+    // clang-format off
+    const std::tuple<const char*, std::size_t, std::size_t, Growth> cases[] = {
         {"mini grows within mini", 100, 3000, Growth::setSize},
         {"mini grows by a later write", 100, 3000, Growth::writeLastByte},
         {"mini grows to regular", 100, 5000, Growth::setSize},
@@ -102,10 +108,11 @@ TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
         {"shrinks to empty", 9000, 0, Growth::setSize},
         {"grows from empty", 0, 10000, Growth::setSize},
     };
-    for (const ResizeCase& row : cases) {
-        SCOPED_TRACE(row.label);
-        const std::u16string name = fromUtf8(row.label).substr(0, 31);
-        writeStream(root_, name, pattern(row.from, 3));
+    // clang-format on
+    for (const auto& [label, from, to, how] : cases) {
+        SCOPED_TRACE(label);
+        const std::u16string name = fromUtf8(label).substr(0, 31);
+        writeStream(root_, name, pattern(from, 3));
         // Streams after it, deleted again, leave their data in free sectors that the stream
         // grows into.
         writeStream(root_, u"regular filler", std::vector<std::uint8_t>(300000, 0xEE));
@@ -114,23 +121,22 @@ TEST_P(ElementTest, ResizingKeepsTheCommonPrefixAndGrowsByZeros) {
         ASSERT_OK(root_.remove(u"regular filler"));
         ASSERT_OK(root_.remove(u"mini filler"));
         commitAndCheck();
-        Stream stream;
-        ASSERT_OK(root_.openStream(name, &stream));
-        std::size_t kept = std::min(row.from, row.to);
-        if (row.how == Growth::shrinkFirst) {
-            kept = row.from / 2;
+        Stream stream = open(root_, name);
+        std::size_t kept = std::min(from, to);
+        if (how == Growth::shrinkFirst) {
+            kept = from / 2;
             ASSERT_OK(stream.setSize(kept));
         }
-        if (row.how == Growth::writeLastByte)
-            ASSERT_OK(stream.writeAt(row.to - 1, "\x01", 1));
+        if (how == Growth::writeLastByte)
+            ASSERT_OK(stream.writeAt(to - 1, "\x01", 1));
         else
-            ASSERT_OK(stream.setSize(row.to));
+            ASSERT_OK(stream.setSize(to));
         commitAndCheck();
         reopen();
-        auto expected = pattern(row.from, 3);
+        auto expected = pattern(from, 3);
         expected.resize(kept);
-        expected.resize(row.to, 0);
-        if (row.how == Growth::writeLastByte)
+        expected.resize(to, 0);
+        if (how == Growth::writeLastByte)
             expected.back() = 1;
         EXPECT_EQ(readStream(root_, name), expected);
         ASSERT_OK(root_.remove(name));
@@ -143,23 +149,16 @@ TEST_P(ElementTest, OverwritingCommittedDataKeepsTheRest) {
     writeStream(root_, u"data", expected);
     writeStream(root_, u"small", pattern(3000, 1));
     commitAndCheck();
-    Stream stream;
-    ASSERT_OK(root_.openStream(u"data", &stream));
-    struct Patch {
-        std::uint64_t offset;
-        std::size_t size;
-    };
-    for (const Patch patch :
-         {Patch{0, 1}, Patch{511, 2}, Patch{4000, 5000}, Patch{49990, 10}, Patch{49999, 100}}) {
-        const auto bytes = pattern(patch.size, 77);
-        ASSERT_OK(stream.writeAt(patch.offset, bytes.data(), bytes.size()));
-        if (expected.size() < patch.offset + patch.size)
-            expected.resize(patch.offset + patch.size);
-        std::copy(bytes.begin(), bytes.end(), expected.begin() + patch.offset);
+    Stream stream = open(root_, u"data");
+    const std::pair<std::size_t, std::size_t> patches[] = {
+        {0, 1}, {511, 2}, {4000, 5000}, {49990, 10}, {49999, 100}}; // offset, size
+    for (const auto& [offset, size] : patches) {
+        const auto bytes = pattern(size, 77);
+        ASSERT_OK(stream.writeAt(offset, bytes.data(), bytes.size()));
+        expected.resize(std::max(expected.size(), offset + size));
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + offset);
     }
-    Stream small;
-    ASSERT_OK(root_.openStream(u"small", &small));
-    ASSERT_OK(small.writeAt(10, "xyz", 3));
+    ASSERT_OK(open(root_, u"small").writeAt(10, "xyz", 3));
     EXPECT_EQ(readWholeStream(stream), expected);
     commitAndCheck();
     reopen();
@@ -189,28 +188,22 @@ TEST_P(ElementTest, TheSameStreamOpenedTwiceSharesItsBytes) {
 
 TEST_P(ElementTest, SeekMovesFromEachOrigin) {
     writeStream(root_, u"s", pattern(100));
-    Stream stream;
-    ASSERT_OK(root_.openStream(u"s", &stream));
-    struct SeekCase {
-        const char* label;
-        std::int64_t offset;
-        SeekOrigin origin;
-        Status status;
-        std::uint64_t position;
-    };
-    const SeekCase cases[] = {
+    Stream stream = open(root_, u"s");
+    // clang-format off
+    const std::tuple<const char*, std::int64_t, SeekOrigin, Status, std::uint64_t> cases[] = {
         {"from the start", 10, SeekOrigin::begin, Status::ok, 10},
         {"forward from current", 5, SeekOrigin::current, Status::ok, 15},
         {"back from the end", -1, SeekOrigin::end, Status::ok, 99},
         {"past the end", 50, SeekOrigin::end, Status::ok, 150},
         {"before the start", -200, SeekOrigin::current, Status::invalidFunction, 150},
     };
-    for (const SeekCase& row : cases) {
-        SCOPED_TRACE(row.label);
+    // clang-format on
+    for (const auto& [label, offset, origin, status, expected] : cases) {
+        SCOPED_TRACE(label);
         std::uint64_t position = 0;
-        EXPECT_EQ(stream.seek(row.offset, row.origin, &position), row.status);
+        EXPECT_EQ(stream.seek(offset, origin, &position), status);
         ASSERT_OK(stream.seek(0, SeekOrigin::current, &position));
-        EXPECT_EQ(position, row.position);
+        EXPECT_EQ(position, expected);
     }
     std::uint8_t byte = 0;
     std::size_t read = 1;
@@ -224,13 +217,8 @@ TEST_P(ElementTest, OperationsReportTheirFailures) {
     writeStream(root_, u"Stream", pattern(10));
     Stream stream;
     Storage storage;
-    struct FailureCase {
-        const char* label;
-        std::function<Status()> action;
-        Status expected;
-    };
     // clang-format off
-    const FailureCase cases[] = {
+    const std::tuple<const char*, std::function<Status()>, Status> cases[] = {
         {"open missing stream", [&] { return root_.openStream(u"nothing", &stream); }, Status::fileNotFound},
         {"open storage as stream", [&] { return root_.openStream(u"Folder", &stream); }, Status::fileNotFound},
         {"open stream as storage", [&] { return root_.openStorage(u"Stream", &storage); }, Status::fileNotFound},
@@ -244,9 +232,9 @@ TEST_P(ElementTest, OperationsReportTheirFailures) {
         {"copy storage into itself", [&] { return root_.copyElementTo(u"Folder", child, u"Again"); }, Status::accessDenied},
     };
     // clang-format on
-    for (const FailureCase& row : cases) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(row.action(), row.expected);
+    for (const auto& [label, action, expected] : cases) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(action(), expected);
     }
     ASSERT_OK(root_.createStream(std::u16string(31, u'a'), &stream));
 }
@@ -255,17 +243,12 @@ TEST_P(ElementTest, ReadOnlyFilesRefuseEveryChange) {
     writeStream(root_, u"Stream", pattern(10));
     commitAndCheck();
     reopen(OpenMode::readOnly);
-    Stream stream;
-    ASSERT_OK(root_.openStream(u"Stream", &stream));
+    Stream stream = open(root_, u"Stream");
     Storage storage;
     Stream created;
     std::size_t written = 0;
-    struct Change {
-        const char* label;
-        std::function<Status()> action;
-    };
     // clang-format off
-    const Change changes[] = {
+    const std::tuple<const char*, std::function<Status()>> changes[] = {
         {"write", [&] { return stream.write("x", 1, &written); }},
         {"set size", [&] { return stream.setSize(0); }},
         {"create stream", [&] { return root_.createStream(u"new", &created); }},
@@ -278,9 +261,9 @@ TEST_P(ElementTest, ReadOnlyFilesRefuseEveryChange) {
         {"commit", [&] { return file_->commit(); }},
     };
     // clang-format on
-    for (const Change& row : changes) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(row.action(), Status::accessDenied);
+    for (const auto& [label, action] : changes) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(action(), Status::accessDenied);
     }
     EXPECT_EQ(readWholeStream(stream), pattern(10));
 }
@@ -295,30 +278,23 @@ TEST_P(ElementTest, AttributesSurviveCommit) {
     ASSERT_OK(root_.setClass(clsid));
     commitAndCheck();
     reopen();
+    const auto fields = [](const ElementStat& stat) {
+        return std::tuple(stat.name, stat.type, stat.clsid, stat.stateBits, stat.creationTime,
+                          stat.modifiedTime);
+    };
     ElementStat stat;
     ASSERT_OK(root_.statChild(u"child", &stat));
-    EXPECT_EQ(stat.name, u"Child");
-    EXPECT_EQ(stat.type, ElementType::storage);
-    EXPECT_EQ(stat.clsid, clsid);
-    EXPECT_EQ(stat.stateBits, 0xF000u);
-    EXPECT_EQ(stat.creationTime, 0x01D0000000000001ull);
-    EXPECT_EQ(stat.modifiedTime, 0x01D0000000000002ull);
+    EXPECT_EQ(fields(stat), std::tuple(u"Child", ElementType::storage, clsid, 0xF000u,
+                                       0x01D0000000000001ull, 0x01D0000000000002ull));
     ASSERT_OK(root_.stat(&stat));
-    EXPECT_EQ(stat.type, ElementType::root);
-    EXPECT_EQ(stat.clsid, clsid);
+    EXPECT_EQ(std::tuple(stat.type, stat.clsid), std::tuple(ElementType::root, clsid));
 }
 
 TEST_P(ElementTest, ListingFollowsTheDirectoryOrder) {
-    for (const char16_t* name : {u"bb", u"a", u"B", u"ccc", u"\u00e9", u"Z"}) {
-        Stream stream;
-        ASSERT_OK(root_.createStream(name, &stream));
-    }
-    std::vector<ElementStat> children;
-    ASSERT_OK(root_.list(&children));
-    std::vector<std::u16string> names;
-    for (const auto& child : children)
-        names.push_back(child.name);
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"a", u"B", u"Z", u"\u00e9", u"bb", u"ccc"}));
+    for (const char16_t* name : {u"bb", u"a", u"B", u"ccc", u"\u00e9", u"Z"})
+        writeStream(root_, name, {});
+    EXPECT_EQ(childNames(root_),
+              (std::vector<std::u16string>{u"a", u"B", u"Z", u"\u00e9", u"bb", u"ccc"}));
 }
 
 TEST_P(ElementTest, RenameAndDeleteChangeTheTree) {
@@ -336,18 +312,14 @@ TEST_P(ElementTest, RenameAndDeleteChangeTheTree) {
     EXPECT_EQ(inner.openStream(u"big", &stale), Status::reverted);
     commitAndCheck();
     reopen();
-    std::vector<ElementStat> children;
-    ASSERT_OK(root_.list(&children));
-    ASSERT_EQ(children.size(), 1u);
-    EXPECT_EQ(children[0].name, u"kept");
+    EXPECT_EQ(childNames(root_), std::vector<std::u16string>{u"kept"});
     EXPECT_EQ(readStream(root_, u"kept"), pattern(300));
 }
 
 TEST_P(ElementTest, RevertForgetsUncommittedChanges) {
     writeStream(root_, u"kept", pattern(5000));
     commitAndCheck();
-    Stream kept;
-    ASSERT_OK(root_.openStream(u"kept", &kept));
+    Stream kept = open(root_, u"kept");
     ASSERT_OK(kept.writeAt(0, "changed", 7));
     writeStream(root_, u"added", pattern(100));
     ASSERT_OK(file_->revert());
@@ -366,8 +338,7 @@ TEST_P(ElementTest, RevertForgetsUncommittedChanges) {
 TEST_P(ElementTest, OtherReadersSeeOnlyTheCommittedState) {
     writeStream(root_, u"kept", pattern(9000, 1));
     commitAndCheck();
-    Stream kept;
-    ASSERT_OK(root_.openStream(u"kept", &kept));
+    Stream kept = open(root_, u"kept");
     const auto changed = pattern(3 << 20, 2); // larger than any buffer: reaches the file
     ASSERT_OK(kept.writeAt(0, changed.data(), changed.size()));
     writeStream(root_, u"added", pattern(100, 3));
@@ -391,9 +362,9 @@ TEST_P(ElementTest, RewritingManyTimesDoesNotGrowTheFile) {
     for (int round = 0; round < 12; ++round) {
         (void)root_.remove(u"data");
         writeStream(root_, u"data", pattern(30000 + round, round));
-        writeStream(root_, u"r" + fromUtf8(std::to_string(round)), pattern(100, round));
+        writeStream(root_, nameOf("r", round), pattern(100, round));
         if (round > 0)
-            ASSERT_OK(root_.remove(u"r" + fromUtf8(std::to_string(round - 1))));
+            ASSERT_OK(root_.remove(nameOf("r", round - 1)));
         commitAndCheck();
         if (round == 2)
             sizeAfterSecond = bytes_->bytes().size();
@@ -406,53 +377,50 @@ TEST_P(ElementTest, RewritingManyTimesDoesNotGrowTheFile) {
 TEST_P(ElementTest, ThousandsOfElementsAndDeepStoragesRoundTrip) {
     constexpr int streamCount = 3000;
     constexpr int depth = 150;
-    for (int i = 0; i < streamCount; ++i) {
-        Stream stream;
-        ASSERT_OK(root_.createStream(u"n" + fromUtf8(std::to_string(i * 7919 % 10007)), &stream));
-        const auto bytes = pattern(static_cast<std::size_t>(i % 5), i);
-        ASSERT_OK(stream.writeAt(0, bytes.data(), bytes.size()));
-    }
+    const auto streamName = [](int i) {
+        return nameOf("n", static_cast<std::size_t>(i * 7919 % 10007));
+    };
+    const auto streamData = [](int i) {
+        return pattern(static_cast<std::size_t>(i % 5), i);
+    };
+    const auto levelData = [](int level) {
+        return pattern(static_cast<std::size_t>(level * 50), level);
+    };
+    for (int i = 0; i < streamCount; ++i)
+        writeStream(root_, streamName(i), streamData(i));
     Storage at = root_;
     for (int level = 0; level < depth; ++level) {
         Storage next;
         ASSERT_OK(at.createStorage(u"level", &next));
-        writeStream(at, u"data", pattern(static_cast<std::size_t>(level * 50), level));
+        writeStream(at, u"data", levelData(level));
         at = next;
     }
     commitAndCheck();
     reopen();
-    std::vector<ElementStat> children;
-    ASSERT_OK(root_.list(&children));
-    EXPECT_EQ(children.size(), static_cast<std::size_t>(streamCount + 2));
-    for (int i = 0; i < streamCount; i += 97) {
-        EXPECT_EQ(readStream(root_, u"n" + fromUtf8(std::to_string(i * 7919 % 10007))),
-                  pattern(static_cast<std::size_t>(i % 5), i));
-    }
+    EXPECT_EQ(childNames(root_).size(), static_cast<std::size_t>(streamCount + 2));
+    for (int i = 0; i < streamCount; i += 97)
+        EXPECT_EQ(readStream(root_, streamName(i)), streamData(i));
     at = root_;
     for (int level = 0; level < depth; ++level) {
-        EXPECT_EQ(readStream(at, u"data"), pattern(static_cast<std::size_t>(level * 50), level));
+        EXPECT_EQ(readStream(at, u"data"), levelData(level));
         Storage next;
         ASSERT_OK(at.openStorage(u"level", &next));
         at = next;
     }
     // Removing and renaming half of them leaves every other one findable by name.
-    const auto nameOf = [](int i) {
-        return u"n" + fromUtf8(std::to_string(i * 7919 % 10007));
-    };
     for (int i = 0; i < streamCount; i += 2)
-        ASSERT_OK(root_.remove(nameOf(i)));
+        ASSERT_OK(root_.remove(streamName(i)));
     for (int i = 1; i < streamCount; i += 4)
-        ASSERT_OK(root_.rename(nameOf(i), u"N" + nameOf(i).substr(1) + u"r"));
+        ASSERT_OK(root_.rename(streamName(i), u"N" + streamName(i).substr(1) + u"r"));
     for (int i = 0; i < streamCount; ++i) {
         Stream stream;
-        const Status expected = i % 2 == 0 ? Status::fileNotFound : Status::ok;
-        ASSERT_EQ(root_.openStream(i % 4 == 1 ? nameOf(i) + u"R" : nameOf(i), &stream), expected)
+        ASSERT_EQ(root_.openStream(i % 4 == 1 ? streamName(i) + u"R" : streamName(i), &stream),
+                  i % 2 == 0 ? Status::fileNotFound : Status::ok)
             << i;
     }
     commitAndCheck();
     reopen();
-    ASSERT_OK(root_.list(&children));
-    EXPECT_EQ(children.size(), static_cast<std::size_t>(streamCount / 2 + 2));
+    EXPECT_EQ(childNames(root_).size(), static_cast<std::size_t>(streamCount / 2 + 2));
 }
 
 TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
@@ -481,8 +449,7 @@ TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
             ASSERT_OK(otherRoot.openStorage(name, &copy));
             ElementStat stat;
             ASSERT_OK(copy.stat(&stat));
-            EXPECT_EQ(stat.clsid, Clsid{9});
-            EXPECT_EQ(stat.creationTime, 11u);
+            EXPECT_EQ(std::tuple(stat.clsid, stat.creationTime), std::tuple(Clsid{9}, 11ull));
             EXPECT_EQ(readStream(copy, u"small"), pattern(90, 2));
             Storage copiedInner;
             ASSERT_OK(copy.openStorage(u"Inner", &copiedInner));
@@ -494,10 +461,9 @@ TEST_P(ElementTest, StoragesCopyRecursivelyIntoAnotherFile) {
 
 TEST_P(ElementTest, StreamCopyMovesBothPositions) {
     writeStream(root_, u"from", pattern(10000, 4));
-    Stream from;
-    Stream to;
-    ASSERT_OK(root_.openStream(u"from", &from));
-    ASSERT_OK(root_.createStream(u"to", &to));
+    writeStream(root_, u"to", {});
+    Stream from = open(root_, u"from");
+    Stream to = open(root_, u"to");
     ASSERT_OK(from.seek(1000, SeekOrigin::begin, nullptr));
     std::uint64_t read = 0;
     std::uint64_t written = 0;

@@ -48,16 +48,8 @@ TEST(HeaderTest, RoundTripsEveryField) {
 // headerRemarks. Either way the message names the value found.
 TEST(HeaderTest, RefusesOnlyTheFieldsReadersNeed) {
     enum Outcome { refused, remarked };
-    struct Row {
-        const char* label;
-        Version version;
-        std::size_t offset, width;
-        std::uint32_t value;
-        Outcome outcome;
-        const char* number; // the number the message names
-    };
     // clang-format off
-    const Row rows[] = {
+    const std::tuple<const char*, Version, std::size_t, std::size_t, std::uint32_t, Outcome, const char*> rows[] = {
         {"signature",                   Version::v3, 0x00, 1, 0,          refused,  "signature"},
         {"major version 2",             Version::v3, 0x1A, 2, 2,          refused,  "2"},
         {"major version 5",             Version::v3, 0x1A, 2, 5,          refused,  "5"},
@@ -74,25 +66,24 @@ TEST(HeaderTest, RefusesOnlyTheFieldsReadersNeed) {
         {"v3 directory sector count",   Version::v3, 0x28, 4, 1,          remarked, "1 in version 3"},
     };
     // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        auto bytes = validHeaderBytes(row.version);
+    for (const auto& [label, version, offset, width, value, outcome, number] : rows) {
+        SCOPED_TRACE(label);
+        auto bytes = validHeaderBytes(version);
         Header header;
         ASSERT_OK(parseHeader(bytes.data(), &header));
         ASSERT_TRUE(headerRemarks(bytes.data()).empty());
-        for (std::size_t i = 0; i < row.width; ++i)
-            bytes[row.offset + i] = static_cast<std::uint8_t>(row.value >> (8 * i));
-        if (row.outcome == refused) {
+        for (std::size_t i = 0; i < width; ++i)
+            bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        if (outcome == refused) {
             EXPECT_EQ(parseHeader(bytes.data(), &header), Status::invalidHeader);
-            EXPECT_NE(lastFailureMessage().find(row.number), std::string::npos)
-                << lastFailureMessage();
+            EXPECT_NE(lastFailureMessage().find(number), std::string::npos) << lastFailureMessage();
             continue;
         }
         EXPECT_OK(parseHeader(bytes.data(), &header));
-        EXPECT_EQ(header.version, row.version);
+        EXPECT_EQ(header.version, version);
         const auto remarks = headerRemarks(bytes.data());
         ASSERT_EQ(remarks.size(), 1u);
-        EXPECT_NE(remarks[0].find(row.number), std::string::npos) << remarks[0];
+        EXPECT_NE(remarks[0].find(number), std::string::npos) << remarks[0];
     }
 }
 
@@ -124,13 +115,8 @@ TEST(DirectoryEntryTest, RoundTripsEveryField) {
 
 // One field of a valid storage entry named "Name" changed per row.
 TEST(DirectoryEntryTest, RefusesBadFields) {
-    struct BadEntry {
-        const char* label;
-        std::size_t offset, width;
-        std::uint16_t value;
-    };
     // clang-format off
-    const BadEntry cases[] = {
+    const std::tuple<const char*, std::size_t, std::size_t, std::uint16_t> cases[] = {
         {"object type 3",              entryOffset::objectType, 1, 3},
         {"colour 2",                   entryOffset::colour,     1, 2},
         {"odd name length",            entryOffset::nameLength, 2, 7},
@@ -142,14 +128,14 @@ TEST(DirectoryEntryTest, RefusesBadFields) {
     DirectoryEntry entry;
     entry.name = u"Name";
     entry.type = ObjectType::storage;
-    for (const BadEntry& row : cases) {
-        SCOPED_TRACE(row.label);
+    for (const auto& [label, offset, width, value] : cases) {
+        SCOPED_TRACE(label);
         std::vector<std::uint8_t> bytes(directoryEntrySize);
         serializeDirectoryEntry(entry, bytes.data());
         DirectoryEntry back;
         ASSERT_OK(parseDirectoryEntry(bytes.data(), 1, Version::v3, &back));
-        for (std::size_t i = 0; i < row.width; ++i)
-            bytes[row.offset + i] = static_cast<std::uint8_t>(row.value >> (8 * i));
+        for (std::size_t i = 0; i < width; ++i)
+            bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
         EXPECT_EQ(parseDirectoryEntry(bytes.data(), 1, Version::v3, &back), Status::docfileCorrupt);
     }
 }

@@ -3,66 +3,31 @@
 // the engine. Skipped when the tools are not installed.
 #include "tool_support.h"
 
-#include <filesystem>
-
 namespace engine::cfb::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string manifestScript = CFB_TOOLS "/ole_manifest.py";
-
-// A folder under the system's temporary folder, removed with its contents at the end.
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        path_ = fs::temp_directory_path() /
-                ("cfb-interop-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
-        fs::create_directories(path_);
-    }
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    [[nodiscard]] const fs::path& path() const { return path_; }
-
-private:
-    static int& counter() {
-        static int value = 0;
-        return value;
-    }
-    fs::path path_;
-};
-
-void writeStream(Storage& storage, const std::u16string& name, std::size_t size,
-                 std::uint32_t seed) {
-    Stream stream;
-    ASSERT_OK(storage.createStream(name, &stream));
-    const auto bytes = pattern(size, seed);
-    ASSERT_OK(stream.writeAt(0, bytes.data(), bytes.size()));
-}
 
 // Fills a file with nested storages, streams of boundary sizes, names beyond ASCII and one
 // storage with enough children to need a deep tree, then commits it.
 void buildSampleFile(CompoundFile& file) {
     Storage root = file.root();
     std::uint32_t seed = 0;
+    const auto add = [&seed](Storage& storage, const std::u16string& name, std::size_t size) {
+        ASSERT_OK(writeStream(storage, name, pattern(size, ++seed)));
+    };
     for (std::size_t size : {0, 1, 64, 511, 513, 4095, 4096, 5000, 70000})
-        writeStream(root, u"size " + fromUtf8(std::to_string(size)), size, ++seed);
-    writeStream(root, u"\u0005SummaryInformation", 300, ++seed);
-    writeStream(root, u"\u00c9t\u00e9 \u0416\u0436 \u03a9", 100, ++seed);
-    Storage folder;
+        add(root, u"size " + fromUtf8(std::to_string(size)), size);
+    add(root, u"\u0005SummaryInformation", 300);
+    add(root, u"\u00c9t\u00e9 \u0416\u0436 \u03a9", 100);
+    Storage folder, inner, empty, many;
     ASSERT_OK(root.createStorage(u"Folder", &folder));
-    Storage inner;
     ASSERT_OK(folder.createStorage(u"Inner", &inner));
-    writeStream(inner, u"deep", 9000, ++seed);
-    Storage empty;
+    add(inner, u"deep", 9000);
     ASSERT_OK(folder.createStorage(u"Empty", &empty));
-    Storage many;
     ASSERT_OK(root.createStorage(u"Many", &many));
-    for (int i = 0; i < 300; ++i)
-        writeStream(many, u"item" + fromUtf8(std::to_string(i)), static_cast<std::size_t>(i % 7),
-                    ++seed);
+    for (std::size_t i = 0; i < 300; ++i)
+        add(many, u"item" + fromUtf8(std::to_string(i)), i % 7);
     ASSERT_OK(file.commit());
 }
 
@@ -86,9 +51,7 @@ TEST_P(InteropTest, EngineFilesReadTheSameInOlefileAndGsf) {
         ASSERT_OK(CompoundFile::create(bytes, GetParam(), &file));
         buildSampleFile(*file);
         expectValidFile(*bytes);
-        Status status = Status::ok;
-        manifest = engineManifest(*file, &status);
-        ASSERT_OK(status);
+        manifest = manifestOf(*file);
     }
     ASSERT_GT(manifest.size(), 300u);
     if (haveOlefile) {
@@ -105,10 +68,8 @@ TEST(InteropGsfTest, FilesWrittenByGsfAreRead) {
     const std::size_t sizes[] = {1, 63, 64, 4095, 4096, 4097, 100000};
     std::string command = std::string(gsfPath) + " createole out.ole";
     for (std::size_t size : sizes) {
-        const auto bytes = pattern(size, static_cast<std::uint32_t>(size));
-        std::ofstream(folder.path() / ("f" + std::to_string(size)), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        writeFile(folder.path() / ("f" + std::to_string(size)),
+                  pattern(size, static_cast<std::uint32_t>(size)));
         command += " f" + std::to_string(size);
     }
     ASSERT_TRUE(outputOf("cd " + shellQuoted(folder.path().string()) + " && " + command));

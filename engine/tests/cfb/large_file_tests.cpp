@@ -68,12 +68,20 @@ private:
 
 constexpr std::uint64_t gibibyte = 1ull << 30;
 
-TEST(LargeFileTest, Version4FilesGrowPastFourGibibytes) {
-    auto bytes = std::make_shared<SparseByteArray>();
+// A new file on a sparse array, holding an empty stream "Big".
+struct SparseDocument {
+    explicit SparseDocument(Version version) {
+        EXPECT_OK(CompoundFile::create(bytes, version, &file));
+        EXPECT_OK(file->root().createStream(u"Big", &big));
+    }
+    std::shared_ptr<SparseByteArray> bytes = std::make_shared<SparseByteArray>();
     std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::create(bytes, Version::v4, &file));
     Stream big;
-    ASSERT_OK(file->root().createStream(u"Big", &big));
+};
+
+TEST(LargeFileTest, Version4FilesGrowPastFourGibibytes) {
+    SparseDocument document(Version::v4);
+    auto& [bytes, file, big] = document;
     const std::uint64_t size = 4 * gibibyte + gibibyte / 2;
     ASSERT_OK(big.setSize(size));
     const std::uint64_t markers[] = {0, 2 * gibibyte - 100, 4 * gibibyte + 12345, size - 8};
@@ -119,11 +127,8 @@ TEST(LargeFileTest, Version4FilesGrowPastFourGibibytes) {
 }
 
 TEST(LargeFileTest, Version3FilesRefuseToGrowPastTwoGibibytes) {
-    auto bytes = std::make_shared<SparseByteArray>();
-    std::unique_ptr<CompoundFile> file;
-    ASSERT_OK(CompoundFile::create(bytes, Version::v3, &file));
-    Stream big;
-    ASSERT_OK(file->root().createStream(u"Big", &big));
+    SparseDocument document(Version::v3);
+    auto& [bytes, file, big] = document;
     EXPECT_EQ(big.setSize(2 * gibibyte), Status::docfileTooLarge);
     // Just below 2 GiB of data, the FAT itself no longer fits below the range-lock sector.
     EXPECT_EQ(big.setSize(2 * gibibyte - (1 << 20)), Status::docfileTooLarge);

@@ -106,43 +106,26 @@ std::vector<std::uint8_t> sampleFile(bool withLargeStream) {
     std::unique_ptr<CompoundFile> file;
     EXPECT_OK(CompoundFile::create(bytes, Version::v3, &file));
     Storage root = file->root();
-    auto add = [](Storage& storage, const std::u16string& name, std::size_t size) {
-        Stream stream;
-        EXPECT_OK(storage.createStream(name, &stream));
-        const auto data = pattern(size);
-        EXPECT_OK(stream.writeAt(0, data.data(), data.size()));
-    };
-    add(root, u"Regular", 5000);
-    add(root, u"Mini", 300);
     Storage folder;
+    EXPECT_OK(writeStream(root, u"Regular", pattern(5000)));
+    EXPECT_OK(writeStream(root, u"Mini", pattern(300)));
     EXPECT_OK(root.createStorage(u"Folder", &folder));
-    add(folder, u"Inside", 100);
-    if (withLargeStream)
-        add(root, u"Large", 16'500'000); // FAT sectors listed by two DIFAT sectors
+    EXPECT_OK(writeStream(folder, u"Inside", pattern(100)));
+    if (withLargeStream) // FAT sectors listed by two DIFAT sectors
+        EXPECT_OK(writeStream(root, u"Large", pattern(16'500'000)));
     EXPECT_OK(file->commit());
     return bytes->bytes();
 }
 
 Status readEverything(std::vector<std::uint8_t> bytes) {
-    std::unique_ptr<CompoundFile> file;
-    ENGINE_RETURN_IF_FAILED(CompoundFile::open(std::make_shared<MemoryByteArray>(std::move(bytes)),
-                                               OpenMode::readOnly, &file));
-    Status status = Status::ok;
-    (void)engineManifest(*file, &status);
-    return status;
+    return testing::readEverything(std::make_shared<MemoryByteArray>(std::move(bytes)));
 }
 
-struct Damage {
-    const char* label;
-    bool largeFile;
-    std::function<void(RawFile&)> apply;
-    Status expected;
-    const char* number; // what the message must name
-};
-
+// Each row: label, whether the large sample is damaged, the damage, the status, and a
+// number the message must name.
 TEST(MalformedFileTest, EachDamagedStructureIsRefused) {
     // clang-format off
-    const Damage cases[] = {
+    const std::tuple<const char*, bool, std::function<void(RawFile&)>, Status, const char*> cases[] = {
         {"shorter than a header", false, [](RawFile& f) { f.bytes().resize(300); }, Status::invalidHeader, "300"},
         {"bad sector shift", false, [](RawFile& f) { store16(f.header(0x1E), 12); }, Status::invalidHeader, "12"},
         {"truncated to a quarter", false, [](RawFile& f) { f.bytes().resize(f.bytes().size() / 4); }, Status::docfileCorrupt, "last sector 4"},
@@ -178,26 +161,19 @@ TEST(MalformedFileTest, EachDamagedStructureIsRefused) {
     const auto large = sampleFile(true);
     ASSERT_EQ(readEverything(small), Status::ok);
     ASSERT_EQ(readEverything(large), Status::ok);
-    for (const Damage& row : cases) {
-        SCOPED_TRACE(row.label);
-        auto bytes = row.largeFile ? large : small;
+    for (const auto& [label, largeFile, apply, expected, number] : cases) {
+        SCOPED_TRACE(label);
+        auto bytes = largeFile ? large : small;
         RawFile raw(bytes);
-        row.apply(raw);
-        EXPECT_EQ(readEverything(bytes), row.expected) << lastFailureMessage();
-        EXPECT_NE(lastFailureMessage().find(row.number), std::string::npos) << lastFailureMessage();
+        apply(raw);
+        EXPECT_EQ(readEverything(bytes), expected) << lastFailureMessage();
+        EXPECT_NE(lastFailureMessage().find(number), std::string::npos) << lastFailureMessage();
     }
 }
 
 // The strict validator on damage the reader never meets when opening: a DIFAT chain that
 // must be refused without being walked, and sibling trees that are only unbalanced, which
 // the caller may keep apart from damage.
-struct ValidatorCase {
-    const char* label;
-    bool largeFile;
-    std::function<void(RawFile&)> apply;
-    const char* finding;
-    bool imbalanceOnly;
-};
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string all;
@@ -207,40 +183,41 @@ std::string joined(const std::vector<std::string>& lines) {
 }
 
 TEST(MalformedFileTest, TheValidatorStopsAtLoopsAndKeepsImbalanceApart) {
-    const ValidatorCase cases[] = {
-        {"DIFAT count of four billion", true,
-         [](RawFile& f) { store32(f.header(0x48), 0xFFFFFF00); }, "DIFAT sectors in a file of",
-         false},
-        {"DIFAT chain back to its first sector", true,
-         [](RawFile& f) {
-             const std::uint32_t first = load32(f.header(0x44));
-             store32(f.sector(first) + 4 * 127, first);
-             store32(f.header(0x48), 3);
-         },
-         "loops back to sector", false},
-        {"red top of the root's tree", false,
-         [](RawFile& f) {
-             const std::uint32_t top = load32(f.entry(0) + entryOffset::child);
-             f.entry(top)[entryOffset::colour] = static_cast<std::uint8_t>(Colour::red);
-         },
-         "red root", true},
-    };
+    const std::tuple<const char*, bool, std::function<void(RawFile&)>, const char*, bool> cases[] =
+        {
+            {"DIFAT count of four billion", true,
+             [](RawFile& f) { store32(f.header(0x48), 0xFFFFFF00); }, "DIFAT sectors in a file of",
+             false},
+            {"DIFAT chain back to its first sector", true,
+             [](RawFile& f) {
+                 const std::uint32_t first = load32(f.header(0x44));
+                 store32(f.sector(first) + 4 * 127, first);
+                 store32(f.header(0x48), 3);
+             },
+             "loops back to sector", false},
+            {"red top of the root's tree", false,
+             [](RawFile& f) {
+                 const std::uint32_t top = load32(f.entry(0) + entryOffset::child);
+                 f.entry(top)[entryOffset::colour] = static_cast<std::uint8_t>(Colour::red);
+             },
+             "red root", true},
+        };
     const auto small = sampleFile(false);
     const auto large = sampleFile(true);
-    for (const ValidatorCase& row : cases) {
-        SCOPED_TRACE(row.label);
-        auto bytes = row.largeFile ? large : small;
+    for (const auto& [label, largeFile, apply, finding, imbalanceOnly] : cases) {
+        SCOPED_TRACE(label);
+        auto bytes = largeFile ? large : small;
         RawFile raw(bytes);
-        row.apply(raw);
+        apply(raw);
         MemoryByteArray memory(bytes);
         std::vector<std::string> problems;
         std::vector<std::string> balance;
         const Status kept = validateFile(memory, &problems, nullptr, &balance);
-        EXPECT_EQ(kept, row.imbalanceOnly ? Status::ok : Status::docfileCorrupt);
-        const std::string found = joined(row.imbalanceOnly ? balance : problems);
-        EXPECT_NE(found.find(row.finding), std::string::npos) << found;
+        EXPECT_EQ(kept, imbalanceOnly ? Status::ok : Status::docfileCorrupt);
+        const std::string found = joined(imbalanceOnly ? balance : problems);
+        EXPECT_NE(found.find(finding), std::string::npos) << found;
         EXPECT_EQ(validateFile(memory, &problems), Status::docfileCorrupt);
-        EXPECT_NE(joined(problems).find(row.finding), std::string::npos) << joined(problems);
+        EXPECT_NE(joined(problems).find(finding), std::string::npos) << joined(problems);
     }
 }
 

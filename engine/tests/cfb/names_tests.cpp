@@ -7,12 +7,8 @@ namespace engine::cfb::testing {
 namespace {
 
 TEST(NameTest, UpperCasesTheCommonScripts) {
-    struct UpperCase {
-        const char* label;
-        char16_t unit;
-        char16_t upper;
-    };
-    const UpperCase cases[] = {
+    const std::tuple<const char*, char16_t, char16_t> cases[] = {
+        // label, unit, upper case
         {"ascii small", u'a', u'A'},
         {"ascii capital", u'Q', u'Q'},
         {"digit", u'7', u'7'},
@@ -31,20 +27,14 @@ TEST(NameTest, UpperCasesTheCommonScripts) {
         {"full-width a", u'\uff41', u'\uff21'},
         {"cjk stays", u'\u4e2d', u'\u4e2d'},
     };
-    for (const UpperCase& row : cases) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(static_cast<unsigned>(upperCaseUnit(row.unit)), static_cast<unsigned>(row.upper));
-    }
+    for (const auto& [label, unit, upper] : cases)
+        EXPECT_EQ(static_cast<unsigned>(upperCaseUnit(unit)), static_cast<unsigned>(upper))
+            << label;
 }
 
 TEST(NameTest, OrdersShorterNamesFirstThenByUpperCase) {
-    struct Order {
-        const char* label;
-        std::u16string left;
-        std::u16string right;
-        int expected; // -1, 0, 1
-    };
-    const Order cases[] = {
+    const std::tuple<const char*, std::u16string, std::u16string, int> cases[] = {
+        // sign: -1, 0, 1
         {"shorter first even if greater", u"z", u"aa", -1},
         {"case is ignored", u"abc", u"ABC", 0},
         {"upper-cased units compare", u"abc", u"ABD", -1},
@@ -52,21 +42,14 @@ TEST(NameTest, OrdersShorterNamesFirstThenByUpperCase) {
         {"accented after plain", u"\u00e9", u"z", 1},
         {"greek case ignored", u"\u03b1", u"\u0391", 0},
     };
-    for (const Order& row : cases) {
-        SCOPED_TRACE(row.label);
-        const auto order = compareNames(row.left, row.right);
-        const int sign = order < 0 ? -1 : order > 0 ? 1 : 0;
-        EXPECT_EQ(sign, row.expected);
+    for (const auto& [label, left, right, sign] : cases) {
+        const auto order = compareNames(left, right);
+        EXPECT_EQ(order < 0 ? -1 : order > 0 ? 1 : 0, sign) << label;
     }
 }
 
 TEST(NameTest, RefusesInvalidNames) {
-    struct Validity {
-        const char* label;
-        std::u16string name;
-        Status expected;
-    };
-    const Validity cases[] = {
+    const std::tuple<const char*, std::u16string, Status> cases[] = {
         {"plain", u"Stream", Status::ok},
         {"31 units", std::u16string(31, u'x'), Status::ok},
         {"32 units", std::u16string(32, u'x'), Status::invalidName},
@@ -78,10 +61,8 @@ TEST(NameTest, RefusesInvalidNames) {
         {"embedded nul", std::u16string(u"a\0b", 3), Status::invalidName},
         {"control character allowed", u"\u0005SummaryInformation", Status::ok},
     };
-    for (const Validity& row : cases) {
-        SCOPED_TRACE(row.label);
-        EXPECT_EQ(checkName(row.name), row.expected);
-    }
+    for (const auto& [label, name, expected] : cases)
+        EXPECT_EQ(checkName(name), expected) << label;
 }
 
 TEST(NameTest, ConvertsBetweenUtf8AndUtf16) {

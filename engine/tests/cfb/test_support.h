@@ -67,6 +67,14 @@ inline void expectValidFile(ByteArray& bytes) {
     EXPECT_EQ(status, Status::ok) << all;
 }
 
+// Creates a stream holding `bytes`.
+[[nodiscard]] inline Status writeStream(Storage& storage, const std::u16string& name,
+                                        const std::vector<std::uint8_t>& bytes) {
+    Stream stream;
+    ENGINE_RETURN_IF_FAILED(storage.createStream(name, &stream));
+    return stream.writeAt(0, bytes.data(), bytes.size());
+}
+
 [[nodiscard]] inline std::vector<std::uint8_t> readWholeStream(Stream& stream) {
     std::uint64_t size = 0;
     EXPECT_EQ(stream.size(&size), Status::ok) << lastFailureMessage();

@@ -14,8 +14,6 @@
 #include <regex>
 #include <sstream>
 
-#include <unistd.h>
-
 namespace engine::cfb::testing {
 
 using test_tools::gsfAvailable;
@@ -23,8 +21,11 @@ using test_tools::gsfPath;
 using test_tools::olefileAvailable;
 using test_tools::outputOf;
 using test_tools::pythonPath;
+using test_tools::readFile;
 using test_tools::shellQuoted;
+using test_tools::TemporaryFolder;
 using test_tools::toHex;
+using test_tools::writeFile;
 
 // The manifest lines of every element below `storage`, sorted, in ole_manifest.py's form.
 inline void collectManifest(Storage& storage, const std::string& prefix,
@@ -107,32 +108,58 @@ inline std::map<std::string, GsfEntry> gsfList(const std::string& path) {
     return entries;
 }
 
-inline std::string gsfCat(const std::string& path, const std::string& stream) {
-    return outputOf(std::string(gsfPath) + " cat " + shellQuoted(path) + " " + shellQuoted(stream))
-        .value_or("");
-}
-
-// Compares every stream of an engine manifest with gsf list and gsf cat.
+// Compares every stream of an engine manifest with gsf list, and its bytes with one
+// `gsf cat` of all the streams, which prints them one after another.
 inline void expectGsfAgrees(const std::string& path, const std::vector<std::string>& manifest) {
     const auto listed = gsfList(path);
     ASSERT_FALSE(listed.empty()) << "gsf could not list " << path;
+    struct Listed {
+        std::string path;
+        std::uint64_t size = 0;
+        std::string hexBytes;
+    };
+    std::vector<Listed> streams;
+    std::string command = std::string(gsfPath) + " cat " + shellQuoted(path);
     for (const std::string& line : manifest) {
         if (line[0] != 'F')
             continue;
         std::istringstream fields(line.substr(2));
         std::string hexPath;
-        std::uint64_t size = 0;
-        std::string hexBytes;
-        fields >> hexPath >> size >> hexBytes;
-        std::string streamPath;
+        Listed stream;
+        fields >> hexPath >> stream.size >> stream.hexBytes;
         for (std::size_t i = 0; i + 1 < hexPath.size(); i += 2)
-            streamPath += static_cast<char>(std::stoi(hexPath.substr(i, 2), nullptr, 16));
-        SCOPED_TRACE(streamPath);
-        const auto found = listed.find(streamPath);
-        ASSERT_NE(found, listed.end()) << "gsf does not list the stream";
-        EXPECT_EQ(found->second.size, size);
-        EXPECT_EQ(toHex(gsfCat(path, streamPath)), hexBytes);
+            stream.path += static_cast<char>(std::stoi(hexPath.substr(i, 2), nullptr, 16));
+        command += " " + shellQuoted(stream.path);
+        streams.push_back(stream);
     }
+    const std::string all = outputOf(command).value_or("");
+    std::size_t at = 0;
+    for (const Listed& stream : streams) {
+        SCOPED_TRACE(stream.path);
+        const auto found = listed.find(stream.path);
+        ASSERT_NE(found, listed.end()) << "gsf does not list the stream";
+        EXPECT_EQ(found->second.size, stream.size);
+        EXPECT_EQ(toHex(all.substr(std::min(at, all.size()), stream.size)), stream.hexBytes);
+        at += stream.size;
+    }
+    EXPECT_EQ(all.size(), at);
+}
+
+// The manifest of a file, failing the test when an element cannot be read.
+inline std::vector<std::string> manifestOf(CompoundFile& file) {
+    Status status = Status::ok;
+    auto manifest = engineManifest(file, &status);
+    EXPECT_OK(status);
+    return manifest;
+}
+
+// Opens bytes read-only and reads every element, stopping at the first failure.
+inline Status readEverything(std::shared_ptr<ByteArray> bytes) {
+    std::unique_ptr<CompoundFile> file;
+    ENGINE_RETURN_IF_FAILED(CompoundFile::open(std::move(bytes), OpenMode::readOnly, &file));
+    Status status = Status::ok;
+    (void)engineManifest(*file, &status);
+    return status;
 }
 
 } // namespace engine::cfb::testing

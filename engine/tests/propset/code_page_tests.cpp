@@ -1,54 +1,43 @@
 #include "common/error.h"
 #include "propset/code_page.h"
 #include "propset/property_set.h"
-#include "test_bytes.h"
+#include "../tool_runner.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 namespace engine::propset {
 namespace {
 
-struct Conversion {
-    const char* label;
-    CodePage codePage;
-    std::u16string text;
-    std::string bytes;
-};
-
-class CodePageConversionTest : public ::testing::TestWithParam<Conversion> {};
-
-TEST_P(CodePageConversionTest, ConvertsBothWays) {
-    const Conversion& row = GetParam();
-    std::u16string decoded;
-    ASSERT_EQ(builtInCodePages().toUtf16(row.codePage, row.bytes, decoded), Status::ok)
-        << lastFailureMessage();
-    EXPECT_EQ(decoded, row.text);
-    std::string encoded;
-    ASSERT_EQ(builtInCodePages().fromUtf16(row.codePage, row.text, encoded), Status::ok)
-        << lastFailureMessage();
-    EXPECT_EQ(encoded, row.bytes);
+TEST(CodePageConversionTest, ConvertsBothWays) {
+    // clang-format off
+    const std::tuple<const char*, CodePage, std::u16string, std::string> rows[] = {
+        {"Ascii1252", 1252, u"Title", "Title"},
+        {"Latin1Letter1252", 1252, u"Caf\u00E9", "Caf\xE9"},
+        {"Euro1252", 1252, u"\u20AC", "\x80"},
+        {"SCaron1252", 1252, u"\u0160", "\x8A"},
+        {"QuoteMarks1252", 1252, u"\u2018\u2019\u201C\u201D", "\x91\x92\x93\x94"},
+        {"TradeMark1252", 1252, u"\u2122", "\x99"},
+        {"YDiaeresis1252", 1252, u"\u0178\u00FF", "\x9F\xFF"},
+        {"UndefinedByteAsControl1252", 1252, u"\u0081\u009D", "\x81\x9D"},
+        {"Ascii65001", 65001, u"prop1", "prop1"},
+        {"TwoByte65001", 65001, u"\u00E9", "\xC3\xA9"},
+        {"ThreeByte65001", 65001, u"\u20AC", "\xE2\x82\xAC"},
+        {"FourByteSurrogatePair65001", 65001, u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {"Unicode1200", 1200, u"A\u20AC", std::string("A\0\xAC\x20", 4)},
+        {"Empty1252", 1252, u"", ""},
+    };
+    // clang-format on
+    for (const auto& [label, codePage, text, bytes] : rows) {
+        SCOPED_TRACE(label);
+        std::u16string decoded;
+        std::string encoded;
+        ASSERT_EQ(builtInCodePages().toUtf16(codePage, bytes, decoded), Status::ok)
+            << lastFailureMessage();
+        ASSERT_EQ(builtInCodePages().fromUtf16(codePage, text, encoded), Status::ok)
+            << lastFailureMessage();
+        EXPECT_EQ(std::tuple(decoded, encoded), std::tuple(text, bytes));
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Table, CodePageConversionTest, ::testing::Values(
-    Conversion{"Ascii1252", 1252, u"Title", "Title"},
-    Conversion{"Latin1Letter1252", 1252, u"Caf\u00E9", "Caf\xE9"},
-    Conversion{"Euro1252", 1252, u"\u20AC", "\x80"},
-    Conversion{"SCaron1252", 1252, u"\u0160", "\x8A"},
-    Conversion{"QuoteMarks1252", 1252, u"\u2018\u2019\u201C\u201D", "\x91\x92\x93\x94"},
-    Conversion{"TradeMark1252", 1252, u"\u2122", "\x99"},
-    Conversion{"YDiaeresis1252", 1252, u"\u0178\u00FF", "\x9F\xFF"},
-    Conversion{"UndefinedByteAsControl1252", 1252, u"\u0081\u009D", "\x81\x9D"},
-    Conversion{"Ascii65001", 65001, u"prop1", "prop1"},
-    Conversion{"TwoByte65001", 65001, u"\u00E9", "\xC3\xA9"},
-    Conversion{"ThreeByte65001", 65001, u"\u20AC", "\xE2\x82\xAC"},
-    Conversion{"FourByteSurrogatePair65001", 65001, u"\U0001F600", "\xF0\x9F\x98\x80"},
-    Conversion{"Unicode1200", 1200, u"A\u20AC", std::string("A\0\xAC\x20", 4)},
-    Conversion{"Empty1252", 1252, u"", ""}),
-    [](const auto& info) { return info.param.label; });
-// clang-format on
 
 // Every byte of 1252 converts and comes back. Python's own cp1252 codec is an independent
 // account of the code page; it leaves the five bytes Windows maps to C1 controls undefined,
@@ -63,16 +52,11 @@ TEST(CodePageTest, Windows1252RoundTripsAndAgreesWithPythonsCodec) {
     std::string back;
     ASSERT_EQ(builtInCodePages().fromUtf16(1252, ours, back), Status::ok);
     EXPECT_EQ(back, all);
-    FILE* pipe = popen("/usr/bin/python3 -c \"import sys; sys.stdout.write(bytes(range(256))"
-                       ".decode('cp1252', errors='replace').encode('utf-16-le').hex())\" "
-                       "2>/dev/null",
-                       "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string hexText;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        hexText += buffer;
-    if (pclose(pipe) != 0 || hexText.size() != 256 * 4)
+    const std::string hexText =
+        test_tools::outputOf("/usr/bin/python3 -c \"import sys; sys.stdout.write(bytes(range(256))"
+                             ".decode('cp1252', errors='replace').encode('utf-16-le').hex())\"")
+            .value_or("");
+    if (hexText.size() != 256 * 4)
         GTEST_SKIP() << "python3 is not available";
     for (std::size_t b = 0; b < 256; ++b) {
         const auto low = std::stoi(hexText.substr(b * 4, 2), nullptr, 16);
@@ -85,57 +69,43 @@ TEST(CodePageTest, Windows1252RoundTripsAndAgreesWithPythonsCodec) {
     }
 }
 
-struct BadText {
-    const char* label;
-    CodePage codePage;
-    std::string bytes;
-};
-
-class UntranslatableBytesTest : public ::testing::TestWithParam<BadText> {};
-
-TEST_P(UntranslatableBytesTest, AreRefused) {
-    std::u16string text;
-    EXPECT_EQ(builtInCodePages().toUtf16(GetParam().codePage, GetParam().bytes, text),
-              kStatusNoUnicodeTranslation);
-    EXPECT_NE(lastFailureMessage(), "");
-}
+// Conversions that are refused: the bytes decoded when there are any, else the text encoded.
+// A refused decoding leaves a message, naming the code page when it is not supported.
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Table, UntranslatableBytesTest, ::testing::Values(
-    BadText{"Overlong", 65001, "\xC0\xAF"}, BadText{"TruncatedSequence", 65001, "\xE2\x82"},
-    BadText{"LoneContinuation", 65001, "\x80"}, BadText{"EncodedSurrogate", 65001, "\xED\xA0\x80"},
-    BadText{"BeyondLastCodePoint", 65001, "\xF4\x90\x80\x80"}, BadText{"BadContinuation", 65001, "\xC3\x28"},
-    BadText{"OddUtf16", 1200, "A\0B"}),
-    [](const auto& info) { return info.param.label; });
+const std::tuple<const char*, CodePage, std::string, std::u16string, Status> kRefusals[] = {
+    {"Overlong", 65001, "\xC0\xAF", u"", kStatusNoUnicodeTranslation},
+    {"TruncatedSequence", 65001, "\xE2\x82", u"", kStatusNoUnicodeTranslation},
+    {"LoneContinuation", 65001, "\x80", u"", kStatusNoUnicodeTranslation},
+    {"EncodedSurrogate", 65001, "\xED\xA0\x80", u"", kStatusNoUnicodeTranslation},
+    {"BeyondLastCodePoint", 65001, "\xF4\x90\x80\x80", u"", kStatusNoUnicodeTranslation},
+    {"BadContinuation", 65001, "\xC3\x28", u"", kStatusNoUnicodeTranslation},
+    {"OddUtf16", 1200, "A\0B", u"", kStatusNoUnicodeTranslation},
+    {"LatinExtendedIn1252", 1252, "", u"\u0100", kStatusNoUnicodeTranslation},
+    {"CjkIn1252", 1252, "", u"\u4E2D", kStatusNoUnicodeTranslation},
+    {"LoneHighSurrogateIn65001", 65001, "", u"a\xD800", kStatusNoUnicodeTranslation},
+    {"LoneLowSurrogateIn65001", 65001, "", u"\xDC00", kStatusNoUnicodeTranslation},
+    {"Unsupported932", 932, "abc", u"", kStatusUnsupportedCodePage},
+    {"Unsupported437", 437, "", u"abc", kStatusUnsupportedCodePage},
+};
 // clang-format on
 
-struct BadUtf16 {
-    const char* label;
-    CodePage codePage;
-    std::u16string text;
-};
-
-class UnencodableTextTest : public ::testing::TestWithParam<BadUtf16> {};
-
-TEST_P(UnencodableTextTest, IsRefused) {
-    std::string bytes;
-    EXPECT_EQ(builtInCodePages().fromUtf16(GetParam().codePage, GetParam().text, bytes),
-              kStatusNoUnicodeTranslation);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, UnencodableTextTest,
-                         ::testing::Values(BadUtf16{"LatinExtendedIn1252", 1252, u"\u0100"},
-                                           BadUtf16{"CjkIn1252", 1252, u"\u4E2D"},
-                                           BadUtf16{"LoneHighSurrogateIn65001", 65001, u"a\xD800"},
-                                           BadUtf16{"LoneLowSurrogateIn65001", 65001, u"\xDC00"}),
-                         [](const auto& info) { return info.param.label; });
-
-TEST(CodePageTest, UnsupportedCodePageGivesItsOwnStatus) {
-    std::u16string text;
-    EXPECT_EQ(builtInCodePages().toUtf16(932, "abc", text), kStatusUnsupportedCodePage);
-    EXPECT_NE(lastFailureMessage().find("932"), std::string::npos) << lastFailureMessage();
-    std::string bytes;
-    EXPECT_EQ(builtInCodePages().fromUtf16(437, u"abc", bytes), kStatusUnsupportedCodePage);
+TEST(CodePageTest, RefusesWhatItCannotConvert) {
+    for (const auto& [label, codePage, bytes, text, expected] : kRefusals) {
+        SCOPED_TRACE(label);
+        clearLastFailure();
+        std::u16string decoded;
+        std::string encoded;
+        EXPECT_EQ(bytes.empty() ? builtInCodePages().fromUtf16(codePage, text, encoded)
+                                : builtInCodePages().toUtf16(codePage, bytes, decoded),
+                  expected);
+        if (bytes.empty())
+            continue;
+        const std::string number =
+            expected == kStatusUnsupportedCodePage ? std::to_string(codePage) : "";
+        EXPECT_NE(lastFailureMessage(), "");
+        EXPECT_NE(lastFailureMessage().find(number), std::string::npos) << lastFailureMessage();
+    }
 }
 
 // A stand-in for the converter the Windows provider supplies: knows only code page 437, which

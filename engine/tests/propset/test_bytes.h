@@ -2,6 +2,7 @@
 #pragma once
 
 #include "propset/guid.h"
+#include "propset/value.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -88,15 +89,20 @@ inline Bytes sectionOf(const std::vector<StoredProperty>& properties) {
     return section;
 }
 
+// The stored bytes of a code-page property and of a 4-byte integer.
+inline Bytes codePage(std::uint16_t value) {
+    return Bytes().u16(vt::i2).u16(0).u16(value).u16(0);
+}
+inline Bytes i4(std::int32_t value) {
+    return Bytes().u16(vt::i4).u16(0).u32(static_cast<std::uint32_t>(value));
+}
+
 // Finds `needle` in `haystack`; returns haystack.size() when absent.
 inline std::size_t findBytes(const std::vector<std::uint8_t>& haystack,
                              const std::vector<std::uint8_t>& needle) {
-    if (needle.empty() || needle.size() > haystack.size())
-        return haystack.size();
-    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i)
-        if (std::equal(needle.begin(), needle.end(), haystack.begin() + i))
-            return i;
-    return haystack.size();
+    return static_cast<std::size_t>(
+        std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) -
+        haystack.begin());
 }
 
 } // namespace engine::propset::testing
