@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <support/unique_resource.h>
+
 #include <set>
 #include <string>
 #include <utility>
@@ -76,6 +78,26 @@ void copyProgramFolder(const TemporaryDirectory& folder, const std::wstring& pro
 // Starts a program without waiting for it; the caller waits on the returned handle.
 HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
                     const EnvironmentOverrides& overrides = {});
+
+// A program that answers each line written to its standard input with one line on its
+// standard output, kept running across many questions. The destructor closes its input,
+// which ends it.
+class ConversingProgram {
+public:
+    ConversingProgram(const std::wstring& program, const std::wstring& arguments);
+    ConversingProgram(const ConversingProgram&) = delete;
+    ConversingProgram& operator=(const ConversingProgram&) = delete;
+    ~ConversingProgram();
+
+    // Sends `line` and returns the answer without its line end; "" when none comes within
+    // `timeoutMilliseconds`, after which the program is ended and every later question fails.
+    std::string ask(const std::string& line, DWORD timeoutMilliseconds = 20000);
+
+private:
+    support::UniqueHandle process_;
+    support::UniqueHandle input_;
+    support::UniqueHandle output_;
+};
 
 // A file that another process (the helper program) holds open without sharing for a
 // while. The constructor returns once the file is held; the destructor waits for the
