@@ -2,6 +2,8 @@
 
 #include <support/unique_resource.h>
 
+#include <psapi.h>
+
 #include <atomic>
 #include <map>
 #include <stdexcept>
@@ -348,6 +350,13 @@ ShortHeldFileWaits::ShortHeldFileWaits(int retries, DWORD delayMilliseconds, Hel
 ShortHeldFileWaits::~ShortHeldFileWaits() {
     const DocumentedRule& rule = kDocumentedRules[static_cast<int>(kind_)];
     setHeldFileRetry(kind_, rule.retries, rule.delayMilliseconds);
+}
+
+SIZE_T privateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
+    return counters.PrivateUsage;
 }
 
 std::set<std::string> exportedNames(HMODULE module) {

@@ -132,6 +132,20 @@ private:
     HeldWaitKind kind_;
 };
 
+// This process's private memory in bytes, for tests that look for memory left behind.
+SIZE_T privateBytes();
+
+// Writes the settings file beside the library ("tq.ver" in bin/) for one test and removes it
+// afterwards.
+class SettingsFile {
+public:
+    explicit SettingsFile(const std::string& content) { writeFile(path(), content); }
+    SettingsFile(const SettingsFile&) = delete;
+    SettingsFile& operator=(const SettingsFile&) = delete;
+    ~SettingsFile() { DeleteFileW(path().c_str()); }
+    static std::wstring path() { return programDirectory() + L"\\tq.ver"; }
+};
+
 // The names in a loaded module's export directory, as stored (C++ names decorated).
 std::set<std::string> exportedNames(HMODULE module);
 
