@@ -1,8 +1,8 @@
 // The one helper process of the Windows tests. It loads every library at run time, so that
 // it can also run from a folder where some of them are missing, and so that a command
-// starts no more than it needs. It prints
-// "key=value" lines and exits with 0 when the command ran, 2 for a usage error, 3 when a
-// library or entry point could not be found, 4 when a file could not be opened.
+// starts no more than it needs. It prints "key=value" lines and exits with 0 when the
+// command ran, 2 for a usage error, 3 when a library or entry point could not be found, 4 when
+// a file could not be opened.
 //
 //   test_helper bridges                 which base library the bridges reach
 //   test_helper delete PATH             delete a file through the library's bridge
@@ -194,31 +194,20 @@ int createStorage(const char* path) {
 // in hexadecimal) at a time, each answered with StgOpenStorage's or StgCreateDocfile's result
 // as "hr=XXXXXXXX", until the input ends. Every call opens and releases its own storage, so
 // that nothing is held between calls.
-struct StorageEntries {
-    decltype(&StgOpenStorage) open = nullptr;
-    decltype(&StgCreateDocfile) create = nullptr;
-};
-
-StorageEntries storageEntries(HMODULE library) {
-    return {entryPoint<decltype(&StgOpenStorage)>(library, "StgOpenStorage"),
-            entryPoint<decltype(&StgCreateDocfile)>(library, "StgCreateDocfile")};
-}
-
-HRESULT storageCall(const StorageEntries& entries, const std::string& call, DWORD mode,
+HRESULT storageCall(HMODULE library, const std::string& call, DWORD mode,
                     const std::wstring& path) {
+    const auto open = entryPoint<decltype(&StgOpenStorage)>(library, "StgOpenStorage");
+    const auto create = entryPoint<decltype(&StgCreateDocfile)>(library, "StgCreateDocfile");
     support::ComPtr<IStorage> storage;
-    if (call == "open")
-        return entries.open(path.c_str(), nullptr, mode, nullptr, 0, storage.put());
-    return call == "create" ? entries.create(path.c_str(), mode, 0, storage.put()) : E_INVALIDARG;
+    if (open && call == "open")
+        return open(path.c_str(), nullptr, mode, nullptr, 0, storage.put());
+    return create && call == "create" ? create(path.c_str(), mode, 0, storage.put()) : E_INVALIDARG;
 }
 
 int serveStorageCalls() {
     support::UniqueModule provider(LoadLibraryA("z64STG.dll"));
     support::UniqueModule ole32(LoadLibraryA("ole32.dll"));
     if (!provider || !ole32)
-        return kMissingLibrary;
-    const StorageEntries entries[] = {storageEntries(provider.get()), storageEntries(ole32.get())};
-    if (!entries[0].open || !entries[0].create || !entries[1].open || !entries[1].create)
         return kMissingLibrary;
     char line[4096];
     while (std::fgets(line, sizeof line, stdin)) {
@@ -229,7 +218,7 @@ int serveStorageCalls() {
         if (std::sscanf(line, "%15s %lx %15s %n", call, &mode, api, &pathStart) == 3) {
             std::string path = line + pathStart;
             path.erase(path.find_last_not_of("\r\n") + 1);
-            hr = storageCall(entries[std::strcmp(api, "ole32") == 0 ? 1 : 0], call,
+            hr = storageCall(std::strcmp(api, "ole32") == 0 ? ole32.get() : provider.get(), call,
                              static_cast<DWORD>(mode), widened(path.c_str()));
         }
         std::printf("hr=%08lX\n", static_cast<unsigned long>(hr));
