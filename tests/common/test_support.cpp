@@ -2,6 +2,8 @@
 
 #include <support/unique_resource.h>
 
+#include <psapi.h>
+
 #include <atomic>
 #include <map>
 #include <stdexcept>
@@ -10,6 +12,7 @@ namespace test_support {
 namespace {
 
 std::atomic<unsigned> g_directoryCounter{0};
+constexpr DWORD kConversationEndMilliseconds = 10000;
 
 void removeTree(const std::wstring& folder) {
     WIN32_FIND_DATAW entry;
@@ -60,24 +63,33 @@ std::wstring environmentBlock(const EnvironmentOverrides& overrides) {
 struct StartedProcess {
     support::UniqueHandle process;
     support::UniqueHandle outputReader;
+    support::UniqueHandle inputWriter;
 };
 
-StartedProcess start(const std::wstring& program, const std::wstring& arguments,
-                     const EnvironmentOverrides& overrides, bool captureOutput) {
+// A pipe for a child: the end the child gets is inheritable, the end kept here is not.
+void createPipe(support::UniqueHandle& reader, support::UniqueHandle& writer, bool keepReader) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    support::UniqueHandle reader, writer;
-    if (captureOutput) {
-        if (!CreatePipe(reader.put(), writer.put(), &inheritable, 0))
-            throw std::runtime_error("CreatePipe failed");
-        SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
-    }
+    if (!CreatePipe(reader.put(), writer.put(), &inheritable, 0))
+        throw std::runtime_error("CreatePipe failed");
+    SetHandleInformation(keepReader ? reader.get() : writer.get(), HANDLE_FLAG_INHERIT, 0);
+}
+
+StartedProcess start(const std::wstring& program, const std::wstring& arguments,
+                     const EnvironmentOverrides& overrides, bool captureOutput,
+                     bool feedInput = false) {
+    StartedProcess started;
+    support::UniqueHandle outputWriter, inputReader;
+    if (captureOutput)
+        createPipe(started.outputReader, outputWriter, true);
+    if (feedInput)
+        createPipe(inputReader, started.inputWriter, false);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (captureOutput) {
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writer.get();
+        startup.hStdOutput = outputWriter.get();
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdInput = feedInput ? inputReader.get() : GetStdHandle(STD_INPUT_HANDLE);
     }
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     std::wstring environment = environmentBlock(overrides);
@@ -89,7 +101,8 @@ StartedProcess start(const std::wstring& program, const std::wstring& arguments,
         throw std::runtime_error("CreateProcessW failed for " + narrow(program) + ", error " +
                                  std::to_string(GetLastError()));
     CloseHandle(information.hThread);
-    return {support::UniqueHandle(information.hProcess), std::move(reader)};
+    started.process.reset(information.hProcess);
+    return started;
 }
 
 std::string readAll(HANDLE pipe) {
@@ -232,6 +245,46 @@ HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
     return start(program, arguments, overrides, false).process.release();
 }
 
+ConversingProgram::ConversingProgram(const std::wstring& program, const std::wstring& arguments) {
+    StartedProcess started = start(program, arguments, {}, true, true);
+    process_ = std::move(started.process);
+    input_ = std::move(started.inputWriter);
+    output_ = std::move(started.outputReader);
+}
+
+ConversingProgram::~ConversingProgram() {
+    input_.reset();
+    if (WaitForSingleObject(process_.get(), kConversationEndMilliseconds) != WAIT_OBJECT_0)
+        TerminateProcess(process_.get(), WAIT_TIMEOUT);
+}
+
+std::string ConversingProgram::ask(const std::string& line, DWORD timeoutMilliseconds) {
+    const std::string sent = line + "\n";
+    DWORD count = 0;
+    if (!WriteFile(input_.get(), sent.data(), static_cast<DWORD>(sent.size()), &count, nullptr))
+        return {};
+    // Anonymous pipes have no timed read: look at what is waiting until the line end comes.
+    std::string answer;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start <= timeoutMilliseconds) {
+        char next = 0;
+        if (!PeekNamedPipe(output_.get(), nullptr, 0, nullptr, &count, nullptr))
+            return {};
+        if (count == 0) {
+            Sleep(1);
+            continue;
+        }
+        if (!ReadFile(output_.get(), &next, 1, &count, nullptr))
+            return {};
+        if (next == '\n')
+            return answer;
+        if (next != '\r')
+            answer += next;
+    }
+    TerminateProcess(process_.get(), WAIT_TIMEOUT);
+    return {};
+}
+
 namespace {
 
 bool isHeldByAnother(const std::wstring& path) {
@@ -297,6 +350,13 @@ ShortHeldFileWaits::ShortHeldFileWaits(int retries, DWORD delayMilliseconds, Hel
 ShortHeldFileWaits::~ShortHeldFileWaits() {
     const DocumentedRule& rule = kDocumentedRules[static_cast<int>(kind_)];
     setHeldFileRetry(kind_, rule.retries, rule.delayMilliseconds);
+}
+
+SIZE_T privateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
+    return counters.PrivateUsage;
 }
 
 std::set<std::string> exportedNames(HMODULE module) {

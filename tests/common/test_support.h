@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <support/unique_resource.h>
+
 #include <set>
 #include <string>
 #include <utility>
@@ -77,6 +79,26 @@ void copyProgramFolder(const TemporaryDirectory& folder, const std::wstring& pro
 HANDLE startProgram(const std::wstring& program, const std::wstring& arguments,
                     const EnvironmentOverrides& overrides = {});
 
+// A program that answers each line written to its standard input with one line on its
+// standard output, kept running across many questions. The destructor closes its input,
+// which ends it.
+class ConversingProgram {
+public:
+    ConversingProgram(const std::wstring& program, const std::wstring& arguments);
+    ConversingProgram(const ConversingProgram&) = delete;
+    ConversingProgram& operator=(const ConversingProgram&) = delete;
+    ~ConversingProgram();
+
+    // Sends `line` and returns the answer without its line end; "" when none comes within
+    // `timeoutMilliseconds`, after which the program is ended and every later question fails.
+    std::string ask(const std::string& line, DWORD timeoutMilliseconds = 20000);
+
+private:
+    support::UniqueHandle process_;
+    support::UniqueHandle input_;
+    support::UniqueHandle output_;
+};
+
 // A file that another process (the helper program) holds open without sharing for a
 // while. The constructor returns once the file is held; the destructor waits for the
 // helper to end.
@@ -108,6 +130,20 @@ public:
 
 private:
     HeldWaitKind kind_;
+};
+
+// This process's private memory in bytes, for tests that look for memory left behind.
+SIZE_T privateBytes();
+
+// Writes the settings file beside the library ("tq.ver" in bin/) for one test and removes it
+// afterwards.
+class SettingsFile {
+public:
+    explicit SettingsFile(const std::string& content) { writeFile(path(), content); }
+    SettingsFile(const SettingsFile&) = delete;
+    SettingsFile& operator=(const SettingsFile&) = delete;
+    ~SettingsFile() { DeleteFileW(path().c_str()); }
+    static std::wstring path() { return programDirectory() + L"\\tq.ver"; }
 };
 
 // The names in a loaded module's export directory, as stored (C++ names decorated).

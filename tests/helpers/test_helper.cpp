@@ -1,8 +1,8 @@
 // The one helper process of the Windows tests. It loads every library at run time, so that
 // it can also run from a folder where some of them are missing, and so that a command
-// starts no more than it needs (the share-mode tables start it dozens of times). It prints
-// "key=value" lines and exits with 0 when the command ran, 2 for a usage error, 3 when a
-// library or entry point could not be found, 4 when a file could not be opened.
+// starts no more than it needs. It prints "key=value" lines and exits with 0 when the
+// command ran, 2 for a usage error, 3 when a library or entry point could not be found, 4 when
+// a file could not be opened.
 //
 //   test_helper bridges                 which base library the bridges reach
 //   test_helper delete PATH             delete a file through the library's bridge
@@ -14,9 +14,9 @@
 //   test_helper try-lock PATH OFFSET    whether one byte at OFFSET can be locked now
 //   test_helper create-storage PATH     QVStgCreateStorageW's result, QVStgOpenStorageW's
 //                                       for reading, and CreateStream's in the opened storage
-//   test_helper stg-open PATH MODE [ole32]    StgOpenStorage's answer, "hr=XXXXXXXX" (MODE in
-//                                             hexadecimal), from z64STG.dll or Wine's ole32
-//   test_helper stg-create PATH MODE [ole32]  the same with StgCreateDocfile
+//   test_helper stg-serve               answers lines "open|create MODE provider|ole32 PATH"
+//                                       with StgOpenStorage's or StgCreateDocfile's result,
+//                                       "hr=XXXXXXXX", from z64STG.dll or Wine's ole32
 //   test_helper unload-with-state       a thread makes its message state in z64EVEZE.dll, the
 //                                       library is unloaded while that thread still runs, and
 //                                       the thread then ends
@@ -190,24 +190,40 @@ int createStorage(const char* path) {
     return 0;
 }
 
-// StgOpenStorage or StgCreateDocfile of the provider (or of Wine's ole32) in this process,
-// for the tests of share modes between processes.
-int storageCall(const std::string& command, const char* path, const char* mode, bool ole32) {
-    support::UniqueModule library(LoadLibraryA(ole32 ? "ole32.dll" : "z64STG.dll"));
-    const auto open =
-        library ? entryPoint<decltype(&StgOpenStorage)>(library.get(), "StgOpenStorage") : nullptr;
-    const auto create =
-        library ? entryPoint<decltype(&StgCreateDocfile)>(library.get(), "StgCreateDocfile")
-                : nullptr;
-    if (!open || !create)
-        return kMissingLibrary;
-    const std::wstring name = widened(path);
-    const DWORD access = static_cast<DWORD>(std::strtoul(mode, nullptr, 16));
+// The share-mode tests' second opener: one line "open|create MODE provider|ole32 PATH" (MODE
+// in hexadecimal) at a time, each answered with StgOpenStorage's or StgCreateDocfile's result
+// as "hr=XXXXXXXX", until the input ends. Every call opens and releases its own storage, so
+// that nothing is held between calls.
+HRESULT storageCall(HMODULE library, const std::string& call, DWORD mode,
+                    const std::wstring& path) {
+    const auto open = entryPoint<decltype(&StgOpenStorage)>(library, "StgOpenStorage");
+    const auto create = entryPoint<decltype(&StgCreateDocfile)>(library, "StgCreateDocfile");
     support::ComPtr<IStorage> storage;
-    const HRESULT hr = command == "stg-open"
-                           ? open(name.c_str(), nullptr, access, nullptr, 0, storage.put())
-                           : create(name.c_str(), access, 0, storage.put());
-    std::printf("hr=%08lX\n", static_cast<unsigned long>(hr));
+    if (open && call == "open")
+        return open(path.c_str(), nullptr, mode, nullptr, 0, storage.put());
+    return create && call == "create" ? create(path.c_str(), mode, 0, storage.put()) : E_INVALIDARG;
+}
+
+int serveStorageCalls() {
+    support::UniqueModule provider(LoadLibraryA("z64STG.dll"));
+    support::UniqueModule ole32(LoadLibraryA("ole32.dll"));
+    if (!provider || !ole32)
+        return kMissingLibrary;
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        char call[16] = {}, api[16] = {};
+        unsigned long mode = 0;
+        int pathStart = 0;
+        HRESULT hr = E_INVALIDARG;
+        if (std::sscanf(line, "%15s %lx %15s %n", call, &mode, api, &pathStart) == 3) {
+            std::string path = line + pathStart;
+            path.erase(path.find_last_not_of("\r\n") + 1);
+            hr = storageCall(std::strcmp(api, "ole32") == 0 ? ole32.get() : provider.get(), call,
+                             static_cast<DWORD>(mode), widened(path.c_str()));
+        }
+        std::printf("hr=%08lX\n", static_cast<unsigned long>(hr));
+        std::fflush(stdout);
+    }
     return 0;
 }
 
@@ -271,9 +287,8 @@ int runCommand(int argc, char** argv) {
         return holdFile(argv[2], static_cast<DWORD>(std::atoi(argv[3])));
     if (command == "unload-with-state")
         return unloadWithState();
-    if ((command == "stg-open" || command == "stg-create") && (argc == 4 || argc == 5))
-        return storageCall(command, argv[2], argv[3],
-                           argc == 5 && std::strcmp(argv[4], "ole32") == 0);
+    if (command == "stg-serve")
+        return serveStorageCalls();
     return runBridgeCommand(argc, argv);
 }
 

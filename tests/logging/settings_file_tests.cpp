@@ -11,14 +11,7 @@ namespace {
 std::string binFolder() {
     return test_support::narrow(test_support::programDirectory()) + "\\";
 }
-
-// Writes the settings file beside the library for one test and removes it afterwards.
-class SettingsFile {
-public:
-    explicit SettingsFile(const std::string& content) { test_support::writeFile(path(), content); }
-    ~SettingsFile() { DeleteFileW(path().c_str()); }
-    static std::wstring path() { return test_support::programDirectory() + L"\\tq.ver"; }
-};
+using test_support::SettingsFile;
 
 TEST(SettingsFileTest, LivesBesideTheLibrary) {
     char directory[MAX_PATH] = {}, settings[MAX_PATH] = {};

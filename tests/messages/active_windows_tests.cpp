@@ -1,12 +1,11 @@
 // CActiveQVWindows: the main windows of running instances of every release, found by their
 // class and their "PROP_QVPATH" atom.
+#include "test_support.h"
 #include "unique_window.h"
 
 #include <z64eveze.h>
 
 #include <gtest/gtest.h>
-
-#include <psapi.h>
 
 #include <string>
 #include <utility>
@@ -30,13 +29,6 @@ Found ours(const CActiveQVWindows& list) {
             found.emplace_back(record->hWnd, record->szPath);
     }
     return found;
-}
-
-SIZE_T privateBytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    return counters.PrivateUsage;
 }
 
 class ActiveWindowsTest : public ::testing::Test {
@@ -108,10 +100,10 @@ TEST_F(ActiveWindowsTest, ListsTheMainWindowsOfEveryRelease) {
     EXPECT_TRUE(later.IsEmpty());
 
     delete list.RemoveHead(); // the record is the caller's; the destructor frees the others
-    const SIZE_T before = privateBytes();
+    const SIZE_T before = test_support::privateBytes();
     for (int index = 0; index < 3000; ++index)
         CActiveQVWindows kept; // 6 records of 268 bytes each time: 4.8 MB if they were kept
-    EXPECT_LT(privateBytes(), before + 2 * 1024 * 1024);
+    EXPECT_LT(test_support::privateBytes(), before + 2 * 1024 * 1024);
 }
 
 TEST_F(ActiveWindowsTest, SerializeStoresTheCountAndEachPointer) {

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <psapi.h>
-
 #include <functional>
 #include <string>
 #include <thread>
@@ -75,23 +73,16 @@ TEST_F(ErrorListTest, ThreadsStartFreshAndStayApart) {
 }
 
 TEST_F(ErrorListTest, EndedThreadsLeaveNothingBehind) {
-    const auto privateBytes = [] {
-        PROCESS_MEMORY_COUNTERS_EX counters{};
-        GetProcessMemoryInfo(GetCurrentProcess(),
-                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters);
-        return counters.PrivateUsage;
-    };
     const auto leaveAList = [] { // 4 texts of 16 KB: 12.8 MB over 200 threads if kept
         QVClearErrorList(1);
         collect(std::vector<std::string>(4, std::string(16 * 1024, 'x')));
     };
     for (int index = 0; index < 20; ++index)
         onNewThread(leaveAList);
-    const SIZE_T before = privateBytes();
+    const SIZE_T before = test_support::privateBytes();
     for (int index = 0; index < 200; ++index)
         onNewThread(leaveAList);
-    EXPECT_LT(privateBytes(), before + 4 * 1024 * 1024) << "before " << before;
+    EXPECT_LT(test_support::privateBytes(), before + 4 * 1024 * 1024) << "before " << before;
 }
 
 TEST_F(ErrorListTest, LibraryUnloadsWhileAThreadHoldsAState) {

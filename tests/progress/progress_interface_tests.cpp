@@ -16,7 +16,7 @@
 
 namespace {
 
-using progress_tests::SettingsFile;
+using test_support::SettingsFile;
 
 using progress_tests::kProbe;
 

@@ -58,14 +58,6 @@ private:
     CProcessDockFrame frame_;
 };
 
-// Writes the settings file beside the library for one test and removes it afterwards.
-class SettingsFile {
-public:
-    explicit SettingsFile(const std::string& content) { test_support::writeFile(path(), content); }
-    ~SettingsFile() { DeleteFileW(path().c_str()); }
-    static std::wstring path() { return test_support::programDirectory() + L"\\tq.ver"; }
-};
-
 // The stand-in shell's counts, read through its test-only entry.
 inline ShellStateCounts shellCounts(HMODULE shell) {
     ShellStateCounts counts{};

@@ -28,20 +28,25 @@ constexpr DWORD kSingleWriterReader = STGM_DIRECT_SWMR | kRead | kDenyNone;
 
 enum class Call { open, create };
 
-HRESULT callInHelper(const StorageApi& api, const std::wstring& path, DWORD mode, Call call) {
-    wchar_t hex[16];
-    std::swprintf(hex, 16, L"%lX", static_cast<unsigned long>(mode));
-    std::wstring arguments = std::wstring(call == Call::open ? L"stg-open" : L"stg-create") +
-                             L" \"" + path + L"\" " + hex;
-    if (&api == &ole32Api())
-        arguments += L" ole32";
-    const test_support::ProcessResult result = test_support::runProgram(
-        test_support::programDirectory() + L"\\test_helper.exe", arguments);
-    unsigned long hr = 0;
-    if (result.exitCode != 0 || std::sscanf(result.output.c_str(), "hr=%lX", &hr) != 1)
-        return E_UNEXPECTED;
-    return static_cast<HRESULT>(hr);
-}
+// The second opener in another process: one helper answers every call of a test, opening and
+// releasing its own storage each time.
+class OtherProcess {
+public:
+    HRESULT call(const StorageApi& api, const std::wstring& path, DWORD mode, Call call) {
+        char request[48];
+        std::snprintf(request, sizeof request, "%s %lX %s ", call == Call::open ? "open" : "create",
+                      static_cast<unsigned long>(mode), &api == &ole32Api() ? "ole32" : "provider");
+        unsigned long hr = 0;
+        if (std::sscanf(helper_.ask(request + test_support::narrow(path)).c_str(), "hr=%lX", &hr) !=
+            1)
+            return E_UNEXPECTED;
+        return static_cast<HRESULT>(hr);
+    }
+
+private:
+    test_support::ConversingProgram helper_{test_support::programDirectory() + L"\\test_helper.exe",
+                                            L"stg-serve"};
+};
 
 HRESULT callHere(const StorageApi& api, const std::wstring& path, DWORD mode, Call call) {
     ComPtr<IStorage> storage;
@@ -107,6 +112,7 @@ void makeSharedDocument(const std::wstring& path) {
 } // namespace
 
 TEST_F(ShareModes, SecondOpenersAnswerAsOle32Does) {
+    OtherProcess other;
     for (const ShareRow& row : kShareRows) {
         SCOPED_TRACE(row.label);
         makeSharedDocument(path);
@@ -118,13 +124,13 @@ TEST_F(ShareModes, SecondOpenersAnswerAsOle32Does) {
             ASSERT_EQ(api->openStorage(path.c_str(), nullptr, row.held, nullptr, 0, held.put()),
                       S_OK);
             EXPECT_EQ(callHere(*api, path, row.second, row.call), expected) << "in this process";
-            EXPECT_EQ(callInHelper(*api, path, row.second, row.call), expected)
+            EXPECT_EQ(other.call(*api, path, row.second, row.call), expected)
                 << "in another process";
             // Both keep their locks where ole32 keeps them, so a document held by one is
             // refused to the other alike.
-            const StorageApi& other = api == &providerApi() ? ole32Api() : providerApi();
+            const StorageApi& otherApi = api == &providerApi() ? ole32Api() : providerApi();
             if (!row.wineDiffers && row.call == kOpen) {
-                EXPECT_EQ(callHere(other, path, row.second, row.call), expected)
+                EXPECT_EQ(callHere(otherApi, path, row.second, row.call), expected)
                     << "through the other implementation";
             }
             // A refused creation leaves the document as it was (Wine's ole32 empties it first).
@@ -139,17 +145,19 @@ TEST_F(ShareModes, SecondOpenersAnswerAsOle32Does) {
 }
 
 TEST_F(ShareModes, ReleasingTheRootLetsOthersIn) {
+    OtherProcess other;
     ComPtr<IStorage> root = createDocument(providerApi(), path);
     ComPtr<IStream> child;
     ASSERT_EQ(root->CreateStream(L"S", kCreateMode, 0, 0, child.put()), S_OK);
-    EXPECT_EQ(callInHelper(providerApi(), path, kRead | kDenyWrite, kOpen), STG_E_SHAREVIOLATION);
+    EXPECT_EQ(other.call(providerApi(), path, kRead | kDenyWrite, kOpen), STG_E_SHAREVIOLATION);
     root.reset();
     // The stream is still referenced, but the file and its locks go with the root.
-    EXPECT_EQ(callInHelper(providerApi(), path, kRead | kExclusive, kOpen), S_OK);
+    EXPECT_EQ(other.call(providerApi(), path, kRead | kExclusive, kOpen), S_OK);
     EXPECT_EQ(child->Write("x", 1, nullptr), STG_E_REVERTED);
 }
 
 TEST_F(ShareModes, TheSingleWriterChangesNothingWithoutWriteAccess) {
+    OtherProcess other;
     makeSharedDocument(path);
     ComPtr<IStorage> writer = openDocument(providerApi(), path, kSingleWriter);
     ComPtr<IStorage> reader = openDocument(providerApi(), path, kSingleWriterReader);
@@ -167,7 +175,7 @@ TEST_F(ShareModes, TheSingleWriterChangesNothingWithoutWriteAccess) {
     ASSERT_EQ(lock->WaitForWriteAccess(0), S_OK);
     EXPECT_EQ(lock->WaitForWriteAccess(0), S_FALSE);
     EXPECT_EQ(lock->HaveWriteAccess(), S_OK);
-    EXPECT_EQ(callInHelper(providerApi(), path, kSingleWriterReader, kOpen), STG_E_SHAREVIOLATION)
+    EXPECT_EQ(other.call(providerApi(), path, kSingleWriterReader, kOpen), STG_E_SHAREVIOLATION)
         << "new readers wait for the writer";
     writeStream(writer.get(), L"New", "written");
     ASSERT_EQ(lock->ReleaseWriteAccess(), S_OK);
