@@ -428,11 +428,26 @@ Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
     return Status::ok;
 }
 
+// Whether every entry of the page links to the sector after its own, the last one to a sector
+// that exists: the common page of a long stream, kept without entries and with no more check.
+bool Fat::insideOneRun(const std::uint8_t* bytes, std::uint64_t base) const {
+    if (base + entriesPerPage_ >= loadLimit_)
+        return false;
+    for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
+        if (load32(bytes + 4 * k) != base + k + 1)
+            return false;
+    return true;
+}
+
 Status Fat::loadPage(std::size_t index) {
     ENGINE_RETURN_IF_FAILED(locatePage(index));
     const std::uint8_t* bytes = nullptr;
     ENGINE_RETURN_IF_FAILED(readPageBytes(index, &bytes));
     const std::uint64_t base = pageBase(index);
+    if (insideOneRun(bytes, base)) {
+        pages_.put(index, newPage(Entries(pageBase(index), entriesPerPage_)));
+        return Status::ok;
+    }
     std::vector<std::uint32_t> entries(entriesPerPage_);
     for (std::uint32_t k = 0; k < entriesPerPage_; ++k) {
         std::uint32_t entry = load32(bytes + 4 * k);

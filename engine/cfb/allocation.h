@@ -145,6 +145,8 @@ private:
         // `count` entries of `value`, the first one for sector `base`.
         Entries(std::uint32_t base, std::uint32_t count, std::uint32_t value);
         Entries(std::uint32_t base, std::vector<std::uint32_t> values);
+        // `count` entries, each linking to the sector after its own.
+        Entries(std::uint32_t base, std::uint32_t count) : base_(base), count_(count) {}
 
         [[nodiscard]] bool linked() const { return values_.empty(); }
         [[nodiscard]] std::uint32_t at(std::uint32_t k) const {
@@ -201,6 +203,7 @@ private:
     };
 
     [[nodiscard]] Status loadPage(std::size_t index);
+    [[nodiscard]] bool insideOneRun(const std::uint8_t* bytes, std::uint64_t base) const;
     // The bytes of FAT page `index`, read together with the pages after it that lie in the
     // sectors right after its own and are not loaded yet.
     [[nodiscard]] Status readPageBytes(std::size_t index, const std::uint8_t** bytes);
