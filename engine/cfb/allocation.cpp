@@ -16,6 +16,10 @@ namespace {
 constexpr std::uint32_t fatReadAheadBytes = 64u << 10;
 // DIFAT sectors read with one call at most (each lists 127 or 1023 FAT pages).
 constexpr std::size_t maxDifatSectorsPerRead = 256;
+// The location of a FAT page listed by a DIFAT sector that was read but whose entries are
+// not taken yet (no sector number reaches it: it lies between the regular sectors and the
+// sentinels).
+constexpr std::uint32_t unparsedLocation = maxRegularSector + 1;
 
 } // namespace
 
@@ -211,6 +215,9 @@ void Fat::createEmpty() {
     committedTables_.clear();
     tablesKnown_ = true; // nothing is committed yet
     difatSectors_.clear();
+    highestDifatSector_ = 0;
+    difatBytes_.clear();
+    difatParsed_.clear();
     nextDifatSector_ = endOfChain;
     declaredDifatSectors_ = 0;
     pagesOnDisk_ = 0;
@@ -230,23 +237,41 @@ Status Fat::checkNextDifatSector() {
                     describe("the DIFAT locates ", locations_.size(), " of ", pagesOnDisk_,
                              " FAT sectors: DIFAT sector ", n, " of ", declaredDifatSectors_,
                              " would be sector ", sector, " in a file of ", fileSectors_));
-    if (std::find(difatSectors_.begin(), difatSectors_.end(), sector) != difatSectors_.end())
+    // A chain that only climbs, as this engine writes it, cannot loop: the earlier sectors
+    // are searched only for a link that goes back.
+    const bool climbs = n == 0 || sector > highestDifatSector_;
+    if (!climbs &&
+        std::find(difatSectors_.begin(), difatSectors_.end(), sector) != difatSectors_.end())
         return fail(Status::docfileCorrupt,
                     describe("the DIFAT chain loops back to sector ", sector));
     return Status::ok;
 }
 
-Status Fat::takeDifatSector(const std::uint8_t* bytes) {
+void Fat::takeDifatSector(const std::uint8_t* bytes) {
     difatSectors_.push_back(nextDifatSector_);
-    for (std::uint32_t k = 0; k + 1 < entriesPerPage_ && locations_.size() < pagesOnDisk_; ++k) {
-        const std::uint32_t location = load32(bytes + 4 * k);
+    highestDifatSector_ = std::max(highestDifatSector_, nextDifatSector_);
+    difatParsed_.push_back(false);
+    const std::size_t listed =
+        std::min<std::size_t>(entriesPerPage_ - 1, pagesOnDisk_ - locations_.size());
+    locations_.resize(locations_.size() + listed, unparsedLocation);
+    nextDifatSector_ = load32(bytes + 4 * (entriesPerPage_ - 1));
+}
+
+Status Fat::parseDifatSector(std::size_t n) {
+    const std::size_t perSector = entriesPerPage_ - 1;
+    const std::uint8_t* bytes = difatBytes_.data() + n * file_.sectorSize();
+    const std::size_t first = headerDifatEntries + n * perSector;
+    const std::size_t end = std::min(first + perSector, locations_.size());
+    for (std::size_t page = first; page < end; ++page) {
+        const std::uint32_t location = load32(bytes + 4 * (page - first));
         if (location >= fileSectors_)
             return fail(Status::docfileCorrupt,
-                        describe("FAT sector ", locations_.size(), " is located at sector ",
-                                 location, ", past the last sector ", fileSectors_));
-        locations_.push_back(location);
+                        describe("FAT sector ", page, " is located at sector ", location,
+                                 ", past the last sector ", fileSectors_, " (DIFAT sector ", n,
+                                 ")"));
+        locations_[page] = location;
     }
-    nextDifatSector_ = load32(bytes + 4 * (entriesPerPage_ - 1));
+    difatParsed_[n] = true;
     return Status::ok;
 }
 
@@ -256,24 +281,50 @@ Status Fat::readDifatSectors(std::size_t wanted) {
     const std::size_t count =
         std::min<std::size_t>({wanted, maxDifatSectorsPerRead, fileSectors_ - first,
                                declaredDifatSectors_ - difatSectors_.size()});
-    std::vector<std::uint8_t>& bytes = sectorBuffer_;
-    bytes.resize(count * file_.sectorSize());
-    ENGINE_RETURN_IF_FAILED(file_.read(file_.offsetOf(first), bytes.data(), bytes.size()));
-    ENGINE_RETURN_IF_FAILED(takeDifatSector(bytes.data()));
-    for (std::size_t j = 1; j < count && nextDifatSector_ == first + j; ++j) {
-        ENGINE_RETURN_IF_FAILED(checkNextDifatSector());
-        ENGINE_RETURN_IF_FAILED(takeDifatSector(bytes.data() + j * file_.sectorSize()));
+    const std::size_t sectorSize = file_.sectorSize();
+    // Read straight behind the sectors already kept; what the chain does not take is cut off.
+    const std::size_t kept = difatBytes_.size();
+    difatBytes_.resize(kept + count * sectorSize);
+    Status status =
+        file_.readOnce(file_.offsetOf(first), difatBytes_.data() + kept, count * sectorSize);
+    std::size_t taken = 0;
+    if (!failed(status)) {
+        takeDifatSector(difatBytes_.data() + kept);
+        for (taken = 1; taken < count && nextDifatSector_ == first + taken; ++taken) {
+            status = checkNextDifatSector();
+            if (failed(status))
+                break;
+            takeDifatSector(difatBytes_.data() + kept + taken * sectorSize);
+        }
     }
-    return Status::ok;
+    difatBytes_.resize(kept + taken * sectorSize);
+    return status;
 }
 
 // The DIFAT sectors still needed to locate a page are read with one call as far as they lie
 // side by side, as this engine writes them: opening a large version 3 file, whose directory
-// sits past the pages the header locates, then costs the same calls as a small one.
+// sits past the pages the header locates, then costs the same calls as a small one. Only the
+// DIFAT sector that lists the page has its entries taken, so that the work does not grow
+// with the number of DIFAT sectors before it.
 Status Fat::locatePage(std::size_t index) {
+    if (index >= pagesOnDisk_)
+        return Status::ok;
     const std::size_t perSector = entriesPerPage_ - 1;
-    while (index >= locations_.size() && index < pagesOnDisk_)
+    while (index >= locations_.size())
         ENGINE_RETURN_IF_FAILED(readDifatSectors((index - locations_.size()) / perSector + 1));
+    if (index < headerDifatEntries)
+        return Status::ok;
+    const std::size_t n = (index - headerDifatEntries) / perSector;
+    return difatParsed_[n] ? Status::ok : parseDifatSector(n);
+}
+
+Status Fat::locateAllPages() {
+    if (pagesOnDisk_ == 0)
+        return Status::ok;
+    ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1));
+    for (std::size_t n = 0; n < difatParsed_.size(); ++n)
+        if (!difatParsed_[n])
+            ENGINE_RETURN_IF_FAILED(parseDifatSector(n));
     return Status::ok;
 }
 
@@ -336,6 +387,15 @@ void Fat::Entries::set(std::uint32_t k, std::uint32_t value) {
         std::vector<std::uint32_t>().swap(values_);
 }
 
+void Fat::PageTable::put(std::size_t index, std::unique_ptr<Page> page) {
+    const std::size_t group = index >> groupShift;
+    if (groups_.size() <= group)
+        groups_.resize(group + 1);
+    if (!groups_[group])
+        groups_[group] = std::make_unique<Group>();
+    (*groups_[group])[index & (groupSize - 1)] = std::move(page);
+}
+
 std::unique_ptr<Fat::Page> Fat::newPage(Entries entries) {
     return std::make_unique<Page>(Page{false, std::move(entries), nullptr});
 }
@@ -353,9 +413,9 @@ Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
     }
     const std::uint32_t most = index == aheadNextPage_ ? fatReadAheadBytes / sectorSize : 1;
     std::uint32_t count = 1;
+    // Pages whose DIFAT sector is not taken yet hold unparsedLocation and end the stretch.
     while (count < most && index + count < std::min(locations_.size(), pagesOnDisk_) &&
-           locations_[index + count] == location + count &&
-           (index + count >= pages_.size() || !pages_[index + count]))
+           locations_[index + count] == location + count && !pages_.find(index + count))
         ++count;
     aheadCount_ = 0;
     aheadFirst_ = location;
@@ -368,11 +428,26 @@ Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
     return Status::ok;
 }
 
+// Whether every entry of the page links to the sector after its own, the last one to a sector
+// that exists: the common page of a long stream, kept without entries and with no more check.
+bool Fat::insideOneRun(const std::uint8_t* bytes, std::uint64_t base) const {
+    if (base + entriesPerPage_ >= loadLimit_)
+        return false;
+    for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
+        if (load32(bytes + 4 * k) != base + k + 1)
+            return false;
+    return true;
+}
+
 Status Fat::loadPage(std::size_t index) {
     ENGINE_RETURN_IF_FAILED(locatePage(index));
     const std::uint8_t* bytes = nullptr;
     ENGINE_RETURN_IF_FAILED(readPageBytes(index, &bytes));
     const std::uint64_t base = pageBase(index);
+    if (insideOneRun(bytes, base)) {
+        pages_.put(index, newPage(Entries(pageBase(index), entriesPerPage_)));
+        return Status::ok;
+    }
     std::vector<std::uint32_t> entries(entriesPerPage_);
     for (std::uint32_t k = 0; k < entriesPerPage_; ++k) {
         std::uint32_t entry = load32(bytes + 4 * k);
@@ -384,37 +459,32 @@ Status Fat::loadPage(std::size_t index) {
                                  ", past the last sector ", loadLimit_));
         entries[k] = entry;
     }
-    if (pages_.size() <= index)
-        pages_.resize(index + 1);
-    pages_[index] = newPage(Entries(pageBase(index), std::move(entries)));
+    pages_.put(index, newPage(Entries(pageBase(index), std::move(entries))));
     return Status::ok;
 }
 
 Status Fat::pageFor(std::uint32_t sector, Page** page) {
     const std::size_t index = sector >> pageShift_;
-    if (index < pages_.size() && pages_[index]) {
-        *page = pages_[index].get();
+    if (Page* found = pages_.find(index)) {
+        *page = found;
         return Status::ok;
     }
     if (index < pagesOnDisk_) {
         ENGINE_RETURN_IF_FAILED(loadPage(index));
-        *page = pages_[index].get();
+        *page = pages_.find(index);
         return Status::ok;
     }
     // A page past the file's FAT: new, placed at the next commit, after every page the file
     // already has.
-    if (pagesOnDisk_ > 0)
-        ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1));
-    if (pages_.size() <= index)
-        pages_.resize(index + 1);
+    ENGINE_RETURN_IF_FAILED(locateAllPages());
     while (locations_.size() <= index) {
         auto fresh = newPage(Entries(pageBase(locations_.size()), entriesPerPage_, freeSector));
         fresh->dirty = true;
-        pages_[locations_.size()] = std::move(fresh);
+        pages_.put(locations_.size(), std::move(fresh));
         locations_.push_back(freeSector);
         difatChanged_ = true;
     }
-    *page = pages_[index].get();
+    *page = pages_.find(index);
     return Status::ok;
 }
 
@@ -529,8 +599,7 @@ Status Fat::learnCommittedTables() {
     if (tablesKnown_)
         return Status::ok;
     // Read on the first change only, so that opening to read costs no more for a large file.
-    if (pagesOnDisk_ > 0)
-        ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1));
+    ENGINE_RETURN_IF_FAILED(locateAllPages());
     committedTables_.insert(locations_.begin(), locations_.begin() + pagesOnDisk_);
     committedTables_.insert(difatSectors_.begin(), difatSectors_.end());
     tablesKnown_ = true;
@@ -691,8 +760,10 @@ std::size_t Fat::difatSectorsNeeded() const {
 }
 
 Status Fat::relocateChangedPages(bool* moved) {
-    for (std::size_t i = 0; i < locations_.size() && i < pages_.size(); ++i) {
-        if (!pages_[i] || !pages_[i]->dirty)
+    // Relocating a page may change pages after it, which this loop then reaches.
+    for (std::size_t i = 0; i < locations_.size(); ++i) {
+        const Page* page = pages_.find(i);
+        if (!page || !page->dirty)
             continue;
         const std::uint32_t old = locations_[i];
         bool usedByCommit = old == freeSector;
@@ -759,8 +830,7 @@ Status Fat::writeDifat() {
 }
 
 Status Fat::writeForCommit(Header* header) {
-    if (pagesOnDisk_ > 0)
-        ENGINE_RETURN_IF_FAILED(locatePage(pagesOnDisk_ - 1)); // the whole DIFAT is rewritten
+    ENGINE_RETURN_IF_FAILED(locateAllPages()); // the whole DIFAT is rewritten
     bool moved = true;
     while (moved) {
         moved = false;
@@ -772,11 +842,12 @@ Status Fat::writeForCommit(Header* header) {
         ENGINE_RETURN_IF_FAILED(relocateDifat(&moved));
     }
     std::vector<std::uint8_t> bytes(file_.sectorSize());
-    for (std::size_t i = 0; i < locations_.size() && i < pages_.size(); ++i) {
-        if (!pages_[i] || !pages_[i]->dirty)
+    for (std::size_t i = 0; i < locations_.size(); ++i) {
+        const Page* page = pages_.find(i);
+        if (!page || !page->dirty)
             continue;
         for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
-            store32(bytes.data() + 4 * k, pages_[i]->entries.at(k));
+            store32(bytes.data() + 4 * k, page->entries.at(k));
         ENGINE_RETURN_IF_FAILED(
             file_.write(file_.offsetOf(locations_[i]), bytes.data(), bytes.size()));
     }
@@ -791,15 +862,15 @@ Status Fat::writeForCommit(Header* header) {
 }
 
 void Fat::markCommitted() {
-    for (auto& page : pages_) {
-        if (!page)
-            continue;
-        page->dirty = false;
-        page->committed.reset();
-    }
+    pages_.forEach([](Page& page) {
+        page.dirty = false;
+        page.committed.reset();
+    });
     difatChanged_ = false;
     aheadCount_ = 0; // the sectors it holds may be reused from now on
     pagesOnDisk_ = locations_.size();
+    difatBytes_.clear(); // every DIFAT sector was taken before the commit wrote it
+    difatParsed_.assign(difatSectors_.size(), true);
     committedTables_.clear();
     committedTables_.insert(locations_.begin(), locations_.end());
     committedTables_.insert(difatSectors_.begin(), difatSectors_.end());

@@ -11,6 +11,7 @@
 #include "cfb/format.h"
 #include "cfb/sector_file.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -144,6 +145,8 @@ private:
         // `count` entries of `value`, the first one for sector `base`.
         Entries(std::uint32_t base, std::uint32_t count, std::uint32_t value);
         Entries(std::uint32_t base, std::vector<std::uint32_t> values);
+        // `count` entries, each linking to the sector after its own.
+        Entries(std::uint32_t base, std::uint32_t count) : base_(base), count_(count) {}
 
         [[nodiscard]] bool linked() const { return values_.empty(); }
         [[nodiscard]] std::uint32_t at(std::uint32_t k) const {
@@ -171,7 +174,36 @@ private:
         std::unique_ptr<Entries> committed;
     };
 
+    // The pages read or created, by index, kept in groups allocated as they are first used,
+    // so that a page far into a large FAT costs no table sized by its index.
+    class PageTable {
+    public:
+        [[nodiscard]] Page* find(std::size_t index) const {
+            const std::size_t group = index >> groupShift;
+            return group < groups_.size() && groups_[group]
+                       ? (*groups_[group])[index & (groupSize - 1)].get()
+                       : nullptr;
+        }
+        void put(std::size_t index, std::unique_ptr<Page> page);
+        void clear() { groups_.clear(); }
+        template <typename Visit>
+        void forEach(Visit visit) {
+            for (auto& group : groups_)
+                if (group)
+                    for (auto& page : *group)
+                        if (page)
+                            visit(*page);
+        }
+
+    private:
+        static constexpr std::size_t groupShift = 7;
+        static constexpr std::size_t groupSize = std::size_t{1} << groupShift;
+        using Group = std::array<std::unique_ptr<Page>, groupSize>;
+        std::vector<std::unique_ptr<Group>> groups_;
+    };
+
     [[nodiscard]] Status loadPage(std::size_t index);
+    [[nodiscard]] bool insideOneRun(const std::uint8_t* bytes, std::uint64_t base) const;
     // The bytes of FAT page `index`, read together with the pages after it that lie in the
     // sectors right after its own and are not loaded yet.
     [[nodiscard]] Status readPageBytes(std::size_t index, const std::uint8_t** bytes);
@@ -180,13 +212,18 @@ private:
     [[nodiscard]] std::uint32_t pageBase(std::size_t index) const;
     [[nodiscard]] Status pageFor(std::uint32_t sector, Page** page);
     [[nodiscard]] Status locatePage(std::size_t index);
+    // Locates every page the file's DIFAT lists, as a change of the tables needs them.
+    [[nodiscard]] Status locateAllPages();
     [[nodiscard]] Status learnCommittedTables();
-    // The DIFAT chain, read from nextDifatSector_: checks the next sector's number, takes
-    // the page locations of a sector read, and reads up to `wanted` sectors (at least one)
-    // with one call as far as they lie side by side.
+    // The DIFAT chain, read from nextDifatSector_: checks the next sector's number, keeps a
+    // sector read (its page locations marked unparsedLocation until it is parsed), and reads
+    // up to `wanted` sectors (at least one) with one call as far as they lie side by side.
     [[nodiscard]] Status checkNextDifatSector();
-    [[nodiscard]] Status takeDifatSector(const std::uint8_t* bytes);
+    void takeDifatSector(const std::uint8_t* bytes);
     [[nodiscard]] Status readDifatSectors(std::size_t wanted);
+    // Checks and takes the page locations that DIFAT sector `n` (counted along the chain)
+    // lists.
+    [[nodiscard]] Status parseDifatSector(std::size_t n);
     [[nodiscard]] Status appendSector(std::uint32_t* sector);
     // Appends up to `wanted` consecutive sectors at once, linked as one run; none when the
     // range-lock sector or a size limit is next (appendSector then deals with it).
@@ -217,8 +254,7 @@ private:
     // Per FAT sector: its location (freeSector until placed) once the DIFAT was read that far,
     // and its entries once read.
     std::vector<std::uint32_t> locations_;
-    std::vector<std::unique_ptr<Page>> pages_;
-    std::vector<std::uint8_t> sectorBuffer_;
+    PageTable pages_;
     // FAT sectors read ahead, as bytes: a long chain is walked with a few large reads of the
     // FAT rather than one per sector. Each page is still checked only when first used.
     std::vector<std::uint8_t> aheadBytes_;
@@ -230,6 +266,11 @@ private:
     // The DIFAT is read lazily, one sector when a FAT page it locates is first needed, so
     // that opening a large file costs no more than opening a small one.
     std::vector<std::uint32_t> difatSectors_;
+    // The bytes of each DIFAT sector read, and whether its page locations were taken: a
+    // sector's entries are checked and taken only when a page it lists is first needed.
+    std::vector<std::uint8_t> difatBytes_;
+    std::vector<bool> difatParsed_;
+    std::uint32_t highestDifatSector_ = 0;
     std::uint32_t nextDifatSector_ = endOfChain;
     std::uint32_t declaredDifatSectors_ = 0;
     std::size_t pagesOnDisk_ = 0; // pages the file's DIFAT lists (locations_ grows to them)

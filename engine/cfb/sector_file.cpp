@@ -61,7 +61,7 @@ Status SectorFile::read(std::uint64_t offset, void* buffer, std::size_t count) {
         if (overlapsPending(offset, block))
             ENGINE_RETURN_IF_FAILED(writeBuffered());
         if (cacheCapacity_ < block) {
-            cache_ = std::make_unique<std::uint8_t[]>(block);
+            cache_ = std::make_unique_for_overwrite<std::uint8_t[]>(block);
             cacheCapacity_ = block;
         }
         cacheOffset_ = offset;
@@ -71,6 +71,15 @@ Status SectorFile::read(std::uint64_t offset, void* buffer, std::size_t count) {
     }
     std::memcpy(buffer, cache_.get() + (offset - cacheOffset_), count);
     return Status::ok;
+}
+
+Status SectorFile::readOnce(std::uint64_t offset, void* buffer, std::size_t count) {
+    if (count == 0)
+        return Status::ok;
+    if (overlapsPending(offset, count))
+        ENGINE_RETURN_IF_FAILED(writeBuffered());
+    sequentialEnd_ = offset + count;
+    return readThrough(offset, buffer, count);
 }
 
 void SectorFile::updateCache(std::uint64_t offset, const std::uint8_t* data, std::size_t count) {

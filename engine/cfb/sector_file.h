@@ -25,6 +25,9 @@ public:
     [[nodiscard]] Status initialize();
     // Reads `count` bytes; bytes past the end of the array read as zero.
     [[nodiscard]] Status read(std::uint64_t offset, void* buffer, std::size_t count);
+    // As read, straight into `buffer` and past the read-ahead block: for tables that are read
+    // once and kept by the caller.
+    [[nodiscard]] Status readOnce(std::uint64_t offset, void* buffer, std::size_t count);
     [[nodiscard]] Status write(std::uint64_t offset, const void* buffer, std::size_t count);
     // Sends buffered writes to the array, without asking it to make them durable.
     [[nodiscard]] Status writeBuffered();

@@ -130,12 +130,14 @@ HRESULT LockBytesByteArray::publishChanges(ILockBytes* bytes,
         hr = bytes->Flush();
     if (SUCCEEDED(hr) && headerChanged)
         hr = writeRange(bytes, contents, 0, std::min(kHeaderSize, size));
-    if (SUCCEEDED(hr) && stat.cbSize.QuadPart > size) {
+    const bool shrinks = stat.cbSize.QuadPart > size;
+    if (SUCCEEDED(hr) && shrinks) {
         ULARGE_INTEGER newSize;
         newSize.QuadPart = size;
         hr = bytes->SetSize(newSize); // only once the header no longer needs what is cut off
     }
-    if (SUCCEEDED(hr))
+    // Durable already when neither the header nor the size changed after the first flush.
+    if (SUCCEEDED(hr) && (headerChanged || shrinks))
         hr = bytes->Flush();
     if (FAILED(hr)) {
         // Written again by the next attempt, with whatever changes meanwhile.
