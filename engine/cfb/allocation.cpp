@@ -16,10 +16,6 @@ namespace {
 constexpr std::uint32_t fatReadAheadBytes = 64u << 10;
 // DIFAT sectors read with one call at most (each lists 127 or 1023 FAT pages).
 constexpr std::size_t maxDifatSectorsPerRead = 256;
-// The location of a FAT page listed by a DIFAT sector that was read but whose entries are
-// not taken yet (no sector number reaches it: it lies between the regular sectors and the
-// sentinels).
-constexpr std::uint32_t unparsedLocation = maxRegularSector + 1;
 
 } // namespace
 
@@ -253,7 +249,7 @@ void Fat::takeDifatSector(const std::uint8_t* bytes) {
     difatParsed_.push_back(false);
     const std::size_t listed =
         std::min<std::size_t>(entriesPerPage_ - 1, pagesOnDisk_ - locations_.size());
-    locations_.resize(locations_.size() + listed, unparsedLocation);
+    locations_.grow(listed);
     nextDifatSector_ = load32(bytes + 4 * (entriesPerPage_ - 1));
 }
 
@@ -269,7 +265,7 @@ Status Fat::parseDifatSector(std::size_t n) {
                         describe("FAT sector ", page, " is located at sector ", location,
                                  ", past the last sector ", fileSectors_, " (DIFAT sector ", n,
                                  ")"));
-        locations_[page] = location;
+        locations_.set(page, location);
     }
     difatParsed_[n] = true;
     return Status::ok;
@@ -396,6 +392,13 @@ void Fat::PageTable::put(std::size_t index, std::unique_ptr<Page> page) {
     (*groups_[group])[index & (groupSize - 1)] = std::move(page);
 }
 
+void Fat::LocationTable::addGroup(std::size_t group) {
+    if (groups_.size() <= group)
+        groups_.resize(group + 1);
+    groups_[group] = std::make_unique<Group>();
+    groups_[group]->fill(unset);
+}
+
 std::unique_ptr<Fat::Page> Fat::newPage(Entries entries) {
     return std::make_unique<Page>(Page{false, std::move(entries), nullptr});
 }
@@ -406,16 +409,17 @@ std::uint32_t Fat::pageBase(std::size_t index) const {
 
 Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
     const std::uint32_t sectorSize = file_.sectorSize();
-    const std::uint32_t location = locations_[index];
+    const std::uint32_t location = locations_.at(index);
     if (location - aheadFirst_ < aheadCount_) {
         *bytes = aheadBytes_.data() + std::size_t{location - aheadFirst_} * sectorSize;
         return Status::ok;
     }
     const std::uint32_t most = index == aheadNextPage_ ? fatReadAheadBytes / sectorSize : 1;
     std::uint32_t count = 1;
-    // Pages whose DIFAT sector is not taken yet hold unparsedLocation and end the stretch.
+    // Pages whose DIFAT sector is not taken yet read as LocationTable::unset and end the
+    // stretch.
     while (count < most && index + count < std::min(locations_.size(), pagesOnDisk_) &&
-           locations_[index + count] == location + count && !pages_.find(index + count))
+           locations_.at(index + count) == location + count && !pages_.find(index + count))
         ++count;
     aheadCount_ = 0;
     aheadFirst_ = location;
@@ -536,7 +540,7 @@ Status Fat::changedPageFor(std::uint32_t sector, Page** page) {
     ENGINE_RETURN_IF_FAILED(pageFor(sector, page));
     if (!(*page)->dirty) {
         (*page)->dirty = true;
-        if (locations_[sector >> pageShift_] != freeSector && !(*page)->committed)
+        if (locations_.at(sector >> pageShift_) != freeSector && !(*page)->committed)
             (*page)->committed = std::make_unique<Entries>((*page)->entries);
     }
     return Status::ok;
@@ -600,7 +604,8 @@ Status Fat::learnCommittedTables() {
         return Status::ok;
     // Read on the first change only, so that opening to read costs no more for a large file.
     ENGINE_RETURN_IF_FAILED(locateAllPages());
-    committedTables_.insert(locations_.begin(), locations_.begin() + pagesOnDisk_);
+    for (std::size_t i = 0; i < pagesOnDisk_; ++i)
+        committedTables_.insert(locations_.at(i));
     committedTables_.insert(difatSectors_.begin(), difatSectors_.end());
     tablesKnown_ = true;
     return Status::ok;
@@ -765,7 +770,7 @@ Status Fat::relocateChangedPages(bool* moved) {
         const Page* page = pages_.find(i);
         if (!page || !page->dirty)
             continue;
-        const std::uint32_t old = locations_[i];
+        const std::uint32_t old = locations_.at(i);
         bool usedByCommit = old == freeSector;
         if (!usedByCommit)
             ENGINE_RETURN_IF_FAILED(committedUses(old, &usedByCommit));
@@ -776,7 +781,7 @@ Status Fat::relocateChangedPages(bool* moved) {
         ENGINE_RETURN_IF_FAILED(setNext(fresh, fatSectorMark));
         if (old != freeSector)
             ENGINE_RETURN_IF_FAILED(release(old));
-        locations_[i] = fresh;
+        locations_.set(i, fresh);
         difatChanged_ = true;
         *moved = true;
     }
@@ -819,7 +824,8 @@ Status Fat::writeDifat() {
     for (std::size_t j = 0; j < difatSectors_.size(); ++j) {
         for (std::size_t k = 0; k < perSector; ++k) {
             const std::size_t page = headerDifatEntries + j * perSector + k;
-            store32(bytes.data() + 4 * k, page < locations_.size() ? locations_[page] : freeSector);
+            store32(bytes.data() + 4 * k,
+                    page < locations_.size() ? locations_.at(page) : freeSector);
         }
         const std::uint32_t next = j + 1 < difatSectors_.size() ? difatSectors_[j + 1] : endOfChain;
         store32(bytes.data() + 4 * perSector, next);
@@ -849,13 +855,13 @@ Status Fat::writeForCommit(Header* header) {
         for (std::uint32_t k = 0; k < entriesPerPage_; ++k)
             store32(bytes.data() + 4 * k, page->entries.at(k));
         ENGINE_RETURN_IF_FAILED(
-            file_.write(file_.offsetOf(locations_[i]), bytes.data(), bytes.size()));
+            file_.write(file_.offsetOf(locations_.at(i)), bytes.data(), bytes.size()));
     }
     if (difatChanged_)
         ENGINE_RETURN_IF_FAILED(writeDifat());
     header->fatSectorCount = static_cast<std::uint32_t>(locations_.size());
     for (std::size_t i = 0; i < headerDifatEntries; ++i)
-        header->difat[i] = i < locations_.size() ? locations_[i] : freeSector;
+        header->difat[i] = i < locations_.size() ? locations_.at(i) : freeSector;
     header->firstDifatSector = difatSectors_.empty() ? endOfChain : difatSectors_.front();
     header->difatSectorCount = static_cast<std::uint32_t>(difatSectors_.size());
     return Status::ok;
@@ -872,7 +878,8 @@ void Fat::markCommitted() {
     difatBytes_.clear(); // every DIFAT sector was taken before the commit wrote it
     difatParsed_.assign(difatSectors_.size(), true);
     committedTables_.clear();
-    committedTables_.insert(locations_.begin(), locations_.end());
+    for (std::size_t i = 0; i < locations_.size(); ++i)
+        committedTables_.insert(locations_.at(i));
     committedTables_.insert(difatSectors_.begin(), difatSectors_.end());
     tablesKnown_ = true;
     declaredDifatSectors_ = static_cast<std::uint32_t>(difatSectors_.size());

@@ -20,6 +20,18 @@
 
 namespace engine::cfb {
 
+// An allocator that leaves new elements uninitialised: a buffer about to be read over needs
+// no zeros first.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+};
+// Bytes read from the file.
+using ReadBuffer = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
+
 // Where the links of a chain are kept: the FAT or the mini FAT.
 class ChainLinks {
 public:
@@ -202,6 +214,45 @@ private:
         std::vector<std::unique_ptr<Group>> groups_;
     };
 
+    // The location of each FAT page, by index. A page whose DIFAT sector was read but not
+    // taken yet reads as `unset` (no sector number reaches it: it lies between the regular
+    // sectors and the sentinels); groups of locations are allocated only when one of them is
+    // set, so that following the DIFAT far into a large file fills no table sized by the
+    // index of the page it looks for.
+    class LocationTable {
+    public:
+        static constexpr std::uint32_t unset = maxRegularSector + 1;
+
+        [[nodiscard]] std::size_t size() const { return size_; }
+        [[nodiscard]] std::uint32_t at(std::size_t index) const {
+            const std::size_t group = index >> groupShift;
+            return group < groups_.size() && groups_[group]
+                       ? (*groups_[group])[index & (groupSize - 1)]
+                       : unset;
+        }
+        void set(std::size_t index, std::uint32_t location) {
+            const std::size_t group = index >> groupShift;
+            if (group >= groups_.size() || !groups_[group])
+                addGroup(group);
+            (*groups_[group])[index & (groupSize - 1)] = location;
+        }
+        void push_back(std::uint32_t location) { set(size_++, location); }
+        // Adds `count` pages whose locations are not known yet.
+        void grow(std::size_t count) { size_ += count; }
+        void clear() {
+            groups_.clear();
+            size_ = 0;
+        }
+
+    private:
+        static constexpr std::size_t groupShift = 7;
+        static constexpr std::size_t groupSize = std::size_t{1} << groupShift;
+        using Group = std::array<std::uint32_t, groupSize>;
+        void addGroup(std::size_t group);
+        std::vector<std::unique_ptr<Group>> groups_;
+        std::size_t size_ = 0;
+    };
+
     [[nodiscard]] Status loadPage(std::size_t index);
     [[nodiscard]] bool insideOneRun(const std::uint8_t* bytes, std::uint64_t base) const;
     // The bytes of FAT page `index`, read together with the pages after it that lie in the
@@ -216,7 +267,7 @@ private:
     [[nodiscard]] Status locateAllPages();
     [[nodiscard]] Status learnCommittedTables();
     // The DIFAT chain, read from nextDifatSector_: checks the next sector's number, keeps a
-    // sector read (its page locations marked unparsedLocation until it is parsed), and reads
+    // sector read (its page locations unset until it is parsed), and reads
     // up to `wanted` sectors (at least one) with one call as far as they lie side by side.
     [[nodiscard]] Status checkNextDifatSector();
     void takeDifatSector(const std::uint8_t* bytes);
@@ -253,11 +304,11 @@ private:
     std::uint32_t searchFrom_ = 0;
     // Per FAT sector: its location (freeSector until placed) once the DIFAT was read that far,
     // and its entries once read.
-    std::vector<std::uint32_t> locations_;
+    LocationTable locations_;
     PageTable pages_;
     // FAT sectors read ahead, as bytes: a long chain is walked with a few large reads of the
     // FAT rather than one per sector. Each page is still checked only when first used.
-    std::vector<std::uint8_t> aheadBytes_;
+    ReadBuffer aheadBytes_;
     std::uint32_t aheadFirst_ = 0; // the sector of aheadBytes_[0]
     std::uint32_t aheadCount_ = 0; // sectors held
     // The page after the last one the last read took, kept when aheadCount_ is reset.
@@ -268,7 +319,7 @@ private:
     std::vector<std::uint32_t> difatSectors_;
     // The bytes of each DIFAT sector read, and whether its page locations were taken: a
     // sector's entries are checked and taken only when a page it lists is first needed.
-    std::vector<std::uint8_t> difatBytes_;
+    ReadBuffer difatBytes_;
     std::vector<bool> difatParsed_;
     std::uint32_t highestDifatSector_ = 0;
     std::uint32_t nextDifatSector_ = endOfChain;
