@@ -275,16 +275,19 @@ double rawRead(const std::wstring& path, DWORD chunk) {
     });
 }
 
+// Raw Win32's open, 4-byte read and close: the baseline of the small opens.
+void rawOpenAndReadFour(const std::wstring& path) {
+    support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char bytes[4];
+    DWORD read = 0;
+    ReadFile(file.get(), bytes, 4, &read, nullptr);
+}
+
 double rawSmallOpens(const std::wstring& path) {
     return timed([&] {
-        for (int index = 0; index < kSmallOpens; ++index) {
-            support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                                 nullptr));
-            char bytes[4];
-            DWORD read = 0;
-            ReadFile(file.get(), bytes, 4, &read, nullptr);
-        }
+        for (int index = 0; index < kSmallOpens; ++index)
+            rawOpenAndReadFour(path);
     });
 }
 
@@ -350,14 +353,7 @@ double loadAverage() {
 double rawOpenTime(const std::wstring& path) {
     std::vector<double> times;
     for (int index = 0; index < kTimingsPerRound; ++index)
-        times.push_back(timed([&] {
-            support::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                                 nullptr));
-            char bytes[4];
-            DWORD read = 0;
-            ReadFile(file.get(), bytes, 4, &read, nullptr);
-        }));
+        times.push_back(timed([&] { rawOpenAndReadFour(path); }));
     return median(times);
 }
 
