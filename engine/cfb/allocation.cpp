@@ -423,9 +423,14 @@ Status Fat::readPageBytes(std::size_t index, const std::uint8_t** bytes) {
         ++count;
     aheadCount_ = 0;
     aheadFirst_ = location;
+    aheadBytes_.clear(); // nothing of the last stretch is kept: no bytes to move on growing
     aheadBytes_.resize(std::size_t{count} * sectorSize);
-    ENGINE_RETURN_IF_FAILED(
-        file_.read(file_.offsetOf(location), aheadBytes_.data(), aheadBytes_.size()));
+    // A stretch of pages is kept here and goes straight into this buffer; a single sector
+    // may share the file's cached block with the directory sectors read at open.
+    const std::uint64_t offset = file_.offsetOf(location);
+    ENGINE_RETURN_IF_FAILED(count > 1
+                                ? file_.readOnce(offset, aheadBytes_.data(), aheadBytes_.size())
+                                : file_.read(offset, aheadBytes_.data(), aheadBytes_.size()));
     aheadCount_ = count;
     aheadNextPage_ = index + count;
     *bytes = aheadBytes_.data();
