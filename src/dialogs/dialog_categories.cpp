@@ -7,6 +7,7 @@
 
 #include <afxwin.h>
 
+#include <support/global_lock_guard.h>
 #include <support/unique_resource.h>
 
 #include <mbstring.h>
@@ -26,22 +27,7 @@ constexpr UINT kPlaceBehindFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_HIDEWINDOW;
 constexpr size_t kUnknownTemplateSize = static_cast<size_t>(-1) / 2;
 
 // The handle list of a record, locked for the duration of one operation.
-class LockedControls {
-public:
-    explicit LockedControls(HGLOBAL block)
-        : block_(block), handles_(static_cast<HWND*>(GlobalLock(block))) {}
-    LockedControls(const LockedControls&) = delete;
-    LockedControls& operator=(const LockedControls&) = delete;
-    ~LockedControls() {
-        if (handles_ != nullptr)
-            GlobalUnlock(block_);
-    }
-    [[nodiscard]] HWND* get() const { return handles_; }
-
-private:
-    HGLOBAL block_;
-    HWND* handles_;
-};
+using LockedControls = support::GlobalLockGuard<HWND>;
 
 struct LockedResource {
     const BYTE* data = nullptr;

@@ -1,5 +1,6 @@
 #include "dialogs_test_support.h"
 
+#include <support/global_lock_guard.h>
 #include <test_host.h>
 #include <ui_driver.h>
 
@@ -79,12 +80,10 @@ ForcedTheme::~ForcedTheme() {
 }
 
 std::vector<HWND> controlsOf(const DLGCATEGORY& category) {
-    const auto* locked = static_cast<const HWND*>(GlobalLock(category.hControls));
-    if (locked == nullptr)
+    const support::GlobalLockGuard<const HWND> locked(category.hControls);
+    if (!locked)
         return {};
-    std::vector<HWND> handles(locked, locked + category.cItems);
-    GlobalUnlock(category.hControls);
-    return handles;
+    return std::vector<HWND>(locked.get(), locked.get() + category.cItems);
 }
 
 size_t childCount(HWND parent) {
