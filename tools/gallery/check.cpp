@@ -1,6 +1,7 @@
 // The layout check of the library's dialog templates and of the gallery's windows.
 #include "check.h"
 
+#include "gallery.h"
 #include "layout_check.h"
 
 #include <algorithm>
@@ -45,10 +46,6 @@ constexpr KnownFault kKnownFaults[] = {
 
 // The control ids of each library template, sorted, to tell a shown dialog's template.
 std::map<int, std::vector<int>> templateControls;
-
-INT_PTR CALLBACK quietProcedure(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
-}
 
 std::vector<int> controlIds(HWND window) {
     std::vector<int> ids;

@@ -456,6 +456,10 @@ DWORD closeAfter() {
     return options.closeAfter;
 }
 
+INT_PTR CALLBACK quietProcedure(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
 void pumpFor(DWORD milliseconds) {
     const DWORD end = GetTickCount() + milliseconds;
     for (LONG left = static_cast<LONG>(milliseconds); left > 0;

@@ -1,5 +1,5 @@
-// Shared parts of the gallery: waiting with the thread's messages running, and the
-// customer card with its pages.
+// Shared parts of the gallery: waiting with the thread's messages running, a dialog
+// procedure that handles nothing, and the customer card with its pages.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,9 @@ namespace gallery {
 
 // Runs the thread's messages for the given time.
 void pumpFor(DWORD milliseconds);
+
+// A dialog procedure that handles no message: the dialog manager's defaults do it all.
+INT_PTR CALLBACK quietProcedure(HWND, UINT, WPARAM, LPARAM);
 
 // How long each window stays up (milliseconds).
 DWORD closeAfter();

@@ -10,10 +10,6 @@
 namespace gallery {
 namespace {
 
-INT_PTR CALLBACK quietProcedure(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
-}
-
 void fillPage(HWND card, int page) {
     if (page == 0) {
         SetDlgItemTextA(card, IDC_NAME, "Harbour Supplies Ltd");
