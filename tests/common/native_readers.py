@@ -1,6 +1,7 @@
 """What the scripts that read the Windows tests' documents with native readers share:
 python3-olefile and libgsf's gsf tool.
 """
+import os
 import shutil
 import subprocess
 
@@ -21,6 +22,20 @@ def missing_reader():
     if shutil.which("gsf") is None:
         return "gsf (libgsf-bin) is not installed"
     return None
+
+
+def ready_documents(folder, names, writer):
+    """The paths of the documents named, or None after saying why they cannot be read here:
+    a native reader is missing, or `writer` (the test program that writes them) has not run."""
+    missing = missing_reader()
+    if missing:
+        print(missing)
+        return None
+    paths = [os.path.join(folder, name) for name in names]
+    if not all(os.path.exists(path) for path in paths):
+        print(f"run {writer} first")
+        return None
+    return paths
 
 
 def check_gsf_props(path, expected, failures):

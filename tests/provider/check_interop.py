@@ -12,7 +12,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
-from native_readers import (SKIPPED, check_gsf_props, missing_reader, pattern,  # noqa: E402
+from native_readers import (SKIPPED, check_gsf_props, pattern, ready_documents,  # noqa: E402
                             report)
 
 STORAGE_CLSID = "0000000B-0000-0000-C000-000000000046"
@@ -70,15 +70,10 @@ def check_with_gsf(path, failures):
 
 
 def main():
-    folder = sys.argv[1]
-    missing = missing_reader()
-    if missing:
-        print(missing)
-        return SKIPPED
-    documents = [os.path.join(folder, name) for name in
-                 ("written-by-provider-512.stg", "written-by-provider-4096.stg")]
-    if not all(os.path.exists(path) for path in documents):
-        print("run provider_tests first")
+    documents = ready_documents(
+        sys.argv[1], ("written-by-provider-512.stg", "written-by-provider-4096.stg"),
+        "provider_tests")
+    if documents is None:
         return SKIPPED
     failures = []
     for path in documents:

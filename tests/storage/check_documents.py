@@ -16,7 +16,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
-from native_readers import (SKIPPED, check_gsf_props, missing_reader, pattern,  # noqa: E402
+from native_readers import (SKIPPED, check_gsf_props, pattern, ready_documents,  # noqa: E402
                             report)
 
 
@@ -103,15 +103,10 @@ def check_corpus_summary(folder, corpus, failures):
 
 def main():
     folder = sys.argv[1]
-    missing = missing_reader()
-    if missing:
-        print(missing)
+    documents = ready_documents(folder, ("made-by-library.ac", "converted.ac"), "z64eveze_tests")
+    if documents is None:
         return SKIPPED
-    made = os.path.join(folder, "made-by-library.ac")
-    converted = os.path.join(folder, "converted.ac")
-    if not (os.path.exists(made) and os.path.exists(converted)):
-        print("run z64eveze_tests first")
-        return SKIPPED
+    made, converted = documents
     failures = []
     check_olefile(made, {
         "\x05SummaryInformation": None,
